@@ -1,0 +1,14 @@
+#pragma once
+
+#include "platform/messages.h"
+
+namespace kapitolo {
+
+// Real modal message boxes, centred on the screen.
+class WidgetMessages : public Messages
+{
+public:
+    MessageAnswer show(MessageKind kind, const QString &text, MessageButtons buttons) override;
+};
+
+} // namespace kapitolo

@@ -1,0 +1,151 @@
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "support/test_files.h"
+
+using namespace kapitolo::test;
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run tool(const QStringList &args)
+{
+    QProcess p;
+    p.start(qEnvironmentVariable("KAPITOLO_TOOL"), args);
+    p.waitForFinished(60000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            p.readAllStandardError()};
+}
+
+} // namespace
+
+class TestTool : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    QJsonObject buildAndInfo(const QByteArray &json, const QString &name)
+    {
+        writeFile(path(name + QStringLiteral(".json")), json);
+        const Run built = tool({QStringLiteral("build"), path(name + QStringLiteral(".json")), path(name + QStringLiteral(".tsr"))});
+        if (built.exitCode != 0)
+            qWarning() << built.err;
+        const Run info = tool({QStringLiteral("info"), path(name + QStringLiteral(".tsr"))});
+        return QJsonDocument::fromJson(info.out).object();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(!qEnvironmentVariable("KAPITOLO_TOOL").isEmpty());
+        QVERIFY(writeFile(path(QStringLiteral("bild.png")), pngBytes(patternImage(20, 10))));
+    }
+
+    void labelDocumentRoundTripsThroughJson()
+    {
+        const QJsonObject doc = buildAndInfo(
+            R"({"titel": "Flüsse", "autor": "Kö", "RandErw": [0.1, 0, 0.2, 0.3], "NumArt": 1,
+                "image": "bild.png",
+                "objects": [{"Sx": 0.1, "Sy": 0.30000000000000004, "Kx": 0.3333333333333333, "Ky": 1e-7,
+                             "Cap": "Rio de Janeiro", "KAusr": 3, "Sline": 1, "KAusrAkt": 2},
+                            {"Cap": "  Bad\r\nEms  ", "Typ": 2, "Ebene": 2}]})",
+            QStringLiteral("label"));
+        const QStringList keys{"vers", "titel", "autor", "bemerkung", "lueckentext", "fragentext",
+                               "AnzFrageNummern", "DokTyp", "RandErw", "NumArt", "GeordnetArt", "image", "objects"};
+        for (const QString &key : keys)
+            QVERIFY2(doc.contains(key), qPrintable(key));
+        QCOMPARE(doc.size(), keys.size());
+        QCOMPARE(doc["titel"].toString(), QStringLiteral("Flüsse"));
+        QCOMPARE(doc["vers"].toString(), QStringLiteral("1.00"));
+        QCOMPARE(doc["RandErw"].toArray().at(3).toDouble(), 0.3);
+        QCOMPARE(doc["image"].toObject()["width"].toInt(), 20);
+        const QJsonArray objects = doc["objects"].toArray();
+        QCOMPARE(objects.size(), 2);
+        const QJsonObject first = objects.at(0).toObject();
+        QCOMPARE(first.size(), 13);
+        QCOMPARE(first["Sy"].toDouble(), 0.30000000000000004); // exact round trip of floats
+        QCOMPARE(first["Kx"].toDouble(), 1.0 / 3.0);
+        QCOMPARE(first["Ky"].toDouble(), 1e-7);
+        QCOMPARE(first["Cap"].toString(), QStringLiteral("Rio de Janeiro"));
+        QCOMPARE(first["FrageNummer"].toInt(), -1);
+        QCOMPARE(first["Ebene"].toInt(), 1);
+        QCOMPARE(objects.at(1).toObject()["Cap"].toString(), QStringLiteral("Bad\r\nEms"));
+    }
+
+    void questionsAndClozeGetTheirObjects()
+    {
+        const QJsonObject q = buildAndInfo(
+            R"({"titel": "Q", "DokTyp": 2, "image": "bild.png",
+                "fragentext": "Eins?//1\r\nZwei?//2\r\nDrei?//3"})",
+            QStringLiteral("fragen"));
+        QCOMPARE(q["AnzFrageNummern"].toInt(), 3);
+        QCOMPARE(q["objects"].toArray().size(), 3 * 4 + 5);
+        QCOMPARE(q["objects"].toArray().at(7).toObject()["Cap"].toString(), QStringLiteral("2"));
+
+        const QJsonObject c = buildAndInfo(
+            R"({"titel": "C", "DokTyp": 1, "image": "bild.png",
+                "lueckentext": "Das <<Wasser>> <B>verdunstet</B>.\r\nEs bildet <<Wolken>>.",
+                "objects": [{"Typ": 5, "Cap": "unterordner/", "Kx": 0.9, "Ky": 0.9, "Ebene": 2}]})",
+            QStringLiteral("luecken"));
+        const QJsonArray objects = c["objects"].toArray();
+        QCOMPARE(objects.size(), 3);
+        QCOMPARE(objects.at(0).toObject()["Cap"].toString(), QStringLiteral("Wasser"));
+        QCOMPARE(objects.at(1).toObject()["Typ"].toInt(), 3);
+        QCOMPARE(objects.at(1).toObject()["KAusr"].toInt(), 2);
+        QCOMPARE(objects.at(2).toObject()["Typ"].toInt(), 5);
+
+        const Run check = tool({QStringLiteral("check"), path(QStringLiteral("fragen.tsr")), path(QStringLiteral("luecken.tsr"))});
+        QCOMPARE(check.exitCode, 0);
+    }
+
+    void checkReportsWhatATeacherShouldFix()
+    {
+        buildAndInfo(R"({"titel": "Fehler", "DokTyp": 1, "image": "bild.png",
+                         "lueckentext": "a <<b>> c <<d>>",
+                         "objects": [{"Typ": 3, "Cap": "b"}, {"Typ": 0, "Cap": "", "Kx": 1.5}]})",
+                     QStringLiteral("fehler"));
+        buildAndInfo(R"({"titel": "Ohne", "DokTyp": 2, "image": "bild.png", "fragentext": "Nur eine Frage"})",
+                     QStringLiteral("ohne"));
+        const Run check = tool({QStringLiteral("check"), path(QStringLiteral("fehler.tsr")),
+                                path(QStringLiteral("ohne.tsr")), path(QStringLiteral("gibtsnicht.tsr"))});
+        QCOMPARE(check.exitCode, 1);
+        const QString out = QString::fromUtf8(check.out);
+        QVERIFY2(out.contains(QStringLiteral("2 Lücken, aber nur 1 Lückenobjekte")), qPrintable(out));
+        QVERIFY(out.contains(QStringLiteral("Position außerhalb der Karte")));
+        QVERIFY(out.contains(QStringLiteral("leere Beschriftung")));
+        QVERIFY(out.contains(QStringLiteral("Frage 1 hat keine Antwort.")));
+        QVERIFY(out.contains(QStringLiteral("gibtsnicht.tsr: nicht lesbar")));
+    }
+
+    void unreadableFilesGiveTheReadersMessages()
+    {
+        QVERIFY(writeFile(path(QStringLiteral("falsch.tsr")), RawFile().string("ABCD").bytes()));
+        const Run run = tool({QStringLiteral("info"), path(QStringLiteral("falsch.tsr"))});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY(run.out.isEmpty());
+        const QString err = QString::fromUtf8(run.err);
+        QVERIFY(err.startsWith(QStringLiteral("Ungültiges Dateiformat.\n")));
+        QVERIFY(err.contains(QStringLiteral("kann nicht gelesen werden. Mögliche Ursachen:")));
+
+        QVERIFY(writeFile(path(QStringLiteral("bad.json")), "{\"titel\": "));
+        const Run bad = tool({QStringLiteral("build"), path(QStringLiteral("bad.json")), path(QStringLiteral("bad.tsr"))});
+        QCOMPARE(bad.exitCode, 1);
+        QVERIFY(QString::fromUtf8(bad.err).contains(QStringLiteral("Ungültiges JSON")));
+        QVERIFY(!QFile::exists(path(QStringLiteral("bad.tsr"))));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTool)
+#include "tst_tool.moc"

@@ -1,0 +1,120 @@
+// kapitolo-tool: the program's documents from the command line, without a display.
+
+#include "document/document_check.h"
+#include "document/document_file.h"
+#include "document/document_json.h"
+#include "platform/messages.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+
+using namespace kapitolo;
+
+namespace {
+
+// Message boxes of the libraries end up on stderr, one paragraph each.
+class StderrMessages : public Messages
+{
+public:
+    MessageAnswer show(MessageKind, const QString &text, MessageButtons buttons) override
+    {
+        QString shown = text;
+        shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        std::fprintf(stderr, "%s\n", shown.toUtf8().constData());
+        return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::No;
+    }
+};
+
+void printErr(const QString &text)
+{
+    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+}
+
+int usage()
+{
+    printErr(QStringLiteral(
+        "Aufruf:\n"
+        "  kapitolo-tool info DATEI.tsr            Dokument als JSON ausgeben\n"
+        "  kapitolo-tool build QUELLE.json ZIEL.tsr Dokument aus JSON erzeugen\n"
+        "  kapitolo-tool check DATEI...            Dokumente prüfen"));
+    return 2;
+}
+
+int cmdInfo(const QStringList &args)
+{
+    if (args.size() != 1)
+        return usage();
+    StderrMessages messages;
+    TopicDocument document;
+    TopicNavigation navigation;
+    if (readDocument(args.first(), document, navigation, messages) != ReadResult::Ok)
+        return 1;
+    const QByteArray json = documentToJson(document);
+    std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
+    return 0;
+}
+
+int cmdBuild(const QStringList &args)
+{
+    if (args.size() != 2)
+        return usage();
+    QFile source(args.at(0));
+    if (!source.open(QIODevice::ReadOnly)) {
+        printErr(QStringLiteral("Die Datei \"") + args.at(0) + QStringLiteral("\" kann nicht gelesen werden."));
+        return 1;
+    }
+    TopicDocument document;
+    QString error;
+    if (!documentFromJson(source.readAll(), QFileInfo(source).absolutePath(), document, &error)) {
+        printErr(args.at(0) + QStringLiteral(": ") + error);
+        return 1;
+    }
+    StderrMessages messages;
+    return writeDocument(args.at(1), document, false, messages) ? 0 : 1;
+}
+
+int cmdCheck(const QStringList &args)
+{
+    if (args.isEmpty())
+        return usage();
+    int dirty = 0;
+    for (const QString &path : args) {
+        StderrMessages messages;
+        TopicDocument document;
+        TopicNavigation navigation;
+        if (readDocument(path, document, navigation, messages) != ReadResult::Ok) {
+            std::printf("%s: nicht lesbar\n", qPrintable(path));
+            ++dirty;
+            continue;
+        }
+        const QStringList problems = checkDocument(document);
+        for (const QString &problem : problems)
+            std::printf("%s: %s\n", path.toUtf8().constData(), problem.toUtf8().constData());
+        if (!problems.isEmpty())
+            ++dirty;
+    }
+    if (dirty == 0)
+        std::printf("%lld Dokument(e) geprüft, alles in Ordnung.\n", qlonglong(args.size()));
+    return dirty == 0 ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.isEmpty())
+        return usage();
+    const QString command = args.takeFirst();
+    if (command == QLatin1String("info"))
+        return cmdInfo(args);
+    if (command == QLatin1String("build"))
+        return cmdBuild(args);
+    if (command == QLatin1String("check"))
+        return cmdCheck(args);
+    return usage();
+}
