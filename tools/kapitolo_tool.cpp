@@ -1,5 +1,6 @@
 // kapitolo-tool: the program's documents from the command line, without a display.
 
+#include "app/topic_folder.h"
 #include "document/document_check.h"
 #include "document/document_file.h"
 #include "document/document_json.h"
@@ -39,7 +40,8 @@ int usage()
         "Aufruf:\n"
         "  kapitolo-tool info DATEI.tsr            Dokument als JSON ausgeben\n"
         "  kapitolo-tool build QUELLE.json ZIEL.tsr Dokument aus JSON erzeugen\n"
-        "  kapitolo-tool check DATEI...            Dokumente prüfen"));
+        "  kapitolo-tool check DATEI...            Dokumente prüfen\n"
+        "  kapitolo-tool topics ORDNER             Themenmenü des Ordners ausgeben"));
     return 2;
 }
 
@@ -101,6 +103,25 @@ int cmdCheck(const QStringList &args)
     return dirty == 0 ? 0 : 1;
 }
 
+// The "&Quizauswahl" items Kapitolo builds for the folder, "--" before a new column.
+int cmdTopics(const QStringList &args)
+{
+    if (args.size() != 1)
+        return usage();
+    if (!QFileInfo(args.first()).isDir()) {
+        printErr(QStringLiteral("Der Ordner \"") + args.first() + QStringLiteral("\" existiert nicht."));
+        return 1;
+    }
+    const QList<TopicEntry> entries = readTopicFolder(args.first());
+    const int columnBreak = topicColumnBreak(int(entries.size()));
+    for (int i = 0; i < entries.size(); ++i) {
+        if (i == columnBreak)
+            std::printf("--\n");
+        std::printf("%s\n", topicItemCaption(i, entries.at(i)).toUtf8().constData());
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -116,5 +137,7 @@ int main(int argc, char *argv[])
         return cmdBuild(args);
     if (command == QLatin1String("check"))
         return cmdCheck(args);
+    if (command == QLatin1String("topics"))
+        return cmdTopics(args);
     return usage();
 }

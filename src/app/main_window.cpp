@@ -1,18 +1,771 @@
 #include "app/main_window.h"
 
+#include "app/about_box.h"
+#include "app/app_texts.h"
+#include "app/topic_menu.h"
+#include "document/document_file.h"
+#include "document/png_codec.h"
+#include "platform/folders.h"
+#include "platform/messages.h"
+#include "platform/random.h"
+#include "platform/settings_store.h"
+#include "platform/wait_cursor.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QMenuBar>
+#include <QPainter>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
 
 namespace kapitolo {
 
-TForm1::TForm1(QWidget *parent)
-    : QMainWindow(parent)
+// The card area: the image control that shows the card, and over it the start page,
+// 50 pixels inside each edge.
+class CardArea : public QWidget
 {
-    setWindowTitle(QStringLiteral("Ostrabel Kapitolo"));
-    resize(900, 650);
+public:
+    explicit CardArea(QWidget *parent)
+        : QWidget(parent)
+    {
+        setObjectName(QStringLiteral("LernKartPan"));
+        setAutoFillBackground(true);
+        m_image = new QLabel(this);
+        m_image->setObjectName(QStringLiteral("LernKartPicImg"));
+        m_image->setAlignment(Qt::AlignCenter);
+        m_start = new QFrame(this);
+        m_start->setObjectName(QStringLiteral("StartInfoPan"));
+        m_start->setAutoFillBackground(true);
+        m_start->setFrameShape(QFrame::NoFrame);
+        auto *layout = new QVBoxLayout(m_start);
+        layout->setContentsMargins(20, 20, 20, 20);
+        m_picture = new QLabel(m_start);
+        m_picture->setObjectName(QStringLiteral("QuizStartImg"));
+        m_picture->setAlignment(Qt::AlignCenter);
+        m_picture->setCursor(Qt::PointingHandCursor);
+        m_picture->setToolTip(makerWebAddress());
+        m_url = new QLabel(m_start);
+        m_url->setObjectName(QStringLiteral("InternetUrlLab"));
+        m_url->setAlignment(Qt::AlignCenter);
+        // Mouse only: a focused link label would swallow window keys such as Alt+Backspace.
+        m_url->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+        m_url->setFocusPolicy(Qt::NoFocus);
+        m_maker = new QLabel(m_start);
+        m_maker->setObjectName(QStringLiteral("MakerUrlLab"));
+        m_maker->setAlignment(Qt::AlignCenter);
+        m_maker->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+        m_maker->setFocusPolicy(Qt::NoFocus);
+        layout->addStretch(1);
+        layout->addWidget(m_picture, 0, Qt::AlignCenter);
+        layout->addSpacing(12);
+        layout->addWidget(m_url);
+        layout->addWidget(m_maker);
+        layout->addStretch(1);
+    }
+
+    QLabel *image() const { return m_image; }
+    QFrame *startPanel() const { return m_start; }
+    QLabel *picture() const { return m_picture; }
+    QLabel *urlLabel() const { return m_url; }
+    QLabel *makerLabel() const { return m_maker; }
+
+protected:
+    void resizeEvent(QResizeEvent *) override
+    {
+        m_image->setGeometry(rect());
+        m_start->setGeometry(rect().adjusted(50, 50, -50, -50));
+    }
+    void mousePressEvent(QMouseEvent *) override {}
+
+private:
+    QLabel *m_image;
+    QFrame *m_start;
+    QLabel *m_picture;
+    QLabel *m_url;
+    QLabel *m_maker;
+};
+
+namespace {
+
+QString linkText(const QString &address, const QColor &colour)
+{
+    QString shown = address;
+    shown.remove(QStringLiteral("https://"));
+    if (shown.endsWith(QLatin1Char('/')))
+        shown.chop(1);
+    return QStringLiteral("<a href=\"%1\" style=\"color:%2; text-decoration:none\">%3</a>")
+        .arg(address, colour.name(), shown.toHtmlEscaped());
+}
+
+QImage loadPng(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return decodePng(file);
+}
+
+} // namespace
+
+TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *parent)
+    : QMainWindow(parent)
+    , m_services(services)
+    , m_commandLineArgument(commandLineArgument)
+{
+    setObjectName(QStringLiteral("TForm1"));
+    m_programFolder = withTrailingSeparator(services.programFolder);
+    m_soundFolder = m_programFolder + QStringLiteral("sound/");
+    m_helpFolder = m_programFolder + QStringLiteral("hilfe/");
+    m_dataFolder = m_programFolder + QStringLiteral("data/");
+    m_startFolder = m_programFolder;
+    m_topicFolder = m_startFolder;
+    m_settings = AppSettings::defaults(m_programFolder);
+
+    QApplication::setApplicationDisplayName(programTitle());
+    setWindowTitle(programTitle());
+    m_firstShowing = true;
+    m_closing = false;
     setMinimumSize(900, 650);
-    auto *label = new QLabel(QStringLiteral("Wählen Sie im Menü \"Quizauswahl\" das gewünschte Thema aus."), this);
-    label->setAlignment(Qt::AlignCenter);
-    setCentralWidget(label);
+    resize(900, 650);
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        move((area.width() - 900) / 2, (area.height() - 650) / 2);
+    }
+    m_layoutAllowed = true;
+
+    m_nav.currentTopicIndex = -1;
+    m_appMode = kLearningView;
+    m_services.random.seedFromClock();
+
+    loadThemeColours();
+    createPanels();
+    createMenus();
+
+    m_doc.reset(m_nav);
+    m_nav.previousDocument.clear();
+    UpdateTitles();
+    loadStartPicture();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::loadThemeColours()
+{
+    const QImage first = loadPng(m_dataFolder + QStringLiteral("hintergrund1.png"));
+    const QImage second = loadPng(m_dataFolder + QStringLiteral("hintergrund2.png"));
+    auto pixel = [](const QImage &image, int x, int y, QColor fallback) {
+        return image.valid(x, y) ? QColor::fromRgb(image.pixel(x, y)) : fallback;
+    };
+    m_windowColor = pixel(first, 0, 0, QColor(228, 228, 222));
+    m_cardColor = pixel(first, 30, 30, QColor(246, 246, 242));
+    m_toolButtonBase = pixel(second, 30, 30, QColor(236, 236, 232));
+}
+
+void TForm1::createPanels()
+{
+    auto *central = new QWidget(this);
+    central->setObjectName(QStringLiteral("HauptPan"));
+    central->setAutoFillBackground(true);
+    QPalette windowPalette = central->palette();
+    windowPalette.setColor(QPalette::Window, m_windowColor);
+    central->setPalette(windowPalette);
+
+    auto *column = new QVBoxLayout(central);
+    column->setContentsMargins(8, 6, 8, 8);
+    column->setSpacing(6);
+
+    m_dokTitelLab = new QLabel(central);
+    m_dokTitelLab->setObjectName(QStringLiteral("DokTitelLab"));
+    QFont titleFont(QStringLiteral("Arial"));
+    titleFont.setPixelSize(20);
+    titleFont.setBold(true);
+    m_dokTitelLab->setFont(titleFont);
+    m_dokTitelLab->setStyleSheet(QStringLiteral("color: rgb(81, 81, 78);"));
+    column->addWidget(m_dokTitelLab);
+
+    m_cardArea = new CardArea(central);
+    QPalette cardPalette = m_cardArea->palette();
+    cardPalette.setColor(QPalette::Window, m_cardColor);
+    m_cardArea->setPalette(cardPalette);
+    QPalette startPalette = m_cardArea->startPanel()->palette();
+    startPalette.setColor(QPalette::Window, m_cardColor);
+    startPalette.setColor(QPalette::WindowText, QColor(111, 111, 106));
+    m_cardArea->startPanel()->setPalette(startPalette);
+    m_cardArea->urlLabel()->setText(linkText(programWebAddress(), QColor(111, 111, 106)));
+    m_cardArea->makerLabel()->setText(linkText(makerWebAddress(), QColor(111, 111, 106)));
+    connect(m_cardArea->urlLabel(), &QLabel::linkActivated, this, [this] { OpenWebPage(programWebAddress()); });
+    connect(m_cardArea->makerLabel(), &QLabel::linkActivated, this, [this] { OpenWebPage(makerWebAddress()); });
+    column->addWidget(m_cardArea, 1);
+
+    setCentralWidget(central);
+}
+
+QWidget *TForm1::startInfoPanel() const
+{
+    return m_cardArea->startPanel();
+}
+
+void TForm1::loadStartPicture()
+{
+    const QString path = m_dataFolder + QStringLiteral("kapitolo.png");
+    if (!QFileInfo::exists(path)) {
+        m_services.messages.error(QStringLiteral("Datei \"") + QDir::toNativeSeparators(path)
+                                  + QStringLiteral("\" nicht gefunden."));
+        return;
+    }
+    m_startPicture = loadPng(path);
+    if (!m_startPicture.isNull())
+        m_cardArea->picture()->setPixmap(QPixmap::fromImage(m_startPicture));
+}
+
+QAction *TForm1::addMenuAction(QMenu *menu, const QString &name, const QString &caption,
+                               const QKeySequence &shortcut, bool hidden)
+{
+    auto *action = new QAction(caption, this);
+    action->setObjectName(name);
+    if (!shortcut.isEmpty())
+        action->setShortcut(shortcut);
+    // A hidden item is not shown, but its shortcut acts: the window carries the action.
+    if (hidden)
+        addAction(action);
+    else if (menu)
+        menu->addAction(action);
+    return action;
+}
+
+QAction *TForm1::findMenuAction(const QString &objectName) const
+{
+    return findChild<QAction *>(objectName);
+}
+
+void TForm1::createMenus()
+{
+    QMenuBar *bar = menuBar();
+
+    // &Aktion
+    QMenu *aktion = bar->addMenu(QStringLiteral("&Aktion"));
+    aktion->setObjectName(QStringLiteral("Aktion1"));
+    addMenuAction(aktion, QStringLiteral("UebungStart1"), QStringLiteral("Quiz &starten"), QKeySequence(Qt::Key_F7), false);
+    addMenuAction(aktion, QStringLiteral("UebOptionen1"), QStringLiteral("Übungs&optionen..."),
+                  QKeySequence(Qt::ALT | Qt::Key_F7), true);
+    addMenuAction(aktion, QStringLiteral("Bestenliste1"), QStringLiteral("&Bestenliste..."),
+                  QKeySequence(Qt::CTRL | Qt::Key_F7), false);
+    addMenuAction(aktion, QStringLiteral("Protokoll1"), QStringLiteral("&Protokoll..."), {}, false);
+    addMenuAction(aktion, QStringLiteral("NetzTeilnehmen1"), QStringLiteral("An Netzwerk-Übung &teilnehmen..."),
+                  QKeySequence(Qt::Key_F8), true);
+    addMenuAction(aktion, QStringLiteral("NetzBestenliste1"), QStringLiteral("Besten&liste Netzwerk-Übung..."),
+                  QKeySequence(Qt::CTRL | Qt::Key_F8), true);
+    addMenuAction(aktion, QStringLiteral("Lernkarte1"), QStringLiteral("Quiz &abbrechen"), {}, false);
+    aktion->addSeparator();
+    QAction *quit = addMenuAction(aktion, QStringLiteral("Beenden1"), QStringLiteral("Programm &beenden"), {}, false);
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+
+    // &Quizauswahl
+    m_quizMenu = new TopicMenu(QStringLiteral("&Quizauswahl"), this);
+    m_quizMenu->setObjectName(QStringLiteral("Quizauswahl1"));
+    bar->addMenu(m_quizMenu);
+    QAction *startPage = addMenuAction(m_quizMenu, QStringLiteral("Startseite1"), QStringLiteral("&Startseite"),
+                                       QKeySequence(Qt::ALT | Qt::Key_Home), false);
+    connect(startPage, &QAction::triggered, this, [this] {
+        if (ConfirmLeaveQuiz())
+            ShowStartPage();
+    });
+    QAction *previousDoc = addMenuAction(m_quizMenu, QStringLiteral("ZuvorDok1"),
+                                         QStringLiteral("&Zuvor angzeigtes Dokument"),
+                                         QKeySequence(Qt::ALT | Qt::Key_Backspace), true);
+    connect(previousDoc, &QAction::triggered, this, &TForm1::OpenPreviousDocument);
+    QAction *previous = addMenuAction(m_quizMenu, QStringLiteral("VorherigesQuiz1"),
+                                      QStringLiteral("&Vorheriges Quiz der Liste"), QKeySequence(Qt::Key_PageUp), true);
+    connect(previous, &QAction::triggered, this, &TForm1::OpenPreviousTopic);
+    QAction *next = addMenuAction(m_quizMenu, QStringLiteral("NaechstesQuiz1"),
+                                  QStringLiteral("&Nächstes Quiz der Liste"), QKeySequence(Qt::Key_PageDown), true);
+    connect(next, &QAction::triggered, this, &TForm1::OpenNextTopic);
+    QAction *folder = addMenuAction(m_quizMenu, QStringLiteral("OrdnerWaehlen1"), QStringLiteral("&Ordner wählen..."),
+                                    QKeySequence(Qt::CTRL | Qt::Key_W), true);
+    connect(folder, &QAction::triggered, this, &TForm1::ChooseFolder);
+    m_quizMenuHiddenActions = {previousDoc, previous, next, folder};
+    m_quizMenu->addSeparator();
+    connect(m_quizMenu, &TopicMenu::topicChosen, this, [this](int index) {
+        OpenTopicEntry(index);
+        if (m_doc.isLoaded() && m_nav.currentTopicIndex == index)
+            Q_EMIT quizRequested();
+    });
+
+    // &Datei (hidden)
+    QMenu *datei = new QMenu(QStringLiteral("&Datei"), this);
+    datei->setObjectName(QStringLiteral("Datei1"));
+    QAction *open = addMenuAction(datei, QStringLiteral("Oeffnen1"), QStringLiteral("Ö&ffnen..."),
+                                  QKeySequence(Qt::CTRL | Qt::Key_O), true);
+    connect(open, &QAction::triggered, this, &TForm1::OpenDocumentDialog);
+    addMenuAction(datei, QStringLiteral("EMail1"), QStringLiteral("Per E-&Mail versenden..."),
+                  QKeySequence(Qt::CTRL | Qt::Key_M), true);
+    addMenuAction(datei, QStringLiteral("Drucken1"), QStringLiteral("&Drucken..."), QKeySequence(Qt::CTRL | Qt::Key_P), true);
+    addMenuAction(datei, QStringLiteral("Exportieren1"), QStringLiteral("&Exportieren..."),
+                  QKeySequence(Qt::CTRL | Qt::Key_E), true);
+    addMenuAction(datei, QStringLiteral("Zwischenablage1"), QStringLiteral("In &Zwischenablage kopieren"),
+                  QKeySequence(Qt::CTRL | Qt::Key_Z), true);
+    addMenuAction(datei, QStringLiteral("Arbeitsblatt1"), QStringLiteral("&Arbeitsblatt erstellen..."),
+                  QKeySequence(Qt::CTRL | Qt::Key_A), true);
+    QAction *closeDoc = addMenuAction(datei, QStringLiteral("Schliessen1"), QStringLiteral("Sch&ließen"),
+                                      QKeySequence(Qt::CTRL | Qt::Key_F4), true);
+    connect(closeDoc, &QAction::triggered, this, [this] {
+        if (ConfirmLeaveQuiz())
+            CloseDocument();
+    });
+
+    // &Lernansicht and Lehrer&steuerung (hidden)
+    addMenuAction(nullptr, QStringLiteral("Klappen1"), QStringLiteral("Werkzeugleiste zu&klappen"),
+                  QKeySequence(Qt::ALT | Qt::Key_W), true);
+    addMenuAction(nullptr, QStringLiteral("NetzInit1"), QStringLiteral("&Netzwerk-Übung initiieren..."),
+                  QKeySequence(Qt::Key_F9), true);
+    addMenuAction(nullptr, QStringLiteral("Kontrollanzeige1"), QStringLiteral("&Kontrollanzeige..."),
+                  QKeySequence(Qt::ALT | Qt::Key_F9), true);
+
+    // &Optionen
+    QMenu *optionen = bar->addMenu(QStringLiteral("&Optionen"));
+    optionen->setObjectName(QStringLiteral("Optionen1"));
+    for (const auto &[name, caption] : {std::pair{"Sound1", "&Tonausgabe"},
+                                        std::pair{"OptNameEingabe1", "&Namenseingabe bei Quiz-Start"},
+                                        std::pair{"AutoProtSpeichern1", "&Protokolle automatisch speichern"},
+                                        std::pair{"ErgebBestListEintragen1",
+                                                  "&Ergebnisse automatisch in Bestenliste eintragen"}}) {
+        QAction *action = addMenuAction(optionen, QLatin1String(name), QString::fromUtf8(caption), {}, false);
+        action->setCheckable(true);
+    }
+    QMenu *anzeige = optionen->addMenu(QStringLiteral("An&zeige"));
+    anzeige->setObjectName(QStringLiteral("Anzeige1"));
+    auto *modes = new QActionGroup(this);
+    QAction *full = addMenuAction(anzeige, QStringLiteral("Vollbild1"), QStringLiteral("&Vollbild"),
+                                  QKeySequence(Qt::CTRL | Qt::Key_L), false);
+    QAction *window = addMenuAction(anzeige, QStringLiteral("Fenster1"), QStringLiteral("&Fenster"),
+                                    QKeySequence(Qt::CTRL | Qt::Key_F), false);
+    QAction *minimise = addMenuAction(anzeige, QStringLiteral("Minimieren1"), QStringLiteral("&Minimieren"),
+                                      QKeySequence(Qt::CTRL | Qt::Key_N), false);
+    for (QAction *a : {full, window}) {
+        a->setCheckable(true);
+        a->setActionGroup(modes);
+    }
+    window->setChecked(true);
+    connect(full, &QAction::triggered, this, &TForm1::SetFullScreenMode);
+    connect(window, &QAction::triggered, this, &TForm1::SetWindowMode);
+    connect(minimise, &QAction::triggered, this, &TForm1::MinimiseApplication);
+    optionen->addSeparator();
+    addMenuAction(optionen, QStringLiteral("BestListVerz1"), QStringLiteral("&Ordner für Protokolle und Bestenlisten..."),
+                  {}, false);
+
+    // &Hilfe
+    QMenu *hilfe = bar->addMenu(QStringLiteral("&Hilfe"));
+    hilfe->setObjectName(QStringLiteral("Hilfe1"));
+    QAction *help = addMenuAction(hilfe, QStringLiteral("Inhalt1"), QStringLiteral("&Inhalt"), QKeySequence(Qt::Key_F1), true);
+    connect(help, &QAction::triggered, this, &TForm1::OpenHelp);
+    QAction *online = addMenuAction(hilfe, QStringLiteral("Online1"), QStringLiteral("Kapitolo online"), {}, false);
+    connect(online, &QAction::triggered, this, [this] { OpenWebPage(programWebAddress()); });
+    QAction *info = addMenuAction(hilfe, QStringLiteral("Info1"), QStringLiteral("Inf&o..."), {}, false);
+    connect(info, &QAction::triggered, this, [this] {
+        if (m_infoBox)
+            m_infoBox->exec();
+    });
+}
+
+void TForm1::CreateDialogs()
+{
+    if (!m_dialogs.isEmpty())
+        return;
+    // Created once, in this order, after the main window; shown modally when needed.
+    const std::pair<const char *, const char *> pending[] = {
+        {"TBestListForm", "Bestenliste"},
+        {"TUebOptFragenForm", "Quiz-Optionen"},
+        {"TUebFertigForm", "Quiz beendet"},
+        {"TArbeitsblattForm", "Arbeitsblatt erstellen"},
+        {"TMailForm", "Dokument per E-Mail versenden"},
+        {"TInfoBox", nullptr},
+        {"TKennzInfoBox", "Information zu den Kennzahlen"},
+        {"TUebProtokollForm", "Quiz-Protokoll"},
+        {"TInfoboxForm", "Information"},
+        {"TProtKomForm", "Kommentar zum Ablaufprotokoll hinzufügen"},
+        {"TNameEingabeForm", "Teilnehmername eingeben"},
+        {"TBestListVerzForm", "Ordner für Protokolle und Bestenlisten"},
+        {"TUebOptForm", "Quiz-Optionen"},
+    };
+    for (const auto &[name, caption] : pending) {
+        QDialog *dialog;
+        if (!caption) {
+            m_infoBox = new TInfoBox(m_services.shell, this);
+            dialog = m_infoBox;
+        } else {
+            dialog = new QDialog(this);
+            dialog->setWindowTitle(QString::fromUtf8(caption));
+        }
+        dialog->setObjectName(QLatin1String(name));
+        m_dialogs.append(dialog);
+    }
+}
+
+QStringList TForm1::dialogCreationOrder() const
+{
+    QStringList names;
+    for (const QDialog *dialog : m_dialogs)
+        names << dialog->objectName();
+    return names;
+}
+
+void TForm1::applySettingsToControls()
+{
+    findMenuAction(QStringLiteral("Sound1"))->setChecked(m_settings.sound);
+    findMenuAction(QStringLiteral("OptNameEingabe1"))->setChecked(m_settings.nameEntry);
+    findMenuAction(QStringLiteral("AutoProtSpeichern1"))->setChecked(m_settings.autoSaveProtocol);
+    findMenuAction(QStringLiteral("ErgebBestListEintragen1"))->setChecked(m_settings.autoBestListEntry);
+}
+
+void TForm1::takeSettingsFromControls()
+{
+    m_settings.sound = findMenuAction(QStringLiteral("Sound1"))->isChecked();
+    m_settings.nameEntry = findMenuAction(QStringLiteral("OptNameEingabe1"))->isChecked();
+    m_settings.autoSaveProtocol = findMenuAction(QStringLiteral("AutoProtSpeichern1"))->isChecked();
+    m_settings.autoBestListEntry = findMenuAction(QStringLiteral("ErgebBestListEintragen1"))->isChecked();
+}
+
+void TForm1::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_firstShowing)
+        QTimer::singleShot(0, this, &TForm1::FormShow);
+}
+
+void TForm1::FormShow()
+{
+    if (!m_firstShowing)
+        return;
+    m_settings.read(m_services.settings);
+    applySettingsToControls();
+    m_protocolDialogFolder = m_settings.protocolFolder;
+
+    if (!m_commandLineArgument.isEmpty()) {
+        const QFileInfo info(m_commandLineArgument);
+        const QString full = info.absoluteFilePath();
+        if (info.isDir()) {
+            m_startFolder = withTrailingSeparator(full);
+        } else {
+            m_startFolder = withTrailingSeparator(info.absolutePath());
+            if (!info.fileName().isEmpty()) {
+                ReadDocumentAsTopic(full);
+                m_startDocument = full;
+            }
+        }
+    } else {
+        m_startFolder = m_programFolder;
+    }
+    m_topicFolder = m_startFolder;
+    m_cardArea->startPanel()->show();
+    ReadTopicFolder();
+    m_firstShowing = false;
+}
+
+void TForm1::ReadTopicFolder()
+{
+    WaitCursorScope wait;
+    m_nav.currentTopicIndex = -1;
+    const QString folder = m_doc.isLoaded() ? withTrailingSeparator(QFileInfo(m_doc.fileName).absolutePath())
+                                            : m_topicFolder;
+    m_topicList = readTopicFolder(folder);
+    QStringList captions;
+    for (int i = 0; i < m_topicList.size(); ++i)
+        captions << topicItemCaption(i, m_topicList.at(i));
+    m_quizMenu->setTopics(captions, topicColumnBreak(int(m_topicList.size())));
+    for (int i = 0; i < m_topicList.size(); ++i) {
+        if (m_topicList.at(i).path == m_doc.fileName) {
+            m_quizMenu->topicActions().at(i)->setChecked(true);
+            m_nav.currentTopicIndex = i;
+        }
+    }
+    UpdateTitles();
+}
+
+bool TForm1::ReadDocumentAsTopic(const QString &path)
+{
+    const ReadResult result = readDocument(path, m_doc, m_nav, m_services.messages);
+    if (result == ReadResult::MissingFile)
+        return false;
+    if (result == ReadResult::Failed) {
+        // The reader has closed the document: show the start page and the folder again.
+        ReadTopicFolder();
+        m_cardArea->startPanel()->show();
+        return false;
+    }
+    m_topicFolder = withTrailingSeparator(QFileInfo(path).absolutePath());
+    m_appMode = kLearningView;
+    UpdateTitles();
+    return true;
+}
+
+void TForm1::OpenTopicEntry(int index)
+{
+    if (index < 0 || index >= m_topicList.size() || !ConfirmLeaveQuiz())
+        return;
+    const QString path = m_topicList.at(index).path;
+    ReadDocumentAsTopic(path);
+    if (m_doc.fileName == path) {
+        if (index < m_quizMenu->topicActions().size())
+            m_quizMenu->topicActions().at(index)->setChecked(true);
+        m_nav.currentTopicIndex = index;
+        UpdateTitles();
+    }
+}
+
+void TForm1::OpenNextTopic()
+{
+    if (m_appMode != kLearningView)
+        return;
+    const int target = nextTopicIndex(m_nav.currentTopicIndex, int(m_topicList.size()));
+    if (target != m_nav.currentTopicIndex)
+        OpenTopicEntry(target);
+}
+
+void TForm1::OpenPreviousTopic()
+{
+    if (m_appMode != kLearningView)
+        return;
+    const int target = m_nav.currentTopicIndex < 0 && !m_topicList.isEmpty()
+        ? 0
+        : previousTopicIndex(m_nav.currentTopicIndex, int(m_topicList.size()));
+    if (target != m_nav.currentTopicIndex)
+        OpenTopicEntry(target);
+}
+
+void TForm1::ShowStartPage()
+{
+    if (!m_startDocument.isEmpty()) {
+        const QString startDocument = m_startDocument;
+        ReadDocumentAsTopic(startDocument);
+        ReadTopicFolder();
+    } else {
+        m_topicFolder = m_startFolder;
+        m_openDialogFolder = m_startFolder;
+        CloseDocument();
+    }
+    m_cardArea->startPanel()->show();
+}
+
+void TForm1::OpenPreviousDocument()
+{
+    if (m_appMode != kLearningView || m_nav.previousDocument.isEmpty())
+        return;
+    const QString previous = m_nav.previousDocument; // the read replaces it
+    ReadDocumentAsTopic(previous);
+    ReadTopicFolder();
+}
+
+void TForm1::ChooseFolder()
+{
+    const QString chosen = m_services.fileDialogs.folderName(QStringLiteral("Aktuellen Ordner wählen"), m_topicFolder);
+    if (chosen.isEmpty())
+        return;
+    m_topicFolder = withTrailingSeparator(chosen);
+    m_openDialogFolder = m_topicFolder;
+    CloseDocument();
+    m_services.messages.information(QString::number(m_topicList.size())
+                                    + QStringLiteral(" Themendokument(e) eingelesen.\r\n")
+                                    + QStringLiteral("Wählen Sie das gewünschte Dokument im Menü \"Themenauswahl\"."));
+}
+
+void TForm1::OpenDocumentDialog()
+{
+    if (!ConfirmLeaveQuiz())
+        return;
+    const QString folder = m_doc.isLoaded() ? QFileInfo(m_doc.fileName).absolutePath() : m_topicFolder;
+    const QString chosen = m_services.fileDialogs.openFileName(
+        QStringLiteral("Dokument öffnen"), folder,
+        QStringLiteral("Tessaro - Dokument (*.tsr)|*.tsr|Alle Dateien (*.*)|*.*"));
+    if (chosen.isEmpty())
+        return;
+    ReadDocumentAsTopic(chosen);
+    ReadTopicFolder();
+}
+
+void TForm1::CloseDocument()
+{
+    m_doc.close(m_nav);
+    ReadTopicFolder();
+    m_cardArea->startPanel()->show();
+}
+
+void TForm1::FollowDocumentLink(const QString &caption)
+{
+    const QString cap = fromStoredPath(caption);
+    if (!cap.isEmpty() && endsWithSeparator(caption) && QFileInfo(m_topicFolder + cap).isDir()) {
+        m_topicFolder = withTrailingSeparator(QDir::cleanPath(m_topicFolder + cap));
+        m_openDialogFolder = m_topicFolder;
+        CloseDocument();
+        return;
+    }
+    const QString documentFolder = m_doc.isLoaded() ? QFileInfo(m_doc.fileName).absolutePath() : m_topicFolder;
+    for (const QString &candidate : documentLinkCandidates(caption, documentFolder, m_startFolder, m_programFolder)) {
+        if (QFileInfo(candidate).isFile()) {
+            ReadDocumentAsTopic(QFileInfo(candidate).absoluteFilePath());
+            ReadTopicFolder();
+            return;
+        }
+    }
+    m_services.messages.error(QStringLiteral("Die Datei \"") + caption + QStringLiteral("\" existiert nicht."));
+}
+
+void TForm1::FollowLink(const QString &caption)
+{
+    if (!m_services.shell.open(caption))
+        m_services.messages.error(QStringLiteral("Die Datei oder Internet-Adresse \"") + caption
+                                  + QStringLiteral("\" kann nicht geöffnet werden."));
+}
+
+void TForm1::UpdateTitles()
+{
+    const bool loaded = m_doc.isLoaded();
+    setWindowTitle(windowTitleText(loaded, m_doc.titel));
+    m_dokTitelLab->setText(titleLabelText(loaded, m_doc.titel, m_doc.AnzFrageNummern));
+}
+
+bool TForm1::ConfirmLeaveQuiz()
+{
+    if (!quizInProgress())
+        return true;
+    return m_services.messages.confirm(leaveQuizQuestion());
+}
+
+void TForm1::setQuizMenuEnabled(bool enabled)
+{
+    m_quizMenu->setEnabled(enabled);
+    for (QAction *action : m_quizMenu->actions())
+        action->setEnabled(enabled);
+    for (QAction *action : std::as_const(m_quizMenuHiddenActions))
+        action->setEnabled(enabled);
+    for (QAction *action : m_quizMenu->topicActions())
+        action->setEnabled(enabled);
+}
+
+void TForm1::SetFullScreenMode()
+{
+    m_layoutAllowed = false;
+    showFullScreen();
+    raise();
+    activateWindow();
+    m_layoutAllowed = true;
+    findMenuAction(QStringLiteral("Vollbild1"))->setChecked(true);
+}
+
+void TForm1::SetWindowMode()
+{
+    m_layoutAllowed = false;
+    showNormal();
+    resize(900, 650);
+    if (QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen()) {
+        const QRect area = s->geometry();
+        move((area.width() - 900) / 2, (area.height() - 650) / 2);
+    }
+    raise();
+    activateWindow();
+    m_layoutAllowed = true;
+    findMenuAction(QStringLiteral("Fenster1"))->setChecked(true);
+}
+
+void TForm1::MinimiseApplication()
+{
+    showMinimized();
+}
+
+void TForm1::OpenWebPage(const QString &address)
+{
+    if (!m_services.shell.open(address))
+        m_services.messages.error(QStringLiteral("Die Datei \"") + address
+                                  + QStringLiteral("\" kann nicht geöffnet werden. Sie benötigen einen Webbrowser "
+                                                   "(z.B. Internet Explorer) um dieses Dokument anzusehen."));
+}
+
+void TForm1::OpenHelp()
+{
+    OpenWebPage(QStringLiteral("file://") + m_helpFolder + QStringLiteral("index.html"));
+}
+
+void TForm1::ScrollView(int dx, int dy)
+{
+    m_viewKeyLog.append(dx * 10 + dy);
+}
+
+void TForm1::ZoomView(int steps)
+{
+    m_viewKeyLog.append(100 * steps);
+}
+
+void TForm1::keyPressEvent(QKeyEvent *event)
+{
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    const bool keypad = event->modifiers() & Qt::KeypadModifier;
+    if (mods == Qt::ControlModifier) {
+        switch (event->key()) {
+        case Qt::Key_Left: ScrollView(-1, 0); return;
+        case Qt::Key_Up: ScrollView(0, -1); return;
+        case Qt::Key_Right: ScrollView(1, 0); return;
+        case Qt::Key_Down: ScrollView(0, 1); return;
+        case Qt::Key_Plus:
+            if (keypad) {
+                ZoomView(1);
+                return;
+            }
+            break;
+        case Qt::Key_Minus:
+            if (keypad) {
+                ZoomView(-1);
+                return;
+            }
+            break;
+        default: break;
+        }
+    }
+    if (mods == (Qt::ShiftModifier | Qt::AltModifier) && event->key() == Qt::Key_G) {
+        showNormal();
+        move(0, 0);
+        resize(1024, 768);
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void TForm1::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    if (m_firstShowing || m_closing || !m_layoutAllowed)
+        return;
+    // The card and the quiz area follow the window once they exist.
+}
+
+void TForm1::deleteExchangeFiles()
+{
+    const QString folder = withTrailingSeparator(m_settings.communicationFolder);
+    if (folder.isEmpty())
+        return;
+    for (const char *suffix : {"tsrnetzuebung.tsr", "tsrnetzuebung.dat", "tsrnetzuebung.okx"})
+        QFile::remove(folder + m_settings.channel + QLatin1Char('-') + QLatin1String(suffix));
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    if (!ConfirmLeaveQuiz()) {
+        event->ignore();
+        return;
+    }
+    m_closing = true;
+    deleteExchangeFiles();
+    takeSettingsFromControls();
+    m_settings.write(m_services.settings);
+    m_services.settings.sync();
+    event->accept();
 }
 
 } // namespace kapitolo

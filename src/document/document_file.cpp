@@ -96,9 +96,11 @@ bool readBody(BinaryReader &in, TopicDocument &document)
 
 } // namespace
 
-ReadResult readDocument(const QString &path, TopicDocument &document, TopicNavigation &navigation,
+ReadResult readDocument(const QString &pathArgument, TopicDocument &document, TopicNavigation &navigation,
                         Messages &messages)
 {
+    // A copy: the caller may pass the previously shown document, which the reset below replaces.
+    const QString path = pathArgument;
     if (!QFileInfo(path).isFile()) {
         ShowMissingFileError(messages, path);
         return ReadResult::MissingFile;

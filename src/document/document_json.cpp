@@ -321,8 +321,10 @@ bool documentFromJson(const QByteArray &json, const QString &baseFolder, TopicDo
 
     const QString imagePath = str("image");
     if (imagePath.isEmpty()) {
-        *error = QStringLiteral("\"image\" fehlt: jedes Dokument braucht ein PNG-Bild.");
-        return false;
+        // Question cards need no picture: they get a plain white page.
+        d.baseImage = QImage(1000, 700, QImage::Format_ARGB32);
+        d.baseImage.fill(Qt::white);
+        return true;
     }
     const QString full = QDir(baseFolder).absoluteFilePath(imagePath);
     QFile file(full);

@@ -27,14 +27,6 @@ QString SettingsStore::findKey(const QString &name) const
     return {};
 }
 
-void SettingsStore::removeOtherSpellings(const QString &name)
-{
-    const QStringList keys = m_settings->childKeys();
-    for (const QString &key : keys)
-        if (key != name && key.compare(name, Qt::CaseInsensitive) == 0)
-            m_settings->remove(key);
-}
-
 std::optional<qint32> SettingsStore::readInt(const QString &name) const
 {
     const QString key = findKey(name);
@@ -77,16 +69,17 @@ void SettingsStore::writeBool(const QString &name, bool value)
     writeInt(name, value ? 1 : 0);
 }
 
+// A value that exists under another spelling keeps that spelling, as the registry does.
 void SettingsStore::writeInt(const QString &name, qint32 value)
 {
-    removeOtherSpellings(name);
-    m_settings->setValue(name, value);
+    const QString key = findKey(name);
+    m_settings->setValue(key.isEmpty() ? name : key, value);
 }
 
 void SettingsStore::writeString(const QString &name, const QString &value)
 {
-    removeOtherSpellings(name);
-    m_settings->setValue(name, value);
+    const QString key = findKey(name);
+    m_settings->setValue(key.isEmpty() ? name : key, value);
 }
 
 bool SettingsStore::sync()

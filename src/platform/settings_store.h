@@ -33,7 +33,6 @@ public:
 
 private:
     QString findKey(const QString &name) const;
-    void removeOtherSpellings(const QString &name);
 
     std::unique_ptr<QSettings> m_settings;
 };

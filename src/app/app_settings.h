@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+
+namespace kapitolo {
+
+class SettingsStore;
+
+// Every value of the settings key with its built-in default. The main window and the
+// quiz options dialogs hold these in their controls; this is what travels to and from
+// the key when the window is first shown and when it closes.
+struct AppSettings {
+    bool sound = true;                 // "Opt-Sound"
+    bool nameEntry = true;             // "Opt-UebNameEingabe"
+    bool autoSaveProtocol = false;     // "Opt-AutoProtSpeichern"
+    bool autoBestListEntry = true;     // "Opt-ErgebBestListEintragen"
+    QString communicationFolder;       // "NetzKomOrdner"
+    QString channel = QStringLiteral("TSR-1"); // "NetzKomKanal"
+    QString protocolFolder;            // "Opt-ProtOrdner"
+    QString bestListFolder;            // "Opt-BestListOrdner"
+
+    qint32 abfrageModus = 0;           // "UebOpt-AbfrageModus"
+    qint32 zeitLimit = 0;              // "UebOpt-ZeitLimit"
+    QString zLimitMin = QStringLiteral("3"); // "UebOpt-ZLimitMin"
+    QString zLimitSek = QStringLiteral("0"); // "UebOpt-ZLimitSek"
+    qint32 zuordnungRichtig = 0;       // "UebOpt-ZuordnungRichtig"
+    qint32 zuordnungFalsch = 0;        // "UebOpt-ZuordnungFalsch"
+    qint32 zuordnungstexte = 1;        // "UebOpt-Zuordnungstexte"
+    qint32 zuordnungsziele = 1;        // "UebOpt-Zuordnungsziele"
+
+    qint32 fragenZuordnungFalsch = 0;  // "UebOptFragen-ZuordnungFalsch"
+    qint32 fragenZuordnungstexte = 1;  // "UebOptFragen-Zuordnungstexte"
+    qint32 fragenZeitlimit = 0;        // "UebOptFragen-Zeitlimit"
+    QString fragenZLimitMin = QStringLiteral("3"); // "UebOptFragen-ZLimitMin"
+    QString fragenZLimitSek = QStringLiteral("0"); // "UebOptFragen-ZLimitSek"
+    qint32 fragenZuordnungsziele = 1;  // "UebOptFragen-Zuordnungsziele"
+
+    // Defaults that depend on the program folder.
+    static AppSettings defaults(const QString &programFolder);
+
+    // A value missing from the store keeps what the field holds.
+    void read(const SettingsStore &store);
+    void write(SettingsStore &store) const;
+};
+
+} // namespace kapitolo

@@ -1,0 +1,224 @@
+#include "app/topic_menu.h"
+
+#include <QActionGroup>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QStyleOptionMenuItem>
+#include <QWidgetAction>
+
+namespace kapitolo {
+
+TopicMenu::TopicMenu(const QString &title, QWidget *parent)
+    : QMenu(title, parent)
+{
+}
+
+void TopicMenu::setTopics(const QStringList &captions, int columnBreak)
+{
+    if (m_columnsAction) {
+        removeAction(m_columnsAction);
+        delete m_columnsAction;
+        m_columnsAction = nullptr;
+    }
+    for (QAction *action : std::as_const(m_topicActions)) {
+        removeAction(action);
+        delete action;
+    }
+    m_topicActions.clear();
+    delete m_group;
+    m_group = new QActionGroup(this);
+    m_group->setExclusive(true);
+    m_columnBreak = columnBreak;
+
+    for (int i = 0; i < captions.size(); ++i) {
+        auto *action = new QAction(captions.at(i), this);
+        action->setObjectName(QStringLiteral("MenueThemaItem") + QString::number(i));
+        action->setData(i);
+        action->setCheckable(true);
+        action->setActionGroup(m_group);
+        connect(action, &QAction::triggered, this, [this, i] { Q_EMIT topicChosen(i); });
+        m_topicActions.append(action);
+    }
+    if (columnBreak < 0) {
+        addActions(m_topicActions);
+    } else {
+        m_columnsAction = new QWidgetAction(this);
+        m_columnsAction->setDefaultWidget(new TopicColumns(this, m_topicActions, columnBreak));
+        addAction(m_columnsAction);
+    }
+}
+
+TopicColumns *TopicMenu::columnsWidget() const
+{
+    return m_columnsAction ? static_cast<TopicColumns *>(m_columnsAction->defaultWidget()) : nullptr;
+}
+
+void TopicMenu::keyPressEvent(QKeyEvent *event)
+{
+    // With the columns widget the digits 1 to 9 still choose the first nine topics.
+    if (m_columnsAction && event->modifiers() == Qt::NoModifier && event->key() >= Qt::Key_1
+        && event->key() <= Qt::Key_9) {
+        const int index = event->key() - Qt::Key_1;
+        if (index < m_topicActions.size()) {
+            hide();
+            m_topicActions.at(index)->trigger();
+            return;
+        }
+    }
+    QMenu::keyPressEvent(event);
+}
+
+TopicColumns::TopicColumns(TopicMenu *menu, const QList<QAction *> &actions, int columnBreak)
+    : m_menu(menu)
+    , m_actions(actions)
+    , m_columnBreak(columnBreak)
+{
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_TransparentForMouseEvents, false);
+    layoutItems();
+}
+
+void TopicColumns::layoutItems()
+{
+    m_rects.clear();
+    const int n = int(m_actions.size());
+    QList<QSize> sizes;
+    int widths[2] = {0, 0};
+    for (int i = 0; i < n; ++i) {
+        QStyleOptionMenuItem option;
+        m_menu->initItemStyle(&option, m_actions.at(i));
+        const QSize contents = fontMetrics().size(Qt::TextShowMnemonic, m_actions.at(i)->text());
+        const QSize size = style()->sizeFromContents(QStyle::CT_MenuItem, &option, contents, m_menu);
+        sizes.append(size);
+        const int column = (m_columnBreak > 0 && i >= m_columnBreak) ? 1 : 0;
+        widths[column] = qMax(widths[column], size.width() + 24);
+    }
+    int x = 0;
+    int y = 0;
+    for (int i = 0; i < n; ++i) {
+        if (i == m_columnBreak && i > 0) {
+            x = widths[0];
+            y = 0;
+        }
+        const int column = (m_columnBreak > 0 && i >= m_columnBreak) ? 1 : 0;
+        m_rects.append(QRect(x, y, widths[column], sizes.at(i).height()));
+        y += sizes.at(i).height();
+    }
+}
+
+QSize TopicColumns::sizeHint() const
+{
+    QRect all;
+    for (const QRect &r : m_rects)
+        all |= r;
+    return all.size();
+}
+
+QRect TopicColumns::itemRect(int index) const
+{
+    return index >= 0 && index < m_rects.size() ? m_rects.at(index) : QRect();
+}
+
+void TopicColumns::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    for (int i = 0; i < m_actions.size(); ++i) {
+        QStyleOptionMenuItem option;
+        m_menu->initItemStyle(&option, m_actions.at(i));
+        option.rect = m_rects.at(i);
+        option.menuRect = rect();
+        option.state.setFlag(QStyle::State_Selected, i == m_current);
+        option.state.setFlag(QStyle::State_Enabled, isEnabled() && m_actions.at(i)->isEnabled());
+        style()->drawControl(QStyle::CE_MenuItem, &option, &painter, m_menu);
+        // A thin rule between the columns, as menus with a column break show it.
+        if (i == m_columnBreak) {
+            painter.setPen(palette().color(QPalette::Mid));
+            painter.drawLine(m_rects.at(i).left() - 1, 0, m_rects.at(i).left() - 1, height());
+        }
+    }
+}
+
+int TopicColumns::indexAt(const QPoint &pos) const
+{
+    for (int i = 0; i < m_rects.size(); ++i)
+        if (m_rects.at(i).contains(pos))
+            return i;
+    return -1;
+}
+
+void TopicColumns::setCurrent(int index)
+{
+    if (index != m_current) {
+        m_current = index;
+        update();
+    }
+}
+
+void TopicColumns::choose(int index)
+{
+    if (index < 0 || index >= m_actions.size() || !isEnabled())
+        return;
+    QAction *action = m_actions.at(index);
+    if (m_menu)
+        m_menu->hide();
+    action->trigger();
+}
+
+void TopicColumns::mouseMoveEvent(QMouseEvent *event)
+{
+    setCurrent(indexAt(event->position().toPoint()));
+}
+
+void TopicColumns::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        choose(indexAt(event->position().toPoint()));
+}
+
+void TopicColumns::leaveEvent(QEvent *)
+{
+    setCurrent(-1);
+}
+
+void TopicColumns::focusInEvent(QFocusEvent *event)
+{
+    if (m_current < 0 && !m_actions.isEmpty())
+        setCurrent(event->reason() == Qt::BacktabFocusReason ? int(m_actions.size()) - 1 : 0);
+    QWidget::focusInEvent(event);
+}
+
+void TopicColumns::keyPressEvent(QKeyEvent *event)
+{
+    const int n = int(m_actions.size());
+    const int breakAt = m_columnBreak > 0 ? m_columnBreak : n;
+    switch (event->key()) {
+    case Qt::Key_Down:
+        if (m_current + 1 < n)
+            setCurrent(m_current + 1);
+        return;
+    case Qt::Key_Up:
+        if (m_current > 0)
+            setCurrent(m_current - 1);
+        else
+            QWidget::keyPressEvent(event); // back to the leading items
+        return;
+    case Qt::Key_Right:
+        if (m_current >= 0 && m_current < breakAt)
+            setCurrent(qMin(m_current + breakAt, n - 1));
+        return;
+    case Qt::Key_Left:
+        if (m_current >= breakAt)
+            setCurrent(m_current - breakAt);
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        choose(m_current);
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
+} // namespace kapitolo

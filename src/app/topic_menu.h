@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QList>
+#include <QMenu>
+#include <QPointer>
+#include <QWidget>
+
+class QAction;
+class QActionGroup;
+class QWidgetAction;
+
+namespace kapitolo {
+
+class TopicColumns;
+
+// The "&Quizauswahl" menu. Its own leading items stay; the topic items follow them.
+// Up to 30 topics are ordinary menu items. With more, the entry (n - 7) div 2 starts a
+// second column: QMenu has no call for a column break, so the items are then shown by
+// a widget of ours that draws them with the style's menu items and keeps the keyboard
+// (arrows, Enter, the access keys 1 to 9) working.
+class TopicMenu : public QMenu
+{
+    Q_OBJECT
+public:
+    explicit TopicMenu(const QString &title, QWidget *parent = nullptr);
+
+    // Replaces the topic items. The actions are owned by the menu, checkable, in one
+    // exclusive group, named "MenueThemaItem" + index, with the index as data.
+    void setTopics(const QStringList &captions, int columnBreak);
+    const QList<QAction *> &topicActions() const { return m_topicActions; }
+    int columnBreak() const { return m_columnBreak; }
+    // The widget that shows the items in columns; null while they are plain items.
+    TopicColumns *columnsWidget() const;
+
+    void initItemStyle(QStyleOptionMenuItem *option, const QAction *action) const { initStyleOption(option, action); }
+
+Q_SIGNALS:
+    void topicChosen(int index);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    QList<QAction *> m_topicActions;
+    QActionGroup *m_group = nullptr;
+    QWidgetAction *m_columnsAction = nullptr;
+    int m_columnBreak = -1;
+};
+
+class TopicColumns : public QWidget
+{
+    Q_OBJECT
+public:
+    TopicColumns(TopicMenu *menu, const QList<QAction *> &actions, int columnBreak);
+
+    QSize sizeHint() const override;
+    // The item rectangle of entry i, in this widget's coordinates.
+    QRect itemRect(int index) const;
+    int current() const { return m_current; }
+    int columnCount() const { return m_columnBreak > 0 ? 2 : 1; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+
+private:
+    void layoutItems();
+    int indexAt(const QPoint &pos) const;
+    void choose(int index);
+    void setCurrent(int index);
+
+    QPointer<TopicMenu> m_menu;
+    QList<QAction *> m_actions;
+    int m_columnBreak;
+    QList<QRect> m_rects;
+    int m_current = -1;
+};
+
+} // namespace kapitolo

@@ -1,0 +1,436 @@
+#include "app/about_box.h"
+#include "app/main_window.h"
+#include "app/topic_menu.h"
+#include "document/document_file.h"
+#include "platform/random.h"
+#include "platform/settings_store.h"
+#include "support/fake_services.h"
+#include "support/scripted_messages.h"
+#include "support/test_files.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace kapitolo;
+using namespace kapitolo::test;
+
+namespace {
+
+void makeTopic(const QString &path, const QString &title, int questions = 3)
+{
+    TopicDocument d;
+    d.titel = title;
+    d.AnzFrageNummern = questions;
+    d.baseImage = patternImage(8, 8);
+    ScriptedMessages messages;
+    QVERIFY(writeDocument(path, d, false, messages));
+}
+
+// A program folder of its own, the fakes, and a main window over them.
+struct Fixture {
+    QTemporaryDir dir;
+    ScriptedMessages messages;
+    FakeClock clock;
+    Random random{1};
+    std::unique_ptr<SettingsStore> settings;
+    RecordingShell shell;
+    ScriptedFileDialogs dialogs;
+    std::unique_ptr<Services> services;
+    std::unique_ptr<TForm1> window;
+
+    QString program() const { return dir.path() + QStringLiteral("/programm/"); }
+    QString themen() const { return dir.path() + QStringLiteral("/themen/"); }
+    QString ini() const { return dir.path() + QStringLiteral("/kapitolo.ini"); }
+
+    explicit Fixture(bool withStartImage = true)
+    {
+        QDir(dir.path()).mkpath(QStringLiteral("programm/data"));
+        QDir(dir.path()).mkpath(QStringLiteral("themen/unter"));
+        if (withStartImage)
+            writeFile(program() + QStringLiteral("data/kapitolo.png"), pngBytes(patternImage(64, 40)));
+        settings = std::make_unique<SettingsStore>(ini());
+        services = std::make_unique<Services>(Services{messages, clock, random, *settings, shell, dialogs, program()});
+    }
+
+    TForm1 &start(const QString &argument = QString())
+    {
+        window = std::make_unique<TForm1>(*services, argument);
+        window->CreateDialogs();
+        window->FormShow();
+        return *window;
+    }
+
+    QStringList menuCaptions() const
+    {
+        QStringList result;
+        for (QAction *a : window->quizMenu()->topicActions())
+            result << a->text();
+        return result;
+    }
+};
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void startsWithTheStartPage()
+    {
+        Fixture f;
+        TForm1 &w = f.start();
+        QVERIFY(f.messages.shown().isEmpty());
+        QCOMPARE(w.windowTitle(), QStringLiteral("Ostrabel Kapitolo"));
+        QCOMPARE(w.titleLabel()->text(), QStringLiteral("Wählen Sie im Menü \"Quizauswahl\" das gewünschte Thema aus."));
+        QCOMPARE(w.startPicture().size(), QSize(64, 40));
+        QCOMPARE(w.topicFolder(), f.program());
+        QCOMPARE(w.appMode(), 2);
+        QVERIFY(!w.firstShowingPending());
+        QVERIFY(w.minimumSize() == QSize(900, 650));
+        QCOMPARE(w.dialogCreationOrder(),
+                 QStringList({"TBestListForm", "TUebOptFragenForm", "TUebFertigForm", "TArbeitsblattForm", "TMailForm",
+                              "TInfoBox", "TKennzInfoBox", "TUebProtokollForm", "TInfoboxForm", "TProtKomForm",
+                              "TNameEingabeForm", "TBestListVerzForm", "TUebOptForm"}));
+    }
+
+    void missingStartImageIsReportedAndStartGoesOn()
+    {
+        Fixture f(false);
+        TForm1 &w = f.start();
+        QCOMPARE(f.messages.texts(),
+                 QStringList{QStringLiteral("Datei \"") + f.program() + QStringLiteral("data/kapitolo.png\" nicht gefunden.")});
+        QVERIFY(w.startPicture().isNull());
+    }
+
+    void commandLineForms()
+    {
+        Fixture f;
+        makeTopic(f.themen() + QStringLiteral("b.tsr"), QStringLiteral("Bäume"), 7);
+        makeTopic(f.themen() + QStringLiteral("a.tsr"), QStringLiteral("Autos"));
+        {
+            TForm1 &w = f.start(f.themen());
+            QCOMPARE(w.topicFolder(), f.themen());
+            QCOMPARE(w.startFolder(), f.themen());
+            QCOMPARE(f.menuCaptions(), QStringList({QStringLiteral("&1:  Autos"), QStringLiteral("&2:  Bäume")}));
+            QVERIFY(!w.document().isLoaded());
+        }
+        {
+            TForm1 &w = f.start(f.themen() + QStringLiteral("b.tsr"));
+            QCOMPARE(w.document().titel, QStringLiteral("Bäume"));
+            QCOMPARE(w.currentTopicIndex(), 1);
+            QVERIFY(w.quizMenu()->topicActions().at(1)->isChecked());
+            QCOMPARE(w.windowTitle(), QStringLiteral("Ostrabel Kapitolo - Bäume"));
+            QCOMPARE(w.titleLabel()->text(), QStringLiteral("Bäume (7 Fragen)"));
+        }
+        {
+            // A relative argument is expanded against the current folder.
+            const QString before = QDir::currentPath();
+            QDir::setCurrent(f.dir.path());
+            TForm1 &w = f.start(QStringLiteral("themen/a.tsr"));
+            QDir::setCurrent(before);
+            QCOMPARE(w.document().fileName, f.themen() + QStringLiteral("a.tsr"));
+            QCOMPARE(w.startFolder(), f.themen());
+        }
+        {
+            // A missing document: the message, and the folder is still used.
+            f.messages.clear();
+            TForm1 &w = f.start(f.themen() + QStringLiteral("fehlt.tsr"));
+            QCOMPARE(f.messages.texts(),
+                     QStringList{QStringLiteral("Die Datei \"") + f.themen() + QStringLiteral("fehlt.tsr\" existiert nicht.")});
+            QCOMPARE(w.topicList().size(), 2);
+        }
+    }
+
+    void settingsAreReadAtFirstShowingAndWrittenOnClose()
+    {
+        Fixture f;
+        writeFile(f.ini(), "[General]\nopt-sound=0\nOpt-AutoProtSpeichern=1\nUebOpt-Zeitlimit=2\nNetzKomKanal=Raum-3\n"
+                           "Opt-ProtOrdner=/nirgends/prot/\n");
+        f.settings = std::make_unique<SettingsStore>(f.ini());
+        f.services = std::make_unique<Services>(
+            Services{f.messages, f.clock, f.random, *f.settings, f.shell, f.dialogs, f.program()});
+        TForm1 &w = f.start();
+        QVERIFY(!w.findMenuAction(QStringLiteral("Sound1"))->isChecked());
+        QVERIFY(w.findMenuAction(QStringLiteral("AutoProtSpeichern1"))->isChecked());
+        QVERIFY(w.findMenuAction(QStringLiteral("OptNameEingabe1"))->isChecked());
+        QCOMPARE(w.settings().zeitLimit, 2);
+        QCOMPARE(w.protocolDialogFolder(), QStringLiteral("/nirgends/prot/"));
+
+        w.findMenuAction(QStringLiteral("Sound1"))->trigger();
+        w.findMenuAction(QStringLiteral("ErgebBestListEintragen1"))->trigger();
+        QVERIFY(w.close());
+        QSettings raw(f.ini(), QSettings::IniFormat);
+        QCOMPARE(raw.value(QStringLiteral("opt-sound")).toString(), QStringLiteral("1"));
+        QVERIFY(!raw.contains(QStringLiteral("Opt-Sound"))); // the stored spelling is kept
+        QCOMPARE(raw.value(QStringLiteral("Opt-ErgebBestListEintragen")).toString(), QStringLiteral("0"));
+        QCOMPARE(raw.value(QStringLiteral("UebOpt-Zeitlimit")).toString(), QStringLiteral("2"));
+        QCOMPARE(raw.value(QStringLiteral("NetzKomKanal")).toString(), QStringLiteral("Raum-3"));
+        QCOMPARE(raw.value(QStringLiteral("UebOptFragen-ZLimitMin")).toString(), QStringLiteral("3"));
+    }
+
+    void closingDeletesTheExchangeFilesOfTheChannel()
+    {
+        Fixture f;
+        const QString kom = f.program() + QStringLiteral("kom/");
+        QDir().mkpath(kom);
+        for (const char *name : {"TSR-1-tsrnetzuebung.tsr", "TSR-1-tsrnetzuebung.dat", "TSR-1-tsrnetzuebung.okx",
+                                 "TSR-1-tsrnetzuebung.hsc", "TSR-2-tsrnetzuebung.tsr"})
+            writeFile(kom + QLatin1String(name), "x");
+        TForm1 &w = f.start();
+        QVERIFY(w.close());
+        QCOMPARE(QDir(kom).entryList(QDir::Files),
+                 QStringList({QStringLiteral("TSR-1-tsrnetzuebung.hsc"), QStringLiteral("TSR-2-tsrnetzuebung.tsr")}));
+    }
+
+    void topicMenuColumns_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("columnBreak");
+        QTest::newRow("30") << 30 << -1;
+        QTest::newRow("31") << 31 << 12;
+    }
+    void topicMenuColumns()
+    {
+        QFETCH(int, count);
+        QFETCH(int, columnBreak);
+        Fixture f;
+        for (int i = 0; i < count; ++i)
+            makeTopic(f.themen() + QStringLiteral("t%1.tsr").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("Thema %1").arg(i));
+        TForm1 &w = f.start(f.themen());
+        TopicMenu *menu = w.quizMenu();
+        QCOMPARE(menu->topicActions().size(), count);
+        QCOMPARE(menu->columnBreak(), columnBreak);
+        QCOMPARE(menu->topicActions().at(9)->text(), QStringLiteral("10:  Thema 9"));
+        QCOMPARE(menu->topicActions().at(4)->objectName(), QStringLiteral("MenueThemaItem4"));
+        QCOMPARE(menu->topicActions().at(4)->data().toInt(), 4);
+        if (columnBreak < 0) {
+            QVERIFY(!menu->columnsWidget());
+            QVERIFY(menu->actions().contains(menu->topicActions().first()));
+            return;
+        }
+        TopicColumns *columns = menu->columnsWidget();
+        QVERIFY(columns);
+        QCOMPARE(columns->columnCount(), 2);
+        // Entry 12 heads the second column, beside entry 0; entry 11 ends the first.
+        QCOMPARE(columns->itemRect(12).top(), columns->itemRect(0).top());
+        QVERIFY(columns->itemRect(12).left() >= columns->itemRect(0).right());
+        QCOMPARE(columns->itemRect(11).left(), columns->itemRect(0).left());
+        QVERIFY(columns->itemRect(30).top() > columns->itemRect(12).top());
+
+        // A click on an item of the second column opens that topic and asks for its quiz.
+        QSignalSpy quiz(&w, &TForm1::quizRequested);
+        menu->popup(QPoint(0, 0));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        QTest::mouseClick(columns, Qt::LeftButton, {}, columns->itemRect(20).center());
+        QCOMPARE(w.currentTopicIndex(), 20);
+        QCOMPARE(w.document().titel, QStringLiteral("Thema 20"));
+        QCOMPARE(quiz.count(), 1);
+        QVERIFY(menu->topicActions().at(20)->isChecked());
+
+        // The access keys still choose the first nine topics.
+        menu->popup(QPoint(0, 0));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        QTest::keyClick(menu, Qt::Key_3);
+        QCOMPARE(w.currentTopicIndex(), 2);
+    }
+
+    void previousAndNextTopics()
+    {
+        Fixture f;
+        TForm1 &empty = f.start(f.themen());
+        empty.OpenNextTopic();
+        empty.OpenPreviousTopic();
+        QVERIFY(!empty.document().isLoaded());
+
+        for (const char *name : {"a", "b", "c"})
+            makeTopic(f.themen() + QLatin1String(name) + QStringLiteral(".tsr"), QString::fromLatin1(name).toUpper());
+        TForm1 &w = f.start(f.themen());
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(&w, Qt::Key_PageDown);
+        QCOMPARE(w.document().titel, QStringLiteral("A"));
+        QTest::keyClick(&w, Qt::Key_PageDown);
+        QTest::keyClick(&w, Qt::Key_PageDown);
+        QTest::keyClick(&w, Qt::Key_PageDown);
+        QCOMPARE(w.document().titel, QStringLiteral("C"));
+        QCOMPARE(w.currentTopicIndex(), 2);
+        QTest::keyClick(&w, Qt::Key_PageUp);
+        QCOMPARE(w.document().titel, QStringLiteral("B"));
+        QVERIFY(w.quizMenu()->topicActions().at(1)->isChecked());
+
+        // Alt+Backspace returns to the document shown before, twice to and fro.
+        QTest::keyClick(&w, Qt::Key_Backspace, Qt::AltModifier);
+        QCOMPARE(w.document().titel, QStringLiteral("C"));
+        QTest::keyClick(&w, Qt::Key_Backspace, Qt::AltModifier);
+        QCOMPARE(w.document().titel, QStringLiteral("B"));
+
+        // A document that is not in the list (another extension): next opens entry 0.
+        makeTopic(f.themen() + QStringLiteral("extra.dat"), QStringLiteral("Extra"));
+        f.dialogs.answers << f.themen() + QStringLiteral("extra.dat");
+        QTest::keyClick(&w, Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(w.document().titel, QStringLiteral("Extra"));
+        QCOMPARE(w.currentTopicIndex(), -1);
+        QVERIFY(f.dialogs.asked.last().startsWith(
+            QStringLiteral("Dokument öffnen|") + QDir::cleanPath(f.themen()) + QStringLiteral("|Tessaro - Dokument (*.tsr)|*.tsr|Alle Dateien (*.*)|*.*")));
+        QTest::keyClick(&w, Qt::Key_PageDown);
+        QCOMPARE(w.document().titel, QStringLiteral("A"));
+    }
+
+    void unreadableTopicClosesTheDocument()
+    {
+        Fixture f;
+        makeTopic(f.themen() + QStringLiteral("a.tsr"), QStringLiteral("A"));
+        makeTopic(f.themen() + QStringLiteral("b.tsr"), QStringLiteral("B"));
+        TForm1 &w = f.start(f.themen() + QStringLiteral("a.tsr"));
+        // b.tsr breaks after the menu was built.
+        QByteArray bytes = readFile(f.themen() + QStringLiteral("b.tsr"));
+        writeFile(f.themen() + QStringLiteral("b.tsr"), bytes.left(bytes.size() - 30));
+        w.OpenTopicEntry(1);
+        QCOMPARE(f.messages.texts().last(), readErrorText(f.themen() + QStringLiteral("b.tsr")));
+        QVERIFY(!w.document().isLoaded());
+        QCOMPARE(w.currentTopicIndex(), -1);
+        QCOMPARE(w.titleLabel()->text(), QStringLiteral("Wählen Sie im Menü \"Quizauswahl\" das gewünschte Thema aus."));
+        QVERIFY(!w.startInfoPanel()->isHidden());
+    }
+
+    void chooseFolderAndStartPage()
+    {
+        Fixture f;
+        makeTopic(f.themen() + QStringLiteral("unter/x.tsr"), QStringLiteral("X"));
+        makeTopic(f.themen() + QStringLiteral("unter/y.tsr"), QStringLiteral("Y"));
+        TForm1 &w = f.start(f.themen());
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        f.dialogs.answers << QString(); // cancelled
+        QTest::keyClick(&w, Qt::Key_W, Qt::ControlModifier);
+        QCOMPARE(w.topicFolder(), f.themen());
+        f.dialogs.answers << f.themen() + QStringLiteral("unter");
+        QTest::keyClick(&w, Qt::Key_W, Qt::ControlModifier);
+        QCOMPARE(f.dialogs.asked.last(), QStringLiteral("Aktuellen Ordner wählen|") + f.themen());
+        QCOMPARE(w.topicFolder(), f.themen() + QStringLiteral("unter/"));
+        QCOMPARE(w.openDialogFolder(), f.themen() + QStringLiteral("unter/"));
+        QCOMPARE(f.messages.texts().last(), QStringLiteral("2 Themendokument(e) eingelesen.\r\n"
+                                                           "Wählen Sie das gewünschte Dokument im Menü \"Themenauswahl\"."));
+        QCOMPARE(w.topicList().size(), 2);
+
+        w.OpenTopicEntry(0);
+        QVERIFY(w.document().isLoaded());
+        w.findMenuAction(QStringLiteral("Startseite1"))->trigger();
+        QVERIFY(!w.document().isLoaded());
+        QCOMPARE(w.topicFolder(), f.themen());
+        QCOMPARE(w.topicList().size(), 0);
+    }
+
+    void documentLinks()
+    {
+        Fixture f;
+        makeTopic(f.themen() + QStringLiteral("haupt.tsr"), QStringLiteral("Haupt"));
+        makeTopic(f.themen() + QStringLiteral("unter/x.tsr"), QStringLiteral("X"));
+        makeTopic(f.program() + QStringLiteral("nur-im-programm.tsr"), QStringLiteral("Programm"));
+        TForm1 &w = f.start(f.themen() + QStringLiteral("haupt.tsr"));
+
+        // A folder link (either separator) makes the sub-folder the topic folder.
+        w.FollowDocumentLink(QStringLiteral("unter\\"));
+        QCOMPARE(w.topicFolder(), f.themen() + QStringLiteral("unter/"));
+        QVERIFY(!w.document().isLoaded());
+        QCOMPARE(w.topicList().size(), 1);
+
+        // A document link is looked for beside the document, in the start folder, in the program folder.
+        w.FollowDocumentLink(QStringLiteral("unter/x.tsr"));
+        QVERIFY(f.messages.shown().isEmpty() || !f.messages.texts().last().contains(QStringLiteral("existiert")));
+        QCOMPARE(w.document().titel, QStringLiteral("X")); // found in the start folder
+        w.FollowDocumentLink(QStringLiteral("nur-im-programm.tsr"));
+        QCOMPARE(w.document().titel, QStringLiteral("Programm"));
+        QCOMPARE(w.topicFolder(), f.program());
+
+        w.FollowDocumentLink(QStringLiteral("gibt\\es\\nicht.tsr"));
+        QCOMPARE(f.messages.texts().last(), QStringLiteral("Die Datei \"gibt\\es\\nicht.tsr\" existiert nicht."));
+        QCOMPARE(w.document().titel, QStringLiteral("Programm"));
+
+        f.shell.succeed = false;
+        w.FollowLink(QStringLiteral("https://de.wikipedia.org/wiki/Europa"));
+        QCOMPARE(f.messages.texts().last(), QStringLiteral("Die Datei oder Internet-Adresse "
+                                                           "\"https://de.wikipedia.org/wiki/Europa\" kann nicht geöffnet werden."));
+        QVERIFY(w.document().isLoaded());
+    }
+
+    void hiddenMenusStillHaveTheirShortcuts()
+    {
+        Fixture f;
+        TForm1 &w = f.start();
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        // Hidden items are nowhere in the menu bar, but F1 opens the help page.
+        QStringList visibleTitles;
+        for (QAction *a : w.menuBar()->actions())
+            visibleTitles << a->text();
+        QCOMPARE(visibleTitles, QStringList({QStringLiteral("&Aktion"), QStringLiteral("&Quizauswahl"),
+                                             QStringLiteral("&Optionen"), QStringLiteral("&Hilfe")}));
+        QTest::keyClick(&w, Qt::Key_F1);
+        QCOMPARE(f.shell.opened, QStringList{QStringLiteral("file://") + f.program() + QStringLiteral("hilfe/index.html")});
+        f.shell.succeed = false;
+        QTest::keyClick(&w, Qt::Key_F1);
+        QCOMPARE(f.messages.texts().last(),
+                 QStringLiteral("Die Datei \"file://") + f.program()
+                     + QStringLiteral("hilfe/index.html\" kann nicht geöffnet werden. Sie benötigen einen Webbrowser "
+                                      "(z.B. Internet Explorer) um dieses Dokument anzusehen."));
+        for (const char *name : {"UebOptionen1", "NetzTeilnehmen1", "Oeffnen1", "Schliessen1", "Klappen1", "NetzInit1"})
+            QVERIFY2(w.actions().contains(w.findMenuAction(QLatin1String(name))), name);
+        QCOMPARE(w.findMenuAction(QStringLiteral("Zwischenablage1"))->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+        QCOMPARE(w.findMenuAction(QStringLiteral("Startseite1"))->shortcut(), QKeySequence(Qt::ALT | Qt::Key_Home));
+    }
+
+    void viewKeysAndWindowKeys()
+    {
+        Fixture f;
+        TForm1 &w = f.start();
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(&w, Qt::Key_Left, Qt::ControlModifier);
+        QTest::keyClick(&w, Qt::Key_Down, Qt::ControlModifier);
+        QTest::keyClick(&w, Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier);
+        QTest::keyClick(&w, Qt::Key_Minus, Qt::ControlModifier | Qt::KeypadModifier);
+        QTest::keyClick(&w, Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier); // not this combination
+        QTest::keyClick(&w, Qt::Key_Plus, Qt::ControlModifier);                     // not the main keyboard's plus
+        QCOMPARE(w.viewKeyLog(), QList<int>({-10, 1, 100, -100}));
+        QTest::keyClick(&w, Qt::Key_G, Qt::ShiftModifier | Qt::AltModifier);
+        QCOMPARE(w.size(), QSize(1024, 768));
+    }
+
+    void aboutBox()
+    {
+        Fixture f;
+        TForm1 &w = f.start();
+        TInfoBox *box = w.infoBox();
+        QVERIFY(box);
+        QCOMPARE(box->windowTitle(), QStringLiteral("Info"));
+        QVERIFY(!TInfoBox::termsText().contains(QStringLiteral("%programmtitel%")));
+        QVERIFY(TInfoBox::termsText().startsWith(QStringLiteral("Ostrabel Kapitolo\n")));
+        box->show();
+        QCOMPARE(box->titelLabel()->text(), QStringLiteral("Ostrabel Kapitolo"));
+        QCOMPARE(box->versLab()->text(), QStringLiteral("Version 1.2.2009.06.29"));
+        QVERIFY(box->memo()->isReadOnly());
+        box->close();
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_main_window.moc"
