@@ -1,0 +1,150 @@
+#include "quiz/tile_layout.h"
+
+#include "platform/nearest.h"
+#include "platform/random.h"
+
+#include <cmath>
+
+namespace kapitolo {
+
+TilePlacement stackedTilePlacement(int count, QSize panel)
+{
+    TilePlacement result;
+    result.positions = QList<QPoint>(count, QPoint(-1, -1));
+    int x = panel.width() - kTileWidth;
+    int y = panel.height() - kTileHeight;
+    int column = 0;
+    for (int k = count - 1; k >= 0; --k) {
+        result.positions[k] = QPoint(x, y);
+        y -= 48;
+        if (y < 35) {
+            ++column;
+            y = (panel.height() - kTileHeight) - 7 * column;
+            x -= 12;
+        }
+    }
+    result.tileAreaLeft = x - 5;
+    return result;
+}
+
+TilePlacement arrangeVisibleTiles(const QList<int> &visible, int count, QSize tile, QSize panel, int queryMode)
+{
+    TilePlacement result;
+    result.positions = QList<QPoint>(count, QPoint(-1, -1));
+    result.tileAreaLeft = panel.width() - 155;
+    if (visible.isEmpty())
+        return result;
+    const int w = tile.width();
+    const int h = tile.height();
+    const int y0 = queryMode == 1 ? (panel.height() - h) / 2 : panel.height() - h;
+    int x = panel.width() - w;
+    int y = y0;
+    int column = 0;
+    for (qsizetype i = visible.size() - 1; i >= 0; --i) {
+        const int k = visible.at(i);
+        if (k >= 0 && k < count)
+            result.positions[k] = QPoint(x, y);
+        y -= h + 2;
+        if (y < 35) {
+            ++column;
+            y = y0 - 7 * column;
+            x -= 12;
+        }
+    }
+    result.tileAreaLeft = x - 5;
+    return result;
+}
+
+QList<QPoint> singleQuestionGrid(const QList<int> &visible, int count, QPoint origin, QSize tile, bool randomSlots,
+                                 Random &random)
+{
+    QList<QPoint> positions(count, QPoint(-1, -1));
+    const int k = int(qMin<qsizetype>(visible.size(), 6));
+    QList<bool> taken(k + 1, false);
+    int nextSlot = 1;
+    for (qsizetype i = 0; i < visible.size(); ++i) {
+        int slot;
+        if (i >= k)
+            break; // never more than six answers
+        if (randomSlots) {
+            QList<int> free;
+            for (int j = 1; j <= k; ++j)
+                if (!taken[j])
+                    free.append(j);
+            slot = free.at(random.below(int(free.size())));
+        } else {
+            slot = nextSlot++;
+        }
+        taken[slot] = true;
+        const int index = visible.at(i);
+        if (index >= 0 && index < count)
+            positions[index] = origin + QPoint(((slot - 1) % 3) * (tile.width() + 20), ((slot - 1) / 3) * (tile.height() + 20));
+    }
+    return positions;
+}
+
+namespace {
+
+bool contains(const RectD &box, double x, double y)
+{
+    return box.left <= x && x < box.right && box.top <= y && y < box.bottom;
+}
+
+} // namespace
+
+int quizHitTest(const TopicDocument &document, const RectD &tile, int currentQuestionNo, int onlyObject)
+{
+    const QList<DocObject> &objects = document.objects;
+    auto candidate = [&](qsizetype i) {
+        const DocObject &o = objects.at(i);
+        if (o.Typ != otLabel && o.Typ != otGap && o.Typ != otAnswer)
+            return false;
+        if (o.displayNo < 0 || o.coverState != csOpenQuestion)
+            return false;
+        if (o.Typ == otAnswer && o.FrageNummer != currentQuestionNo)
+            return false;
+        return onlyObject < 0 || i == onlyObject;
+    };
+    const double middle = (tile.top + tile.bottom) / 2;
+    for (qsizetype i = 0; i < objects.size(); ++i)
+        if (candidate(i) && contains(objects.at(i).hitBox, tile.left, middle))
+            return int(i);
+    for (qsizetype i = 0; i < objects.size(); ++i) {
+        if (!candidate(i))
+            continue;
+        const RectD &b = objects.at(i).hitBox;
+        if (contains(b, tile.left, tile.top) || contains(b, tile.right, tile.top) || contains(b, tile.left, tile.bottom)
+            || contains(b, tile.right, tile.bottom) || contains(tile, b.left, b.top) || contains(tile, b.right, b.top)
+            || contains(tile, b.left, b.bottom) || contains(tile, b.right, b.bottom))
+            return int(i);
+    }
+    return -1;
+}
+
+QList<QPoint> flightPath(QPoint from, QPoint home)
+{
+    const double dx = home.x() - from.x();
+    const double dy = home.y() - from.y();
+    const int steps = nearest(0.5 * std::sqrt(dx * dx + dy * dy));
+    QList<QPoint> path;
+    path.reserve(steps);
+    for (int i = 1; i <= steps; ++i)
+        path.append(QPoint(from.x() + nearest(dx * i / steps), from.y() + nearest(dy * i / steps)));
+    return path;
+}
+
+QPoint clampIntoPanel(QRect &tile, QSize panel)
+{
+    const QPoint before = tile.topLeft();
+    if (tile.right() >= panel.width())
+        tile.moveRight(panel.width() - 1);
+    if (tile.bottom() >= panel.height())
+        tile.moveBottom(panel.height() - 1);
+    if (tile.left() < 0)
+        tile.moveLeft(0);
+    if (tile.top() < 0)
+        tile.moveTop(0);
+    return tile.topLeft() - before;
+}
+
+} // namespace kapitolo

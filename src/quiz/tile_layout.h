@@ -1,0 +1,47 @@
+#pragma once
+
+#include "document/topic_document.h"
+
+#include <QList>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
+namespace kapitolo {
+
+class Random;
+
+constexpr int kTileWidth = 150;
+constexpr int kTileHeight = 46;
+
+struct TilePlacement {
+    QList<QPoint> positions; // by pair index; unplaced tiles keep (-1, -1)
+    int tileAreaLeft = 0;    // the card lies left of it, the tiles right
+};
+
+// The start positions of all tiles (image and cloze): stacks from the bottom right,
+// created from the last pair to the first; a stack holds tiles whose top stays at 35
+// or more, the next starts 12 pixels to the left and 7 pixels higher.
+TilePlacement stackedTilePlacement(int count, QSize panel);
+
+// Image and cloze, when a single text is shown: the visible tiles (pair indexes in list
+// order) arranged from the right; queryMode 1 centres the first row vertically.
+TilePlacement arrangeVisibleTiles(const QList<int> &visible, int count, QSize tile, QSize panel, int queryMode);
+
+// Single questions: the visible tiles take grid slots 1..k (k at most 6), at random or
+// in order, three to a row, from the grid origin.
+QList<QPoint> singleQuestionGrid(const QList<int> &visible, int count, QPoint origin, QSize tile, bool randomSlots,
+                                 Random &random);
+
+// The target of a dragged tile: first the object whose box holds the middle of the
+// tile's left edge, then one whose box and the tile overlap at a corner; -1 for none.
+// The tile rectangle is given in card fractions (left, top, right, bottom).
+int quizHitTest(const TopicDocument &document, const RectD &tile, int currentQuestionNo, int onlyObject);
+
+// The positions a wrongly placed tile passes on its way home, one per millisecond.
+QList<QPoint> flightPath(QPoint from, QPoint home);
+
+// A tile moved by the pointer, pushed back inside the panel; the shift it needed.
+QPoint clampIntoPanel(QRect &tile, QSize panel);
+
+} // namespace kapitolo

@@ -1,0 +1,630 @@
+#include "document/document_json.h"
+#include "platform/random.h"
+#include "quiz/quiz_engine.h"
+#include "quiz/tile_layout.h"
+#include "support/scripted_messages.h"
+
+#include <QSet>
+#include <QTest>
+
+using namespace kapitolo;
+using namespace kapitolo::test;
+
+namespace {
+
+// Plays the window's part: tiles as flags, everything else recorded.
+class ScriptedFrontend : public QuizFrontend
+{
+public:
+    QList<bool> exists;
+    QList<bool> visible;
+    QStringList events;
+    QString counter;
+    QuizStatusTexts status;
+    QString clock;
+    QList<QuizFinishedInfo> finished;
+    QList<QuizFinishedChoice> choices; // answers of the finished dialog, in turn
+    bool nameConfirmed = true;
+    QString name = QStringLiteral("Anna");
+    bool timer = false;
+    int arranged = 0;
+    int protocolsFinished = 0;
+    bool bestListResult = true;
+    int bestListCalls = 0;
+    int pairCount = 0;
+    const QuizRun *run = nullptr;
+
+    bool askParticipantName(QString &n) override
+    {
+        events << QStringLiteral("name");
+        n = name;
+        return nameConfirmed;
+    }
+    void enterQuizView() override
+    {
+        pairCount = int(run->quizList.size());
+        exists = QList<bool>(pairCount, true);
+        visible = QList<bool>(pairCount, true);
+        events << QStringLiteral("enter");
+    }
+    void leaveQuizView() override
+    {
+        exists = QList<bool>(pairCount, false);
+        events << QStringLiteral("leave");
+    }
+    void updateModeControls() override {}
+    void redrawCard() override { events << QStringLiteral("card"); }
+    void redrawObject(int o) override { events << QStringLiteral("redraw %1").arg(o); }
+    void drawPanelBackground() override {}
+    bool tileExists(int p) const override { return p >= 0 && p < exists.size() && exists[p]; }
+    bool isTileVisible(int p) const override { return tileExists(p) && visible[p]; }
+    void setTileVisible(int p, bool v) override { visible[p] = v; }
+    void hideAllTiles() override
+    {
+        for (bool &v : visible)
+            v = false;
+    }
+    void arrangeVisibleTiles() override { ++arranged; }
+    void setTileColour(int p, const QColor &c) override { events << QStringLiteral("colour %1 %2").arg(p).arg(c.name()); }
+    void restoreTileColour(int p) override { events << QStringLiteral("restore %1").arg(p); }
+    void removeTile(int p) override
+    {
+        exists[p] = false;
+        events << QStringLiteral("remove %1").arg(p);
+    }
+    void flyTileHome(int p) override { events << QStringLiteral("fly %1").arg(p); }
+    void hideHitFrame() override {}
+    void showQuestionCounter(const QString &t) override { counter = t; }
+    void showStatus(const QuizStatusTexts &t) override { status = t; }
+    void showClock(const QString &t) override { clock = t; }
+    void showVerdict(bool c) override { events << (c ? QStringLiteral("Richtig") : QStringLiteral("Falsch")); }
+    void playQuizSound(bool c) override { events << (c ? QStringLiteral("sound Richtig1") : QStringLiteral("sound Falsch1")); }
+    void processPendingEvents() override {}
+    void setTimerEnabled(bool e) override { timer = e; }
+    void finishProtocol() override { ++protocolsFinished; }
+    bool enterBestList() override
+    {
+        ++bestListCalls;
+        return bestListResult;
+    }
+    QuizFinishedChoice showFinishedDialog(const QuizFinishedInfo &info) override
+    {
+        finished << info;
+        return choices.isEmpty() ? QuizFinishedChoice{} : choices.takeFirst();
+    }
+    QList<int> visibleTiles() const
+    {
+        QList<int> r;
+        for (int p = 0; p < pairCount; ++p)
+            if (isTileVisible(p))
+                r << p;
+        return r;
+    }
+};
+
+DocObject label(const QString &cap, double kx, double ky, int typ = otLabel)
+{
+    DocObject o;
+    o.Cap = cap;
+    o.Kx = o.Sx = kx;
+    o.Ky = o.Sy = ky;
+    o.Typ = typ;
+    o.Ebene = 1;
+    return o;
+}
+
+TopicDocument mapDocument(int count = 4)
+{
+    TopicDocument d;
+    d.fileName = QStringLiteral("/t/karte.tsr");
+    d.titel = QStringLiteral("Flüsse");
+    const char *names[] = {"Rhein", "Elbe", "Donau", "Oder", "Weser", "Main", "Mosel", "Saale"};
+    for (int i = 0; i < count; ++i)
+        d.objects.append(label(QString::fromLatin1(names[i % 8]) + (i >= 8 ? QString::number(i) : QString()),
+                               0.1 + 0.05 * (i % 3), 0.9 - 0.1 * i));
+    d.objects.append(label(QStringLiteral("Info"), 0.5, 0.5, otInfoPoint));
+    d.AnzFrageNummern = count;
+    return d;
+}
+
+TopicDocument questionDocument(const QString &text)
+{
+    TopicDocument d;
+    d.fileName = QStringLiteral("/t/fragen.tsr");
+    d.titel = QStringLiteral("Fragen");
+    d.DokTyp = dtSingleQuestions;
+    d.AnzFrageNummern = createQuestionObjects(text, d.objects);
+    return d;
+}
+
+struct Rig {
+    TopicDocument doc;
+    ScriptedMessages messages;
+    FakeClock clock;
+    Random random{3};
+    ScriptedFrontend frontend;
+    QuizEngine engine{doc, messages, clock, random, frontend};
+    QuizOptions options;
+
+    explicit Rig(TopicDocument d)
+        : doc(std::move(d))
+    {
+        frontend.run = &engine.run();
+        engine.setOptionsSource([this](qint32) { return options; });
+        engine.setNameEntryEnabled(false);
+    }
+
+    // The pair whose tile carries the caption, and the object that is its target.
+    int pairOf(const QString &cap) const
+    {
+        for (int p = 0; p < engine.run().quizList.size(); ++p)
+            if (doc.objects.at(engine.run().quizList.at(p).tileObject).Cap == cap && frontend.tileExists(p))
+                return p;
+        return -1;
+    }
+    int objectOf(const QString &cap) const
+    {
+        for (int i = 0; i < doc.objects.size(); ++i)
+            if (doc.objects.at(i).Cap == cap && doc.objects.at(i).coverState == csOpenQuestion)
+                return i;
+        return -1;
+    }
+    void drop(const QString &tile, const QString &target)
+    {
+        engine.setHitObject(objectOf(target));
+        engine.EvaluateAnswer(pairOf(tile));
+    }
+    QStringList detailLines() const
+    {
+        QStringList lines = engine.run().protocolDetail.split(QStringLiteral("\r\n"));
+        lines.removeLast();
+        return lines;
+    }
+};
+
+} // namespace
+
+class TestQuizEngine : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanCaption_data()
+    {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("clean");
+        QTest::newRow("plain") << "Rhein" << "Rhein";
+        QTest::newRow("joined word") << "Mittel-\r\nmeer" << "Mittelmeer";
+        QTest::newRow("kept hyphen") << "Baden-\r\nWürttemberg" << "Baden-Württemberg";
+        QTest::newRow("digit keeps hyphen") << "A-\r\n7" << "A-7";
+        QTest::newRow("line break") << "Bad\r\nEms" << "Bad Ems";
+        QTest::newRow("blanks") << "  a  b \n" << "a b";
+        QTest::newRow("hyphen at end") << "Nord-\r\n" << "Nord-";
+    }
+    void cleanCaption()
+    {
+        QFETCH(QString, caption);
+        QFETCH(QString, clean);
+        QCOMPARE(CleanCaption(caption), clean);
+        QCOMPARE(tileCaption(QStringLiteral("Rio | de Janeiro")), QStringLiteral("Rio\nde Janeiro"));
+    }
+
+    void completeQuizInOrder()
+    {
+        Rig rig(mapDocument(4));
+        rig.options.tileOrder = 0;
+        rig.options.positionOrder = 0;
+        QVERIFY(rig.engine.StartQuiz(0, 0));
+        QCOMPARE(rig.engine.appMode(), int(amQuizRunning));
+        QCOMPARE(rig.engine.score().questionCount, 4);
+        QCOMPARE(rig.engine.score().totalQuestionCount, 4);
+        // Tiles alphabetically, positions top to bottom (Ky ascending).
+        QStringList tiles, positions;
+        for (const QuizPair &p : rig.engine.run().quizList) {
+            tiles << rig.doc.objects.at(p.tileObject).Cap;
+            positions << rig.doc.objects.at(p.positionObject).Cap;
+        }
+        QCOMPARE(tiles, QStringList({"Donau", "Elbe", "Oder", "Rhein"}));
+        QCOMPARE(positions, QStringList({"Oder", "Donau", "Elbe", "Rhein"}));
+        QCOMPARE(rig.doc.objects.at(3).displayNo, 1); // Oder is asked first and numbered 1
+        QCOMPARE(rig.doc.objects.at(0).displayNo, 4);
+        QCOMPARE(rig.doc.objects.at(4).coverState, int(csCovered)); // the info point is no question
+        QCOMPARE(rig.frontend.status.status, QStringLiteral("warte auf Antwort"));
+        QCOMPARE(rig.frontend.status.successRate, QStringLiteral("0.0 %"));
+        QVERIFY(rig.frontend.timer);
+
+        rig.clock.advance(2500);
+        rig.drop(QStringLiteral("Elbe"), QStringLiteral("Elbe"));
+        QCOMPARE(rig.doc.objects.at(1).coverState, int(csUncovered));
+        QCOMPARE(rig.clock.waits(), QList<int>{300});
+        rig.drop(QStringLiteral("Rhein"), QStringLiteral("Donau"));
+        QCOMPARE(rig.doc.objects.at(2).coverState, int(csOpenQuestion));
+        QCOMPARE(rig.doc.objects.at(2).failedAttempts, 1);
+        QCOMPARE(rig.doc.objects.at(0).wrongTargetCount, 1);
+        QVERIFY(rig.frontend.events.contains(QStringLiteral("fly %1").arg(rig.pairOf(QStringLiteral("Rhein")))));
+        QCOMPARE(rig.detailLines(),
+                 QStringList({"00:00 - Quiz wird gestartet",
+                              "00:02 - RICHTIG - Beschriftungstext \"Elbe\" wird der richtigen Position zugeordnet",
+                              "00:02 - FALSCH - Beschriftungstext \"Rhein\" wird der Position von \"Donau\" zugeordnet"}));
+        QCOMPARE(rig.frontend.status.correct, QStringLiteral("1"));
+        QCOMPARE(rig.frontend.status.failed, QStringLiteral("1"));
+        QCOMPARE(rig.frontend.status.successRate, QStringLiteral("50.0 %"));
+        QCOMPARE(rig.frontend.status.totalPerformance, QStringLiteral("20.0 %"));
+
+        // A drop outside every target counts nothing.
+        rig.engine.setHitObject(-1);
+        rig.engine.EvaluateAnswer(rig.pairOf(QStringLiteral("Rhein")));
+        QCOMPARE(rig.engine.score().failedCount, 1);
+
+        rig.clock.advance(61000);
+        for (const char *name : {"Rhein", "Donau", "Oder"})
+            rig.drop(QLatin1String(name), QLatin1String(name));
+        QCOMPARE(rig.engine.run().endState, int(esFinished));
+        QCOMPARE(rig.frontend.finished.size(), 1);
+        const QuizFinishedInfo &info = rig.frontend.finished.first();
+        QCOMPARE(info.correct, QStringLiteral("4  von  4"));
+        QCOMPARE(info.failed, QStringLiteral("1"));
+        QCOMPARE(info.totalPerformanceText, QStringLiteral("80.0 %"));
+        QCOMPARE(info.grade, 2);
+        QCOMPARE(info.rating, QStringLiteral("gut"));
+        QCOMPARE(info.clock, QStringLiteral("01:04")); // 2.5 s + 61 s + four feedback pauses of 0.3 s
+        QVERIFY(info.repetitionEnabled);
+        QCOMPARE(rig.frontend.protocolsFinished, 1);
+        QVERIFY(rig.engine.run().bestListEntered);
+        QCOMPARE(rig.engine.run().endTime - rig.engine.run().startTime, 64.0 / 86400.0);
+        // Closing the dialog returns to the learning card with everything uncovered.
+        QCOMPARE(rig.engine.appMode(), int(amLearningView));
+        QCOMPARE(rig.frontend.events.last(), QStringLiteral("leave"));
+        QCOMPARE(rig.doc.objects.at(4).coverState, int(csCovered));
+    }
+
+    void optionsChangeMarksAndLocking()
+    {
+        Rig rig(mapDocument(3));
+        rig.options.onCorrect = 1;
+        rig.options.onFailed = 1;
+        QVERIFY(rig.engine.StartQuiz(0, 0));
+        rig.drop(QStringLiteral("Rhein"), QStringLiteral("Rhein"));
+        QCOMPARE(rig.doc.objects.at(0).coverState, int(csCorrect));
+        rig.drop(QStringLiteral("Elbe"), QStringLiteral("Donau"));
+        QCOMPARE(rig.doc.objects.at(2).coverState, int(csWrongCross)); // locked: takes no more tiles
+        QCOMPARE(rig.engine.score().openCount, 1);
+        QVERIFY(rig.frontend.events.contains(QStringLiteral("redraw 2")));
+        rig.drop(QStringLiteral("Elbe"), QStringLiteral("Elbe"));
+        // The quiz ends although Donau was never answered correctly.
+        QCOMPARE(rig.engine.score().correctCount, 2);
+        QCOMPARE(rig.frontend.finished.size(), 1);
+        QCOMPARE(rig.frontend.finished.first().totalPerformanceText, QStringLiteral("66.7 %"));
+    }
+
+    void feedbackAtTheEnd()
+    {
+        Rig rig(mapDocument(3));
+        QVERIFY(rig.engine.StartQuiz(0, 0));
+        // An initiator's setting arrives with the options of a participant's quiz.
+        QuizOptions withheld = rig.engine.options();
+        withheld.feedbackAtEnd = 1;
+        withheld.onCorrect = 1;
+        rig.engine.setOptions(withheld);
+        rig.drop(QStringLiteral("Rhein"), QStringLiteral("Elbe"));
+        QCOMPARE(rig.doc.objects.at(1).coverState, int(csAssigned));
+        QCOMPARE(rig.frontend.status.correct, QStringLiteral("?"));
+        QVERIFY(!rig.frontend.events.contains(QStringLiteral("Falsch")));
+        rig.drop(QStringLiteral("Elbe"), QStringLiteral("Rhein"));
+        rig.drop(QStringLiteral("Donau"), QStringLiteral("Donau"));
+        QCOMPARE(rig.frontend.finished.size(), 1);
+        // The verdict comes at the end: crosses where a wrong tile landed, ticks elsewhere.
+        QCOMPARE(rig.doc.objects.at(1).coverState, int(csUncovered)); // after leaving the quiz view
+        QCOMPARE(rig.frontend.finished.first().failed, QStringLiteral("2"));
+    }
+
+    void equalCaptionsAreInterchangeable()
+    {
+        TopicDocument d = mapDocument(2);
+        d.objects[1].Cap = QStringLiteral("Rhein");
+        Rig rig(d);
+        QVERIFY(rig.engine.StartQuiz(0, 0));
+        rig.engine.setHitObject(1);
+        rig.engine.EvaluateAnswer(0);
+        rig.engine.setHitObject(0);
+        rig.engine.EvaluateAnswer(1);
+        QCOMPARE(rig.engine.score().correctCount, 2);
+        QCOMPARE(rig.engine.score().failedCount, 0);
+    }
+
+    void singleQueriesAndRepetition()
+    {
+        Rig rig(mapDocument(3));
+        rig.options.queryMode = 1;
+        rig.options.tileOrder = 0;
+        rig.options.positionOrder = 0;
+        QVERIFY(rig.engine.StartQuiz(0, 0));
+        QCOMPARE(rig.frontend.visibleTiles().size(), 1);
+        QVERIFY(rig.detailLines().last().endsWith(QStringLiteral("Beschriftungstext \"Donau\" soll der richtigen Position zugeordnet werden")));
+        rig.drop(QStringLiteral("Donau"), QStringLiteral("Elbe"));
+        QCOMPARE(rig.clock.waits(), QList<int>{100});
+        QVERIFY(rig.detailLines().last().endsWith(QStringLiteral("\"Elbe\" soll der richtigen Position zugeordnet werden")));
+        rig.drop(QStringLiteral("Elbe"), QStringLiteral("Elbe"));
+        QVERIFY(rig.detailLines().at(rig.detailLines().size() - 2).endsWith(QStringLiteral("RICHTIG - Beschriftungstext \"Elbe\" wird richtig zugeordnet")));
+        rig.drop(QStringLiteral("Rhein"), QStringLiteral("Rhein"));
+        // The wrong one comes back after the others.
+        QVERIFY(rig.detailLines().last().endsWith(QStringLiteral("\"Donau\" soll der richtigen Position zugeordnet werden")));
+        QCOMPARE(rig.frontend.visibleTiles(), QList<int>{rig.pairOf(QStringLiteral("Donau"))});
+
+        // Finish, then repeat only what went wrong: Donau (failed) and Elbe (a wrong target).
+        rig.frontend.choices << QuizFinishedChoice{true, 1};
+        rig.drop(QStringLiteral("Donau"), QStringLiteral("Donau"));
+        QCOMPARE(rig.engine.appMode(), int(amQuizRunning));
+        QCOMPARE(rig.engine.run().selectionMode, 1);
+        QCOMPARE(rig.engine.score().questionCount, 2);
+        QCOMPARE(rig.engine.score().totalQuestionCount, 3);
+        QSet<QString> asked;
+        for (const QuizPair &p : rig.engine.run().quizList)
+            asked << rig.doc.objects.at(p.tileObject).Cap;
+        QCOMPARE(asked, QSet<QString>({QStringLiteral("Donau"), QStringLiteral("Elbe")}));
+        QCOMPARE(rig.frontend.bestListCalls, 1); // a repetition never enters the best list
+        rig.drop(QStringLiteral("Donau"), QStringLiteral("Donau"));
+        rig.drop(QStringLiteral("Elbe"), QStringLiteral("Elbe"));
+        QCOMPARE(rig.frontend.bestListCalls, 1);
+        QVERIFY(!rig.frontend.finished.last().repetitionEnabled);
+    }
+
+    void singlePositionLines()
+    {
+        TopicDocument d = mapDocument(2);
+        d.DokTyp = dtCloze;
+        for (DocObject &o : d.objects)
+            if (o.Typ == otLabel)
+                o.Typ = otGap;
+        Rig rig(d);
+        rig.options.queryMode = 2;
+        rig.options.positionOrder = 0;
+        QVERIFY(rig.engine.StartQuiz(0, 0));
+        const int asked = rig.engine.askedObject();
+        QCOMPARE(rig.doc.objects.at(asked).Cap, QStringLiteral("Elbe"));
+        QVERIFY(rig.detailLines().last().endsWith(QStringLiteral("Der Lücke \"Elbe\" soll der richtige Lückentext zugeordnet werden")));
+        rig.engine.setHitObject(asked);
+        rig.engine.EvaluateAnswer(rig.pairOf(QStringLiteral("Rhein")));
+        QVERIFY(rig.detailLines().at(rig.detailLines().size() - 2).endsWith(
+            QStringLiteral("FALSCH - Der Lücke von \"Elbe\" wird der Lückentext \"Rhein\" zugeordnet")));
+        QCOMPARE(rig.engine.instructionText(), QStringLiteral("Ziehe den richtigen Lückentext an die markierte Position!"));
+    }
+
+    void scoreFiguresAndGrades()
+    {
+        QCOMPARE(gradeFor(17.0 / 20.0), 1);
+        QCOMPARE(percentText(17.0 / 20.0), QStringLiteral("85.0 %"));
+        QCOMPARE(gradeFor(16.0 / 20.0), 2);
+        QCOMPARE(gradeFor(0.2499), 6);
+        QCOMPARE(gradeFor(0.25), 5);
+        QCOMPARE(percentText(2.0 / 3.0), QStringLiteral("66.7 %"));
+        QCOMPARE(clockText(187), QStringLiteral("03:07"));
+        QCOMPARE(clockText(7500), QStringLiteral("125:00"));
+
+        // 17 correct, 3 failed attempts, nothing open: 85.0 % and grade 1.
+        Rig rig(mapDocument(17));
+        rig.options.tileOrder = 0;
+        QVERIFY(rig.engine.StartQuiz(0, 0));
+        for (int i = 0; i < 3; ++i) {
+            rig.engine.setHitObject(rig.doc.objects.at(rig.engine.run().quizList.at(1).tileObject).coverState == csOpenQuestion
+                                        ? rig.engine.run().quizList.at(1).tileObject
+                                        : -1);
+            rig.engine.EvaluateAnswer(0);
+        }
+        while (rig.engine.appMode() == amQuizRunning) {
+            const int p = rig.frontend.visibleTiles().first();
+            rig.engine.setHitObject(rig.engine.run().quizList.at(p).tileObject);
+            rig.engine.EvaluateAnswer(p);
+        }
+        QCOMPARE(rig.frontend.finished.last().totalPerformanceText, QStringLiteral("85.0 %"));
+        QCOMPARE(rig.frontend.finished.last().grade, 1);
+        QCOMPARE(rig.frontend.finished.last().rating, QStringLiteral("sehr gut"));
+    }
+
+    void timeLimit()
+    {
+        Rig rig(mapDocument(4));
+        rig.options.timeLimitOn = 1;
+        rig.options.timeLimitSeconds = 0;
+        QVERIFY(rig.engine.StartQuiz(0, 0));
+        QCOMPARE(rig.frontend.status.clockCaption, QStringLiteral("Verbleibende Zeit:"));
+        rig.engine.ZeitTimerTimer();
+        QCOMPARE(rig.messages.texts(), QStringList{QStringLiteral("Das Zeitlimit ist erreicht, die Übung wird beendet.")});
+        QCOMPARE(rig.engine.run().endState, int(esTimeLimitReached));
+        QCOMPARE(rig.frontend.finished.first().open, QStringLiteral("4"));
+        QCOMPARE(rig.frontend.finished.first().timeCaption, QStringLiteral("Verbliebene Zeit:"));
+        QCOMPARE(rig.frontend.finished.first().grade, 6);
+
+        Rig counting(mapDocument(2));
+        counting.options.timeLimitOn = 1;
+        counting.options.timeLimitSeconds = 90;
+        QVERIFY(counting.engine.StartQuiz(0, 0));
+        counting.clock.advance(30500);
+        counting.engine.ZeitTimerTimer();
+        QCOMPARE(counting.frontend.clock, QStringLiteral("01:00"));
+        QVERIFY(counting.frontend.timer);
+        counting.clock.advance(59600);
+        counting.engine.ZeitTimerTimer();
+        QCOMPARE(counting.engine.run().endState, int(esTimeLimitReached));
+    }
+
+    void randomSubset()
+    {
+        TopicDocument d = mapDocument(30);
+        d.titel = QStringLiteral("Flüsse – ZUFÄLLIGE Auswahl");
+        d.AnzFrageNummern = 30;
+        Rig rig(d);
+        QVERIFY(rig.engine.StartQuiz(0, 0));
+        QCOMPARE(rig.engine.run().selectionMode, 2);
+        QCOMPARE(rig.engine.score().questionCount, 20);
+        QCOMPARE(rig.engine.score().totalQuestionCount, 30);
+
+        // Fewer eligible objects than the bound, and no question count at all: all of them.
+        TopicDocument few = mapDocument(5);
+        few.titel = QStringLiteral("zufällig");
+        few.AnzFrageNummern = 0;
+        Rig small(few);
+        QVERIFY(small.engine.StartQuiz(0, 0));
+        QCOMPARE(small.engine.score().questionCount, 5);
+    }
+
+    void nothingToAskAndCancelledName()
+    {
+        TopicDocument empty;
+        empty.objects.append(label(QStringLiteral("Text"), 0.5, 0.5, otText));
+        Rig rig(empty);
+        QVERIFY(!rig.engine.StartQuiz(0, 0));
+        QCOMPARE(rig.messages.texts(),
+                 QStringList{QStringLiteral("Bitte zuerst über das Menü \"Quizauswahl\" das gewünschte Quiz auswählen.")});
+        QCOMPARE(rig.engine.appMode(), int(amLearningView));
+
+        Rig named(mapDocument(2));
+        named.engine.setNameEntryEnabled(true);
+        named.frontend.nameConfirmed = false;
+        QVERIFY(!named.engine.StartQuiz(0, 0));
+        QVERIFY(named.engine.run().protocolDetail.isEmpty());
+        named.frontend.nameConfirmed = true;
+        named.frontend.name = QStringLiteral("  Bea  ");
+        QVERIFY(named.engine.StartQuiz(0, 0));
+        QCOMPARE(named.frontend.status.name, QStringLiteral("Bea"));
+
+        // Leaving a running quiz asks; No keeps it.
+        named.messages.setNextAnswer(MessageAnswer::No);
+        QVERIFY(!named.engine.CancelQuiz());
+        QCOMPARE(named.engine.appMode(), int(amQuizRunning));
+        QCOMPARE(named.messages.texts().last(), QStringLiteral("Das aktuelle Quiz ist noch nicht beendet.\r\nQuiz wirklich abbrechen?"));
+        QVERIFY(named.engine.CancelQuiz());
+        QCOMPARE(named.engine.appMode(), int(amLearningView));
+        for (const DocObject &o : named.doc.objects)
+            QVERIFY(o.coverState == csCovered || o.coverState == csUncovered);
+    }
+
+    void singleQuestions()
+    {
+        Rig rig(questionDocument(QStringLiteral("Eins?//1\r\nZwei?//2\r\nDrei?//3\r\nVier?//4\r\nFünf?//5\r\n"
+                                                "Sechs?//6\r\nSieben?//7\r\nAcht?//8\r\nNoch eine Eins?//1")));
+        rig.options.positionOrder = 0;
+        rig.options.onFailed = 0;
+        QVERIFY(rig.engine.StartQuiz(0, 0));
+        QCOMPARE(rig.engine.score().questionCount, 9);
+        for (int round = 0; round < 9; ++round) {
+            const QList<int> shown = rig.frontend.visibleTiles();
+            QVERIFY(shown.size() <= 6 && shown.size() >= 2);
+            QSet<QString> captions;
+            for (int p : shown)
+                captions << rig.doc.objects.at(rig.engine.run().quizList.at(p).tileObject).Cap;
+            QCOMPARE(captions.size(), shown.size()); // never two equal answers
+            QVERIFY(shown.contains(rig.engine.correctTile()));
+            if (round == 0) {
+                QCOMPARE(rig.frontend.counter, QStringLiteral("1. Frage"));
+                const QStringList lines = rig.detailLines();
+                QCOMPARE(lines.at(1), QStringLiteral("00:00 - 1. Frage"));
+                QCOMPARE(lines.at(2), QStringLiteral("Eins?"));
+                QVERIFY(lines.at(3).startsWith(QStringLiteral("Antwortmöglichkeiten: ")));
+                QVERIFY(lines.at(3).contains(QStringLiteral("\"1\" (Lösung)")));
+                // A wrong answer: the correct tile blinks three times, then all tiles go.
+                int wrong = -1;
+                for (int p : shown)
+                    if (p != rig.engine.correctTile())
+                        wrong = p;
+                rig.engine.setHitObject(rig.engine.askedObject());
+                rig.engine.EvaluateAnswer(wrong);
+                QCOMPARE(rig.clock.waits(), QList<int>({150, 150, 150, 150, 150, 150, 800}));
+                QVERIFY(rig.detailLines().at(4).contains(QStringLiteral("FALSCH - Gewählte Antwort: ")));
+                continue;
+            }
+            rig.engine.setHitObject(rig.engine.askedObject());
+            rig.engine.EvaluateAnswer(rig.engine.correctTile());
+        }
+        // The wrongly answered first question came back last, marked as repeated.
+        QCOMPARE(rig.frontend.counter, QStringLiteral("10. Frage (wiederholte Frage)"));
+        QCOMPARE(rig.engine.score().openCount, 1);
+        rig.engine.setHitObject(rig.engine.askedObject());
+        rig.engine.EvaluateAnswer(rig.engine.correctTile());
+        QCOMPARE(rig.frontend.finished.size(), 1);
+        QCOMPARE(rig.frontend.finished.first().correct, QStringLiteral("9  von  9"));
+
+        // "jede Frage nur einmal stellen": a wrong answer is final.
+        Rig once(questionDocument(QStringLiteral("A?//a\r\nB?//b")));
+        once.options.onFailed = 1;
+        QVERIFY(once.engine.StartQuiz(0, 0));
+        int wrong = -1;
+        for (int p : once.frontend.visibleTiles())
+            if (p != once.engine.correctTile())
+                wrong = p;
+        const int asked = once.engine.askedObject();
+        once.engine.setHitObject(asked);
+        once.engine.EvaluateAnswer(wrong);
+        QCOMPARE(once.doc.objects.at(asked).coverState, int(csNotAskedAgain));
+        once.engine.setHitObject(once.engine.askedObject());
+        once.engine.EvaluateAnswer(once.engine.correctTile());
+        QCOMPARE(once.frontend.finished.size(), 1);
+        QCOMPARE(once.frontend.finished.first().open, QStringLiteral("0"));
+    }
+
+    void tileStacksAndGrid()
+    {
+        // Panel 600 high: tops 554, 506, ... down to 38 hold 11 tiles; the 12th starts a new stack.
+        const TilePlacement stacks = stackedTilePlacement(14, QSize(900, 600));
+        QCOMPARE(stacks.positions.last(), QPoint(750, 554));
+        QCOMPARE(stacks.positions.at(13 - 10), QPoint(750, 554 - 480));
+        QCOMPARE(stacks.positions.at(13 - 11), QPoint(738, 547));
+        QCOMPARE(stacks.positions.at(0), QPoint(738, 547 - 96));
+        QCOMPARE(stacks.tileAreaLeft, 733);
+
+        const TilePlacement one = arrangeVisibleTiles({2}, 4, QSize(150, 46), QSize(900, 600), 1);
+        QCOMPARE(one.positions.at(2), QPoint(750, 277));
+        QCOMPARE(one.positions.at(0), QPoint(-1, -1));
+
+        Random random(5);
+        const QList<QPoint> ordered = singleQuestionGrid({0, 3, 4, 6}, 8, QPoint(100, 300), QSize(150, 46), false, random);
+        QCOMPARE(ordered.at(0), QPoint(100, 300));
+        QCOMPARE(ordered.at(3), QPoint(270, 300));
+        QCOMPARE(ordered.at(6), QPoint(100, 366));
+        const QList<QPoint> shuffled = singleQuestionGrid({0, 3, 4, 6}, 8, QPoint(100, 300), QSize(150, 46), true, random);
+        QSet<QPoint> slots;
+        for (int k : {0, 3, 4, 6})
+            slots.insert(shuffled.at(k));
+        QCOMPARE(slots, QSet<QPoint>({QPoint(100, 300), QPoint(270, 300), QPoint(440, 300), QPoint(100, 366)}));
+    }
+
+    void hitTestPasses()
+    {
+        TopicDocument d = mapDocument(3);
+        for (DocObject &o : d.objects) {
+            o.coverState = csOpenQuestion;
+            o.displayNo = 1;
+        }
+        d.objects[0].hitBox = RectD{0.1, 0.1, 0.3, 0.2};
+        d.objects[1].hitBox = RectD{0.4, 0.1, 0.6, 0.2};
+        d.objects[2].hitBox = RectD{0.35, 0.3, 0.5, 0.5};
+        // The middle of the left edge lies in object 1, while the tile also overlaps object 0.
+        QCOMPARE(quizHitTest(d, RectD{0.45, 0.05, 0.7, 0.25}, -1, -1), 1);
+        QCOMPARE(quizHitTest(d, RectD{0.25, 0.12, 0.45, 0.18}, -1, -1), 0); // left edge in object 0 first pass
+        // Second pass: only a corner overlaps.
+        QCOMPARE(quizHitTest(d, RectD{0.2, 0.25, 0.36, 0.31}, -1, -1), 2);
+        // Right and bottom edges are outside.
+        QCOMPARE(quizHitTest(d, RectD{0.3, 0.15, 0.32, 0.16}, -1, -1), -1);
+        // Only the asked object in single-position mode; a locked object is no target.
+        QCOMPARE(quizHitTest(d, RectD{0.45, 0.05, 0.7, 0.25}, -1, 2), -1);
+        d.objects[1].coverState = csWrongCross;
+        QCOMPARE(quizHitTest(d, RectD{0.45, 0.12, 0.7, 0.18}, -1, -1), -1);
+        d.objects[0].displayNo = -1;
+        QCOMPARE(quizHitTest(d, RectD{0.15, 0.12, 0.2, 0.18}, -1, -1), -1);
+    }
+
+    void flightAndClamp()
+    {
+        QVERIFY(flightPath(QPoint(10, 10), QPoint(11, 10)).isEmpty()); // half a pixel rounds to no step
+        const QList<QPoint> path = flightPath(QPoint(0, 0), QPoint(30, 40));
+        QCOMPARE(path.size(), 25);
+        QCOMPARE(path.last(), QPoint(30, 40));
+        QCOMPARE(path.first(), QPoint(1, 2));
+        QRect tile(880, -5, 150, 46);
+        QCOMPARE(clampIntoPanel(tile, QSize(900, 600)), QPoint(-130, 5));
+        QCOMPARE(tile.topLeft(), QPoint(750, 0));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestQuizEngine)
+#include "tst_quiz_engine.moc"
