@@ -271,7 +271,7 @@ private Q_SLOTS:
         QVERIFY(info.repetitionEnabled);
         QCOMPARE(rig.frontend.protocolsFinished, 1);
         QVERIFY(rig.engine.run().bestListEntered);
-        QCOMPARE(rig.engine.run().endTime - rig.engine.run().startTime, 64.0 / 86400.0);
+        QCOMPARE(qRound((rig.engine.run().endTime - rig.engine.run().startTime) * 86400.0), 64);
         // Closing the dialog returns to the learning card with everything uncovered.
         QCOMPARE(rig.engine.appMode(), int(amLearningView));
         QCOMPARE(rig.frontend.events.last(), QStringLiteral("leave"));
