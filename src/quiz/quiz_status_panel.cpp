@@ -1,0 +1,132 @@
+#include "quiz/quiz_status_panel.h"
+
+#include "controls/hover_panel.h"
+#include "quiz/quiz_engine.h"
+
+#include <QGridLayout>
+#include <QLabel>
+
+namespace kapitolo {
+
+namespace {
+
+const QColor kCorrectText(0, 140, 0);
+const QColor kFailedText(200, 0, 0);
+const QColor kNeutralText(81, 81, 78);
+
+QString colourStyle(const QColor &c)
+{
+    return QStringLiteral("color: %1;").arg(c.name());
+}
+
+} // namespace
+
+QuizStatusPanel::QuizStatusPanel(QWidget *parent)
+    : QFrame(parent)
+{
+    setObjectName(QStringLiteral("UebInfoPan"));
+    setFrameShape(QFrame::StyledPanel);
+    setAutoFillBackground(true);
+    auto *grid = new QGridLayout(this);
+    grid->setContentsMargins(10, 4, 10, 4);
+    grid->setHorizontalSpacing(14);
+    grid->setVerticalSpacing(0);
+
+    QFont valueFont(QStringLiteral("Arial"));
+    valueFont.setPointSize(12);
+    valueFont.setBold(true);
+
+    auto caption = [&](const QString &text, int column) {
+        auto *l = new QLabel(text, this);
+        l->setStyleSheet(colourStyle(kNeutralText));
+        grid->addWidget(l, 0, column);
+        return l;
+    };
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("UebStatLab"));
+    m_status->setFont(valueFont);
+    m_status->setMinimumWidth(150);
+    caption(QStringLiteral("Status:"), 0);
+    grid->addWidget(m_status, 1, 0);
+    m_name = addValue("TNameLab", QStringLiteral("Name:"), 1, kNeutralText);
+    m_correct = addValue("RichtigLab", QStringLiteral("Richtig:"), 2, kCorrectText);
+    m_failed = addValue("FalschLab", QStringLiteral("Fehlversuche:"), 3, kFailedText);
+    m_rate = addValue("QuoteLab", QStringLiteral("Erfolgsquote:"), 4, kNeutralText);
+    m_open = addValue("OffenLab", QStringLiteral("Offene Fragen:"), 5, kNeutralText);
+    m_performance = addValue("GesamtleistungLab", QStringLiteral("Gesamtleistung:"), 6, kNeutralText);
+    m_clockCaption = caption(QStringLiteral("Benötigte Zeit:"), 7);
+    m_clockCaption->setObjectName(QStringLiteral("UebZeitModeLab"));
+    m_clock = new QLabel(this);
+    m_clock->setObjectName(QStringLiteral("UebZeitLab"));
+    m_clock->setFont(valueFont);
+    m_clock->setStyleSheet(colourStyle(kNeutralText));
+    grid->addWidget(m_clock, 1, 7);
+    m_total = new QLabel(this);
+    m_total->setObjectName(QStringLiteral("GesAnzLab"));
+    m_total->hide();
+
+    auto *note = new QLabel(QStringLiteral("Hinweis: Falsch beantwortete Fragen werden später wiederholt."), this);
+    note->setStyleSheet(QStringLiteral("color: rgb(111, 111, 106); font-size: 8pt;"));
+    grid->addWidget(note, 2, 0, 1, 8);
+
+    m_kennz = new THoverPanel(this);
+    m_kennz->setObjectName(QStringLiteral("KennzInfoPan"));
+    styleToolButton(*m_kennz);
+    m_kennz->setCaption(QStringLiteral("?"));
+    m_kennz->setToolTip(QStringLiteral("Information zu den Kennzahlen"));
+    m_kennz->setFixedSize(28, 28);
+    connect(m_kennz, &THoverPanel::pressed, this, &QuizStatusPanel::keyFiguresRequested);
+    grid->addWidget(m_kennz, 0, 8, 2, 1, Qt::AlignVCenter);
+    grid->setColumnStretch(9, 1);
+}
+
+QLabel *QuizStatusPanel::addValue(const char *name, const QString &captionText, int column, const QColor &colour)
+{
+    auto *grid = static_cast<QGridLayout *>(layout());
+    auto *caption = new QLabel(captionText, this);
+    caption->setStyleSheet(colourStyle(kNeutralText));
+    grid->addWidget(caption, 0, column);
+    auto *value = new QLabel(this);
+    value->setObjectName(QLatin1String(name));
+    QFont f(QStringLiteral("Arial"));
+    f.setPointSize(12);
+    f.setBold(true);
+    value->setFont(f);
+    value->setStyleSheet(colourStyle(colour));
+    grid->addWidget(value, 1, column);
+    return value;
+}
+
+void QuizStatusPanel::showTexts(const QuizStatusTexts &t)
+{
+    m_status->setText(t.status);
+    m_status->setStyleSheet(colourStyle(kNeutralText));
+    m_total->setText(t.total);
+    m_name->setText(t.name);
+    m_correct->setText(t.correct);
+    m_failed->setText(t.failed);
+    m_rate->setText(t.successRate);
+    m_open->setText(t.open);
+    m_performance->setText(t.totalPerformance);
+    m_clockCaption->setText(t.clockCaption);
+}
+
+void QuizStatusPanel::showClock(const QString &text)
+{
+    m_clock->setText(text);
+}
+
+void QuizStatusPanel::showVerdict(bool correct)
+{
+    m_status->setText(correct ? QStringLiteral("Richtig") : QStringLiteral("Falsch"));
+    m_status->setStyleSheet(colourStyle(correct ? kCorrectText : kFailedText));
+    m_status->repaint();
+}
+
+QString QuizStatusPanel::labelText(const QString &objectName) const
+{
+    const auto *label = findChild<QLabel *>(objectName);
+    return label ? label->text() : QString();
+}
+
+} // namespace kapitolo
