@@ -5,12 +5,19 @@
 #include "document/document_file.h"
 #include "document/document_json.h"
 #include "platform/messages.h"
+#include "platform/random.h"
+#include "view/card_snapshot.h"
+#include "view/view_state.h"
+#include "view/view_output.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QRegularExpression>
 
 #include <cstdio>
+#include <memory>
 
 using namespace kapitolo;
 
@@ -41,7 +48,9 @@ int usage()
         "  kapitolo-tool info DATEI.tsr            Dokument als JSON ausgeben\n"
         "  kapitolo-tool build QUELLE.json ZIEL.tsr Dokument aus JSON erzeugen\n"
         "  kapitolo-tool check DATEI...            Dokumente prüfen\n"
-        "  kapitolo-tool topics ORDNER             Themenmenü des Ordners ausgeben"));
+        "  kapitolo-tool topics ORDNER             Themenmenü des Ordners ausgeben\n"
+        "  kapitolo-tool render DATEI.tsr BILD.png [--size BxH] [--zoom N] [--numbering M] [--uncover] [--boxes]\n"
+        "                                          Lernkarte zeichnen (Fenster der Anzeige)"));
     return 2;
 }
 
@@ -122,11 +131,114 @@ int cmdTopics(const QStringList &args)
     return 0;
 }
 
+QString jsonNumber(double v)
+{
+    return QString::number(v, 'g', 17);
+}
+
+// Draws the learning card as the display bitmap receives it: no quiz, every layer on.
+int cmdRender(const QStringList &args)
+{
+    QStringList files;
+    QSize size(870, 600);
+    int zoom = 0;
+    int numbering = numberingOrdered;
+    bool uncover = false;
+    bool boxes = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        auto value = [&](QString *out) {
+            if (i + 1 >= args.size())
+                return false;
+            *out = args.at(++i);
+            return true;
+        };
+        QString v;
+        bool ok = true;
+        if (a == QLatin1String("--size")) {
+            const QRegularExpressionMatch m =
+                QRegularExpression(QStringLiteral("^(\\d{1,5})x(\\d{1,5})$")).match(value(&v) ? v : QString());
+            ok = m.hasMatch();
+            if (ok)
+                size = QSize(m.captured(1).toInt(), m.captured(2).toInt());
+            ok = ok && size.width() >= 1 && size.height() >= 1;
+        } else if (a == QLatin1String("--zoom")) {
+            ok = value(&v);
+            zoom = v.toInt(&ok);
+            ok = ok && zoom >= 0 && zoom <= kMaxZoomIndex;
+        } else if (a == QLatin1String("--numbering")) {
+            ok = value(&v);
+            numbering = v.toInt(&ok);
+            ok = ok && numbering >= 0 && numbering <= 2;
+        } else if (a == QLatin1String("--uncover")) {
+            uncover = true;
+        } else if (a == QLatin1String("--boxes")) {
+            boxes = true;
+        } else if (a.startsWith(QLatin1String("--"))) {
+            ok = false;
+        } else {
+            files.append(a);
+        }
+        if (!ok) {
+            printErr(QStringLiteral("Ungültige Angabe bei ") + a);
+            return usage();
+        }
+    }
+    if (files.size() != 2)
+        return usage();
+
+    StderrMessages messages;
+    TopicDocument document;
+    TopicNavigation navigation;
+    if (readDocument(files.at(0), document, navigation, messages) != ReadResult::Ok)
+        return 1;
+    CardSnapshotOptions options;
+    options.controlSize = size;
+    options.zoomIndex = zoom;
+    options.numberingMode = numbering;
+    options.uncover = uncover;
+    Random random(1); // the same random numbering on every run
+    const QImage card = renderCardSnapshot(document, options, messages, random);
+    if (card.isNull() || !SaveBitmapFile(card, files.at(1), messages))
+        return 1;
+    if (boxes) {
+        QString out = QStringLiteral("[");
+        for (int i = 0; i < document.objects.size(); ++i) {
+            const DocObject &o = document.objects.at(i);
+            if (i > 0)
+                out += QLatin1Char(',');
+            out += QStringLiteral("\n {\"index\":%1,\"Typ\":%2,\"hitBox\":[%3,%4,%5,%6],\"KAusrAkt\":%7,"
+                                  "\"pixelX\":%8,\"pixelY\":%9,\"displayNo\":%10}")
+                       .arg(i)
+                       .arg(o.Typ)
+                       .arg(jsonNumber(o.hitBox.left), jsonNumber(o.hitBox.top), jsonNumber(o.hitBox.right),
+                            jsonNumber(o.hitBox.bottom))
+                       .arg(o.KAusrAkt)
+                       .arg(o.pixelX)
+                       .arg(o.pixelY)
+                       .arg(o.displayNo);
+        }
+        out += QStringLiteral("\n]\n");
+        const QByteArray bytes = out.toUtf8();
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // Drawing needs fonts, and fonts need a GUI application; without a display it
+    // runs on the offscreen platform. The other commands stay free of any GUI.
+    std::unique_ptr<QCoreApplication> app;
+    if (argc > 1 && qstrcmp(argv[1], "render") == 0) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty())
         return usage();
@@ -139,5 +251,7 @@ int main(int argc, char *argv[])
         return cmdCheck(args);
     if (command == QLatin1String("topics"))
         return cmdTopics(args);
+    if (command == QLatin1String("render"))
+        return cmdRender(args);
     return usage();
 }

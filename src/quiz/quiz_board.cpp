@@ -171,7 +171,7 @@ void QuizBoard::arrangeVisibleTiles(int queryMode, bool singleQuestions, QPoint 
             m_tiles.at(k)->move(positions.at(k));
         return;
     }
-    const TilePlacement placement = arrangeVisibleTiles(visible, int(m_tiles.size()), tileSize, size(), queryMode);
+    const TilePlacement placement = kapitolo::arrangeVisibleTiles(visible, int(m_tiles.size()), tileSize, size(), queryMode);
     for (int k : std::as_const(visible))
         m_tiles.at(k)->move(placement.positions.at(k));
     if (placement.tileAreaLeft != m_tileAreaLeft) {

@@ -1,0 +1,29 @@
+#include "view/card_snapshot.h"
+
+#include "view/card_renderer.h"
+#include "view/learning_view.h"
+
+namespace kapitolo {
+
+QImage renderCardSnapshot(TopicDocument &document, const CardSnapshotOptions &options, Messages &messages,
+                          Random &random)
+{
+    ViewState view;
+    view.controlSize = options.controlSize;
+    CardBitmaps bitmaps;
+    NullLearningViewHost host;
+    CardRenderer renderer(document, view, bitmaps, host, messages);
+    LearningView learningView(document, view, renderer, host, messages, random);
+    learningView.SetNumbering(options.numberingMode, false);
+    if (options.uncover)
+        for (DocObject &o : document.objects)
+            o.coverState = csUncovered;
+    const int zoom = qBound(0, options.zoomIndex, kMaxZoomIndex);
+    view.zoomIndex = zoom;
+    view.zoomFactor = kZoomTable[zoom];
+    if (!renderer.BuildCardView())
+        return QImage();
+    return renderer.windowImage();
+}
+
+} // namespace kapitolo
