@@ -2,8 +2,20 @@
 
 #include "app/about_box.h"
 #include "app/app_texts.h"
+#include "app/card_area.h"
 #include "app/topic_menu.h"
+#include "controls/hover_panel.h"
 #include "document/document_file.h"
+#include "platform/cursors.h"
+#include "platform/qt_sound_player.h"
+#include "quiz/quiz_board.h"
+#include "quiz/quiz_status_panel.h"
+#include "quiz/tile_layout.h"
+#include "view/card_image_widget.h"
+#include "view/card_renderer.h"
+#include "view/infobox_form.h"
+#include "view/learning_view.h"
+#include "view/view_output_ui.h"
 #include "document/png_codec.h"
 #include "platform/folders.h"
 #include "platform/messages.h"
@@ -12,6 +24,7 @@
 #include "platform/wait_cursor.h"
 
 #include <QAction>
+#include <QPainter>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
@@ -28,71 +41,6 @@
 #include <QVBoxLayout>
 
 namespace kapitolo {
-
-// The card area: the image control that shows the card, and over it the start page,
-// 50 pixels inside each edge.
-class CardArea : public QWidget
-{
-public:
-    explicit CardArea(QWidget *parent)
-        : QWidget(parent)
-    {
-        setObjectName(QStringLiteral("LernKartPan"));
-        setAutoFillBackground(true);
-        m_image = new QLabel(this);
-        m_image->setObjectName(QStringLiteral("LernKartPicImg"));
-        m_image->setAlignment(Qt::AlignCenter);
-        m_start = new QFrame(this);
-        m_start->setObjectName(QStringLiteral("StartInfoPan"));
-        m_start->setAutoFillBackground(true);
-        m_start->setFrameShape(QFrame::NoFrame);
-        auto *layout = new QVBoxLayout(m_start);
-        layout->setContentsMargins(20, 20, 20, 20);
-        m_picture = new QLabel(m_start);
-        m_picture->setObjectName(QStringLiteral("QuizStartImg"));
-        m_picture->setAlignment(Qt::AlignCenter);
-        m_picture->setCursor(Qt::PointingHandCursor);
-        m_picture->setToolTip(makerWebAddress());
-        m_url = new QLabel(m_start);
-        m_url->setObjectName(QStringLiteral("InternetUrlLab"));
-        m_url->setAlignment(Qt::AlignCenter);
-        // Mouse only: a focused link label would swallow window keys such as Alt+Backspace.
-        m_url->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
-        m_url->setFocusPolicy(Qt::NoFocus);
-        m_maker = new QLabel(m_start);
-        m_maker->setObjectName(QStringLiteral("MakerUrlLab"));
-        m_maker->setAlignment(Qt::AlignCenter);
-        m_maker->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
-        m_maker->setFocusPolicy(Qt::NoFocus);
-        layout->addStretch(1);
-        layout->addWidget(m_picture, 0, Qt::AlignCenter);
-        layout->addSpacing(12);
-        layout->addWidget(m_url);
-        layout->addWidget(m_maker);
-        layout->addStretch(1);
-    }
-
-    QLabel *image() const { return m_image; }
-    QFrame *startPanel() const { return m_start; }
-    QLabel *picture() const { return m_picture; }
-    QLabel *urlLabel() const { return m_url; }
-    QLabel *makerLabel() const { return m_maker; }
-
-protected:
-    void resizeEvent(QResizeEvent *) override
-    {
-        m_image->setGeometry(rect());
-        m_start->setGeometry(rect().adjusted(50, 50, -50, -50));
-    }
-    void mousePressEvent(QMouseEvent *) override {}
-
-private:
-    QLabel *m_image;
-    QFrame *m_start;
-    QLabel *m_picture;
-    QLabel *m_url;
-    QLabel *m_maker;
-};
 
 namespace {
 
@@ -143,15 +91,44 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
     m_layoutAllowed = true;
 
     m_nav.currentTopicIndex = -1;
-    m_appMode = kLearningView;
+    m_view.numberingMode = numberingOrdered;
     m_services.random.seedFromClock();
+    m_automationFile = qEnvironmentVariable("KAPITOLO_AUTOMATION");
+
+    m_engine = std::make_unique<QuizEngine>(m_doc, m_services.messages, m_services.clock, m_services.random, *this);
+    m_ownSoundPlayer = std::make_unique<QtSoundPlayer>(m_services.clock);
+    m_soundPlayer = m_ownSoundPlayer.get();
+    m_zeitTimer = new QTimer(this);
+    m_zeitTimer->setObjectName(QStringLiteral("ZeitTimer"));
+    m_zeitTimer->setInterval(100);
+    connect(m_zeitTimer, &QTimer::timeout, this, &TForm1::ZeitTimerTimer);
 
     loadThemeColours();
     createPanels();
     createMenus();
 
+    m_renderer = std::make_unique<CardRenderer>(m_doc, m_view, m_bitmaps, *this, m_services.messages);
+    m_learning = std::make_unique<LearningView>(m_doc, m_view, *m_renderer, *this, m_services.messages,
+                                                m_services.random);
+    m_cardArea->image()->setView(&m_bitmaps.display, m_learning.get());
+    connect(m_cardArea->image(), &CardImageWidget::controlResized, this, [this](const QSize &size) {
+        if (quizInProgress())
+            return;
+        m_view.controlSize = size;
+        if (!m_firstShowing)
+            rebuildCard();
+    });
+    m_cardArea->resized = [this] {
+        if (quizInProgress())
+            layoutQuizArea();
+    };
+
     m_doc.reset(m_nav);
     m_nav.previousDocument.clear();
+    m_view.zoomIndex = 0;
+    m_view.zoomFactor = kZoomTable[0];
+    m_view.viewWindow = RectD{0, 0, 1, 1};
+    m_view.activeTool = toolPointer;
     UpdateTitles();
     loadStartPicture();
 }
@@ -179,9 +156,18 @@ void TForm1::createPanels()
     windowPalette.setColor(QPalette::Window, m_windowColor);
     central->setPalette(windowPalette);
 
-    auto *column = new QVBoxLayout(central);
-    column->setContentsMargins(8, 6, 8, 8);
+    auto *row = new QHBoxLayout(central);
+    row->setContentsMargins(6, 6, 8, 8);
+    row->setSpacing(8);
+
+    auto *infoPan = new QWidget(central);
+    infoPan->setObjectName(QStringLiteral("InfoPan"));
+    createToolButtons(infoPan);
+    row->addWidget(infoPan);
+
+    auto *column = new QVBoxLayout;
     column->setSpacing(6);
+    row->addLayout(column, 1);
 
     m_dokTitelLab = new QLabel(central);
     m_dokTitelLab->setObjectName(QStringLiteral("DokTitelLab"));
@@ -192,7 +178,8 @@ void TForm1::createPanels()
     m_dokTitelLab->setStyleSheet(QStringLiteral("color: rgb(81, 81, 78);"));
     column->addWidget(m_dokTitelLab);
 
-    m_cardArea = new CardArea(central);
+    m_board = new QuizBoard(m_services.clock, m_services.random, central);
+    m_cardArea = new CardArea(m_board, central);
     QPalette cardPalette = m_cardArea->palette();
     cardPalette.setColor(QPalette::Window, m_cardColor);
     m_cardArea->setPalette(cardPalette);
@@ -206,7 +193,101 @@ void TForm1::createPanels()
     connect(m_cardArea->makerLabel(), &QLabel::linkActivated, this, [this] { OpenWebPage(makerWebAddress()); });
     column->addWidget(m_cardArea, 1);
 
+    m_statusPanel = new QuizStatusPanel(central);
+    QPalette statusPalette = m_statusPanel->palette();
+    statusPalette.setColor(QPalette::Window, m_cardColor);
+    m_statusPanel->setPalette(statusPalette);
+    m_statusPanel->hide();
+    column->addWidget(m_statusPanel);
+
+    // The quiz panel asks the card what lies under a tile, and the engine decides.
+    m_board->hitTest = [this](const QRect &r) { return quizTileHitTest(r); };
+    m_board->targetFrame = [this](int object) { return quizTargetFrame(object); };
+    m_board->setHitObject = [this](int object) { m_engine->setHitObject(object); };
+    m_board->questionPressed = [this] { m_engine->setHitObject(m_engine->askedObject()); };
+    m_board->evaluate = [this](int pair) {
+        m_evaluationRunning = true;
+        m_engine->EvaluateAnswer(pair);
+        m_evaluationRunning = false;
+        writeAutomationState();
+    };
+    m_board->paintCard = [this](QPainter &painter, const QRect &rect) {
+        painter.translate(rect.topLeft());
+        paintCardControl(painter, rect.size(), m_bitmaps.display);
+        painter.translate(-rect.topLeft());
+    };
+
     setCentralWidget(central);
+}
+
+void TForm1::createToolButtons(QWidget *panel)
+{
+    auto *layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(0, 34, 0, 0);
+    layout->setSpacing(6);
+    auto make = [&](const char *name, const QString &caption, const QString &hint) {
+        auto *b = new THoverPanel(panel);
+        b->setObjectName(QLatin1String(name));
+        styleToolButton(*b);
+        b->setBevelWidth(0);
+        b->setCaption(caption);
+        b->setToolTip(hint);
+        b->setWordWrap(true);
+        b->setFontAutoSize(true);
+        b->setMinFontSize(7);
+        QFont f(QStringLiteral("Arial"));
+        f.setPointSize(9);
+        f.setBold(true);
+        b->setFont(f);
+        b->setFixedSize(104, 44);
+        b->setTabStop(true);
+        m_toolButtons.append(b);
+        return b;
+    };
+    THoverPanel *lernKart = make("LernKartBtn", QStringLiteral("Startseite"), QStringLiteral("Zur Startseite"));
+    THoverPanel *start = make("UebungenBtn", QStringLiteral("Quiz starten"), QStringLiteral("Quiz starten (F7)"));
+    THoverPanel *best = make("BestListBtn", QStringLiteral("Bestenliste"), QStringLiteral("Bestenliste anzeigen (Strg+F7)"));
+    auto *navigation = new QWidget(panel);
+    auto *navRow = new QHBoxLayout(navigation);
+    navRow->setContentsMargins(0, 0, 0, 0);
+    navRow->setSpacing(4);
+    THoverPanel *previous = make("PrevDokPan", QStringLiteral("\u25C0"), QStringLiteral("vorheriges Quiz öffnen"));
+    THoverPanel *next = make("HoverPanel1", QStringLiteral("\u25B6"), QStringLiteral("nächstes Quiz öffnen"));
+    previous->setFixedSize(50, 36);
+    next->setFixedSize(50, 36);
+    navRow->addWidget(previous);
+    navRow->addWidget(next);
+    THoverPanel *sheet = make("ABBtn", QStringLiteral("Arbeitsblatt"), QStringLiteral("Arbeitsblatt erstellen"));
+    THoverPanel *mail = make("EMailBtn", QStringLiteral("E-Mail"), QStringLiteral("Dokument per E-Mail versenden"));
+    // Worksheets and e-mail come with a later version: the buttons are there, but resting.
+    sheet->setEnabled(false);
+    mail->setEnabled(false);
+    layout->addWidget(lernKart);
+    layout->addWidget(start);
+    layout->addWidget(best);
+    layout->addSpacing(10);
+    layout->addWidget(navigation);
+    layout->addSpacing(10);
+    layout->addWidget(sheet);
+    layout->addWidget(mail);
+    layout->addStretch(1);
+
+    connect(lernKart, &THoverPanel::clicked, this, &TForm1::LernKartBtnClick);
+    connect(start, &THoverPanel::pressed, this, [this] { UebungStart1Click(); });
+    connect(best, &THoverPanel::clicked, this, [this] {
+        if (QAction *a = findMenuAction(QStringLiteral("Bestenliste1")))
+            a->trigger();
+    });
+    connect(previous, &THoverPanel::clicked, this, &TForm1::OpenPreviousTopic);
+    connect(next, &THoverPanel::clicked, this, &TForm1::OpenNextTopic);
+}
+
+THoverPanel *TForm1::toolButton(const QString &objectName) const
+{
+    for (THoverPanel *b : m_toolButtons)
+        if (b->objectName() == objectName)
+            return b;
+    return nullptr;
 }
 
 QWidget *TForm1::startInfoPanel() const
@@ -254,7 +335,9 @@ void TForm1::createMenus()
     // &Aktion
     QMenu *aktion = bar->addMenu(QStringLiteral("&Aktion"));
     aktion->setObjectName(QStringLiteral("Aktion1"));
-    addMenuAction(aktion, QStringLiteral("UebungStart1"), QStringLiteral("Quiz &starten"), QKeySequence(Qt::Key_F7), false);
+    QAction *startQuiz = addMenuAction(aktion, QStringLiteral("UebungStart1"), QStringLiteral("Quiz &starten"),
+                                       QKeySequence(Qt::Key_F7), false);
+    connect(startQuiz, &QAction::triggered, this, [this] { UebungStart1Click(); });
     addMenuAction(aktion, QStringLiteral("UebOptionen1"), QStringLiteral("Übungs&optionen..."),
                   QKeySequence(Qt::ALT | Qt::Key_F7), true);
     addMenuAction(aktion, QStringLiteral("Bestenliste1"), QStringLiteral("&Bestenliste..."),
@@ -264,7 +347,11 @@ void TForm1::createMenus()
                   QKeySequence(Qt::Key_F8), true);
     addMenuAction(aktion, QStringLiteral("NetzBestenliste1"), QStringLiteral("Besten&liste Netzwerk-Übung..."),
                   QKeySequence(Qt::CTRL | Qt::Key_F8), true);
-    addMenuAction(aktion, QStringLiteral("Lernkarte1"), QStringLiteral("Quiz &abbrechen"), {}, false);
+    QAction *cancel = addMenuAction(aktion, QStringLiteral("Lernkarte1"), QStringLiteral("Quiz &abbrechen"), {}, false);
+    connect(cancel, &QAction::triggered, this, [this] {
+        if (quizInProgress())
+            m_engine->CancelQuiz();
+    });
     aktion->addSeparator();
     QAction *quit = addMenuAction(aktion, QStringLiteral("Beenden1"), QStringLiteral("Programm &beenden"), {}, false);
     connect(quit, &QAction::triggered, this, &QWidget::close);
@@ -294,6 +381,7 @@ void TForm1::createMenus()
     connect(folder, &QAction::triggered, this, &TForm1::ChooseFolder);
     m_quizMenuHiddenActions = {previousDoc, previous, next, folder};
     m_quizMenu->addSeparator();
+    connect(this, &TForm1::quizRequested, this, [this] { UebungStart1Click(); });
     connect(m_quizMenu, &TopicMenu::topicChosen, this, [this](int index) {
         OpenTopicEntry(index);
         if (m_doc.isLoaded() && m_nav.currentTopicIndex == index)
@@ -492,6 +580,9 @@ void TForm1::ReadTopicFolder()
 
 bool TForm1::ReadDocumentAsTopic(const QString &path)
 {
+    // The question before was asked by the caller; a quiz on the old document ends here.
+    if (quizInProgress())
+        m_engine->LeaveQuiz();
     const ReadResult result = readDocument(path, m_doc, m_nav, m_services.messages);
     if (result == ReadResult::MissingFile)
         return false;
@@ -502,7 +593,10 @@ bool TForm1::ReadDocumentAsTopic(const QString &path)
         return false;
     }
     m_topicFolder = withTrailingSeparator(QFileInfo(path).absolutePath());
-    m_appMode = kLearningView;
+    m_view.zoomIndex = 0;
+    m_view.zoomFactor = kZoomTable[0];
+    m_learning->SetNumbering(m_view.numberingMode, false);
+    rebuildCard();
     UpdateTitles();
     return true;
 }
@@ -523,7 +617,7 @@ void TForm1::OpenTopicEntry(int index)
 
 void TForm1::OpenNextTopic()
 {
-    if (m_appMode != kLearningView)
+    if (appMode() != kLearningView)
         return;
     const int target = nextTopicIndex(m_nav.currentTopicIndex, int(m_topicList.size()));
     if (target != m_nav.currentTopicIndex)
@@ -532,7 +626,7 @@ void TForm1::OpenNextTopic()
 
 void TForm1::OpenPreviousTopic()
 {
-    if (m_appMode != kLearningView)
+    if (appMode() != kLearningView)
         return;
     const int target = m_nav.currentTopicIndex < 0 && !m_topicList.isEmpty()
         ? 0
@@ -557,7 +651,7 @@ void TForm1::ShowStartPage()
 
 void TForm1::OpenPreviousDocument()
 {
-    if (m_appMode != kLearningView || m_nav.previousDocument.isEmpty())
+    if (appMode() != kLearningView || m_nav.previousDocument.isEmpty())
         return;
     const QString previous = m_nav.previousDocument; // the read replaces it
     ReadDocumentAsTopic(previous);
@@ -593,7 +687,10 @@ void TForm1::OpenDocumentDialog()
 
 void TForm1::CloseDocument()
 {
+    if (quizInProgress())
+        m_engine->LeaveQuiz();
     m_doc.close(m_nav);
+    rebuildCard();
     ReadTopicFolder();
     m_cardArea->startPanel()->show();
 }
@@ -634,9 +731,7 @@ void TForm1::UpdateTitles()
 
 bool TForm1::ConfirmLeaveQuiz()
 {
-    if (!quizInProgress())
-        return true;
-    return m_services.messages.confirm(leaveQuizQuestion());
+    return m_engine->ConfirmLeaveQuiz();
 }
 
 void TForm1::setQuizMenuEnabled(bool enabled)
@@ -696,11 +791,22 @@ void TForm1::OpenHelp()
 void TForm1::ScrollView(int dx, int dy)
 {
     m_viewKeyLog.append(dx * 10 + dy);
+    if (quizInProgress())
+        return; // the quiz keeps its card still under the tiles
+    m_learning->Scroll(dx < 0 ? ScrollDirection::Left : dx > 0 ? ScrollDirection::Right
+                         : dy < 0                  ? ScrollDirection::Up
+                                                   : ScrollDirection::Down);
 }
 
 void TForm1::ZoomView(int steps)
 {
     m_viewKeyLog.append(100 * steps);
+    if (quizInProgress())
+        return;
+    if (steps > 0)
+        m_learning->ZoomIn();
+    else
+        m_learning->ZoomOut();
 }
 
 void TForm1::keyPressEvent(QKeyEvent *event)
@@ -761,6 +867,7 @@ void TForm1::closeEvent(QCloseEvent *event)
         return;
     }
     m_closing = true;
+    m_zeitTimer->stop();
     deleteExchangeFiles();
     takeSettingsFromControls();
     m_settings.write(m_services.settings);

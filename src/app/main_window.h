@@ -4,9 +4,13 @@
 #include "app/topic_folder.h"
 #include "document/topic_document.h"
 #include "platform/services.h"
+#include "quiz/quiz_engine.h"
+#include "view/view_state.h"
 
 #include <QImage>
 #include <QMainWindow>
+
+#include <memory>
 
 class QAction;
 class QDialog;
@@ -18,10 +22,18 @@ namespace kapitolo {
 class TInfoBox;
 class TopicMenu;
 class CardArea;
+class CardRenderer;
+class LearningView;
+class QuizBoard;
+class QuizStatusPanel;
+class SoundPlayer;
+class THoverPanel;
+class TInfoboxForm;
+class QtSaveFileDialog;
 
 // The program's one main window: it owns the document, the view, the quiz state and
 // the settings, and its handlers carry every user action.
-class TForm1 : public QMainWindow
+class TForm1 : public QMainWindow, public LearningViewHost, public QuizFrontend
 {
     Q_OBJECT
 public:
@@ -53,7 +65,64 @@ public:
 
     // Asks before a running quiz is left; true when there is none or the user agrees.
     bool ConfirmLeaveQuiz();
-    bool quizInProgress() const { return m_appMode == kQuizRunning; }
+    bool quizInProgress() const;
+
+    // The quiz: F7, the "Quiz starten" button, a topic item; the start page button.
+    bool UebungStart1Click();
+    void LernKartBtnClick();
+    void ZeitTimerTimer();
+    QuizEngine &engine() { return *m_engine; }
+    QuizBoard *quizBoard() const { return m_board; }
+    QuizStatusPanel *statusPanel() const { return m_statusPanel; }
+    const ViewState &viewState() const { return m_view; }
+    const CardBitmaps &cardBitmaps() const { return m_bitmaps; }
+    CardRenderer &renderer() { return *m_renderer; }
+    LearningView &learningView() { return *m_learning; }
+    void setSoundPlayer(SoundPlayer *player) { m_soundPlayer = player; }
+    THoverPanel *toolButton(const QString &objectName) const;
+
+    // LearningViewHost
+    QuizDisplay quizDisplay() const override;
+    void repaintCard() override;
+    void redrawQuizPanel() override;
+    void placePositionMarker(const QRect &rect, bool visible) override;
+    void setCardCursor(CardCursor cursor) override;
+    void viewControlsChanged() override;
+    void hideKeywordEdit() override {}
+    bool shellOpen(const QString &target) override;
+    void showInfoText(const QString &caption) override;
+    DocumentLinkFolders documentLinkFolders() const override;
+    void openTopicFolder(const QString &folder) override;
+    void openLinkedDocument(const QString &path) override;
+
+    // QuizFrontend
+    bool askParticipantName(QString &name) override;
+    void enterQuizView() override;
+    void leaveQuizView() override;
+    void updateModeControls() override;
+    void redrawCard() override;
+    void redrawObject(int objectIndex) override;
+    void drawPanelBackground() override;
+    bool tileExists(int pair) const override;
+    bool isTileVisible(int pair) const override;
+    void setTileVisible(int pair, bool visible) override;
+    void hideAllTiles() override;
+    void arrangeVisibleTiles() override;
+    void setTileColour(int pair, const QColor &colour) override;
+    void restoreTileColour(int pair) override;
+    void removeTile(int pair) override;
+    void flyTileHome(int pair) override;
+    void hideHitFrame() override;
+    void showQuestionCounter(const QString &text) override;
+    void showStatus(const QuizStatusTexts &texts) override;
+    void showClock(const QString &text) override;
+    void showVerdict(bool correct) override;
+    void playQuizSound(bool correct) override;
+    void processPendingEvents() override;
+    void setTimerEnabled(bool enabled) override;
+    void finishProtocol() override;
+    bool enterBestList() override;
+    QuizFinishedChoice showFinishedDialog(const QuizFinishedInfo &info) override;
 
     // Window modes.
     void SetFullScreenMode();
@@ -79,7 +148,7 @@ public:
     const QString &openDialogFolder() const { return m_openDialogFolder; }
     const QString &protocolDialogFolder() const { return m_protocolDialogFolder; }
     AppSettings &settings() { return m_settings; }
-    int appMode() const { return m_appMode; }
+    int appMode() const;
     bool firstShowingPending() const { return m_firstShowing; }
     TopicMenu *quizMenu() const { return m_quizMenu; }
     QLabel *titleLabel() const { return m_dokTitelLab; }
@@ -106,6 +175,13 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void createToolButtons(QWidget *panel);
+    void layoutQuizArea();
+    void rebuildCard();
+    QPoint gridOrigin() const;
+    int quizTileHitTest(const QRect &panelRect) const;
+    QRect quizTargetFrame(int object) const;
+    void writeAutomationState(const QString &dialog = QString(), const QuizFinishedInfo *finished = nullptr);
     void createMenus();
     void createPanels();
     void loadThemeColours();
@@ -135,8 +211,24 @@ private:
     QString m_openDialogFolder;
     QString m_protocolDialogFolder;
 
-    int m_appMode = kLearningView;
+    ViewState m_view;
+    CardBitmaps m_bitmaps;
+    std::unique_ptr<CardRenderer> m_renderer;
+    std::unique_ptr<LearningView> m_learning;
+    std::unique_ptr<QuizEngine> m_engine;
+    std::unique_ptr<SoundPlayer> m_ownSoundPlayer;
+    std::unique_ptr<QtSaveFileDialog> m_saveDialog;
+    SoundPlayer *m_soundPlayer = nullptr;
+    QuizBoard *m_board = nullptr;
+    QuizStatusPanel *m_statusPanel = nullptr;
+    QTimer *m_zeitTimer = nullptr;
+    TInfoboxForm *m_infoboxForm = nullptr;
+    QList<THoverPanel *> m_toolButtons;
+    QString m_automationFile;
+    int m_automationSerial = 0;
+    bool m_evaluationRunning = false;
     bool m_firstShowing = true;
+    bool m_quizLayoutPending = false;
     bool m_closing = false;
     bool m_layoutAllowed = true;
 

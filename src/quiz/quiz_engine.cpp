@@ -685,6 +685,12 @@ bool QuizEngine::CancelQuiz()
 {
     if (!ConfirmLeaveQuiz())
         return false;
+    LeaveQuiz();
+    return true;
+}
+
+void QuizEngine::LeaveQuiz()
+{
     m_frontend.setTimerEnabled(false);
     m_run.networkRole = nrOwnQuiz;
     m_run.hitObject = -1;
@@ -694,7 +700,6 @@ bool QuizEngine::CancelQuiz()
     m_appMode = amLearningView;
     m_frontend.leaveQuizView();
     m_frontend.updateModeControls();
-    return true;
 }
 
 } // namespace kapitolo

@@ -121,6 +121,8 @@ public:
     void EndQuiz();
     // Asks first while a quiz runs; false when the user keeps the quiz.
     bool CancelQuiz();
+    // Back to the learning card without asking (the caller has asked already).
+    void LeaveQuiz();
     bool ConfirmLeaveQuiz();
 
     void RefreshQuizStatus();
