@@ -118,6 +118,14 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
         if (!m_firstShowing)
             rebuildCard();
     });
+    // The tile area moves when single texts are shown: the card follows its left edge.
+    connect(m_board, &QuizBoard::tileAreaChanged, this, [this] {
+        if (!quizInProgress())
+            return;
+        m_view.controlSize = QSize(qMax(1, m_board->tileAreaLeft()), m_board->height());
+        rebuildCard();
+        drawPanelBackground();
+    });
     m_cardArea->resized = [this] {
         if (quizInProgress())
             layoutQuizArea();
@@ -381,7 +389,8 @@ void TForm1::createMenus()
     connect(folder, &QAction::triggered, this, &TForm1::ChooseFolder);
     m_quizMenuHiddenActions = {previousDoc, previous, next, folder};
     m_quizMenu->addSeparator();
-    connect(this, &TForm1::quizRequested, this, [this] { UebungStart1Click(); });
+    // Queued: the quiz starts once the menu that chose the topic has closed.
+    connect(this, &TForm1::quizRequested, this, [this] { UebungStart1Click(); }, Qt::QueuedConnection);
     connect(m_quizMenu, &TopicMenu::topicChosen, this, [this](int index) {
         OpenTopicEntry(index);
         if (m_doc.isLoaded() && m_nav.currentTopicIndex == index)
@@ -556,6 +565,7 @@ void TForm1::FormShow()
     m_cardArea->startPanel()->show();
     ReadTopicFolder();
     m_firstShowing = false;
+    writeAutomationState();
 }
 
 void TForm1::ReadTopicFolder()

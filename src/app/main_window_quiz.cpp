@@ -194,13 +194,6 @@ void TForm1::enterQuizView()
     m_view.controlSize = QSize(qMax(1, m_board->tileAreaLeft()), area.height());
     m_view.zoomIndex = 0;
     m_view.zoomFactor = kZoomTable[0];
-    connect(m_board, &QuizBoard::tileAreaChanged, this, [this] {
-        if (!quizInProgress())
-            return;
-        m_view.controlSize = QSize(qMax(1, m_board->tileAreaLeft()), m_board->height());
-        rebuildCard();
-        drawPanelBackground();
-    }, Qt::UniqueConnection);
     m_statusPanel->show();
 }
 

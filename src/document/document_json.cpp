@@ -319,6 +319,12 @@ bool documentFromJson(const QByteArray &json, const QString &baseFolder, TopicDo
         d.objects = made + d.objects;
     }
 
+    // Label and cloze documents count their questions as the authoring system does.
+    if (d.DokTyp != dtSingleQuestions && !root.contains(QLatin1String("AnzFrageNummern")))
+        d.AnzFrageNummern = qint32(std::count_if(d.objects.begin(), d.objects.end(), [](const DocObject &o) {
+            return o.Typ == otLabel || o.Typ == otGap;
+        }));
+
     const QString imagePath = str("image");
     if (imagePath.isEmpty()) {
         // Question cards need no picture: they get a plain white page.

@@ -28,24 +28,24 @@ QuizStatusPanel::QuizStatusPanel(QWidget *parent)
     setFrameShape(QFrame::StyledPanel);
     setAutoFillBackground(true);
     auto *grid = new QGridLayout(this);
-    grid->setContentsMargins(10, 4, 10, 4);
-    grid->setHorizontalSpacing(14);
+    grid->setContentsMargins(8, 3, 8, 3);
+    grid->setHorizontalSpacing(10);
     grid->setVerticalSpacing(0);
 
     QFont valueFont(QStringLiteral("Arial"));
-    valueFont.setPointSize(12);
+    valueFont.setPointSize(11);
     valueFont.setBold(true);
 
     auto caption = [&](const QString &text, int column) {
         auto *l = new QLabel(text, this);
-        l->setStyleSheet(colourStyle(kNeutralText));
+        l->setStyleSheet(colourStyle(kNeutralText) + QStringLiteral(" font-size: 8pt;"));
         grid->addWidget(l, 0, column);
         return l;
     };
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("UebStatLab"));
     m_status->setFont(valueFont);
-    m_status->setMinimumWidth(150);
+    m_status->setMinimumWidth(140);
     caption(QStringLiteral("Status:"), 0);
     grid->addWidget(m_status, 1, 0);
     m_name = addValue("TNameLab", QStringLiteral("Name:"), 1, kNeutralText);
@@ -84,12 +84,12 @@ QLabel *QuizStatusPanel::addValue(const char *name, const QString &captionText, 
 {
     auto *grid = static_cast<QGridLayout *>(layout());
     auto *caption = new QLabel(captionText, this);
-    caption->setStyleSheet(colourStyle(kNeutralText));
+    caption->setStyleSheet(colourStyle(kNeutralText) + QStringLiteral(" font-size: 8pt;"));
     grid->addWidget(caption, 0, column);
     auto *value = new QLabel(this);
     value->setObjectName(QLatin1String(name));
     QFont f(QStringLiteral("Arial"));
-    f.setPointSize(12);
+    f.setPointSize(11);
     f.setBold(true);
     value->setFont(f);
     value->setStyleSheet(colourStyle(colour));

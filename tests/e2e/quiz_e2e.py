@@ -125,7 +125,9 @@ def choose_topic(program, title):
 
 
 def enter_name(program, name):
-    program.wait_for(lambda s: s.get("dialog") == "TNameEingabeForm", "the name entry")
+    s = program.wait_for(lambda s: s.get("dialog") == "TNameEingabeForm" or s.get("appMode") == 3, "the name entry")
+    if s.get("appMode") == 3:
+        return
     program.xdo("type", "--delay", "20", name)
     program.xdo("key", "Return")
 
