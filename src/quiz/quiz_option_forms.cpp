@@ -152,6 +152,15 @@ int TimeField::value() const
     return timeFieldValue(text());
 }
 
+void TimeField::setStoredText(const QString &stored)
+{
+    QString copy = stored;
+    int pos = 0;
+    const bool fits = stored.size() <= maxLength()
+        && validator()->validate(copy, pos) == QValidator::Acceptable && copy == stored;
+    setText(fits ? stored : QString::number(timeFieldValue(stored)));
+}
+
 // ---------------------------------------------------------------------------------------
 
 QuizOptionsDialog::QuizOptionsDialog(const QString &caption, const QString &objectName,
@@ -462,7 +471,8 @@ void TUebOptForm::ErwBtnClick()
 {
     m_extended = !m_extended;
     m_extendedPart->setVisible(m_extended);
-    m_erwBtn->setText(m_extended ? QStringLiteral("&Reduziert...") : QStringLiteral("&Erweitert..."));
+    // Alt+E both ways.
+    m_erwBtn->setText(m_extended ? QStringLiteral("R&eduziert...") : QStringLiteral("&Erweitert..."));
     setFixedSize(kWidth, m_extended ? kExtendedHeight : kReducedHeight);
     centreOnScreen(this);
 }
@@ -471,8 +481,8 @@ void TUebOptForm::loadFrom(const AppSettings &s)
 {
     m_abfrageModus->setItemIndex(s.abfrageModus);
     zeitlimit()->setItemIndex(s.zeitLimit);
-    zLimitMin()->setText(s.zLimitMin);
-    zLimitSek()->setText(s.zLimitSek);
+    zLimitMin()->setStoredText(s.zLimitMin);
+    zLimitSek()->setStoredText(s.zLimitSek);
     m_zuordnungRichtig->setItemIndex(s.zuordnungRichtig);
     m_zuordnungFalsch->setItemIndex(s.zuordnungFalsch);
     m_zuordnungstexte->setItemIndex(s.zuordnungstexte);
@@ -572,8 +582,8 @@ void TUebOptFragenForm::loadFrom(const AppSettings &s)
     m_zuordnungFalsch->setItemIndex(s.fragenZuordnungFalsch);
     m_zuordnungstexte->setItemIndex(s.fragenZuordnungstexte);
     zeitlimit()->setItemIndex(s.fragenZeitlimit);
-    zLimitMin()->setText(s.fragenZLimitMin);
-    zLimitSek()->setText(s.fragenZLimitSek);
+    zLimitMin()->setStoredText(s.fragenZLimitMin);
+    zLimitSek()->setStoredText(s.fragenZLimitSek);
     m_zuordnungsziele->setItemIndex(s.fragenZuordnungsziele);
 }
 

@@ -26,6 +26,9 @@ public:
     explicit TimeField(QWidget *parent = nullptr);
     // The value the quiz reads (see timeFieldValue).
     int value() const;
+    // A stored text: kept when it is what the field could hold (up to two digits, at most
+    // 59), otherwise shown as the number the quiz reads from it (" 1 2" as 12, "x" as 0).
+    void setStoredText(const QString &text);
 };
 
 // What both options dialogs share: the time limit with its two fields, the check box
