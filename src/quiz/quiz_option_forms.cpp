@@ -242,7 +242,7 @@ QuizOptionsDialog::QuizOptionsDialog(const QString &caption, const QString &obje
 
 QString QuizOptionsDialog::networkHintText()
 {
-    return QStringLiteral("Klicken Sie auf \"Übung starten\" um die Netzwerk-Übung zu initiieren.        "
+    return QStringLiteral("Klicken Sie auf \"Übung starten\", um die Netzwerk-Übung zu initiieren.        "
                           "Alle getätigten Einstellungen werden an die Übungsteilnehmer übermittelt.");
 }
 

@@ -409,7 +409,7 @@ void TestQuizDialogs::feedbackAtEndLocksFailedAttempts()
 void TestQuizDialogs::networkModeAndRestore()
 {
     const QString hint = QStringLiteral(
-        "Klicken Sie auf \"Übung starten\" um die Netzwerk-Übung zu initiieren.        "
+        "Klicken Sie auf \"Übung starten\", um die Netzwerk-Übung zu initiieren.        "
         "Alle getätigten Einstellungen werden an die Übungsteilnehmer übermittelt.");
     QCOMPARE(QuizOptionsDialog::networkHintText(), hint);
 
@@ -424,7 +424,7 @@ void TestQuizDialogs::networkModeAndRestore()
             QVERIFY(dialog->netzUebInitPan()->isVisible());
             // Each sentence on a line of its own.
             QCOMPARE(dialog->netzUebInitLab()->text(),
-                     QStringLiteral("Klicken Sie auf \"Übung starten\" um die Netzwerk-Übung zu initiieren.\n"
+                     QStringLiteral("Klicken Sie auf \"Übung starten\", um die Netzwerk-Übung zu initiieren.\n"
                                     "Alle getätigten Einstellungen werden an die Übungsteilnehmer übermittelt."));
             QSignalSpy finished(dialog, &QDialog::finished);
             if (way == 0)
