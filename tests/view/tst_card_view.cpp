@@ -506,6 +506,48 @@ private Q_SLOTS:
         QCOMPARE(card.view.zoomIndex, 0);
     }
 
+    void wheelScrollsAndZooms()
+    {
+        Card card(plainDocument());
+        QVERIFY(card.build());
+        card.learning.wheelTurned(QPoint(0, 60), Qt::ControlModifier);
+        QCOMPARE(card.view.zoomIndex, 0); // half a notch does nothing yet
+        card.learning.wheelTurned(QPoint(0, 60), Qt::ControlModifier);
+        QCOMPARE(card.view.zoomIndex, 2);
+        const RectD before = card.view.viewWindow;
+        card.learning.wheelTurned(QPoint(0, -120), Qt::NoModifier);
+        QVERIFY(card.view.viewWindow.top > before.top);
+        QCOMPARE(card.view.viewWindow.left, before.left);
+        card.learning.wheelTurned(QPoint(0, -240), Qt::ShiftModifier);
+        QVERIFY(card.view.viewWindow.left > before.left);
+    }
+
+    void leavingAQuizRestoresTheLearningView()
+    {
+        TopicDocument d = plainDocument();
+        for (int i = 0; i < 6; ++i)
+            d.objects.append(label(QString::number(i), 0.1 + 0.1 * i, 0.5));
+        Card card(std::move(d));
+        card.host.quiz.running = true;
+        const int marks[] = {csCovered, csUncovered, csCorrect, csWrongCross, csAssigned, csOpenQuestion};
+        for (int i = 0; i < 6; ++i) {
+            card.doc.objects[i].coverState = marks[i];
+            card.doc.objects[i].displayNo = 9;
+        }
+        card.view.zoomIndex = 4;
+        card.view.zoomFactor = 2;
+        card.learning.SelectTool(toolHand);
+        card.learning.RestoreAfterQuiz();
+        QCOMPARE(card.view.activeTool, int(toolPointer));
+        QCOMPARE(card.view.zoomIndex, 0);
+        QCOMPARE(card.doc.objects.at(0).coverState, int(csCovered));
+        for (int i = 1; i < 6; ++i)
+            QCOMPARE(card.doc.objects.at(i).coverState, int(csUncovered));
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(card.doc.objects.at(i).displayNo, i + 1);
+        QVERIFY(card.host.keywordHides > 0);
+    }
+
     void hitTestOrder()
     {
         TopicDocument d = plainDocument();
