@@ -311,57 +311,6 @@ private Q_SLOTS:
         }
     }
 
-    void numberText_data()
-    {
-        QTest::addColumn<int>("displayNo");
-        QTest::addColumn<int>("numArt");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("1 letter") << 1 << 1 << "A";
-        QTest::newRow("26 letter") << 26 << 1 << "Z";
-        QTest::newRow("27 letter") << 27 << 1 << "A'";
-        QTest::newRow("53 letter") << 53 << 1 << "A''";
-        QTest::newRow("28 letter") << 28 << 1 << "B'";
-        QTest::newRow("27 digits") << 27 << 0 << "27";
-        QTest::newRow("0 question mark") << 0 << 1 << "?";
-        QTest::newRow("-1 question mark") << -1 << 0 << "?";
-    }
-    void numberText()
-    {
-        QFETCH(int, displayNo);
-        QFETCH(int, numArt);
-        QFETCH(QString, text);
-        TopicDocument d = plainDocument();
-        d.NumArt = numArt;
-        d.objects.append(label(QStringLiteral("x"), 0.5, 0.5));
-        d.objects[0].displayNo = displayNo;
-        Card card(std::move(d));
-        QCOMPARE(card.renderer.NumberText(0), text);
-    }
-
-    void coverWithoutNumberShowsOnlyQuestionMark()
-    {
-        // displayNo 0: no red number badge on the cover, only the black "?".
-        TopicDocument d = plainDocument();
-        d.objects.append(label(QStringLiteral("Hauptstadt"), 0.5, 0.5));
-        Card card(std::move(d));
-        card.doc.objects[0].displayNo = 0;
-        QVERIFY(card.build());
-        auto redPixels = [&card] {
-            int red = 0;
-            const QRect box = card.box(0);
-            for (int y = box.top(); y <= box.bottom(); ++y)
-                for (int x = box.left(); x <= box.right(); ++x) {
-                    const QRgb p = card.bitmaps.cardBitmap.pixel(x, y);
-                    red += qRed(p) > 200 && qGreen(p) < 80 && qBlue(p) < 80;
-                }
-            return red;
-        };
-        QCOMPARE(redPixels(), 0);
-        card.doc.objects[0].displayNo = 27;
-        QVERIFY(card.build());
-        QVERIFY(redPixels() > 0);
-    }
-
     void narrowCardShowsControlColourOnBothSides()
     {
         Card card(plainDocument(400, 600, QColor(250, 240, 200)));
@@ -381,22 +330,6 @@ private Q_SLOTS:
         QCOMPARE(control.pixel(869, 300), side);
         QCOMPARE(control.pixel(235, 0), QColor(250, 240, 200).rgb());
         QCOMPARE(control.pixel(634, 599), QColor(250, 240, 200).rgb());
-    }
-
-    void marginsAreWhiteAndPositionsCountOnTheExtendedCard()
-    {
-        TopicDocument d = plainDocument(400, 200, QColor(0, 0, 128));
-        d.RandErw = RectD{0.25, 0.5, 0.25, 0.5}; // card 600 x 400
-        Card card(std::move(d), QSize(600, 400));
-        QVERIFY(card.build());
-        const QImage &c = card.bitmaps.cardBitmap;
-        QCOMPARE(c.size(), QSize(600, 400));
-        QCOMPARE(c.pixel(50, 50), qRgb(255, 255, 255));
-        QCOMPARE(c.pixel(300, 200), qRgb(0, 0, 128));
-        QCOMPARE(c.pixel(99, 200), qRgb(255, 255, 255));
-        QCOMPARE(c.pixel(100, 200), qRgb(0, 0, 128));
-        QCOMPARE(c.pixel(499, 299), qRgb(0, 0, 128));
-        QCOMPARE(c.pixel(500, 300), qRgb(255, 255, 255));
     }
 
     void zoomKeepsTheCentreAndStaysOnTheCard()
