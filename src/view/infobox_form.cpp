@@ -79,6 +79,9 @@ TInfoboxForm::TInfoboxForm(SaveFileDialog &saveDialog, Messages &messages, QWidg
 void TInfoboxForm::showInfoText(const QString &caption, const QRect &mainWindowFrame)
 {
     m_lines = infoTextLines(caption);
+    // Before the first showing the layout has not yet given the scroll box its width.
+    ensurePolished();
+    layout()->activate();
     const int width = m_scrollBox->width() - 30;
     RenderInfoText(m_image, m_lines, width, 14, m_scrollBox->palette().color(QPalette::Base));
     m_textImage->setPixmap(QPixmap::fromImage(m_image));
@@ -86,9 +89,10 @@ void TInfoboxForm::showInfoText(const QString &caption, const QRect &mainWindowF
     // The window shrinks to a short text and grows with a long one up to 566 pixels.
     const int height = qMin(kPanelHeight + m_image.height() + 34, kMaxHeight);
     resize(this->width(), height);
-    move(mainWindowFrame.left() + mainWindowFrame.width() - frameGeometry().width() - 6, mainWindowFrame.top() + 6);
     m_scrollBox->verticalScrollBar()->setValue(0);
     show();
+    // Placed once shown, when the frame has its final size.
+    move(mainWindowFrame.left() + mainWindowFrame.width() - frameGeometry().width() - 6, mainWindowFrame.top() + 6);
     raise();
 }
 

@@ -315,7 +315,9 @@ int MarkupLayout::LayoutMarkupLine(const QString &line, int y)
                 // line is broken after the overflowing character.
                 if (run.r > 0 && (run.r >= run.q || run.x > m_leftX))
                     run.p = run.r;
-                bool restEmpty = run.t.mid(run.p - 1, 999).trimmed().isEmpty();
+                // What follows the break decides about the line advance; the character
+                // at the break itself is written on this line (or is the blank).
+                bool restEmpty = run.t.mid(run.p, 999).trimmed().isEmpty();
                 if (restEmpty && run.p < run.q) {
                     // Only blanks are left and the segment would be empty: nothing
                     // moves to a new line, so the segment simply ends here.

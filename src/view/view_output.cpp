@@ -56,6 +56,12 @@ bool compressRows(const uchar *const *rows, int width, int height, int quality, 
     info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
+    // Full colour resolution: the view is mostly text and thin lines, which halved
+    // chroma would smear.
+    for (int c = 0; c < info.num_components; ++c) {
+        info.comp_info[c].h_samp_factor = 1;
+        info.comp_info[c].v_samp_factor = 1;
+    }
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(rows[info.next_scanline]);

@@ -1,0 +1,134 @@
+// Costs of the learning card: a full build against plain smooth scaling of the
+// same base image, a single cover toggle against the full build, and hit testing.
+
+#include "platform/messages.h"
+#include "platform/random.h"
+#include "view/card_renderer.h"
+#include "view/learning_view.h"
+
+#include <QGuiApplication>
+
+#include <benchmark/benchmark.h>
+
+using namespace kapitolo;
+
+namespace {
+
+class SilentMessages : public Messages
+{
+public:
+    MessageAnswer show(MessageKind, const QString &, MessageButtons) override { return MessageAnswer::Ok; }
+};
+
+QImage largeBaseImage()
+{
+    static const QImage image = [] {
+        QImage img(4000, 3000, QImage::Format_ARGB32);
+        for (int y = 0; y < img.height(); ++y) {
+            QRgb *line = reinterpret_cast<QRgb *>(img.scanLine(y));
+            for (int x = 0; x < img.width(); ++x)
+                line[x] = qRgb((x / 7) & 0xFF, (y / 5) & 0xFF, ((x + y) / 11) & 0xFF);
+        }
+        return img;
+    }();
+    return image;
+}
+
+// A map with labels in a grid, some with leader lines, covered and numbered.
+TopicDocument mapDocument(int labels)
+{
+    TopicDocument d;
+    d.baseImage = largeBaseImage();
+    const int columns = 25;
+    for (int i = 0; i < labels; ++i) {
+        DocObject o;
+        o.Typ = i % 10 == 9 ? otInfoPoint : otLabel;
+        o.Cap = QStringLiteral("Ort %1").arg(i);
+        o.Kx = 0.02 + 0.038 * (i % columns);
+        o.Ky = 0.03 + 0.94 * double(i / columns) / qMax(1, (labels + columns - 1) / columns);
+        o.Sx = o.Kx + 0.01;
+        o.Sy = o.Ky + 0.01;
+        o.Sline = i % 3 == 0;
+        o.KAusr = 1 + i % 4;
+        o.Ebene = o.Typ == otInfoPoint ? layerInfopunkte : layerBeschriftung;
+        o.displayNo = i + 1;
+        d.objects.append(o);
+    }
+    return d;
+}
+
+struct Card {
+    TopicDocument doc;
+    ViewState view;
+    CardBitmaps bitmaps;
+    NullLearningViewHost host;
+    SilentMessages messages;
+    Random random{1};
+    CardRenderer renderer{doc, view, bitmaps, host, messages};
+    LearningView learning{doc, view, renderer, host, messages, random};
+
+    explicit Card(TopicDocument d)
+        : doc(std::move(d))
+    {
+        view.controlSize = QSize(1280, 900);
+        view.cardHiddenOutsideQuiz = false;
+    }
+};
+
+void BM_BuildCardView(benchmark::State &state)
+{
+    Card card(mapDocument(40));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(card.renderer.BuildCardView());
+}
+BENCHMARK(BM_BuildCardView)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_PlainSmoothScale(benchmark::State &state)
+{
+    const QImage base = largeBaseImage();
+    for (auto _ : state) {
+        QImage scaled = base.scaled(1200, 900, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        benchmark::DoNotOptimize(scaled.constBits());
+    }
+}
+BENCHMARK(BM_PlainSmoothScale)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_ToggleOneCover(benchmark::State &state)
+{
+    Card card(mapDocument(40));
+    card.renderer.BuildCardView();
+    const int index = 12;
+    for (auto _ : state) {
+        DocObject &o = card.doc.objects[index];
+        o.coverState = o.coverState == csCovered ? csUncovered : csCovered;
+        card.renderer.DrawObject(card.bitmaps.cardBitmap, index, 0, true, true, false);
+    }
+}
+BENCHMARK(BM_ToggleOneCover)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
+
+void BM_HitTest1000(benchmark::State &state)
+{
+    Card card(mapDocument(1000));
+    card.renderer.BuildCardView();
+    int i = 0;
+    for (auto _ : state) {
+        // Points all over the card, most of them between the boxes: the whole list is tried.
+        const QPoint p((i * 37) % 1200, (i * 53) % 900);
+        benchmark::DoNotOptimize(card.learning.HitTest(p));
+        ++i;
+    }
+}
+BENCHMARK(BM_HitTest1000)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
