@@ -9,6 +9,8 @@
 #include "platform/cursors.h"
 #include "platform/qt_sound_player.h"
 #include "quiz/quiz_board.h"
+#include "quiz/quiz_dialogs.h"
+#include "quiz/quiz_option_forms.h"
 #include "quiz/quiz_status_panel.h"
 #include "quiz/tile_layout.h"
 #include "view/card_image_widget.h"
@@ -346,8 +348,9 @@ void TForm1::createMenus()
     QAction *startQuiz = addMenuAction(aktion, QStringLiteral("UebungStart1"), QStringLiteral("Quiz &starten"),
                                        QKeySequence(Qt::Key_F7), false);
     connect(startQuiz, &QAction::triggered, this, [this] { UebungStart1Click(); });
-    addMenuAction(aktion, QStringLiteral("UebOptionen1"), QStringLiteral("Übungs&optionen..."),
-                  QKeySequence(Qt::ALT | Qt::Key_F7), true);
+    QAction *options = addMenuAction(aktion, QStringLiteral("UebOpt1"), QStringLiteral("Übungs&optionen..."),
+                                     QKeySequence(Qt::ALT | Qt::Key_F7), true);
+    connect(options, &QAction::triggered, this, &TForm1::UebOpt1Click);
     addMenuAction(aktion, QStringLiteral("Bestenliste1"), QStringLiteral("&Bestenliste..."),
                   QKeySequence(Qt::CTRL | Qt::Key_F7), false);
     addMenuAction(aktion, QStringLiteral("Protokoll1"), QStringLiteral("&Protokoll..."), {}, false);
@@ -473,44 +476,82 @@ void TForm1::createMenus()
     });
 }
 
+DialogLook TForm1::dialogLook() const
+{
+    DialogLook look;
+    look.windowColor = m_windowColor;
+    look.panelColor = m_cardColor;
+    look.backgroundTile = loadPng(m_dataFolder + QStringLiteral("hintergrund1.png"));
+    return look;
+}
+
 void TForm1::CreateDialogs()
 {
     if (!m_dialogs.isEmpty())
         return;
-    // Created once, in this order, after the main window; shown modally when needed.
-    const std::pair<const char *, const char *> pending[] = {
-        {"TBestListForm", "Bestenliste"},
-        {"TUebOptFragenForm", "Quiz-Optionen"},
-        {"TUebFertigForm", "Quiz beendet"},
-        {"TArbeitsblattForm", "Arbeitsblatt erstellen"},
-        {"TMailForm", "Dokument per E-Mail versenden"},
-        {"TInfoBox", nullptr},
-        {"TKennzInfoBox", "Information zu den Kennzahlen"},
-        {"TUebProtokollForm", "Quiz-Protokoll"},
-        {"TInfoboxForm", "Information"},
-        {"TProtKomForm", "Kommentar zum Ablaufprotokoll hinzufügen"},
-        {"TNameEingabeForm", "Teilnehmername eingeben"},
-        {"TBestListVerzForm", "Ordner für Protokolle und Bestenlisten"},
-        {"TUebOptForm", "Quiz-Optionen"},
-    };
-    for (const auto &[name, caption] : pending) {
-        QDialog *dialog;
-        if (!caption) {
-            m_infoBox = new TInfoBox(m_services.shell, this);
-            dialog = m_infoBox;
-        } else {
-            dialog = new QDialog(this);
-            dialog->setWindowTitle(QString::fromUtf8(caption));
-        }
+    const DialogLook look = dialogLook();
+    auto pending = [this](const char *name, const char *caption) {
+        auto *dialog = new QDialog(this);
+        dialog->setWindowTitle(QString::fromUtf8(caption));
         dialog->setObjectName(QLatin1String(name));
         m_dialogs.append(dialog);
+    };
+    auto add = [this](QWidget *dialog, const char *name) {
+        dialog->setObjectName(QLatin1String(name));
+        m_dialogs.append(dialog);
+    };
+    // Created once, in this order, after the main window; shown modally when needed.
+    pending("TBestListForm", "Bestenliste");
+    m_uebOptFragenForm = new TUebOptFragenForm(this);
+    m_uebOptFragenForm->applyLook(look);
+    add(m_uebOptFragenForm, "TUebOptFragenForm");
+    m_uebFertigForm = new TUebFertigForm(this);
+    m_uebFertigForm->applyLook(look);
+    add(m_uebFertigForm, "TUebFertigForm");
+    pending("TArbeitsblattForm", "Arbeitsblatt erstellen");
+    pending("TMailForm", "Dokument per E-Mail versenden");
+    m_infoBox = new TInfoBox(m_services.shell, this);
+    add(m_infoBox, "TInfoBox");
+    m_kennzInfoBox = new TKennzInfoBox(this);
+    m_kennzInfoBox->applyLook(look);
+    add(m_kennzInfoBox, "TKennzInfoBox");
+    pending("TUebProtokollForm", "Quiz-Protokoll");
+    m_saveDialog = std::make_unique<QtSaveFileDialog>(this);
+    m_infoboxForm = new TInfoboxForm(*m_saveDialog, m_services.messages, this);
+    add(m_infoboxForm, "TInfoboxForm");
+    pending("TProtKomForm", "Kommentar zum Ablaufprotokoll hinzufügen");
+    m_nameEingabeForm = new TNameEingabeForm(this);
+    m_nameEingabeForm->applyLook(look);
+    add(m_nameEingabeForm, "TNameEingabeForm");
+    pending("TBestListVerzForm", "Ordner für Protokolle und Bestenlisten");
+    m_uebOptForm = new TUebOptForm(this);
+    m_uebOptForm->applyLook(look);
+    add(m_uebOptForm, "TUebOptForm");
+    m_uebOptFragenForm->shareShowCheckWith(m_uebOptForm);
+
+    m_engine->setOptionsSource([this](qint32 dokTyp) {
+        return dokTyp == dtSingleQuestions ? m_uebOptFragenForm->readOptions() : m_uebOptForm->readOptions();
+    });
+    connect(m_statusPanel, &QuizStatusPanel::keyFiguresRequested, this, [this] { m_kennzInfoBox->exec(); });
+}
+
+void TForm1::UebOpt1Click()
+{
+    if (quizInProgress()) {
+        m_services.messages.information(
+            QStringLiteral("Die Übungsoptionen können nicht während der Übung geändert werden."));
+        return;
     }
+    QuizOptionsDialog *form = m_doc.DokTyp == dtSingleQuestions ? static_cast<QuizOptionsDialog *>(m_uebOptFragenForm)
+                                                                : static_cast<QuizOptionsDialog *>(m_uebOptForm);
+    if (form && form->exec() == QuizOptionsDialog::kStartQuiz)
+        UebungStart1Click();
 }
 
 QStringList TForm1::dialogCreationOrder() const
 {
     QStringList names;
-    for (const QDialog *dialog : m_dialogs)
+    for (const QWidget *dialog : m_dialogs)
         names << dialog->objectName();
     return names;
 }
@@ -521,6 +562,10 @@ void TForm1::applySettingsToControls()
     findMenuAction(QStringLiteral("OptNameEingabe1"))->setChecked(m_settings.nameEntry);
     findMenuAction(QStringLiteral("AutoProtSpeichern1"))->setChecked(m_settings.autoSaveProtocol);
     findMenuAction(QStringLiteral("ErgebBestListEintragen1"))->setChecked(m_settings.autoBestListEntry);
+    if (m_uebOptForm)
+        m_uebOptForm->loadFrom(m_settings);
+    if (m_uebOptFragenForm)
+        m_uebOptFragenForm->loadFrom(m_settings);
 }
 
 void TForm1::takeSettingsFromControls()
@@ -529,6 +574,10 @@ void TForm1::takeSettingsFromControls()
     m_settings.nameEntry = findMenuAction(QStringLiteral("OptNameEingabe1"))->isChecked();
     m_settings.autoSaveProtocol = findMenuAction(QStringLiteral("AutoProtSpeichern1"))->isChecked();
     m_settings.autoBestListEntry = findMenuAction(QStringLiteral("ErgebBestListEintragen1"))->isChecked();
+    if (m_uebOptForm)
+        m_uebOptForm->storeTo(m_settings);
+    if (m_uebOptFragenForm)
+        m_uebOptFragenForm->storeTo(m_settings);
 }
 
 void TForm1::showEvent(QShowEvent *event)

@@ -4,6 +4,7 @@
 #include "app/topic_folder.h"
 #include "document/topic_document.h"
 #include "platform/services.h"
+#include "quiz/dialog_look.h"
 #include "quiz/quiz_engine.h"
 #include "view/view_state.h"
 
@@ -30,6 +31,11 @@ class SoundPlayer;
 class THoverPanel;
 class TInfoboxForm;
 class QtSaveFileDialog;
+class TUebOptForm;
+class TUebOptFragenForm;
+class TUebFertigForm;
+class TNameEingabeForm;
+class TKennzInfoBox;
 
 // The program's one main window: it owns the document, the view, the quiz state and
 // the settings, and its handlers carry every user action.
@@ -157,6 +163,13 @@ public:
     QAction *findMenuAction(const QString &objectName) const;
     const QList<int> &viewKeyLog() const { return m_viewKeyLog; }
     TInfoBox *infoBox() const { return m_infoBox; }
+    TUebOptForm *uebOptForm() const { return m_uebOptForm; }
+    TUebOptFragenForm *uebOptFragenForm() const { return m_uebOptFragenForm; }
+    TUebFertigForm *uebFertigForm() const { return m_uebFertigForm; }
+    TNameEingabeForm *nameEingabeForm() const { return m_nameEingabeForm; }
+    TKennzInfoBox *kennzInfoBox() const { return m_kennzInfoBox; }
+    // Alt+F7: the options of the open document's kind; "Übung starten" starts the quiz.
+    void UebOpt1Click();
     QColor windowColor() const { return m_windowColor; }
     QColor cardColor() const { return m_cardColor; }
 
@@ -182,6 +195,7 @@ private:
     int quizTileHitTest(const QRect &panelRect) const;
     QRect quizTargetFrame(int object) const;
     void writeAutomationState(const QString &dialog = QString(), const QuizFinishedInfo *finished = nullptr);
+    DialogLook dialogLook() const;
     void createMenus();
     void createPanels();
     void loadThemeColours();
@@ -244,7 +258,12 @@ private:
     QList<int> m_viewKeyLog;
 
     TInfoBox *m_infoBox = nullptr;
-    QList<QDialog *> m_dialogs;
+    TUebOptForm *m_uebOptForm = nullptr;
+    TUebOptFragenForm *m_uebOptFragenForm = nullptr;
+    TUebFertigForm *m_uebFertigForm = nullptr;
+    TNameEingabeForm *m_nameEingabeForm = nullptr;
+    TKennzInfoBox *m_kennzInfoBox = nullptr;
+    QList<QWidget *> m_dialogs;
 };
 
 } // namespace kapitolo

@@ -11,7 +11,9 @@
 #include "platform/folders.h"
 #include "platform/messages.h"
 #include "platform/sound.h"
+#include "quiz/dialog_rules.h"
 #include "quiz/quiz_board.h"
+#include "quiz/quiz_dialogs.h"
 #include "quiz/quiz_status_panel.h"
 #include "quiz/tile_layout.h"
 #include "view/card_image_widget.h"
@@ -27,6 +29,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QSaveFile>
 #include <QTimer>
 
@@ -128,11 +131,8 @@ bool TForm1::shellOpen(const QString &target)
 
 void TForm1::showInfoText(const QString &caption)
 {
-    if (!m_infoboxForm) {
-        m_saveDialog = std::make_unique<QtSaveFileDialog>(this);
-        m_infoboxForm = new TInfoboxForm(*m_saveDialog, m_services.messages, this);
-    }
-    m_infoboxForm->showInfoText(caption, frameGeometry());
+    if (m_infoboxForm)
+        m_infoboxForm->showInfoText(caption, frameGeometry());
 }
 
 DocumentLinkFolders TForm1::documentLinkFolders() const
@@ -162,10 +162,12 @@ void TForm1::openLinkedDocument(const QString &path)
 
 bool TForm1::askParticipantName(QString &name)
 {
-    writeAutomationState(QStringLiteral("TNameEingabeForm"));
-    // The name entry dialog fills this in; until then every quiz is anonymous.
-    name.clear();
-    return true;
+    if (!m_nameEingabeForm)
+        return true;
+    QTimer::singleShot(0, this, [this] { writeAutomationState(QStringLiteral("TNameEingabeForm")); });
+    const bool start = m_nameEingabeForm->exec() == TNameEingabeForm::kStartQuiz;
+    name = m_nameEingabeForm->name();
+    return start;
 }
 
 void TForm1::layoutQuizArea()
@@ -366,8 +368,19 @@ bool TForm1::enterBestList()
 
 QuizFinishedChoice TForm1::showFinishedDialog(const QuizFinishedInfo &info)
 {
-    writeAutomationState(QStringLiteral("TUebFertigForm"), &info);
-    return {};
+    if (!m_uebFertigForm)
+        return {};
+    const QuizRun &run = m_engine->run();
+    BestListState best = BestListState::NotOffered;
+    if (run.bestListEntered)
+        best = BestListState::Entered;
+    else if (run.networkRole == nrOwnQuiz && run.selectionMode != 1)
+        best = BestListState::Offered;
+    m_uebFertigForm->fill(m_engine->score(), info.timeCaption, info.clock, info.repetitionEnabled, best);
+    // Described once the dialog stands in its place.
+    QTimer::singleShot(0, this, [this, info] { writeAutomationState(QStringLiteral("TUebFertigForm"), &info); });
+    const int result = m_uebFertigForm->exec();
+    return QuizFinishedChoice{result == TUebFertigForm::kRepeat, m_uebFertigForm->repetitionMode()};
 }
 
 // --- hit test of a dragged tile ---
@@ -459,6 +472,11 @@ void TForm1::writeAutomationState(const QString &dialog, const QuizFinishedInfo 
         f[QStringLiteral("rating")] = finished->rating;
         f[QStringLiteral("repetitionEnabled")] = finished->repetitionEnabled;
         state[QStringLiteral("finished")] = f;
+        if (m_uebFertigForm) {
+            const QWidget *repeat = m_uebFertigForm->wiederholenBtn();
+            const QPoint c = repeat->mapToGlobal(repeat->rect().center());
+            state[QStringLiteral("repeatButton")] = QJsonArray{c.x(), c.y()};
+        }
     }
     QSaveFile file(m_automationFile);
     if (file.open(QIODevice::WriteOnly)) {

@@ -59,6 +59,8 @@ struct Fixture {
         QDir(dir.path()).mkpath(QStringLiteral("themen/unter"));
         if (withStartImage)
             writeFile(program() + QStringLiteral("data/kapitolo.png"), pngBytes(patternImage(64, 40)));
+        // No name entry: a modal dialog would wait for a user.
+        writeFile(ini(), "[General]\nOpt-UebNameEingabe=0\n");
         settings = std::make_unique<SettingsStore>(ini());
         services = std::make_unique<Services>(Services{messages, clock, random, *settings, shell, dialogs, program()});
     }
@@ -158,7 +160,7 @@ private Q_SLOTS:
     void settingsAreReadAtFirstShowingAndWrittenOnClose()
     {
         Fixture f;
-        writeFile(f.ini(), "[General]\nopt-sound=0\nOpt-AutoProtSpeichern=1\nUebOpt-Zeitlimit=2\nNetzKomKanal=Raum-3\n"
+        writeFile(f.ini(), "[General]\nOpt-UebNameEingabe=0\nopt-sound=0\nOpt-AutoProtSpeichern=1\nUebOpt-Zeitlimit=1\nNetzKomKanal=Raum-3\n"
                            "Opt-ProtOrdner=/nirgends/prot/\n");
         f.settings = std::make_unique<SettingsStore>(f.ini());
         f.services = std::make_unique<Services>(
@@ -166,8 +168,8 @@ private Q_SLOTS:
         TForm1 &w = f.start();
         QVERIFY(!w.findMenuAction(QStringLiteral("Sound1"))->isChecked());
         QVERIFY(w.findMenuAction(QStringLiteral("AutoProtSpeichern1"))->isChecked());
-        QVERIFY(w.findMenuAction(QStringLiteral("OptNameEingabe1"))->isChecked());
-        QCOMPARE(w.settings().zeitLimit, 2);
+        QVERIFY(!w.findMenuAction(QStringLiteral("OptNameEingabe1"))->isChecked());
+        QCOMPARE(w.settings().zeitLimit, 1);
         QCOMPARE(w.protocolDialogFolder(), QStringLiteral("/nirgends/prot/"));
 
         w.findMenuAction(QStringLiteral("Sound1"))->trigger();
@@ -177,7 +179,7 @@ private Q_SLOTS:
         QCOMPARE(raw.value(QStringLiteral("opt-sound")).toString(), QStringLiteral("1"));
         QVERIFY(!raw.contains(QStringLiteral("Opt-Sound"))); // the stored spelling is kept
         QCOMPARE(raw.value(QStringLiteral("Opt-ErgebBestListEintragen")).toString(), QStringLiteral("0"));
-        QCOMPARE(raw.value(QStringLiteral("UebOpt-Zeitlimit")).toString(), QStringLiteral("2"));
+        QCOMPARE(raw.value(QStringLiteral("UebOpt-Zeitlimit")).toString(), QStringLiteral("1"));
         QCOMPARE(raw.value(QStringLiteral("NetzKomKanal")).toString(), QStringLiteral("Raum-3"));
         QCOMPARE(raw.value(QStringLiteral("UebOptFragen-ZLimitMin")).toString(), QStringLiteral("3"));
     }
@@ -391,7 +393,7 @@ private Q_SLOTS:
                  QStringLiteral("Die Datei \"file://") + f.program()
                      + QStringLiteral("hilfe/index.html\" kann nicht geöffnet werden. Sie benötigen einen Webbrowser "
                                       "(z.B. Internet Explorer) um dieses Dokument anzusehen."));
-        for (const char *name : {"UebOptionen1", "NetzTeilnehmen1", "Oeffnen1", "Schliessen1", "Klappen1", "NetzInit1"})
+        for (const char *name : {"UebOpt1", "NetzTeilnehmen1", "Oeffnen1", "Schliessen1", "Klappen1", "NetzInit1"})
             QVERIFY2(w.actions().contains(w.findMenuAction(QLatin1String(name))), name);
         QCOMPARE(w.findMenuAction(QStringLiteral("Zwischenablage1"))->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
         QCOMPARE(w.findMenuAction(QStringLiteral("Startseite1"))->shortcut(), QKeySequence(Qt::ALT | Qt::Key_Home));
