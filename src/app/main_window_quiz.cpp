@@ -30,6 +30,7 @@
 #include <QJsonObject>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSaveFile>
 #include <QTimer>
 
@@ -476,6 +477,11 @@ void TForm1::writeAutomationState(const QString &dialog, const QuizFinishedInfo 
             const QWidget *repeat = m_uebFertigForm->wiederholenBtn();
             const QPoint c = repeat->mapToGlobal(repeat->rect().center());
             state[QStringLiteral("repeatButton")] = QJsonArray{c.x(), c.y()};
+            const QList<QRadioButton *> modes = m_uebFertigForm->findChildren<QRadioButton *>();
+            if (modes.size() == 2) {
+                const QPoint o = modes.at(1)->mapToGlobal(QPoint(8, modes.at(1)->height() / 2));
+                state[QStringLiteral("repeatWrongOption")] = QJsonArray{o.x(), o.y()};
+            }
         }
     }
     QSaveFile file(m_automationFile);

@@ -163,7 +163,7 @@ def play_drag_quiz(program, wrong_once):
         x1, y1 = target["x"] + target["w"] // 2, target["y"] + target["h"] // 2
         serial = s["serial"]
         program.drag(x0, y0, x1, y1)
-        program.wait_for(lambda s: s["serial"] != serial and s.get("idle", True), "the evaluation")
+        program.wait_for(lambda s: s["serial"] != serial and (s.get("idle") or s.get("finished")), "the evaluation")
         moves += 1
         if moves > 400:
             raise RuntimeError("too many moves")
@@ -187,7 +187,7 @@ def play_question_quiz(program, wrong_once):
             made_wrong = True
         serial = s["serial"]
         program.click(choice["x"] + choice["w"] // 2, choice["y"] + choice["h"] // 2)
-        program.wait_for(lambda s: s["serial"] != serial and s.get("idle", True), "the evaluation")
+        program.wait_for(lambda s: s["serial"] != serial and (s.get("idle") or s.get("finished")), "the evaluation")
 
 
 def check(condition, message):
@@ -211,8 +211,13 @@ def run_case(display, title, kind, wrong_once, shot):
             check(f["failed"] == "1", f"{title}: one failed attempt")
             check(f["repetitionEnabled"], f"{title}: the repetition is offered")
             # Repeat only the wrongly answered question and play it right.
-            program.xdo("key", "alt+n")  # " nur Fragen wiederholen ..."
+            program.click(*s["repeatWrongOption"])
+            serial = s["serial"]
             program.click(*s["repeatButton"])
+            s = program.wait_for(lambda s: s["serial"] != serial and (s.get("dialog") == "TNameEingabeForm" or (
+                s.get("appMode") == 3 and s.get("idle") and not s.get("finished"))), "the repetition")
+            if s.get("dialog") == "TNameEingabeForm":
+                program.xdo("key", "Return")  # the name entered before is offered again
             s = play(program, False)
             program.screenshot(shot.replace(".png", "-wiederholung.png"))
             f = s["finished"]
@@ -227,6 +232,7 @@ def run_case(display, title, kind, wrong_once, shot):
             check(correct == total, f"{title}: every answer correct ({f['correct']})")
         program.xdo("key", "Escape")
         program.wait_for(lambda s: s.get("appMode") == 2 and not s.get("finished"), "the learning card")
+        program.screenshot(shot.replace(".png", "-danach.png"))
     finally:
         program.stop()
         out = program.proc.stdout.read().decode(errors="replace")
