@@ -7,10 +7,11 @@
 #include "platform/messages.h"
 #include "platform/wait_cursor.h"
 
-#include <QBuffer>
+#include <QByteArrayView>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QtEndian>
 
 #include <optional>
 
@@ -25,9 +26,23 @@ namespace {
 
 const char kMagic[] = "QMF-1.01";
 
-bool magicMatches(const QByteArray &magic)
+bool magicMatches(QByteArrayView magic)
 {
     return magic.startsWith("QMF-");
+}
+
+// One string field at the start of the bytes read so far: Int32 count, then the bytes.
+// Moves past it; false when the count is negative or reaches past what has been read.
+bool takeString(QByteArrayView &rest, QByteArrayView &value)
+{
+    if (rest.size() < 4)
+        return false;
+    const qint32 count = qFromLittleEndian<qint32>(rest.data());
+    if (count < 0 || count > rest.size() - 4)
+        return false;
+    value = rest.sliced(4, count);
+    rest = rest.sliced(4 + qsizetype(count));
+    return true;
 }
 
 // Reads everything after the magic; false on any short or damaged field.
@@ -140,22 +155,31 @@ bool readDocumentHeader(const QString &path, DocumentHeader &header)
         return false;
     // The magic, the key list and two short strings fit in the first few hundred
     // bytes; only a document with a very long title needs a second, larger read.
+    // The topic list calls this for every file of a folder, so the head is parsed in
+    // place, without a device or a copy of the discarded key list.
     const qint64 size = file.size();
     QByteArray head;
     for (qint64 want = 512;; want *= 16) {
         const qint64 chunk = qMin(want, size) - head.size();
-        if (chunk > 0)
-            head.append(file.read(chunk));
-        QBuffer buffer(&head);
-        buffer.open(QIODevice::ReadOnly);
-        BinaryReader in(buffer);
-        QByteArray magic;
-        QByteArray keys;
-        if (in.readBytes(magic)) {
+        if (chunk > 0) {
+            const qsizetype before = head.size();
+            head.resize(before + chunk);
+            const qint64 got = file.read(head.data() + before, chunk);
+            head.resize(before + qMax<qint64>(got, 0));
+        }
+        QByteArrayView rest(head);
+        QByteArrayView magic;
+        QByteArrayView keys;
+        QByteArrayView vers;
+        QByteArrayView titel;
+        if (takeString(rest, magic)) {
             if (!magicMatches(magic))
                 return false;
-            if (in.readBytes(keys) && in.readString(header.vers) && in.readString(header.titel))
+            if (takeString(rest, keys) && takeString(rest, vers) && takeString(rest, titel)) {
+                header.vers = fromCp1252(vers.data(), vers.size());
+                header.titel = fromCp1252(titel.data(), titel.size());
                 return true;
+            }
         }
         if (head.size() >= size || want >= (qint64(1) << 30))
             return false;

@@ -482,6 +482,27 @@ private Q_SLOTS:
         QVERIFY(!readDocumentHeader(file, header));
     }
 
+    void headerReaderNeedsExactlyTheFieldsUpToTheTitle()
+    {
+        // Every cut of a file: the header is readable exactly when the title is complete,
+        // and a cut inside the magic or the key list is no document at all.
+        TopicDocument d = sampleLabelDocument();
+        d.vers = QStringLiteral("2.5");
+        d.titel = QStringLiteral("€uro – Länder");
+        const QByteArray bytes = documentBytes(d, m_dir.path());
+        const qsizetype titleEnd = 12 + 4 + 244 + 4 + 3 + 4 + d.titel.size();
+        const QString file = path(QStringLiteral("schnitt.tsr"));
+        for (qsizetype n = 0; n <= titleEnd + 8; ++n) {
+            QVERIFY(writeFile(file, bytes.left(n)));
+            DocumentHeader header;
+            QCOMPARE(readDocumentHeader(file, header), n >= titleEnd);
+            if (n >= titleEnd) {
+                QCOMPARE(header.vers, d.vers);
+                QCOMPARE(header.titel, d.titel);
+            }
+        }
+    }
+
     void writerReportsFailureAndLeavesNoPartialFile()
     {
         TopicDocument d = sampleLabelDocument();
