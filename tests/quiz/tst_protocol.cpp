@@ -560,11 +560,15 @@ void TestProtocol::rtfRoundTrip()
     WriteProtocolSummary(run, finishedScore(), QuizOptions(), documentOfType(0, QStringLiteral("Übung: 5 € & mehr")),
                          germanEnvironment());
     run.protocolDetail = QStringLiteral("00:00 - Quiz wird gestartet\r\n"
+                                        "00:03 - RICHTIG - Gewählte Antwort: \"✓ Ja – 5 €\"\r\n"
                                         "00:07 - FALSCH - Beschriftungstext \"Köln\" wird der Position von "
                                         "\"Zürich\" zugeordnet\r\n");
     QTextDocument view;
     FillProtocolView(view, protocolText(run), true);
     const QByteArray rtf = writeRtf(view);
+    // For a look with a word processor: KAPITOLO_TEST_OUTPUT names a folder to keep it in.
+    if (qEnvironmentVariableIsSet("KAPITOLO_TEST_OUTPUT"))
+        writeFile(qEnvironmentVariable("KAPITOLO_TEST_OUTPUT") + QStringLiteral("/protokoll.rtf"), rtf);
 
     bool wellFormed = false;
     const QList<RtfParagraph> paragraphs = readRtf(rtf, &wellFormed);

@@ -237,9 +237,12 @@ void TestResultsUi::bestListGrid()
     // The list shrinks again for a shorter one.
     window.ShowList(QStringLiteral("Europa"), BestList{entry(9)});
     QCOMPARE(window.Grid1->rowCount(), 1);
+    window.ShowList(QStringLiteral("Europa"), list);
 
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
+    if (qEnvironmentVariableIsSet("KAPITOLO_TEST_OUTPUT"))
+        window.grab().save(qEnvironmentVariable("KAPITOLO_TEST_OUTPUT") + QStringLiteral("/bestenliste.png"));
     QCOMPARE(window.focusWidget(), window.CloseBtn);
     QVERIFY(window.CloseBtn->isDefault());
     window.CloseBtn->click();
