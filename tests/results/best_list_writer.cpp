@@ -1,6 +1,5 @@
-// Helper of tst_best_list: a separate process that writes to a best list, so that
-// several writers (and one killed half-way) can meet at one file.
-//   best_list_writer append PATH COUNT ID   appends COUNT entries, "n" on stdout after each
+// Helper process of tst_best_list, so that writers in separate processes meet at one file.
+//   best_list_writer append PATH COUNT ID   appends COUNT entries named ID-0, ID-1, ...
 //   best_list_writer hold PATH [torn]       write-locks the file (and leaves half an entry
 //                                           at its end), says "locked", waits to be killed
 
@@ -17,73 +16,46 @@
 
 using namespace kapitolo;
 
-namespace {
-
-class StderrMessages : public Messages
-{
-public:
+struct StderrMessages : Messages {
     MessageAnswer show(MessageKind, const QString &text, MessageButtons) override
     {
-        std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+        std::fprintf(stderr, "%s\n", qPrintable(text));
         return MessageAnswer::Ok;
     }
 };
-
-int append(const QString &path, int count, const QString &id)
-{
-    SystemClock clock;
-    StderrMessages messages;
-    for (int i = 0; i < count; ++i) {
-        BestListEntry entry;
-        entry.name = id + QLatin1Char('-') + QString::number(i);
-        entry.computer = QStringLiteral("Rechner ") + id;
-        entry.start = 46000.0 + i / 1440.0;
-        entry.durationMs = 1000 * i + 7;
-        entry.performance = (i % 101) / 100.0;
-        if (!saveBestListEntryWithRetries(path, entry, true, clock, messages))
-            return 3;
-        std::printf("%d\n", i);
-        std::fflush(stdout);
-    }
-    return 0;
-}
-
-int hold(const QString &path, bool torn)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT, 0644);
-    if (fd < 0)
-        return 4;
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    if (::fcntl(fd, F_SETLKW, &lock) != 0)
-        return 5;
-    if (torn) {
-        BestListEntry entry;
-        entry.name = QStringLiteral("halb geschrieben");
-        entry.computer = QStringLiteral("Rechner X");
-        const QByteArray bytes = encodeBestListEntry(entry);
-        const off_t end = ::lseek(fd, 0, SEEK_END);
-        if (::pwrite(fd, bytes.constData(), size_t(bytes.size() / 2), end) != bytes.size() / 2)
-            return 6;
-    }
-    std::printf("locked\n");
-    std::fflush(stdout);
-    char c;
-    while (::read(STDIN_FILENO, &c, 1) > 0) {
-    }
-    return 0;
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() == 5 && args.at(1) == QLatin1String("append"))
-        return append(args.at(2), args.at(3).toInt(), args.at(4));
-    if ((args.size() == 3 || args.size() == 4) && args.at(1) == QLatin1String("hold"))
-        return hold(args.at(2), args.size() == 4);
+    if (args.size() == 5 && args.at(1) == QLatin1String("append")) {
+        SystemClock clock;
+        StderrMessages messages;
+        for (int i = 0; i < args.at(3).toInt(); ++i) {
+            const BestListEntry e{args.at(4) + QLatin1Char('-') + QString::number(i), "Rechner " + args.at(4),
+                                  46000.0 + i / 1440.0, 0, 1000 * i + 7, (i % 101) / 100.0};
+            if (!saveBestListEntryWithRetries(args.at(2), e, true, clock, messages))
+                return 3;
+        }
+        return 0;
+    }
+    if (args.size() >= 3 && args.at(1) == QLatin1String("hold")) {
+        const int fd = ::open(QFile::encodeName(args.at(2)).constData(), O_RDWR | O_CREAT, 0644);
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        if (fd < 0 || ::fcntl(fd, F_SETLKW, &lock) != 0)
+            return 4;
+        if (args.size() == 4) {
+            const QByteArray half = encodeBestListEntry({"halb geschrieben", "Rechner X", 1, 0, 2, 0.5}).left(20);
+            if (::pwrite(fd, half.constData(), size_t(half.size()), ::lseek(fd, 0, SEEK_END)) != half.size())
+                return 5;
+        }
+        std::printf("locked\n");
+        std::fflush(stdout);
+        char c;
+        while (::read(STDIN_FILENO, &c, 1) > 0) {
+        }
+        return 0;
+    }
     return 2;
 }
