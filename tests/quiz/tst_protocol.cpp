@@ -157,7 +157,6 @@ class TestProtocol : public QObject
 private Q_SLOTS:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void appendLines();
-    void durationTexts_data();
     void durationTexts();
     void imageSummary();
     void summaryVariants();
@@ -190,22 +189,12 @@ void TestProtocol::appendLines()
     QVERIFY(run.protocolSummary.endsWith(QStringLiteral("00:05 - w\r\n")));
 }
 
-void TestProtocol::durationTexts_data()
-{
-    QTest::addColumn<qint64>("seconds");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("45 s") << qint64(45) << QStringLiteral("45 Sek.");
-    QTest::newRow("3 min") << qint64(180) << QStringLiteral("3 Min. 0 Sek.");
-    QTest::newRow("negative") << qint64(-12) << QStringLiteral("0 Sek.");
-    QTest::newRow("hour") << qint64(3600) << QStringLiteral("1 Std. 0 Min. 0 Sek.");
-    QTest::newRow("hours") << qint64(7507) << QStringLiteral("2 Std. 5 Min. 7 Sek.");
-}
-
 void TestProtocol::durationTexts()
 {
-    QFETCH(qint64, seconds);
-    QFETCH(QString, text);
-    QCOMPARE(durationText(seconds), text);
+    const std::pair<qint64, const char *> cases[] = {{45, "45 Sek."}, {180, "3 Min. 0 Sek."}, {-12, "0 Sek."},
+                                                     {3600, "1 Std. 0 Min. 0 Sek."}, {7507, "2 Std. 5 Min. 7 Sek."}};
+    for (const auto &[seconds, text] : cases)
+        QCOMPARE(durationText(seconds), QString::fromUtf8(text));
 }
 
 void TestProtocol::imageSummary()

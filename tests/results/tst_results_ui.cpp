@@ -178,12 +178,11 @@ void TestResultsUi::printing()
     QCOMPARE(a4.usableWidth, 1800);
     QCOMPARE(a4.fontHeight, 31); // 20000 * 1800 / (640 * 1800) = 31.25
     QCOMPARE(a4.boundaries, (QList<int>{150, 262, 824, 1105, 1330, 1555, 1949}));
-    // An unprintable edge of 5 mm (20 mm at the top): the canvas starts there.
+    // An unprintable edge of 5 mm (20 mm at the top): the canvas starts there. The font
+    // never exceeds 4 mm.
     const BestListPrintLayout edge = bestListPrintLayout(2000, 2870, 50, 200, {40, 40});
-    QCOMPARE(edge.leftMargin, 100);
-    QCOMPARE(edge.topMargin, 0);
-    QCOMPARE(edge.usableWidth, 1750);
-    QCOMPARE(edge.fontHeight, 40); // never above 4 mm
+    QCOMPARE((QList<int>{edge.leftMargin, edge.topMargin, edge.usableWidth, edge.fontHeight}),
+             (QList<int>{100, 0, 1750, 40}));
 
     // 91 lines of about 3.6 mm need a second page below 252 mm; 3 lines do not.
     BestList list;
