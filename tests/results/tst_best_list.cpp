@@ -406,6 +406,8 @@ void TestBestList::concurrentWriters()
 void TestBestList::toolPrintsSavedText()
 {
     const QString tool = qEnvironmentVariable("KAPITOLO_TOOL");
+    if (tool.isEmpty())
+        QSKIP("KAPITOLO_TOOL names the tool when ctest runs the test");
     FakeClock clock;
     const QString file = path(QStringLiteral("werkzeug.hsc"));
     QVERIFY(appendBestListEntry(file, entry(QStringLiteral("Jürgen"), 0.5, 61999), clock));
