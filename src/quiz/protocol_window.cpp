@@ -72,12 +72,10 @@ void TProtKomForm::showEvent(QShowEvent *event)
     Memo1->setFocus();
 }
 
-TUebProtokollForm::TUebProtokollForm(Messages &messages, FileDialogs &fileDialogs, TProtKomForm &commentForm,
-                                     QWidget *parent)
+TUebProtokollForm::TUebProtokollForm(Messages &messages, FileDialogs &fileDialogs, QWidget *parent)
     : QDialog(parent)
     , m_messages(messages)
     , m_fileDialogs(fileDialogs)
-    , m_commentForm(commentForm)
 {
     setObjectName(QStringLiteral("TUebProtokollForm"));
     setWindowTitle(QStringLiteral("Quiz-Protokoll"));
@@ -145,10 +143,12 @@ bool TUebProtokollForm::AddComment(const QString &comment)
 
 void TUebProtokollForm::KommBtnClick()
 {
-    m_commentForm.setWindowTitle(QStringLiteral("Kommentar zum Ablaufprotokoll hinzufügen"));
-    m_commentForm.Memo1->clear();
-    if (m_commentForm.exec() == 1)
-        AddComment(m_commentForm.Memo1->toPlainText());
+    if (!m_commentForm)
+        return;
+    m_commentForm->setWindowTitle(QStringLiteral("Kommentar zum Ablaufprotokoll hinzufügen"));
+    m_commentForm->Memo1->clear();
+    if (m_commentForm->exec() == 1)
+        AddComment(m_commentForm->Memo1->toPlainText());
 }
 
 void printRichText(const QTextDocument &document, QPrinter &printer, const QString &jobTitle)

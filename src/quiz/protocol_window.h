@@ -34,8 +34,10 @@ class TUebProtokollForm : public QDialog
 {
     Q_OBJECT
 public:
-    TUebProtokollForm(Messages &messages, FileDialogs &fileDialogs, TProtKomForm &commentForm,
-                      QWidget *parent = nullptr);
+    TUebProtokollForm(Messages &messages, FileDialogs &fileDialogs, QWidget *parent = nullptr);
+
+    // The comment dialog is created later in the program's fixed order of dialogs.
+    void setCommentForm(TProtKomForm *commentForm) { m_commentForm = commentForm; }
 
     // The window's rich text: what AutoSaveProtocol, "Speichern..." and printing use.
     QTextDocument *document() const;
@@ -67,7 +69,7 @@ public:
 private:
     Messages &m_messages;
     FileDialogs &m_fileDialogs;
-    TProtKomForm &m_commentForm;
+    TProtKomForm *m_commentForm = nullptr;
     QString m_saveFolder;
 };
 

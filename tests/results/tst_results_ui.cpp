@@ -75,7 +75,8 @@ void TestResultsUi::protocolWindow()
     ScriptedMessages messages;
     ScriptedFileDialogs dialogs;
     TProtKomForm comment;
-    TUebProtokollForm window(messages, dialogs, comment);
+    TUebProtokollForm window(messages, dialogs);
+    window.setCommentForm(&comment);
     window.setSaveFolder(m_dir.path() + QLatin1Char('/'));
     window.ShowProtocol(QStringLiteral("<tit>Quiz-Protokoll\r\nTitel:\tJörg {der Zweite}\r\n"));
 
