@@ -4,8 +4,11 @@
 #include "document/document_check.h"
 #include "document/document_file.h"
 #include "document/document_json.h"
+#include "platform/clock.h"
+#include "platform/cp1252.h"
 #include "platform/messages.h"
 #include "platform/random.h"
+#include "results/best_list.h"
 #include "view/card_snapshot.h"
 #include "view/view_state.h"
 #include "view/view_output.h"
@@ -50,7 +53,8 @@ int usage()
         "  kapitolo-tool check DATEI...            Dokumente prüfen\n"
         "  kapitolo-tool topics ORDNER             Themenmenü des Ordners ausgeben\n"
         "  kapitolo-tool render DATEI.tsr BILD.png [--size BxH] [--zoom N] [--numbering M] [--uncover] [--boxes]\n"
-        "                                          Lernkarte zeichnen (Fenster der Anzeige)"));
+        "                                          Lernkarte zeichnen (Fenster der Anzeige)\n"
+        "  kapitolo-tool bestlist DATEI.hsc        Bestenliste als Text (wie \"Speichern...\")"));
     return 2;
 }
 
@@ -225,6 +229,31 @@ int cmdRender(const QStringList &args)
     return 0;
 }
 
+// The ranked best list as the best-list window saves it: tab-separated, CR LF,
+// Windows-1252.
+int cmdBestList(const QStringList &args)
+{
+    if (args.size() != 1)
+        return usage();
+    SystemClock clock;
+    BestList list;
+    bool read = false;
+    for (int attempt = 1; attempt <= 5 && !read; ++attempt) {
+        read = readBestList(args.first(), list, clock);
+        if (!read && attempt < 5)
+            clock.busyWait(100, false);
+    }
+    if (!read) {
+        StderrMessages messages;
+        ShowReadError(messages, args.first());
+        return 1;
+    }
+    rankBestList(list);
+    const QByteArray text = toCp1252(bestListText(bestListRows(list)));
+    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -253,5 +282,7 @@ int main(int argc, char *argv[])
         return cmdTopics(args);
     if (command == QLatin1String("render"))
         return cmdRender(args);
+    if (command == QLatin1String("bestlist"))
+        return cmdBestList(args);
     return usage();
 }
