@@ -11,6 +11,11 @@
 #include "quiz/quiz_board.h"
 #include "quiz/quiz_dialogs.h"
 #include "quiz/quiz_option_forms.h"
+#include "quiz/protocol_window.h"
+#include "results/best_list_commands.h"
+#include "results/best_list_window.h"
+#include "results/result_folders_dialog.h"
+#include "platform/system_info.h"
 #include "quiz/quiz_status_panel.h"
 #include "quiz/tile_layout.h"
 #include "view/card_image_widget.h"
@@ -284,10 +289,7 @@ void TForm1::createToolButtons(QWidget *panel)
 
     connect(lernKart, &THoverPanel::clicked, this, &TForm1::LernKartBtnClick);
     connect(start, &THoverPanel::pressed, this, [this] { UebungStart1Click(); });
-    connect(best, &THoverPanel::clicked, this, [this] {
-        if (QAction *a = findMenuAction(QStringLiteral("Bestenliste1")))
-            a->trigger();
-    });
+    connect(best, &THoverPanel::clicked, this, &TForm1::Bestenliste1Click);
     connect(previous, &THoverPanel::clicked, this, &TForm1::OpenPreviousTopic);
     connect(next, &THoverPanel::clicked, this, &TForm1::OpenNextTopic);
 }
@@ -351,13 +353,24 @@ void TForm1::createMenus()
     QAction *options = addMenuAction(aktion, QStringLiteral("UebOpt1"), QStringLiteral("Übungs&optionen..."),
                                      QKeySequence(Qt::ALT | Qt::Key_F7), true);
     connect(options, &QAction::triggered, this, &TForm1::UebOpt1Click);
-    addMenuAction(aktion, QStringLiteral("Bestenliste1"), QStringLiteral("&Bestenliste..."),
-                  QKeySequence(Qt::CTRL | Qt::Key_F7), false);
-    addMenuAction(aktion, QStringLiteral("Protokoll1"), QStringLiteral("&Protokoll..."), {}, false);
+    QAction *bestList = addMenuAction(aktion, QStringLiteral("Bestenliste1"), QStringLiteral("&Bestenliste..."),
+                                      QKeySequence(Qt::CTRL | Qt::Key_F7), false);
+    connect(bestList, &QAction::triggered, this, &TForm1::Bestenliste1Click);
+    QAction *protocol = addMenuAction(aktion, QStringLiteral("ProtokollderletztenUebung1"), QStringLiteral("&Protokoll..."),
+                                      {}, false);
+    connect(protocol, &QAction::triggered, this, [this] {
+        if (m_protokollForm)
+            m_protokollForm->exec();
+    });
     addMenuAction(aktion, QStringLiteral("NetzTeilnehmen1"), QStringLiteral("An Netzwerk-Übung &teilnehmen..."),
                   QKeySequence(Qt::Key_F8), true);
-    addMenuAction(aktion, QStringLiteral("NetzBestenliste1"), QStringLiteral("Besten&liste Netzwerk-Übung..."),
-                  QKeySequence(Qt::CTRL | Qt::Key_F8), true);
+    QAction *networkList = addMenuAction(aktion, QStringLiteral("NetzBestenliste1"),
+                                         QStringLiteral("Besten&liste Netzwerk-Übung..."),
+                                         QKeySequence(Qt::CTRL | Qt::Key_F8), true);
+    connect(networkList, &QAction::triggered, this, [this] {
+        if (NetworkBestListCommand(m_doc, bestListPlaces(), m_bestList, m_services.clock, m_services.messages))
+            showBestList();
+    });
     QAction *cancel = addMenuAction(aktion, QStringLiteral("Lernkarte1"), QStringLiteral("Quiz &abbrechen"), {}, false);
     connect(cancel, &QAction::triggered, this, [this] {
         if (quizInProgress())
@@ -459,8 +472,9 @@ void TForm1::createMenus()
     connect(window, &QAction::triggered, this, &TForm1::SetWindowMode);
     connect(minimise, &QAction::triggered, this, &TForm1::MinimiseApplication);
     optionen->addSeparator();
-    addMenuAction(optionen, QStringLiteral("BestListVerz1"), QStringLiteral("&Ordner für Protokolle und Bestenlisten..."),
-                  {}, false);
+    QAction *folders = addMenuAction(optionen, QStringLiteral("BestListVerz1"),
+                                     QStringLiteral("&Ordner für Protokolle und Bestenlisten..."), {}, false);
+    connect(folders, &QAction::triggered, this, &TForm1::BestListVerz1Click);
 
     // &Hilfe
     QMenu *hilfe = bar->addMenu(QStringLiteral("&Hilfe"));
@@ -501,7 +515,8 @@ void TForm1::CreateDialogs()
         m_dialogs.append(dialog);
     };
     // Created once, in this order, after the main window; shown modally when needed.
-    pending("TBestListForm", "Bestenliste");
+    m_bestListForm = new TBestListForm(m_services.messages, m_services.fileDialogs, this);
+    add(m_bestListForm, "TBestListForm");
     m_uebOptFragenForm = new TUebOptFragenForm(this);
     m_uebOptFragenForm->applyLook(look);
     add(m_uebOptFragenForm, "TUebOptFragenForm");
@@ -515,15 +530,19 @@ void TForm1::CreateDialogs()
     m_kennzInfoBox = new TKennzInfoBox(this);
     m_kennzInfoBox->applyLook(look);
     add(m_kennzInfoBox, "TKennzInfoBox");
-    pending("TUebProtokollForm", "Quiz-Protokoll");
+    m_protokollForm = new TUebProtokollForm(m_services.messages, m_services.fileDialogs, this);
+    add(m_protokollForm, "TUebProtokollForm");
     m_saveDialog = std::make_unique<QtSaveFileDialog>(this);
     m_infoboxForm = new TInfoboxForm(*m_saveDialog, m_services.messages, this);
     add(m_infoboxForm, "TInfoboxForm");
-    pending("TProtKomForm", "Kommentar zum Ablaufprotokoll hinzufügen");
+    m_protKomForm = new TProtKomForm(this);
+    add(m_protKomForm, "TProtKomForm");
+    m_protokollForm->setCommentForm(m_protKomForm);
     m_nameEingabeForm = new TNameEingabeForm(this);
     m_nameEingabeForm->applyLook(look);
     add(m_nameEingabeForm, "TNameEingabeForm");
-    pending("TBestListVerzForm", "Ordner für Protokolle und Bestenlisten");
+    m_bestListVerzForm = new TBestListVerzForm(m_services.messages, m_services.fileDialogs, this);
+    add(m_bestListVerzForm, "TBestListVerzForm");
     m_uebOptForm = new TUebOptForm(this);
     m_uebOptForm->applyLook(look);
     add(m_uebOptForm, "TUebOptForm");
@@ -533,6 +552,49 @@ void TForm1::CreateDialogs()
         return dokTyp == dtSingleQuestions ? m_uebOptFragenForm->readOptions() : m_uebOptForm->readOptions();
     });
     connect(m_statusPanel, &QuizStatusPanel::keyFiguresRequested, this, [this] { m_kennzInfoBox->exec(); });
+
+    m_uebFertigForm->onShowProtocol = [this] { m_protokollForm->exec(); };
+    m_uebFertigForm->onShowBestList = [this] {
+        if (FinishedDialogBestListCommand(m_engine->run().networkRole, m_doc, bestListPlaces(), m_bestList,
+                                          m_services.clock, m_services.messages))
+            showBestList();
+    };
+    m_uebFertigForm->onEnterBestList = [this] {
+        return EnterResultOnRequest(m_engine->run(), m_engine->score(), m_doc, bestListPlaces(), computerName(),
+                                    m_services.clock, m_services.messages)
+            == EnterResult::Entered;
+    };
+    m_uebFertigForm->onChooseResultFolders = [this] { BestListVerz1Click(); };
+}
+
+BestListPlaces TForm1::bestListPlaces() const
+{
+    return BestListPlaces{m_settings.bestListFolder, m_settings.communicationFolder, m_settings.channel};
+}
+
+void TForm1::showBestList()
+{
+    m_bestListForm->ShowList(m_doc.titel, m_bestList);
+    m_bestListForm->exec();
+}
+
+void TForm1::Bestenliste1Click()
+{
+    if (BestListCommand(m_engine->run().networkRole, m_doc, bestListPlaces(), m_bestList, m_services.clock,
+                        m_services.messages))
+        showBestList();
+}
+
+void TForm1::BestListVerz1Click()
+{
+    m_bestListVerzForm->setFolders(m_settings.protocolFolder, m_settings.bestListFolder);
+    if (m_bestListVerzForm->exec() != QDialog::Accepted)
+        return;
+    m_settings.protocolFolder = m_bestListVerzForm->protocolFolder();
+    m_settings.bestListFolder = m_bestListVerzForm->bestListFolder();
+    m_protocolDialogFolder = m_settings.protocolFolder;
+    m_protokollForm->setSaveFolder(m_settings.protocolFolder);
+    m_bestListForm->setTextSaveFolder(m_settings.protocolFolder);
 }
 
 void TForm1::UebOpt1Click()
@@ -594,6 +656,10 @@ void TForm1::FormShow()
     m_settings.read(m_services.settings);
     applySettingsToControls();
     m_protocolDialogFolder = m_settings.protocolFolder;
+    if (m_protokollForm)
+        m_protokollForm->setSaveFolder(m_settings.protocolFolder);
+    if (m_bestListForm)
+        m_bestListForm->setTextSaveFolder(m_settings.protocolFolder);
 
     if (!m_commandLineArgument.isEmpty()) {
         const QFileInfo info(m_commandLineArgument);
@@ -749,6 +815,7 @@ void TForm1::CloseDocument()
     if (quizInProgress())
         m_engine->LeaveQuiz();
     m_doc.close(m_nav);
+    m_bestList = BestList();
     rebuildCard();
     ReadTopicFolder();
     m_cardArea->startPanel()->show();

@@ -6,6 +6,7 @@
 #include "platform/services.h"
 #include "quiz/dialog_look.h"
 #include "quiz/quiz_engine.h"
+#include "results/best_list.h"
 #include "view/view_state.h"
 
 #include <QImage>
@@ -36,6 +37,11 @@ class TUebOptFragenForm;
 class TUebFertigForm;
 class TNameEingabeForm;
 class TKennzInfoBox;
+class TUebProtokollForm;
+class TProtKomForm;
+class TBestListForm;
+class TBestListVerzForm;
+struct BestListPlaces;
 
 // The program's one main window: it owns the document, the view, the quiz state and
 // the settings, and its handlers carry every user action.
@@ -168,6 +174,13 @@ public:
     TUebFertigForm *uebFertigForm() const { return m_uebFertigForm; }
     TNameEingabeForm *nameEingabeForm() const { return m_nameEingabeForm; }
     TKennzInfoBox *kennzInfoBox() const { return m_kennzInfoBox; }
+    TUebProtokollForm *protokollForm() const { return m_protokollForm; }
+    TBestListForm *bestListForm() const { return m_bestListForm; }
+    TBestListVerzForm *bestListVerzForm() const { return m_bestListVerzForm; }
+    // The best list of the open document (Ctrl+F7 and the tool button).
+    void Bestenliste1Click();
+    // "&Ordner für Protokolle und Bestenlisten...".
+    void BestListVerz1Click();
     // Alt+F7: the options of the open document's kind; "Übung starten" starts the quiz.
     void UebOpt1Click();
     QColor windowColor() const { return m_windowColor; }
@@ -196,6 +209,8 @@ private:
     QRect quizTargetFrame(int object) const;
     void writeAutomationState(const QString &dialog = QString(), const QuizFinishedInfo *finished = nullptr);
     DialogLook dialogLook() const;
+    BestListPlaces bestListPlaces() const;
+    void showBestList();
     void createMenus();
     void createPanels();
     void loadThemeColours();
@@ -263,6 +278,11 @@ private:
     TUebFertigForm *m_uebFertigForm = nullptr;
     TNameEingabeForm *m_nameEingabeForm = nullptr;
     TKennzInfoBox *m_kennzInfoBox = nullptr;
+    TUebProtokollForm *m_protokollForm = nullptr;
+    TProtKomForm *m_protKomForm = nullptr;
+    TBestListForm *m_bestListForm = nullptr;
+    TBestListVerzForm *m_bestListVerzForm = nullptr;
+    BestList m_bestList;
     QList<QWidget *> m_dialogs;
 };
 

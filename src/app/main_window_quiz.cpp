@@ -11,7 +11,11 @@
 #include "platform/folders.h"
 #include "platform/messages.h"
 #include "platform/sound.h"
+#include "platform/system_info.h"
 #include "quiz/dialog_rules.h"
+#include "quiz/protocol.h"
+#include "quiz/protocol_window.h"
+#include "results/best_list_commands.h"
 #include "quiz/quiz_board.h"
 #include "quiz/quiz_dialogs.h"
 #include "quiz/quiz_status_panel.h"
@@ -360,11 +364,25 @@ void TForm1::setTimerEnabled(bool enabled)
         m_zeitTimer->stop();
 }
 
-void TForm1::finishProtocol() {}
+void TForm1::finishProtocol()
+{
+    takeSettingsFromControls();
+    const ProtocolEnvironment env{computerName(), userName(), m_settings.communicationFolder, m_settings.channel,
+                                  QLocale(QLocale::German, QLocale::Germany)};
+    WriteProtocolSummary(m_engine->run(), m_engine->score(), m_engine->options(), m_doc, env);
+    if (!m_protokollForm)
+        return;
+    m_protokollForm->ShowProtocol(protocolText(m_engine->run()));
+    if (findMenuAction(QStringLiteral("AutoProtSpeichern1"))->isChecked())
+        AutoSaveProtocol(*m_protokollForm->document(), m_settings.protocolFolder, computerName(), m_services.clock,
+                         m_services.messages);
+}
 
 bool TForm1::enterBestList()
 {
-    return false;
+    EnterResultAtQuizEnd(m_engine->run(), m_engine->score(), true, m_doc, bestListPlaces(), computerName(),
+                         m_services.clock, m_services.messages);
+    return m_engine->run().bestListEntered;
 }
 
 QuizFinishedChoice TForm1::showFinishedDialog(const QuizFinishedInfo &info)

@@ -3,6 +3,7 @@
 #include "platform/clock.h"
 #include "platform/messages.h"
 #include "platform/random.h"
+#include "quiz/protocol.h"
 
 #include <QCollator>
 #include <QLocale>
@@ -92,11 +93,7 @@ bool QuizEngine::ConfirmLeaveQuiz()
 
 void QuizEngine::appendDetail(const QString &text, bool timeStamp)
 {
-    if (timeStamp) {
-        const quint32 elapsed = m_clock.tickCount() - m_run.startTick;
-        m_run.protocolDetail += clockText(elapsed / 1000) + QStringLiteral(" - ");
-    }
-    m_run.protocolDetail += text + QStringLiteral("\r\n");
+    AppendProtocolLine(m_run, m_clock, ProtocolPart::Detail, text, timeStamp);
 }
 
 void QuizEngine::chooseQuestions()

@@ -61,6 +61,16 @@ class Program:
         env["XDG_RUNTIME_DIR"] = os.path.join(home, "runtime")
         os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
         env["KAPITOLO_AUTOMATION"] = self.state_file
+        # Results go to folders of this run: protocols saved automatically, best lists.
+        self.protocols = os.path.join(home, "protokolle")
+        self.best_lists = os.path.join(home, "bestenlisten")
+        os.makedirs(self.protocols)
+        os.makedirs(self.best_lists)
+        config = os.path.join(env["XDG_CONFIG_HOME"], "Ostrabel")
+        os.makedirs(config, exist_ok=True)
+        with open(os.path.join(config, "Kapitolo.conf"), "w", encoding="utf-8") as f:
+            f.write("[General]\nOpt-AutoProtSpeichern=1\n"
+                    f"Opt-ProtOrdner={self.protocols}/\nOpt-BestListOrdner={self.best_lists}/\n")
         self.env = env
         self.proc = subprocess.Popen([KAPITOLO, THEMEN], env=env, stdout=subprocess.PIPE,
                                      stderr=subprocess.STDOUT)
@@ -196,6 +206,26 @@ def check(condition, message):
     log("ok:", message)
 
 
+def check_results(program, title, repeated):
+    """The quiz left its protocol(s) and one entry in the document's best list."""
+    protocols = sorted(os.listdir(program.protocols))
+    check(len(protocols) == (2 if repeated else 1) and all(p.endswith(".rtf") for p in protocols),
+          f"{title}: protocol files {protocols}")
+    with open(os.path.join(program.protocols, protocols[0]), "rb") as f:
+        rtf = f.read()
+    check(rtf.startswith(b"{\\rtf1") and b"Quiz-Protokoll" in rtf and b"Testsch\\'fcler" in rtf,
+          f"{title}: the protocol is RTF with its heading and the name")
+    shutil.copy(os.path.join(program.protocols, protocols[0]), os.path.join(ARTEFACTS, title.split()[0] + ".rtf"))
+    lists = [f for f in os.listdir(program.best_lists) if f.endswith(".hsc")]
+    check(len(lists) == 1, f"{title}: one best list {lists}")
+    tool = os.path.join(PROGRAM_DIR, "kapitolo-tool")
+    text = subprocess.run([tool, "bestlist", os.path.join(program.best_lists, lists[0])], capture_output=True,
+                          check=True).stdout.decode("cp1252")
+    rows = [r for r in text.split("\r\n") if r]
+    check(len(rows) == 2 and "Testschüler" in rows[1],
+          f"{title}: the best list holds the result (a repetition never enters it): {rows}")
+
+
 def run_case(display, title, kind, wrong_once, shot):
     home = tempfile.mkdtemp(prefix="kapitolo-e2e-")
     program = Program(display, home)
@@ -233,6 +263,7 @@ def run_case(display, title, kind, wrong_once, shot):
         program.xdo("key", "Escape")
         program.wait_for(lambda s: s.get("appMode") == 2 and not s.get("finished"), "the learning card")
         program.screenshot(shot.replace(".png", "-danach.png"))
+        check_results(program, title, repeated=wrong_once)
     finally:
         program.stop()
         out = program.proc.stdout.read().decode(errors="replace")
