@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/german.h"
 #include "quiz/quiz_types.h"
 
 #include <QByteArray>
@@ -29,7 +30,7 @@ QString durationText(qint64 seconds);
 
 // Date and time as the user's locale writes them (short date with a four-digit year,
 // time with seconds).
-QString localDateTimeText(double dayNumber, const QLocale &locale = QLocale());
+QString localDateTimeText(double dayNumber, const QLocale &locale = germanLocale());
 
 // What the summary needs beyond the quiz records.
 struct ProtocolEnvironment {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/german.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QLocale>
@@ -73,14 +75,14 @@ void rankBestList(BestList &list);
 // The window's grid and the text of "Speichern...": a header row and one row per entry
 // (one empty row for an empty list).
 QStringList bestListHeader();
-QList<QStringList> bestListRows(const BestList &list, const QLocale &locale = QLocale());
+QList<QStringList> bestListRows(const BestList &list, const QLocale &locale = germanLocale());
 // Rows joined by tabs, each ended by CR LF.
 QString bestListText(const QList<QStringList> &rows);
 // Screen column widths in pixels, and alignment per column: -1 left, 0 centred, 1 right.
 QList<int> bestListColumnWidths();
 QList<int> bestListColumnAlignments();
 // The date-time column: short date and long time of the locale.
-QString bestListDateTimeText(double dayNumber, const QLocale &locale = QLocale());
+QString bestListDateTimeText(double dayNumber, const QLocale &locale = germanLocale());
 
 // File names: best-list folder + document base name + ".hsc"; communication folder +
 // channel + "-tsrnetzuebung.hsc".
