@@ -118,6 +118,7 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
     m_learning = std::make_unique<LearningView>(m_doc, m_view, *m_renderer, *this, m_services.messages,
                                                 m_services.random);
     m_cardArea->image()->setView(&m_bitmaps.display, m_learning.get());
+    createLearningToolStrip();
     connect(m_cardArea->image(), &CardImageWidget::controlResized, this, [this](const QSize &size) {
         if (quizInProgress())
             return;
@@ -134,8 +135,14 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
         drawPanelBackground();
     });
     m_cardArea->resized = [this] {
-        if (quizInProgress())
-            layoutQuizArea();
+        if (!quizInProgress())
+            return;
+        // The quiz area follows the window: the tiles that are left go back to their
+        // stacks, a single text or question is arranged again, the card follows.
+        m_board->setGeometry(m_cardArea->boardRect());
+        m_board->relayoutTiles();
+        if (m_doc.DokTyp == dtSingleQuestions || m_engine->options().queryMode == 1)
+            arrangeVisibleTiles();
     };
 
     m_doc.reset(m_nav);
@@ -422,10 +429,12 @@ void TForm1::createMenus()
     addMenuAction(datei, QStringLiteral("EMail1"), QStringLiteral("Per E-&Mail versenden..."),
                   QKeySequence(Qt::CTRL | Qt::Key_M), true);
     addMenuAction(datei, QStringLiteral("Drucken1"), QStringLiteral("&Drucken..."), QKeySequence(Qt::CTRL | Qt::Key_P), true);
-    addMenuAction(datei, QStringLiteral("Exportieren1"), QStringLiteral("&Exportieren..."),
-                  QKeySequence(Qt::CTRL | Qt::Key_E), true);
-    addMenuAction(datei, QStringLiteral("Zwischenablage1"), QStringLiteral("In &Zwischenablage kopieren"),
-                  QKeySequence(Qt::CTRL | Qt::Key_Z), true);
+    QAction *exportView = addMenuAction(datei, QStringLiteral("Exportieren1"), QStringLiteral("&Exportieren..."),
+                                        QKeySequence(Qt::CTRL | Qt::Key_E), true);
+    connect(exportView, &QAction::triggered, this, &TForm1::ExportView1Click);
+    QAction *copyView = addMenuAction(datei, QStringLiteral("Zwischenablage1"), QStringLiteral("In &Zwischenablage kopieren"),
+                                      QKeySequence(Qt::CTRL | Qt::Key_Z), true);
+    connect(copyView, &QAction::triggered, this, &TForm1::CopyView1Click);
     addMenuAction(datei, QStringLiteral("Arbeitsblatt1"), QStringLiteral("&Arbeitsblatt erstellen..."),
                   QKeySequence(Qt::CTRL | Qt::Key_A), true);
     QAction *closeDoc = addMenuAction(datei, QStringLiteral("Schliessen1"), QStringLiteral("Sch&ließen"),
@@ -436,8 +445,9 @@ void TForm1::createMenus()
     });
 
     // &Lernansicht and Lehrer&steuerung (hidden)
-    addMenuAction(nullptr, QStringLiteral("Klappen1"), QStringLiteral("Werkzeugleiste zu&klappen"),
-                  QKeySequence(Qt::ALT | Qt::Key_W), true);
+    QAction *fold = addMenuAction(nullptr, QStringLiteral("Klappen1"), QStringLiteral("Werkzeugleiste zu&klappen"),
+                                  QKeySequence(Qt::ALT | Qt::Key_W), true);
+    connect(fold, &QAction::triggered, this, &TForm1::toggleToolStrip);
     addMenuAction(nullptr, QStringLiteral("NetzInit1"), QStringLiteral("&Netzwerk-Übung initiieren..."),
                   QKeySequence(Qt::Key_F9), true);
     addMenuAction(nullptr, QStringLiteral("Kontrollanzeige1"), QStringLiteral("&Kontrollanzeige..."),

@@ -100,6 +100,11 @@ public:
     void placePositionMarker(const QRect &rect, bool visible) override;
     void setCardCursor(CardCursor cursor) override;
     void viewControlsChanged() override;
+    // Ctrl+E and Ctrl+Z: the view as an image file, and on the clipboard.
+    void ExportView1Click();
+    void CopyView1Click();
+    QWidget *learningToolStrip() const { return m_lernInfoPan; }
+    QMenu *learningMenu() const { return m_lernansichtMenu; }
     void hideKeywordEdit() override {}
     bool shellOpen(const QString &target) override;
     void showInfoText(const QString &caption) override;
@@ -202,6 +207,8 @@ protected:
 
 private:
     void createToolButtons(QWidget *panel);
+    void createLearningToolStrip();
+    void toggleToolStrip();
     void layoutQuizArea();
     void rebuildCard();
     QPoint gridOrigin() const;
@@ -253,6 +260,9 @@ private:
     QTimer *m_zeitTimer = nullptr;
     TInfoboxForm *m_infoboxForm = nullptr;
     QList<THoverPanel *> m_toolButtons;
+    QWidget *m_lernInfoPan = nullptr;
+    QMenu *m_lernansichtMenu = nullptr;
+    QList<std::pair<THoverPanel *, QAction *>> m_learningTools;
     QString m_automationFile;
     int m_automationSerial = 0;
     bool m_evaluationRunning = false;

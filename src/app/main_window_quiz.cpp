@@ -127,7 +127,6 @@ void TForm1::setCardCursor(CardCursor cursor)
     m_cardArea->image()->setCardCursor(cursor);
 }
 
-void TForm1::viewControlsChanged() {}
 
 bool TForm1::shellOpen(const QString &target)
 {

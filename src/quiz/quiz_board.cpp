@@ -133,6 +133,17 @@ void QuizBoard::createTiles(const QList<QuizPair> &pairs, const QStringList &cap
     Q_EMIT tileAreaChanged();
 }
 
+void QuizBoard::relayoutTiles()
+{
+    const TilePlacement placement = stackedTilePlacement(int(m_tiles.size()), size());
+    for (int k = 0; k < m_tiles.size(); ++k)
+        if (m_tiles.at(k))
+            m_tiles.at(k)->move(placement.positions.at(k));
+    m_tileAreaLeft = placement.tileAreaLeft;
+    hideHitFrame();
+    Q_EMIT tileAreaChanged();
+}
+
 void QuizBoard::removeAllTiles()
 {
     for (const QPointer<AnswerTile> &t : std::as_const(m_tiles))

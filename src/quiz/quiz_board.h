@@ -82,6 +82,8 @@ public:
     void createTiles(const QList<QuizPair> &pairs, const QStringList &captions, bool singleQuestions,
                      const QCursor &dragCursor);
     void removeAllTiles();
+    // After a resize: the tiles that are left go back to their stacks inside the panel.
+    void relayoutTiles();
     AnswerTile *tile(int pair) const;
     int tileCount() const { return int(m_tiles.size()); }
     int tileAreaLeft() const { return m_tileAreaLeft; }
