@@ -1,6 +1,7 @@
 #include "quiz/protocol_window.h"
 
 #include "platform/messages.h"
+#include "platform/save_path.h"
 #include "platform/services.h"
 #include "quiz/protocol.h"
 #include "quiz/rtf_writer.h"
@@ -29,13 +30,6 @@ QPushButton *makeButton(const QString &caption, QWidget *parent)
 }
 
 } // namespace
-
-QString withDefaultExtension(const QString &path, const QString &extension)
-{
-    if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty())
-        return path;
-    return path + QLatin1Char('.') + extension;
-}
 
 TProtKomForm::TProtKomForm(QWidget *parent)
     : QDialog(parent)
@@ -176,21 +170,12 @@ bool TUebProtokollForm::SaveToFile(const QString &path)
 
 void TUebProtokollForm::SaveBtnClick()
 {
-    int filterIndex = 0;
-    QString path = m_fileDialogs.saveFileName(QStringLiteral("Übungsprotokoll in Datei speichern"), m_saveFolder,
-                                              QString(),
-                                              QStringLiteral("Rich Text Dokument (*.rtf)|*.rtf|Alle Dateien (*.*)|*.*"),
-                                              &filterIndex);
-    if (path.isEmpty())
-        return;
-    const QString completed = withDefaultExtension(path, QStringLiteral("rtf"));
-    // The dialog asked about the name as typed; a name completed here may hit another file.
-    if (completed != path && QFileInfo::exists(completed)
-        && !m_messages.confirm(QStringLiteral("Die Datei \"") + completed
-                               + QStringLiteral("\" existiert bereits.\r\nSoll sie ersetzt werden?")))
-        return;
-    if (SaveToFile(completed))
-        m_saveFolder = QFileInfo(completed).absolutePath() + QLatin1Char('/');
+    const QString path = askSaveFileName(m_fileDialogs, m_messages, QStringLiteral("Übungsprotokoll in Datei speichern"),
+                                         m_saveFolder,
+                                         QStringLiteral("Rich Text Dokument (*.rtf)|*.rtf|Alle Dateien (*.*)|*.*"),
+                                         QStringLiteral("rtf"));
+    if (!path.isEmpty() && SaveToFile(path))
+        m_saveFolder = QFileInfo(path).absolutePath() + QLatin1Char('/');
 }
 
 void TUebProtokollForm::InClipBtnClick()

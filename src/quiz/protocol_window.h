@@ -76,7 +76,5 @@ private:
 // Prints a protocol (or any rich text) to a set-up printer under the job title given.
 void printRichText(const QTextDocument &document, QPrinter &printer, const QString &jobTitle);
 
-// A file name the save dialog gave without extension gets the default one.
-QString withDefaultExtension(const QString &path, const QString &extension);
 
 } // namespace kapitolo

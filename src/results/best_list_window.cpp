@@ -2,6 +2,7 @@
 
 #include "platform/cp1252.h"
 #include "platform/messages.h"
+#include "platform/save_path.h"
 #include "platform/nearest.h"
 #include "platform/services.h"
 #include "quiz/protocol.h"
@@ -172,20 +173,11 @@ bool TBestListForm::SaveToFile(const QString &path)
 
 void TBestListForm::SaveBtnClick()
 {
-    int filterIndex = 0;
-    const QString path = m_fileDialogs.saveFileName(QStringLiteral("Bestenliste in Datei speichern"), m_saveFolder,
-                                                    QString(),
-                                                    QStringLiteral("Textdatei (*.txt)|*.txt|Alle Dateien (*.*)|*.*"),
-                                                    &filterIndex);
-    if (path.isEmpty())
-        return;
-    const QString completed = withDefaultExtension(path, QStringLiteral("txt"));
-    if (completed != path && QFileInfo::exists(completed)
-        && !m_messages.confirm(QStringLiteral("Die Datei \"") + completed
-                               + QStringLiteral("\" existiert bereits.\r\nSoll sie ersetzt werden?")))
-        return;
-    if (SaveToFile(completed))
-        m_saveFolder = QFileInfo(completed).absolutePath() + QLatin1Char('/');
+    const QString path = askSaveFileName(m_fileDialogs, m_messages, QStringLiteral("Bestenliste in Datei speichern"),
+                                         m_saveFolder, QStringLiteral("Textdatei (*.txt)|*.txt|Alle Dateien (*.*)|*.*"),
+                                         QStringLiteral("txt"));
+    if (!path.isEmpty() && SaveToFile(path))
+        m_saveFolder = QFileInfo(path).absolutePath() + QLatin1Char('/');
 }
 
 void TBestListForm::ClipBtnClick()

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+namespace kapitolo {
+
+class FileDialogs;
+class Messages;
+
+// A file name the save dialog gave without extension gets the default one.
+QString withDefaultExtension(const QString &path, const QString &extension);
+
+// The save dialog with its filter; a name typed without extension gets the default one,
+// and when that completed name exists already it is replaced only after asking. An empty
+// result means the user cancelled.
+QString askSaveFileName(FileDialogs &dialogs, Messages &messages, const QString &title, const QString &folder,
+                        const QString &filter, const QString &extension);
+
+} // namespace kapitolo
