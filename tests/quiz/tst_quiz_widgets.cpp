@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "app/topic_menu.h"
 #include "document/document_file.h"
 #include "platform/random.h"
 #include "platform/settings_store.h"
@@ -57,14 +58,14 @@ struct Fixture {
     std::unique_ptr<Services> services;
     std::unique_ptr<TForm1> window;
 
-    Fixture()
+    explicit Fixture(const QByteArray &soundSetting = "Opt-Sound=0\n")
     {
         QDir(dir.path()).mkpath(QStringLiteral("programm/data"));
         QDir(dir.path()).mkpath(QStringLiteral("themen"));
         writeFile(dir.path() + QStringLiteral("/programm/data/kapitolo.png"), pngBytes(patternImage(64, 40)));
         writeFile(dir.path() + QStringLiteral("/k.ini"),
-                  "[General]\nOpt-UebNameEingabe=0\nOpt-Sound=0\nOpt-ErgebBestListEintragen=0\n"
-                  "UebOpt-Zuordnungstexte=0\nUebOpt-Zuordnungsziele=0\n");
+                  "[General]\nOpt-UebNameEingabe=0\nOpt-ErgebBestListEintragen=0\n"
+                  "UebOpt-Zuordnungstexte=0\nUebOpt-Zuordnungsziele=0\n" + soundSetting);
         settings = std::make_unique<SettingsStore>(dir.path() + QStringLiteral("/k.ini"));
         services = std::make_unique<Services>(
             Services{messages, clock, random, *settings, shell, dialogs, dir.path() + QStringLiteral("/programm/")});
@@ -195,6 +196,27 @@ private Q_SLOTS:
         QVERIFY(!f.window->statusPanel()->isVisible());
         QCOMPARE(f.window->toolButton(QStringLiteral("LernKartBtn"))->caption(), QStringLiteral("Startseite"));
         QVERIFY(f.window->engine().run().protocolDetail.contains(QStringLiteral("RICHTIG - Beschriftungstext \"Rom\" wird der richtigen Position zugeordnet")));
+    }
+
+    void missingSoundFileIsReported()
+    {
+        // Sound on, but the program folder has no sound files: the answer still counts.
+        Fixture f("Opt-Sound=1\n");
+        QVERIFY(f.window->findMenuAction(QStringLiteral("Sound1"))->isChecked());
+        QVERIFY(f.window->UebungStart1Click());
+        f.dragTile(f.pairOf(QStringLiteral("Berlin")), f.targetOf(QStringLiteral("Berlin")));
+        QCOMPARE(f.messages.texts().last(), QStringLiteral("Sounddatei \"Richtig1.wav\" nicht gefunden."));
+        QCOMPARE(f.window->engine().score().correctCount, 1);
+    }
+
+    void optionsDuringAQuizOnlyInform()
+    {
+        Fixture f;
+        QVERIFY(f.window->UebungStart1Click());
+        f.window->UebOpt1Click();
+        QCOMPARE(f.messages.texts().last(),
+                 QStringLiteral("Die Übungsoptionen können nicht während der Übung geändert werden."));
+        QVERIFY(!f.window->quizMenu()->isEnabled());
     }
 
     void resizingKeepsEveryTileReachable()
