@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -50,7 +51,15 @@ struct Fixture {
             }
             writeDocument(folder + QStringLiteral("/thema%1.tsr").arg(i, 3, 10, QLatin1Char('0')), d, false, messages);
         }
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // The offscreen screen is 800 x 600 unless told otherwise, and Kapitolo would ask
+        // whether to start on so small a display.
+        const QString screen = dir.filePath(QStringLiteral("screen.json"));
+        QFile config(screen);
+        if (config.open(QIODevice::WriteOnly))
+            config.write(R"({"screens": [{"name": "Bildschirm", "x": 0, "y": 0, "width": 1280, "height": 1024,)"
+                         R"( "logicalDpiX": 96, "logicalDpiY": 96, "dpr": 1}]})");
+        config.close();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen:configfile=") + screen);
         env.insert(QStringLiteral("KAPITOLO_QUIT_AFTER_START"), QStringLiteral("1"));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.filePath(QStringLiteral("runtime")));

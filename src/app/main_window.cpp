@@ -102,6 +102,19 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
     m_services.random.seedFromClock();
     m_automationFile = qEnvironmentVariable("KAPITOLO_AUTOMATION");
 
+    // The start picture and the topic folder of the command line are read on the second
+    // core while the windows are built; both are waited for where they are needed.
+    const QString startPicture = m_dataFolder + QStringLiteral("kapitolo.png");
+    if (QFileInfo::exists(startPicture))
+        m_startPictureLoad = std::async(std::launch::async, [startPicture] { return loadPng(startPicture); });
+    if (!m_commandLineArgument.isEmpty()) {
+        const QFileInfo info(m_commandLineArgument);
+        if (info.isDir()) {
+            m_prefetchedFolder = withTrailingSeparator(info.absoluteFilePath());
+            m_topicFolderLoad = std::async(std::launch::async, [folder = m_prefetchedFolder] { return readTopicFolder(folder); });
+        }
+    }
+
     m_engine = std::make_unique<QuizEngine>(m_doc, m_services.messages, m_services.clock, m_services.random, *this);
     m_ownSoundPlayer = std::make_unique<QtSoundPlayer>(m_services.clock);
     m_soundPlayer = m_ownSoundPlayer.get();
@@ -322,7 +335,7 @@ void TForm1::loadStartPicture()
                                   + QStringLiteral("\" nicht gefunden."));
         return;
     }
-    m_startPicture = loadPng(path);
+    m_startPicture = m_startPictureLoad.valid() ? m_startPictureLoad.get() : loadPng(path);
     if (!m_startPicture.isNull())
         m_cardArea->picture()->setPixmap(QPixmap::fromImage(m_startPicture));
 }
@@ -699,7 +712,12 @@ void TForm1::ReadTopicFolder()
     m_nav.currentTopicIndex = -1;
     const QString folder = m_doc.isLoaded() ? withTrailingSeparator(QFileInfo(m_doc.fileName).absolutePath())
                                             : m_topicFolder;
-    m_topicList = readTopicFolder(folder);
+    if (m_topicFolderLoad.valid() && folder == m_prefetchedFolder)
+        m_topicList = m_topicFolderLoad.get();
+    else
+        m_topicList = readTopicFolder(folder);
+    if (m_topicFolderLoad.valid())
+        m_topicFolderLoad.wait(); // a prefetch nobody asked for still ends here, not in the destructor
     QStringList captions;
     for (int i = 0; i < m_topicList.size(); ++i)
         captions << topicItemCaption(i, m_topicList.at(i));

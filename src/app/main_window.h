@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QMainWindow>
 
+#include <future>
 #include <memory>
 
 class QAction;
@@ -264,6 +265,10 @@ private:
     QMenu *m_lernansichtMenu = nullptr;
     QList<std::pair<THoverPanel *, QAction *>> m_learningTools;
     QString m_automationFile;
+    // Work of the first showing that runs beside the creation of the windows.
+    std::future<QImage> m_startPictureLoad;
+    QString m_prefetchedFolder;
+    std::future<QList<TopicEntry>> m_topicFolderLoad;
     int m_automationSerial = 0;
     bool m_evaluationRunning = false;
     bool m_firstShowing = true;

@@ -23,15 +23,23 @@ QCollator germanCollator()
 
 void sortTopicEntries(QList<TopicEntry> &entries)
 {
+    // Collation keys once per entry: the selection sort compares each pair, and hundreds
+    // of topics would otherwise cost a visible pause.
     const QCollator collator = germanCollator();
+    QList<QCollatorSortKey> keys;
+    keys.reserve(entries.size());
+    for (const TopicEntry &e : std::as_const(entries))
+        keys.append(collator.sortKey(e.sortKey));
     const qsizetype n = entries.size();
     for (qsizetype i = 0; i < n - 1; ++i) {
         qsizetype smallest = i;
         for (qsizetype j = i + 1; j < n; ++j)
-            if (collator.compare(entries.at(j).sortKey, entries.at(smallest).sortKey) < 0)
+            if (keys.at(j).compare(keys.at(smallest)) < 0)
                 smallest = j;
-        if (smallest != i)
+        if (smallest != i) {
             entries.swapItemsAt(i, smallest);
+            keys.swapItemsAt(i, smallest);
+        }
     }
 }
 

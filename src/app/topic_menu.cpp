@@ -76,12 +76,13 @@ TopicColumns::TopicColumns(TopicMenu *menu, const QList<QAction *> &actions, int
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_TransparentForMouseEvents, false);
-    layoutItems();
+    // Measured when the menu first opens: a folder of hundreds of topics must not slow the start.
 }
 
-void TopicColumns::layoutItems()
+void TopicColumns::layoutItems() const
 {
-    m_rects.clear();
+    if (!m_rects.isEmpty() || m_actions.isEmpty())
+        return;
     const int n = int(m_actions.size());
     QList<QSize> sizes;
     int widths[2] = {0, 0};
@@ -109,6 +110,7 @@ void TopicColumns::layoutItems()
 
 QSize TopicColumns::sizeHint() const
 {
+    layoutItems();
     QRect all;
     for (const QRect &r : m_rects)
         all |= r;
@@ -117,11 +119,13 @@ QSize TopicColumns::sizeHint() const
 
 QRect TopicColumns::itemRect(int index) const
 {
+    layoutItems();
     return index >= 0 && index < m_rects.size() ? m_rects.at(index) : QRect();
 }
 
 void TopicColumns::paintEvent(QPaintEvent *)
 {
+    layoutItems();
     QPainter painter(this);
     for (int i = 0; i < m_actions.size(); ++i) {
         QStyleOptionMenuItem option;
@@ -141,6 +145,7 @@ void TopicColumns::paintEvent(QPaintEvent *)
 
 int TopicColumns::indexAt(const QPoint &pos) const
 {
+    layoutItems();
     for (int i = 0; i < m_rects.size(); ++i)
         if (m_rects.at(i).contains(pos))
             return i;
@@ -192,6 +197,7 @@ void TopicColumns::keyPressEvent(QKeyEvent *event)
 {
     const int n = int(m_actions.size());
     const int breakAt = m_columnBreak > 0 ? m_columnBreak : n;
+    layoutItems();
     switch (event->key()) {
     case Qt::Key_Down:
         if (m_current + 1 < n)

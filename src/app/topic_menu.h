@@ -68,7 +68,7 @@ protected:
     void focusInEvent(QFocusEvent *event) override;
 
 private:
-    void layoutItems();
+    void layoutItems() const;
     int indexAt(const QPoint &pos) const;
     void choose(int index);
     void setCurrent(int index);
@@ -76,7 +76,7 @@ private:
     QPointer<TopicMenu> m_menu;
     QList<QAction *> m_actions;
     int m_columnBreak;
-    QList<QRect> m_rects;
+    mutable QList<QRect> m_rects;
     int m_current = -1;
 };
 

@@ -326,6 +326,21 @@ void THoverPanel::setBackgroundColor(const QColor &color)
 
 QSize THoverPanel::sizeHint() const
 {
+    // Layouts ask often; measuring the caption is the expensive part.
+    const QString key = m_caption + QLatin1Char('\x1f') + font().key() + QLatin1Char('\x1f')
+        + QString::number(m_borderWidth) + QLatin1Char(',') + QString::number(m_bevelWidth) + QLatin1Char(',')
+        + QString::number(int(m_bevelOuter)) + QLatin1Char(',') + QString::number(m_padding.left()) + QLatin1Char(',')
+        + QString::number(m_padding.right()) + QLatin1Char(',') + QString::number(m_padding.top()) + QLatin1Char(',')
+        + QString::number(m_padding.bottom());
+    if (key == m_sizeHintKey)
+        return m_sizeHint;
+    m_sizeHintKey = key;
+    m_sizeHint = measureSizeHint();
+    return m_sizeHint;
+}
+
+QSize THoverPanel::measureSizeHint() const
+{
     const QFontMetrics metrics(font(), this);
     const CaptionLines lines = breakCaption(m_caption, metrics, 0, false);
     const int frame = 2 * (m_borderWidth + (m_bevelOuter == Bevel::Raised ? m_bevelWidth : 0));

@@ -152,6 +152,7 @@ protected:
 
 private:
     void updateBackground();
+    QSize measureSizeHint() const;
     void drawBevel(QPainter &painter, QRect &r) const;
     void drawFocusRect(QPainter &painter) const;
 
@@ -181,6 +182,8 @@ private:
     QColor m_fontColor{Qt::black};
     QColor m_color;
 
+    mutable QString m_sizeHintKey;
+    mutable QSize m_sizeHint;
     bool m_hover = false;
     bool m_focused = false;
     bool m_pressed = false;

@@ -315,7 +315,9 @@ void TUebFertigForm::applyLook(const DialogLook &look)
 {
     applyDialogLook(this, look);
     m_panelColor = look.panelColor;
-    drawScale();
+    // The scale is drawn when the dialog is filled at the end of a quiz, not at start-up.
+    if (!m_ratingScale.isNull())
+        drawScale();
 }
 
 void TUebFertigForm::reject()
