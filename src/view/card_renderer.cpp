@@ -833,26 +833,30 @@ void CardRenderer::RedrawObjects(bool leaderLines, bool copyToDisplay, bool repa
     }
 }
 
+// Every drawable object onto the card, each box stored for hit-testing.
+void CardRenderer::drawAllObjects(const QuizDisplay &quiz)
+{
+    QPainter painter(&m_bitmaps.cardBitmap);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    const QSize size = m_bitmaps.cardBitmap.size();
+    for (int j = 0; j < m_document.objects.size(); ++j) {
+        if (!drawable(j, 0, quiz.running))
+            continue;
+        ObjectGeometry g;
+        if (!objectGeometry(size, j, 0, quiz.running, g))
+            continue;
+        paintObject(painter, size, j, 0, g, true, quiz);
+        storeBox(m_document.objects[j], g, size);
+    }
+}
+
 void CardRenderer::RestoreObjects()
 {
     if (m_bitmaps.cardBitmap.isNull())
         return;
     m_bitmaps.cardBitmap = m_bitmaps.cardBackground.copy();
     const QuizDisplay quiz = m_host.quizDisplay();
-    {
-        QPainter painter(&m_bitmaps.cardBitmap);
-        painter.setRenderHint(QPainter::TextAntialiasing);
-        const QSize size = m_bitmaps.cardBitmap.size();
-        for (int j = 0; j < m_document.objects.size(); ++j) {
-            if (!drawable(j, 0, quiz.running))
-                continue;
-            ObjectGeometry g;
-            if (!objectGeometry(size, j, 0, quiz.running, g))
-                continue;
-            paintObject(painter, size, j, 0, g, true, quiz);
-            storeBox(m_document.objects[j], g, size);
-        }
-    }
+    drawAllObjects(quiz);
     m_bitmaps.cardSnapshot = m_bitmaps.cardBitmap.copy();
     ShowWindow();
 }
@@ -927,20 +931,7 @@ bool CardRenderer::BuildCardView()
     if (m_bitmaps.cardBackground.isNull())
         return fail();
 
-    {
-        QPainter painter(&m_bitmaps.cardBitmap);
-        painter.setRenderHint(QPainter::TextAntialiasing);
-        const QSize size = m_bitmaps.cardBitmap.size();
-        for (int j = 0; j < m_document.objects.size(); ++j) {
-            if (!drawable(j, 0, quiz.running))
-                continue;
-            ObjectGeometry g;
-            if (!objectGeometry(size, j, 0, quiz.running, g))
-                continue;
-            paintObject(painter, size, j, 0, g, true, quiz);
-            storeBox(m_document.objects[j], g, size);
-        }
-    }
+    drawAllObjects(quiz);
     m_bitmaps.cardSnapshot = m_bitmaps.cardBitmap.copy();
     if (m_bitmaps.cardSnapshot.isNull())
         return fail();

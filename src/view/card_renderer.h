@@ -129,6 +129,7 @@ private:
     void copyRegion(const QRegion &region);
     QRect leaderLineBounds(const DocObject &object) const;
     void clearView();
+    void drawAllObjects(const QuizDisplay &quiz);
 
     TopicDocument &m_document;
     ViewState &m_view;
