@@ -851,22 +851,15 @@ void TForm1::CloseDocument()
 
 void TForm1::FollowDocumentLink(const QString &caption)
 {
-    const QString cap = fromStoredPath(caption);
-    if (!cap.isEmpty() && endsWithSeparator(caption) && QFileInfo(m_topicFolder + cap).isDir()) {
-        m_topicFolder = withTrailingSeparator(QDir::cleanPath(m_topicFolder + cap));
-        m_openDialogFolder = m_topicFolder;
-        CloseDocument();
-        return;
-    }
-    const QString documentFolder = m_doc.isLoaded() ? QFileInfo(m_doc.fileName).absolutePath() : m_topicFolder;
-    for (const QString &candidate : documentLinkCandidates(caption, documentFolder, m_startFolder, m_programFolder)) {
-        if (QFileInfo(candidate).isFile()) {
-            ReadDocumentAsTopic(QFileInfo(candidate).absoluteFilePath());
-            ReadTopicFolder();
-            return;
-        }
-    }
-    m_services.messages.error(QStringLiteral("Die Datei \"") + caption + QStringLiteral("\" existiert nicht."));
+    // The same lookup as a click on the card: a sub-folder of the topic folder, then the
+    // document's folder, the start folder and the program folder.
+    const LearningView::LinkTarget target = LearningView::resolveDocumentLink(caption, documentLinkFolders());
+    if (target.kind == LearningView::LinkTarget::Folder)
+        openTopicFolder(target.path);
+    else if (target.kind == LearningView::LinkTarget::Document)
+        openLinkedDocument(target.path);
+    else
+        m_services.messages.error(QStringLiteral("Die Datei \"") + caption.trimmed() + QStringLiteral("\" existiert nicht."));
 }
 
 void TForm1::FollowLink(const QString &caption)

@@ -109,12 +109,4 @@ QString titleLabelText(bool loaded, const QString &titel, int questionCount)
         + QString::number(questionCount) + QStringLiteral(" Fragen)");
 }
 
-QStringList documentLinkCandidates(const QString &caption, const QString &documentFolder,
-                                   const QString &startFolder, const QString &programFolder)
-{
-    const QString cap = fromStoredPath(caption);
-    return {withTrailingSeparator(documentFolder) + cap, withTrailingSeparator(startFolder) + cap,
-            withTrailingSeparator(programFolder) + cap, cap};
-}
-
 } // namespace kapitolo

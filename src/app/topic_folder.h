@@ -34,8 +34,5 @@ int previousTopicIndex(int current, int count);
 QString windowTitleText(bool loaded, const QString &titel);
 QString titleLabelText(bool loaded, const QString &titel, int questionCount);
 
-// The places a document link is looked for, in order.
-QStringList documentLinkCandidates(const QString &caption, const QString &documentFolder,
-                                   const QString &startFolder, const QString &programFolder);
 
 } // namespace kapitolo
