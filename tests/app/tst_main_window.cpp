@@ -27,16 +27,6 @@ using namespace kapitolo::test;
 
 namespace {
 
-void makeTopic(const QString &path, const QString &title, int questions = 3)
-{
-    TopicDocument d;
-    d.titel = title;
-    d.AnzFrageNummern = questions;
-    d.baseImage = patternImage(8, 8);
-    ScriptedMessages messages;
-    QVERIFY(writeDocument(path, d, false, messages));
-}
-
 // A program folder of its own, the fakes, and a main window over them.
 struct Fixture {
     QTemporaryDir dir;
@@ -121,8 +111,8 @@ private Q_SLOTS:
     void commandLineForms()
     {
         Fixture f;
-        makeTopic(f.themen() + QStringLiteral("b.tsr"), QStringLiteral("Bäume"), 7);
-        makeTopic(f.themen() + QStringLiteral("a.tsr"), QStringLiteral("Autos"));
+        QVERIFY(writeTopic(f.themen() + QStringLiteral("b.tsr"), QStringLiteral("Bäume"), 7));
+        QVERIFY(writeTopic(f.themen() + QStringLiteral("a.tsr"), QStringLiteral("Autos"), 3));
         {
             TForm1 &w = f.start(f.themen());
             QCOMPARE(w.topicFolder(), f.themen());
@@ -211,7 +201,7 @@ private Q_SLOTS:
         QFETCH(int, columnBreak);
         Fixture f;
         for (int i = 0; i < count; ++i)
-            makeTopic(f.themen() + QStringLiteral("t%1.tsr").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("Thema %1").arg(i));
+            QVERIFY(writeTopic(f.themen() + QStringLiteral("t%1.tsr").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("Thema %1").arg(i), 3));
         TForm1 &w = f.start(f.themen());
         TopicMenu *menu = w.quizMenu();
         QCOMPARE(menu->topicActions().size(), count);
@@ -259,7 +249,7 @@ private Q_SLOTS:
         QVERIFY(!empty.document().isLoaded());
 
         for (const char *name : {"a", "b", "c"})
-            makeTopic(f.themen() + QLatin1String(name) + QStringLiteral(".tsr"), QString::fromLatin1(name).toUpper());
+            QVERIFY(writeTopic(f.themen() + QLatin1String(name) + QStringLiteral(".tsr"), QString::fromLatin1(name).toUpper(), 3));
         TForm1 &w = f.start(f.themen());
         w.show();
         w.activateWindow();
@@ -282,7 +272,7 @@ private Q_SLOTS:
         QCOMPARE(w.document().titel, QStringLiteral("B"));
 
         // A document that is not in the list (another extension): next opens entry 0.
-        makeTopic(f.themen() + QStringLiteral("extra.dat"), QStringLiteral("Extra"));
+        QVERIFY(writeTopic(f.themen() + QStringLiteral("extra.dat"), QStringLiteral("Extra"), 3));
         f.dialogs.answers << f.themen() + QStringLiteral("extra.dat");
         QTest::keyClick(&w, Qt::Key_O, Qt::ControlModifier);
         QCOMPARE(w.document().titel, QStringLiteral("Extra"));
@@ -296,8 +286,8 @@ private Q_SLOTS:
     void unreadableTopicClosesTheDocument()
     {
         Fixture f;
-        makeTopic(f.themen() + QStringLiteral("a.tsr"), QStringLiteral("A"));
-        makeTopic(f.themen() + QStringLiteral("b.tsr"), QStringLiteral("B"));
+        QVERIFY(writeTopic(f.themen() + QStringLiteral("a.tsr"), QStringLiteral("A"), 3));
+        QVERIFY(writeTopic(f.themen() + QStringLiteral("b.tsr"), QStringLiteral("B"), 3));
         TForm1 &w = f.start(f.themen() + QStringLiteral("a.tsr"));
         // b.tsr breaks after the menu was built.
         QByteArray bytes = readFile(f.themen() + QStringLiteral("b.tsr"));
@@ -313,8 +303,8 @@ private Q_SLOTS:
     void chooseFolderAndStartPage()
     {
         Fixture f;
-        makeTopic(f.themen() + QStringLiteral("unter/x.tsr"), QStringLiteral("X"));
-        makeTopic(f.themen() + QStringLiteral("unter/y.tsr"), QStringLiteral("Y"));
+        QVERIFY(writeTopic(f.themen() + QStringLiteral("unter/x.tsr"), QStringLiteral("X"), 3));
+        QVERIFY(writeTopic(f.themen() + QStringLiteral("unter/y.tsr"), QStringLiteral("Y"), 3));
         TForm1 &w = f.start(f.themen());
         w.show();
         w.activateWindow();
@@ -342,9 +332,9 @@ private Q_SLOTS:
     void documentLinks()
     {
         Fixture f;
-        makeTopic(f.themen() + QStringLiteral("haupt.tsr"), QStringLiteral("Haupt"));
-        makeTopic(f.themen() + QStringLiteral("unter/x.tsr"), QStringLiteral("X"));
-        makeTopic(f.program() + QStringLiteral("nur-im-programm.tsr"), QStringLiteral("Programm"));
+        QVERIFY(writeTopic(f.themen() + QStringLiteral("haupt.tsr"), QStringLiteral("Haupt"), 3));
+        QVERIFY(writeTopic(f.themen() + QStringLiteral("unter/x.tsr"), QStringLiteral("X"), 3));
+        QVERIFY(writeTopic(f.program() + QStringLiteral("nur-im-programm.tsr"), QStringLiteral("Programm"), 3));
         TForm1 &w = f.start(f.themen() + QStringLiteral("haupt.tsr"));
 
         // A folder link (either separator) makes the sub-folder the topic folder.

@@ -1,6 +1,8 @@
 #include "support/test_files.h"
 
+#include "document/document_file.h"
 #include "document/png_codec.h"
+#include "support/scripted_messages.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -26,6 +28,16 @@ QByteArray pngBytes(const QImage &image)
     buffer.open(QIODevice::WriteOnly);
     encodePng(image, buffer, 5);
     return buffer.data();
+}
+
+bool writeTopic(const QString &path, const QString &title, int questions)
+{
+    TopicDocument d;
+    d.titel = title;
+    d.AnzFrageNummern = questions;
+    d.baseImage = patternImage(8, 8);
+    ScriptedMessages messages;
+    return writeDocument(path, d, false, messages);
 }
 
 TopicDocument sampleLabelDocument()

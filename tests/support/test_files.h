@@ -14,6 +14,9 @@ QImage patternImage(int width, int height, bool withAlpha = false);
 // PNG bytes of the image, written by the project's encoder.
 QByteArray pngBytes(const QImage &image);
 
+// A small topic document with a title and a question count, written to the path.
+bool writeTopic(const QString &path, const QString &title, int questions = 0);
+
 // A document of each kind, built in memory for round trips.
 TopicDocument sampleLabelDocument();
 
