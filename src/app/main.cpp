@@ -23,7 +23,7 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(QStringLiteral("Ostrabel"));
     QApplication::setApplicationDisplayName(QString());
     // Desktops match the windows to the menu entry and its icon by this name.
-    QGuiApplication::setDesktopFileName(QStringLiteral("de.ostrabel.Kapitolo"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("kapitolo"));
     const QString icon = programFolder() + QStringLiteral("data/kapitolo-icon.png");
     if (QFileInfo::exists(icon))
         QApplication::setWindowIcon(QIcon(icon));
