@@ -11,14 +11,17 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 
 #include <memory>
 
@@ -238,6 +241,65 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(menu));
         QTest::keyClick(menu, Qt::Key_3);
         QCOMPARE(w.currentTopicIndex(), 2);
+    }
+
+    // Two columns as wide as their longest titles: neighbours that differ only in the
+    // middle stay apart; only a title wider than the screen is cut, at its end.
+    void topicMenuColumnsShowTitlesInFull()
+    {
+        Fixture f;
+        const QString longTitle = QStringLiteral("Sehr langer Titel ").repeated(20) + QStringLiteral("Ende");
+        for (int i = 0; i < 40; ++i)
+            QVERIFY(writeTopic(f.themen() + QStringLiteral("t%1.tsr").arg(i, 2, 10, QLatin1Char('0')),
+                               i == 35 ? longTitle : QStringLiteral("Thema Nummer %1 über Länder").arg(i, 2, 10, QLatin1Char('0')), 3));
+        TForm1 &w = f.start(f.themen());
+        TopicMenu *menu = w.quizMenu();
+        menu->popup(QPoint(0, 0));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        TopicColumns *columns = menu->columnsWidget();
+        QVERIFY(columns);
+        const QList<QAction *> &actions = menu->topicActions();
+        for (int i = 0; i < actions.size(); ++i) {
+            if (i == 35)
+                continue;
+            QCOMPARE(columns->shownText(i), actions.at(i)->text());
+            QCOMPARE(columns->toolTipText(i), actions.at(i)->text().remove(QLatin1Char('&')));
+        }
+        const QString cut = columns->shownText(35);
+        QVERIFY2(cut.endsWith(QChar(0x2026)) && cut.startsWith(QStringLiteral("36:  Sehr langer Titel")), qPrintable(cut));
+        QVERIFY(cut.size() < actions.at(35)->text().size());
+        QVERIFY(columns->sizeHint().width() <= menu->screen()->availableGeometry().width());
+        // The first column keeps its own width: the long title sits in the second one.
+        QVERIFY(columns->itemRect(0).width() < columns->itemRect(35).width());
+
+        const QPoint inside = columns->itemRect(35).center();
+        QHelpEvent help(QEvent::ToolTip, inside, columns->mapToGlobal(inside));
+        QApplication::sendEvent(columns, &help);
+        QCOMPARE(QToolTip::text(), QStringLiteral("36:  ") + longTitle);
+        menu->hide();
+    }
+
+    // Started from the desktop menu the program has no argument: it shows the topics it
+    // brings along, unless its own folder holds topics.
+    void bundledTopicsWithoutArgument_data()
+    {
+        QTest::addColumn<bool>("topicInProgramFolder");
+        QTest::newRow("program folder without topics") << false;
+        QTest::newRow("program folder with a topic") << true;
+    }
+    void bundledTopicsWithoutArgument()
+    {
+        QFETCH(bool, topicInProgramFolder);
+        Fixture f;
+        QVERIFY(QDir().mkpath(f.program() + QStringLiteral("themen")));
+        QVERIFY(writeTopic(f.program() + QStringLiteral("themen/europa.tsr"), QStringLiteral("Europa"), 5));
+        if (topicInProgramFolder)
+            QVERIFY(writeTopic(f.program() + QStringLiteral("eigenes.tsr"), QStringLiteral("Eigenes"), 2));
+        TForm1 &w = f.start();
+        const QString expected = topicInProgramFolder ? f.program() : f.program() + QStringLiteral("themen/");
+        QCOMPARE(w.startFolder(), expected);
+        QCOMPARE(w.topicFolder(), expected);
+        QCOMPARE(f.menuCaptions(), QStringList{topicInProgramFolder ? QStringLiteral("&1:  Eigenes") : QStringLiteral("&1:  Europa")});
     }
 
     void previousAndNextTopics()
