@@ -129,6 +129,13 @@ void TestBestList::appendAndRead()
     empty.name = QStringLiteral("(kein Name)");
     QCOMPARE(read(path(QStringLiteral("neu.hsc"))), (BestList{blank, spaced, empty}));
 
+    // A name with letters the file lacks keeps their nearest Latin letters, not "?".
+    run.participantName = QStringLiteral("Şule Yılmaz-Łukasik");
+    const BestListEntry turkish = entryFromQuiz(run, score, QStringLiteral("RAUM-1"));
+    QVERIFY(appendBestListEntry(path(QStringLiteral("namen.hsc")), turkish, clock));
+    QVERIFY(readFile(path(QStringLiteral("namen.hsc"))).contains("\x13\0\0\0Sule Yilmaz-Lukasik"));
+    QCOMPARE(read(path(QStringLiteral("namen.hsc"))).first().name, QStringLiteral("Sule Yilmaz-Lukasik"));
+
     // Head only: an empty list.
     QVERIFY(writeFile(path(QStringLiteral("kopf.hsc")), head().bytes()));
     QVERIFY(read(path(QStringLiteral("kopf.hsc"))).isEmpty());
