@@ -2,6 +2,7 @@
 #include "app/main_window.h"
 #include "app/topic_menu.h"
 #include "document/document_file.h"
+#include "platform/qt_translations.h"
 #include "platform/random.h"
 #include "platform/settings_store.h"
 #include "support/fake_services.h"
@@ -10,11 +11,16 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
@@ -300,6 +306,32 @@ private Q_SLOTS:
         QCOMPARE(w.startFolder(), expected);
         QCOMPARE(w.topicFolder(), expected);
         QCOMPARE(f.menuCaptions(), QStringList{topicInProgramFolder ? QStringLiteral("&1:  Eigenes") : QStringLiteral("&1:  Europa")});
+    }
+
+    // Qt's own dialogs speak German like the rest: the file dialogs of open and export,
+    // and the print dialog of the protocol and the best list.
+    void qtDialogsSpeakGerman()
+    {
+        QVERIFY2(installQtGermanTranslations(*QCoreApplication::instance()), "qt6-translations-l10n is missing");
+        QFileDialog files(nullptr, QStringLiteral("Dokument öffnen"));
+        files.setOption(QFileDialog::DontUseNativeDialog);
+        QCOMPARE(files.findChild<QLabel *>(QStringLiteral("lookInLabel"))->text(), QStringLiteral("Suchen in:"));
+        QCOMPARE(files.findChild<QLabel *>(QStringLiteral("fileNameLabel"))->text(), QStringLiteral("Datei&name:"));
+        QStringList buttons;
+        for (const QPushButton *b : files.findChildren<QPushButton *>())
+            buttons << b->text();
+        QVERIFY2(buttons.contains(QStringLiteral("Abbrechen")), qPrintable(buttons.join(QLatin1Char('|'))));
+        files.setAcceptMode(QFileDialog::AcceptSave);
+        QCOMPARE(files.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Save)->text(), QStringLiteral("S&peichern"));
+
+        QPrinter printer;
+        QPrintDialog print(&printer);
+        QCOMPARE(print.windowTitle(), QStringLiteral("Drucken"));
+        buttons.clear();
+        for (const QPushButton *b : print.findChildren<QPushButton *>())
+            buttons << b->text();
+        QVERIFY2(buttons.contains(QStringLiteral("&Drucken")) && buttons.contains(QStringLiteral("Abbrechen")),
+                 qPrintable(buttons.join(QLatin1Char('|'))));
     }
 
     void previousAndNextTopics()
