@@ -87,6 +87,14 @@ int cmdBuild(const QStringList &args)
         printErr(args.at(0) + QStringLiteral(": ") + error);
         return 1;
     }
+    // A letter the file cannot hold would come back as "?" or another letter: refuse.
+    const QStringList lost = unencodableTexts(document);
+    if (!lost.isEmpty()) {
+        for (const QString &problem : lost)
+            printErr(args.at(0) + QStringLiteral(": ") + problem);
+        printErr(QStringLiteral("Die Datei \"") + args.at(1) + QStringLiteral("\" wurde nicht geschrieben."));
+        return 1;
+    }
     StderrMessages messages;
     return writeDocument(args.at(1), document, false, messages) ? 0 : 1;
 }

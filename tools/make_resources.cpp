@@ -529,13 +529,14 @@ QImage startPicture()
     return image.convertToFormat(QImage::Format_RGB32);
 }
 
-QImage applicationIcon()
+// Drawn on a 256-pixel grid; smaller sizes are drawn, not scaled down, so their edges stay sharp.
+QImage applicationIcon(int size = 256)
 {
-    const int size = 256;
     QImage image = transparentImage(size, size);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
+    p.scale(size / 256.0, size / 256.0);
 
     const Globe globe(QPointF(118, 122), 104, 12, 28);
     // A soft shadow under the globe keeps it readable on light and dark panels.
@@ -1011,9 +1012,22 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        QTextStream(stderr) << "usage: make_resources PROGRAMFOLDER\n";
+    if (argc != 2 && argc != 3) {
+        QTextStream(stderr) << "usage: make_resources PROGRAMFOLDER [ICONTHEMEFOLDER]\n";
         return 2;
+    }
+    // The desktop's icon theme: the program's icon, also for its topic documents.
+    if (argc == 3) {
+        const QDir theme(QString::fromLocal8Bit(argv[2]));
+        bool ok = true;
+        for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+            const QString folder = QStringLiteral("%1x%1/").arg(size);
+            ok &= theme.mkpath(folder + QStringLiteral("apps")) && theme.mkpath(folder + QStringLiteral("mimetypes"));
+            const QImage icon = applicationIcon(size).convertToFormat(QImage::Format_ARGB32);
+            ok &= writePng(icon, theme.filePath(folder + QStringLiteral("apps/kapitolo.png")));
+            ok &= writePng(icon, theme.filePath(folder + QStringLiteral("mimetypes/application-x-kapitolo-topic.png")));
+        }
+        return ok ? 0 : 1;
     }
     const QDir root(QString::fromLocal8Bit(argv[1]));
     for (const char *sub : {"data/cursors", "sound"})

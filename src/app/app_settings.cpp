@@ -63,12 +63,13 @@ struct Writer {
 
 } // namespace
 
-AppSettings AppSettings::defaults(const QString &programFolder)
+AppSettings AppSettings::defaults(const QString &programFolder, const QString &sharedFolder,
+                                  const std::function<bool(const QString &)> &isWritable)
 {
     AppSettings s;
-    s.communicationFolder = programFolder + QStringLiteral("kom/");
-    s.protocolFolder = programFolder + QStringLiteral("protokolle/");
-    s.bestListFolder = programFolder + QStringLiteral("bestenlisten/");
+    s.communicationFolder = writableSubFolder(programFolder, sharedFolder, QStringLiteral("kom"), isWritable);
+    s.protocolFolder = writableSubFolder(programFolder, sharedFolder, QStringLiteral("protokolle"), isWritable);
+    s.bestListFolder = writableSubFolder(programFolder, sharedFolder, QStringLiteral("bestenlisten"), isWritable);
     return s;
 }
 

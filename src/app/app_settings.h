@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/folders.h"
+
 #include <QString>
 
 namespace kapitolo {
@@ -35,8 +37,11 @@ struct AppSettings {
     QString fragenZLimitSek = QStringLiteral("0"); // "UebOptFragen-ZLimitSek"
     qint32 fragenZuordnungsziele = 1;  // "UebOptFragen-Zuordnungsziele"
 
-    // Defaults that depend on the program folder.
-    static AppSettings defaults(const QString &programFolder);
+    // Defaults that depend on the program folder: its sub-folders "protokolle",
+    // "bestenlisten" and "kom", or those of the shared folder where the program folder
+    // is not writable (see writableSubFolder).
+    static AppSettings defaults(const QString &programFolder, const QString &sharedFolder = QString(),
+                                const std::function<bool(const QString &)> &isWritable = isWritableFolder);
 
     // A value missing from the store keeps what the field holds.
     void read(const SettingsStore &store);

@@ -2,12 +2,15 @@
 #include "app/main_window.h"
 #include "platform/clock.h"
 #include "platform/folders.h"
+#include "platform/qt_translations.h"
 #include "platform/random.h"
 #include "platform/settings_store.h"
 #include "platform/widget_messages.h"
 #include "platform/widget_services.h"
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QIcon>
 #include <QScreen>
 #include <QTimer>
 
@@ -19,6 +22,12 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Kapitolo"));
     QApplication::setOrganizationName(QStringLiteral("Ostrabel"));
     QApplication::setApplicationDisplayName(QString());
+    // Desktops match the windows to the menu entry and its icon by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("kapitolo"));
+    const QString icon = programFolder() + QStringLiteral("data/kapitolo-icon.png");
+    if (QFileInfo::exists(icon))
+        QApplication::setWindowIcon(QIcon(icon));
+    installQtGermanTranslations(app);
 
     WidgetMessages messages;
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
@@ -32,7 +41,7 @@ int main(int argc, char *argv[])
     SettingsStore settings;
     DesktopShellOpener shell;
     WidgetFileDialogs fileDialogs;
-    Services services{messages, clock, random, settings, shell, fileDialogs, programFolder()};
+    Services services{messages, clock, random, settings, shell, fileDialogs, programFolder(), sharedDataFolder()};
 
     const QStringList args = QApplication::arguments();
     TForm1 window(services, args.size() > 1 ? args.at(1) : QString());

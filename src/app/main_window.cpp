@@ -83,7 +83,7 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
     m_dataFolder = m_programFolder + QStringLiteral("data/");
     m_startFolder = m_programFolder;
     m_topicFolder = m_startFolder;
-    m_settings = AppSettings::defaults(m_programFolder);
+    m_settings = AppSettings::defaults(m_programFolder, services.sharedFolder);
 
     QApplication::setApplicationDisplayName(programTitle());
     setWindowTitle(programTitle());
@@ -109,11 +109,13 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
         m_startPictureLoad = std::async(std::launch::async, [startPicture] { return loadPng(startPicture); });
     if (!m_commandLineArgument.isEmpty()) {
         const QFileInfo info(m_commandLineArgument);
-        if (info.isDir()) {
+        if (info.isDir())
             m_prefetchedFolder = withTrailingSeparator(info.absoluteFilePath());
-            m_topicFolderLoad = std::async(std::launch::async, [folder = m_prefetchedFolder] { return readTopicFolder(folder); });
-        }
+    } else {
+        m_prefetchedFolder = defaultStartFolder(m_programFolder);
     }
+    if (!m_prefetchedFolder.isEmpty())
+        m_topicFolderLoad = std::async(std::launch::async, [folder = m_prefetchedFolder] { return readTopicFolder(folder); });
 
     m_engine = std::make_unique<QuizEngine>(m_doc, m_services.messages, m_services.clock, m_services.random, *this);
     m_ownSoundPlayer = std::make_unique<QtSoundPlayer>(m_services.clock);
@@ -697,7 +699,7 @@ void TForm1::FormShow()
             }
         }
     } else {
-        m_startFolder = m_programFolder;
+        m_startFolder = m_prefetchedFolder;
     }
     m_topicFolder = m_startFolder;
     m_cardArea->startPanel()->show();

@@ -65,6 +65,17 @@ QList<TopicEntry> readTopicFolder(const QString &folder)
     return entries;
 }
 
+QString defaultStartFolder(const QString &programFolder)
+{
+    const QDir dir(programFolder);
+    const QStringList topics = dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort);
+    for (const QString &name : topics)
+        if (name.endsWith(QLatin1String(".tsr"), Qt::CaseInsensitive))
+            return programFolder;
+    const QString bundled = withTrailingSeparator(programFolder) + QStringLiteral("themen/");
+    return QFileInfo(bundled).isDir() ? bundled : programFolder;
+}
+
 QString topicItemCaption(int index, const TopicEntry &entry)
 {
     QString caption;

@@ -16,6 +16,11 @@ struct TopicEntry {
 // German collation without regard to case (a selection sort: the first of equal keys wins).
 QList<TopicEntry> readTopicFolder(const QString &folder);
 
+// The first topic folder when no folder or document is named at start: the program
+// folder, or its sub-folder "themen" with the bundled topics when the program folder
+// itself holds no "*.tsr" (an installed program started from the desktop menu).
+QString defaultStartFolder(const QString &programFolder);
+
 // Sorts in place exactly as readTopicFolder does.
 void sortTopicEntries(QList<TopicEntry> &entries);
 

@@ -1,8 +1,12 @@
 #include "app/topic_menu.h"
 
 #include <QActionGroup>
+#include <QGuiApplication>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QToolTip>
 #include <QStyleOptionMenuItem>
 #include <QWidgetAction>
 
@@ -79,6 +83,26 @@ TopicColumns::TopicColumns(TopicMenu *menu, const QList<QAction *> &actions, int
     // Measured when the menu first opens: a folder of hundreds of topics must not slow the start.
 }
 
+QStyleOptionMenuItem TopicColumns::itemOption(int index) const
+{
+    QStyleOptionMenuItem option;
+    m_menu->initItemStyle(&option, m_actions.at(index));
+    // Topic items have no shortcut: the menu's room for "Alt+Pos1" of its own items
+    // would only narrow the title.
+    option.reservedShortcutWidth = 0;
+    return option;
+}
+
+int TopicColumns::textRoom(const QStyleOptionMenuItem &option, int itemWidth) const
+{
+    // The style's margins around the text; measured on a wide text, since a narrow one
+    // is widened to the style's minimum item width.
+    constexpr int kWide = 4000;
+    const QSize wide(kWide, option.fontMetrics.height());
+    const int margins = style()->sizeFromContents(QStyle::CT_MenuItem, &option, wide, m_menu).width() - kWide;
+    return itemWidth - margins;
+}
+
 void TopicColumns::layoutItems() const
 {
     if (!m_rects.isEmpty() || m_actions.isEmpty())
@@ -87,13 +111,28 @@ void TopicColumns::layoutItems() const
     QList<QSize> sizes;
     int widths[2] = {0, 0};
     for (int i = 0; i < n; ++i) {
-        QStyleOptionMenuItem option;
-        m_menu->initItemStyle(&option, m_actions.at(i));
-        const QSize contents = fontMetrics().size(Qt::TextShowMnemonic, m_actions.at(i)->text());
+        const QStyleOptionMenuItem option = itemOption(i);
+        const QSize contents = option.fontMetrics.size(Qt::TextShowMnemonic, option.text);
         const QSize size = style()->sizeFromContents(QStyle::CT_MenuItem, &option, contents, m_menu);
         sizes.append(size);
         const int column = (m_columnBreak > 0 && i >= m_columnBreak) ? 1 : 0;
-        widths[column] = qMax(widths[column], size.width() + 24);
+        widths[column] = qMax(widths[column], size.width() + kColumnGap);
+    }
+    // Each column as wide as its longest title, as long as both fit on the screen; a
+    // column that must give way gives only what the other one needs.
+    const QScreen *screen = m_menu && m_menu->screen() ? m_menu->screen() : QGuiApplication::primaryScreen();
+    if (screen) {
+        const int room = screen->availableGeometry().width() - kScreenMargin;
+        if (columnCount() == 1) {
+            widths[0] = qMin(widths[0], room);
+        } else if (widths[0] + widths[1] > room) {
+            if (widths[0] <= room / 2)
+                widths[1] = room - widths[0];
+            else if (widths[1] <= room / 2)
+                widths[0] = room - widths[1];
+            else
+                widths[0] = widths[1] = room / 2;
+        }
     }
     int x = 0;
     int y = 0;
@@ -106,6 +145,44 @@ void TopicColumns::layoutItems() const
         m_rects.append(QRect(x, y, widths[column], sizes.at(i).height()));
         y += sizes.at(i).height();
     }
+}
+
+QString TopicColumns::shownText(int index) const
+{
+    layoutItems();
+    if (index < 0 || index >= m_rects.size())
+        return QString();
+    const QStyleOptionMenuItem option = itemOption(index);
+    // The gap between the columns is no room for the title.
+    const int room = textRoom(option, m_rects.at(index).width() - kColumnGap);
+    if (option.fontMetrics.size(Qt::TextShowMnemonic, option.text).width() <= room)
+        return option.text;
+    // Cut at the end: the beginning (number and first words) tells neighbours apart.
+    return option.fontMetrics.elidedText(option.text, Qt::ElideRight, qMax(room, 0), Qt::TextShowMnemonic);
+}
+
+QString TopicColumns::toolTipText(int index) const
+{
+    if (index < 0 || index >= m_actions.size())
+        return QString();
+    QString text = m_actions.at(index)->text();
+    if (text.startsWith(QLatin1Char('&')))
+        text.remove(0, 1);
+    return text;
+}
+
+bool TopicColumns::event(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        const int index = indexAt(help->pos());
+        if (index >= 0)
+            QToolTip::showText(help->globalPos(), toolTipText(index), this, itemRect(index));
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QWidget::event(event);
 }
 
 QSize TopicColumns::sizeHint() const
@@ -128,8 +205,8 @@ void TopicColumns::paintEvent(QPaintEvent *)
     layoutItems();
     QPainter painter(this);
     for (int i = 0; i < m_actions.size(); ++i) {
-        QStyleOptionMenuItem option;
-        m_menu->initItemStyle(&option, m_actions.at(i));
+        QStyleOptionMenuItem option = itemOption(i);
+        option.text = shownText(i);
         option.rect = m_rects.at(i);
         option.menuRect = rect();
         option.state.setFlag(QStyle::State_Selected, i == m_current);

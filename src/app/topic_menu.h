@@ -3,6 +3,7 @@
 #include <QList>
 #include <QMenu>
 #include <QPointer>
+#include <QStyleOptionMenuItem>
 #include <QWidget>
 
 class QAction;
@@ -58,8 +59,17 @@ public:
     QRect itemRect(int index) const;
     int current() const { return m_current; }
     int columnCount() const { return m_columnBreak > 0 ? 2 : 1; }
+    // The caption as drawn: in full when the column has room for it, otherwise cut at
+    // its end with "…". The tooltip always shows the whole title.
+    QString shownText(int index) const;
+    QString toolTipText(int index) const;
+
+    // Between the columns, and kept free at the screen's edges.
+    static constexpr int kColumnGap = 24;
+    static constexpr int kScreenMargin = 24;
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -68,6 +78,8 @@ protected:
     void focusInEvent(QFocusEvent *event) override;
 
 private:
+    QStyleOptionMenuItem itemOption(int index) const;
+    int textRoom(const QStyleOptionMenuItem &option, int itemWidth) const;
     void layoutItems() const;
     int indexAt(const QPoint &pos) const;
     void choose(int index);

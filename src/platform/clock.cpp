@@ -21,6 +21,11 @@ double toDayNumber(const QDateTime &dateTime)
 
 QDateTime fromDayNumber(double dayNumber)
 {
+    // A day number from a damaged file (NaN, 1e284) is no date; a million years either
+    // side of 1899 is far beyond any quiz, and far within what a day count can hold.
+    constexpr double kLimit = 365.25 * 1e6;
+    if (!std::isfinite(dayNumber) || std::fabs(dayNumber) > kLimit)
+        return QDateTime();
     double whole = std::floor(dayNumber);
     qint64 msecs = qint64(std::llround((dayNumber - whole) * 86400000.0));
     if (msecs >= 86400000) {

@@ -8,6 +8,7 @@ namespace kapitolo {
 
 // Date-times are day numbers counted from 30 December 1899, the time of day as fraction.
 double toDayNumber(const QDateTime &dateTime);
+// Not finite or beyond a million years: an invalid QDateTime.
 QDateTime fromDayNumber(double dayNumber);
 
 // Millisecond tick count, local time and the busy wait. Quiz pauses and network

@@ -39,6 +39,8 @@ struct Services {
     ShellOpener &shell;
     FileDialogs &fileDialogs;
     QString programFolder; // with a trailing separator
+    // Where the result folders are when the program folder is not writable; empty: none.
+    QString sharedFolder = {};
 };
 
 } // namespace kapitolo

@@ -1,5 +1,7 @@
 #include "quiz/quiz_dialogs.h"
 
+#include "platform/cp1252.h"
+
 #include "quiz/radio_group.h"
 #include "quiz/rating_scale.h"
 
@@ -56,8 +58,13 @@ TNameEingabeForm::TNameEingabeForm(QWidget *parent)
     m_nameEdit->setObjectName(QStringLiteral("TNameEdit"));
     m_nameEdit->setMaxLength(kMaxNameLength);
     label->setBuddy(m_nameEdit);
-    auto *hint = new QLabel(QStringLiteral("Bitte Name für Protokoll und Bestenliste eingeben."), group);
-    hint->setObjectName(QStringLiteral("HinweisLab"));
+    m_hint = new QLabel(kNameHint, group);
+    m_hint->setObjectName(QStringLiteral("HinweisLab"));
+    m_hint->setWordWrap(true);
+    auto *hint = m_hint;
+    // The best list keeps names in Windows-1252: letters it lacks become their nearest
+    // Latin letters, and the pupil sees that before the quiz starts.
+    connect(m_nameEdit, &QLineEdit::textChanged, this, &TNameEingabeForm::showStoredName);
     grid->addWidget(label, 0, 0);
     grid->addWidget(m_nameEdit, 0, 1);
     grid->addWidget(hint, 1, 1);
@@ -78,6 +85,13 @@ TNameEingabeForm::TNameEingabeForm(QWidget *parent)
 
     setFixedSize(kWidth, kHeight);
     applyLook(DialogLook());
+}
+
+void TNameEingabeForm::showStoredName()
+{
+    const QString typed = m_nameEdit->text();
+    m_hint->setText(fitsCp1252(typed) ? kNameHint
+                                      : QStringLiteral("In der Bestenliste steht: ") + storedAsCp1252(typed));
 }
 
 QString TNameEingabeForm::name() const

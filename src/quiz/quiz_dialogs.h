@@ -36,6 +36,8 @@ public:
     void setName(const QString &name);
 
     QLineEdit *nameEdit() const { return m_nameEdit; }
+    QLabel *hintLabel() const { return m_hint; }
+    static inline const QString kNameHint = QStringLiteral("Bitte Name für Protokoll und Bestenliste eingeben.");
     QPushButton *okBtn() const { return m_okBtn; }
     QPushButton *abbrBtn() const { return m_abbrBtn; }
 
@@ -46,6 +48,9 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void showStoredName();
+
+    QLabel *m_hint;
     QLineEdit *m_nameEdit;
     QPushButton *m_okBtn;
     QPushButton *m_abbrBtn;

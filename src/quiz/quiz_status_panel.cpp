@@ -4,7 +4,9 @@
 #include "quiz/quiz_engine.h"
 
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 
 namespace kapitolo {
 
@@ -19,7 +21,41 @@ QString colourStyle(const QColor &c)
     return QStringLiteral("color: %1;").arg(c.name());
 }
 
+QFont valueFont()
+{
+    QFont f(QStringLiteral("Arial"));
+    f.setPointSize(11);
+    f.setBold(true);
+    return f;
+}
+
 } // namespace
+
+ElidedLabel::ElidedLabel(QWidget *parent)
+    : QLabel(parent)
+{
+    setMinimumWidth(0);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+}
+
+QSize ElidedLabel::minimumSizeHint() const
+{
+    return QSize(0, QLabel::minimumSizeHint().height());
+}
+
+bool ElidedLabel::isElided() const
+{
+    return fontMetrics().horizontalAdvance(text()) > contentsRect().width();
+}
+
+void ElidedLabel::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setPen(palette().color(foregroundRole()));
+    const QRect area = contentsRect();
+    painter.drawText(area, int(alignment() | Qt::TextSingleLine),
+                     fontMetrics().elidedText(text(), Qt::ElideRight, area.width()));
+}
 
 QuizStatusPanel::QuizStatusPanel(QWidget *parent)
     : QFrame(parent)
@@ -29,12 +65,8 @@ QuizStatusPanel::QuizStatusPanel(QWidget *parent)
     setAutoFillBackground(true);
     auto *grid = new QGridLayout(this);
     grid->setContentsMargins(8, 3, 8, 3);
-    grid->setHorizontalSpacing(10);
+    grid->setHorizontalSpacing(12);
     grid->setVerticalSpacing(0);
-
-    QFont valueFont(QStringLiteral("Arial"));
-    valueFont.setPointSize(11);
-    valueFont.setBold(true);
 
     auto caption = [&](const QString &text, int column) {
         auto *l = new QLabel(text, this);
@@ -42,32 +74,45 @@ QuizStatusPanel::QuizStatusPanel(QWidget *parent)
         grid->addWidget(l, 0, column);
         return l;
     };
-    m_status = new QLabel(this);
-    m_status->setObjectName(QStringLiteral("UebStatLab"));
-    m_status->setFont(valueFont);
-    m_status->setMinimumWidth(140);
-    caption(QStringLiteral("Status:"), 0);
-    grid->addWidget(m_status, 1, 0);
-    m_name = addValue("TNameLab", QStringLiteral("Name:"), 1, kNeutralText);
-    m_correct = addValue("RichtigLab", QStringLiteral("Richtig:"), 2, kCorrectText);
-    m_failed = addValue("FalschLab", QStringLiteral("Fehlversuche:"), 3, kFailedText);
-    m_rate = addValue("QuoteLab", QStringLiteral("Erfolgsquote:"), 4, kNeutralText);
-    m_open = addValue("OffenLab", QStringLiteral("Offene Fragen:"), 5, kNeutralText);
-    m_performance = addValue("GesamtleistungLab", QStringLiteral("Gesamtleistung:"), 6, kNeutralText);
-    m_clockCaption = caption(QStringLiteral("Benötigte Zeit:"), 7);
+    // Each figure keeps the width of the widest text it can show, so the columns stand
+    // still while the values change and never run into each other.
+    m_status = addValue("UebStatLab", QStringLiteral("Status:"), 0, kNeutralText,
+                        {QStringLiteral("warte auf Antwort"), QStringLiteral("Quiz beendet"), QStringLiteral("Richtig"),
+                         QStringLiteral("Falsch")});
+    m_correct = addValue("RichtigLab", QStringLiteral("Richtig:"), 1, kCorrectText, {QStringLiteral("9999")});
+    m_failed = addValue("FalschLab", QStringLiteral("Fehlversuche:"), 2, kFailedText, {QStringLiteral("9999")});
+    m_rate = addValue("QuoteLab", QStringLiteral("Erfolgsquote:"), 3, kNeutralText, {QStringLiteral("100.0 %")});
+    m_open = addValue("OffenLab", QStringLiteral("Offene Fragen:"), 4, kNeutralText, {QStringLiteral("9999")});
+    m_performance =
+        addValue("GesamtleistungLab", QStringLiteral("Gesamtleistung:"), 5, kNeutralText, {QStringLiteral("100.0 %")});
+    m_clockCaption = caption(QStringLiteral("Benötigte Zeit:"), 6);
     m_clockCaption->setObjectName(QStringLiteral("UebZeitModeLab"));
-    m_clock = new QLabel(this);
-    m_clock->setObjectName(QStringLiteral("UebZeitLab"));
-    m_clock->setFont(valueFont);
-    m_clock->setStyleSheet(colourStyle(kNeutralText));
-    grid->addWidget(m_clock, 1, 7);
+    QFont captionFont = m_clockCaption->font(); // the style sheet's size applies only once it is polished
+    captionFont.setPointSize(8);
+    m_clockCaption->setMinimumWidth(QFontMetrics(captionFont).horizontalAdvance(QStringLiteral("Verbleibende Zeit:")) + 2);
+    m_clock = addValue("UebZeitLab", QString(), 6, kNeutralText, {QStringLiteral("100:00")});
     m_total = new QLabel(this);
     m_total->setObjectName(QStringLiteral("GesAnzLab"));
     m_total->hide();
 
+    // The name has the bottom row to itself: a name of 30 letters fits beside the note
+    // even in the smallest window, where it would crowd the figures out of their row.
+    auto *bottom = new QHBoxLayout;
+    bottom->setSpacing(6);
+    auto *nameCaption = new QLabel(QStringLiteral("Name:"), this);
+    nameCaption->setStyleSheet(colourStyle(kNeutralText) + QStringLiteral(" font-size: 8pt;"));
+    m_name = new ElidedLabel(this);
+    m_name->setObjectName(QStringLiteral("TNameLab"));
+    m_name->setFont(valueFont());
+    m_name->setStyleSheet(colourStyle(kNeutralText));
     auto *note = new QLabel(QStringLiteral("Hinweis: Falsch beantwortete Fragen werden später wiederholt."), this);
+    note->setObjectName(QStringLiteral("HinweisLab"));
     note->setStyleSheet(QStringLiteral("color: rgb(111, 111, 106); font-size: 8pt;"));
-    grid->addWidget(note, 2, 0, 1, 8);
+    bottom->addWidget(nameCaption, 0, Qt::AlignBaseline);
+    bottom->addWidget(m_name, 1, Qt::AlignBaseline);
+    bottom->addSpacing(12);
+    bottom->addWidget(note, 0, Qt::AlignBaseline);
+    grid->addLayout(bottom, 2, 0, 1, 7);
 
     m_kennz = new THoverPanel(this);
     m_kennz->setObjectName(QStringLiteral("KennzInfoPan"));
@@ -76,23 +121,27 @@ QuizStatusPanel::QuizStatusPanel(QWidget *parent)
     m_kennz->setToolTip(QStringLiteral("Information zu den Kennzahlen"));
     m_kennz->setFixedSize(28, 28);
     connect(m_kennz, &THoverPanel::pressed, this, &QuizStatusPanel::keyFiguresRequested);
-    grid->addWidget(m_kennz, 0, 8, 2, 1, Qt::AlignVCenter);
-    grid->setColumnStretch(9, 1);
+    grid->addWidget(m_kennz, 0, 7, 2, 1, Qt::AlignVCenter);
+    grid->setColumnStretch(8, 1);
 }
 
-QLabel *QuizStatusPanel::addValue(const char *name, const QString &captionText, int column, const QColor &colour)
+QLabel *QuizStatusPanel::addValue(const char *name, const QString &captionText, int column, const QColor &colour,
+                                  const QStringList &widest)
 {
     auto *grid = static_cast<QGridLayout *>(layout());
-    auto *caption = new QLabel(captionText, this);
-    caption->setStyleSheet(colourStyle(kNeutralText) + QStringLiteral(" font-size: 8pt;"));
-    grid->addWidget(caption, 0, column);
+    if (!captionText.isEmpty()) {
+        auto *caption = new QLabel(captionText, this);
+        caption->setStyleSheet(colourStyle(kNeutralText) + QStringLiteral(" font-size: 8pt;"));
+        grid->addWidget(caption, 0, column);
+    }
     auto *value = new QLabel(this);
     value->setObjectName(QLatin1String(name));
-    QFont f(QStringLiteral("Arial"));
-    f.setPointSize(11);
-    f.setBold(true);
-    value->setFont(f);
+    value->setFont(valueFont());
     value->setStyleSheet(colourStyle(colour));
+    int width = 0;
+    for (const QString &text : widest)
+        width = qMax(width, value->fontMetrics().horizontalAdvance(text));
+    value->setMinimumWidth(width + 2);
     grid->addWidget(value, 1, column);
     return value;
 }
@@ -103,6 +152,7 @@ void QuizStatusPanel::showTexts(const QuizStatusTexts &t)
     m_status->setStyleSheet(colourStyle(kNeutralText));
     m_total->setText(t.total);
     m_name->setText(t.name);
+    m_name->setToolTip(t.name);
     m_correct->setText(t.correct);
     m_failed->setText(t.failed);
     m_rate->setText(t.successRate);

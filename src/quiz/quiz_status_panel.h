@@ -1,13 +1,25 @@
 #pragma once
 
 #include <QFrame>
-
-class QLabel;
+#include <QLabel>
 
 namespace kapitolo {
 
 class THoverPanel;
 struct QuizStatusTexts;
+
+// A label that shows as much of its text as fits and ends it with "…" otherwise.
+class ElidedLabel : public QLabel
+{
+    Q_OBJECT
+public:
+    explicit ElidedLabel(QWidget *parent = nullptr);
+    QSize minimumSizeHint() const override;
+    bool isElided() const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
 
 // The status panel UebInfoPan under the card while a quiz runs: status, name, the
 // figures, the clock and the "?" button of the key figures.
@@ -22,16 +34,18 @@ public:
     void showVerdict(bool correct);
     QString labelText(const QString &objectName) const;
     THoverPanel *keyFiguresButton() const { return m_kennz; }
+    ElidedLabel *nameLabel() const { return m_name; }
 
 Q_SIGNALS:
     void keyFiguresRequested();
 
 private:
-    QLabel *addValue(const char *name, const QString &caption, int column, const QColor &colour);
+    QLabel *addValue(const char *name, const QString &caption, int column, const QColor &colour,
+                     const QStringList &widest);
 
     QLabel *m_status;
     QLabel *m_total;
-    QLabel *m_name;
+    ElidedLabel *m_name;
     QLabel *m_correct;
     QLabel *m_failed;
     QLabel *m_rate;

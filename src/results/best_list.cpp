@@ -123,11 +123,42 @@ bool stillSameFile(int fd, const QByteArray &path)
     return held.st_dev == named.st_dev && held.st_ino == named.st_ino && held.st_nlink > 0;
 }
 
+// A list created in a folder that every user of the computer may write (the shared
+// best-list folder of an installation, a sticky folder) is for all of them: each pupil
+// appends to the list another one began.
+void shareWithFolderUsers(int fd, const QByteArray &path)
+{
+    const QByteArray folder = QFile::encodeName(QFileInfo(QFile::decodeName(path)).absolutePath());
+    struct stat info {};
+    if (::stat(folder.constData(), &info) == 0 && (info.st_mode & S_IWOTH))
+        ::fchmod(fd, 0666);
+}
+
+// An existing list is opened without O_CREAT: in a sticky folder the kernel may refuse
+// O_CREAT on a file of another user (fs.protected_regular) even when it may be written.
+int openOrCreate(const QByteArray &path)
+{
+    for (int tries = 0; tries < 3; ++tries) {
+        const int fd = ::open(path.constData(), O_RDWR | O_CLOEXEC);
+        if (fd >= 0 || errno != ENOENT)
+            return fd;
+        const int created = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (created >= 0) {
+            shareWithFolderUsers(created, path);
+            return created;
+        }
+        if (errno != EEXIST)
+            return -1;
+        // Another writer created it just now: open that one.
+    }
+    return -1;
+}
+
 // Opens (creating only when missing) and write-locks the file the path names.
 int openLockedForAppend(const QByteArray &path, Clock &clock)
 {
     for (int tries = 0; tries < 3; ++tries) {
-        const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        const int fd = openOrCreate(path);
         if (fd < 0)
             return -1;
         if (!lockWholeFile(fd, F_WRLCK, clock)) {

@@ -18,10 +18,12 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <numeric>
 
 namespace kapitolo {
@@ -67,8 +69,6 @@ TBestListForm::TBestListForm(Messages &messages, FileDialogs &fileDialogs, QWidg
     Grid1->horizontalHeader()->setFixedHeight(kRowHeight);
     Grid1->horizontalHeader()->setHighlightSections(false);
     Grid1->setHorizontalHeaderLabels(bestListHeader());
-    for (int c = 0; c < widths.size(); ++c)
-        Grid1->setColumnWidth(c, widths.at(c));
 
     HinweisLab = new QLabel(QStringLiteral("Teil-Wiederholungen werden nicht berücksichtigt."), this);
     HinweisLab->setObjectName(QStringLiteral("HinweisLab"));
@@ -100,11 +100,29 @@ TBestListForm::TBestListForm(Messages &messages, FileDialogs &fileDialogs, QWidg
     layout->addWidget(HinweisLab);
     layout->addLayout(buttons);
 
-    // Room for all columns and the scroll bar; the dialog keeps its size.
-    const int gridWidth = std::accumulate(widths.begin(), widths.end(), 0) + 2 * Grid1->frameWidth()
-        + Grid1->verticalScrollBar()->sizeHint().width() + 2;
-    setFixedSize(gridWidth + layout->contentsMargins().left() + layout->contentsMargins().right(), 420);
     ShowList(QString(), BestList());
+}
+
+void TBestListForm::fitColumns()
+{
+    // The designed widths are for the original's small dialog font: a column takes
+    // more where its header or a value needs it, so that nothing is cut ("Zeit (Min:Sek)").
+    const QList<int> designed = bestListColumnWidths();
+    QHeaderView *header = Grid1->horizontalHeader();
+    int total = 0;
+    for (int c = 0; c < Grid1->columnCount(); ++c) {
+        const QAbstractItemView *view = Grid1; // the table view keeps the measure protected
+        const int width = std::max({designed.value(c), header->sectionSizeHint(c), view->sizeHintForColumn(c)});
+        Grid1->setColumnWidth(c, width);
+        total += width;
+    }
+    // The dialog takes the grid's width, and keeps it, as far as the screen allows.
+    const QMargins margins = layout()->contentsMargins();
+    int width = total + 2 * Grid1->frameWidth() + Grid1->verticalScrollBar()->sizeHint().width() + 2 + margins.left()
+        + margins.right();
+    if (const QScreen *s = screen())
+        width = qMin(width, s->availableGeometry().width());
+    setFixedSize(width, 420);
 }
 
 void TBestListForm::ShowList(const QString &title, const BestList &list)
@@ -121,6 +139,7 @@ void TBestListForm::ShowList(const QString &title, const BestList &list)
             Grid1->setItem(r - 1, c, item);
         }
     }
+    fitColumns();
     Grid1->scrollToTop();
 }
 

@@ -48,6 +48,9 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void fitColumns();
+
+private:
     Messages &m_messages;
     FileDialogs &m_fileDialogs;
     QString m_saveFolder;

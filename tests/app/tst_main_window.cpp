@@ -2,6 +2,7 @@
 #include "app/main_window.h"
 #include "app/topic_menu.h"
 #include "document/document_file.h"
+#include "platform/qt_translations.h"
 #include "platform/random.h"
 #include "platform/settings_store.h"
 #include "support/fake_services.h"
@@ -10,15 +11,23 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 
 #include <memory>
 
@@ -238,6 +247,91 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(menu));
         QTest::keyClick(menu, Qt::Key_3);
         QCOMPARE(w.currentTopicIndex(), 2);
+    }
+
+    // Two columns as wide as their longest titles: neighbours that differ only in the
+    // middle stay apart; only a title wider than the screen is cut, at its end.
+    void topicMenuColumnsShowTitlesInFull()
+    {
+        Fixture f;
+        const QString longTitle = QStringLiteral("Sehr langer Titel ").repeated(20) + QStringLiteral("Ende");
+        for (int i = 0; i < 40; ++i)
+            QVERIFY(writeTopic(f.themen() + QStringLiteral("t%1.tsr").arg(i, 2, 10, QLatin1Char('0')),
+                               i == 35 ? longTitle : QStringLiteral("Thema Nummer %1 über Länder").arg(i, 2, 10, QLatin1Char('0')), 3));
+        TForm1 &w = f.start(f.themen());
+        TopicMenu *menu = w.quizMenu();
+        menu->popup(QPoint(0, 0));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        TopicColumns *columns = menu->columnsWidget();
+        QVERIFY(columns);
+        const QList<QAction *> &actions = menu->topicActions();
+        for (int i = 0; i < actions.size(); ++i) {
+            if (i == 35)
+                continue;
+            QCOMPARE(columns->shownText(i), actions.at(i)->text());
+            QCOMPARE(columns->toolTipText(i), actions.at(i)->text().remove(QLatin1Char('&')));
+        }
+        const QString cut = columns->shownText(35);
+        QVERIFY2(cut.endsWith(QChar(0x2026)) && cut.startsWith(QStringLiteral("36:  Sehr langer Titel")), qPrintable(cut));
+        QVERIFY(cut.size() < actions.at(35)->text().size());
+        QVERIFY(columns->sizeHint().width() <= menu->screen()->availableGeometry().width());
+        // The first column keeps its own width: the long title sits in the second one.
+        QVERIFY(columns->itemRect(0).width() < columns->itemRect(35).width());
+
+        const QPoint inside = columns->itemRect(35).center();
+        QHelpEvent help(QEvent::ToolTip, inside, columns->mapToGlobal(inside));
+        QApplication::sendEvent(columns, &help);
+        QCOMPARE(QToolTip::text(), QStringLiteral("36:  ") + longTitle);
+        menu->hide();
+    }
+
+    // Started from the desktop menu the program has no argument: it shows the topics it
+    // brings along, unless its own folder holds topics.
+    void bundledTopicsWithoutArgument_data()
+    {
+        QTest::addColumn<bool>("topicInProgramFolder");
+        QTest::newRow("program folder without topics") << false;
+        QTest::newRow("program folder with a topic") << true;
+    }
+    void bundledTopicsWithoutArgument()
+    {
+        QFETCH(bool, topicInProgramFolder);
+        Fixture f;
+        QVERIFY(QDir().mkpath(f.program() + QStringLiteral("themen")));
+        QVERIFY(writeTopic(f.program() + QStringLiteral("themen/europa.tsr"), QStringLiteral("Europa"), 5));
+        if (topicInProgramFolder)
+            QVERIFY(writeTopic(f.program() + QStringLiteral("eigenes.tsr"), QStringLiteral("Eigenes"), 2));
+        TForm1 &w = f.start();
+        const QString expected = topicInProgramFolder ? f.program() : f.program() + QStringLiteral("themen/");
+        QCOMPARE(w.startFolder(), expected);
+        QCOMPARE(w.topicFolder(), expected);
+        QCOMPARE(f.menuCaptions(), QStringList{topicInProgramFolder ? QStringLiteral("&1:  Eigenes") : QStringLiteral("&1:  Europa")});
+    }
+
+    // Qt's own dialogs speak German like the rest: the file dialogs of open and export,
+    // and the print dialog of the protocol and the best list.
+    void qtDialogsSpeakGerman()
+    {
+        QVERIFY2(installQtGermanTranslations(*QCoreApplication::instance()), "qt6-translations-l10n is missing");
+        QFileDialog files(nullptr, QStringLiteral("Dokument öffnen"));
+        files.setOption(QFileDialog::DontUseNativeDialog);
+        QCOMPARE(files.findChild<QLabel *>(QStringLiteral("lookInLabel"))->text(), QStringLiteral("Suchen in:"));
+        QCOMPARE(files.findChild<QLabel *>(QStringLiteral("fileNameLabel"))->text(), QStringLiteral("Datei&name:"));
+        QStringList buttons;
+        for (const QPushButton *b : files.findChildren<QPushButton *>())
+            buttons << b->text();
+        QVERIFY2(buttons.contains(QStringLiteral("Abbrechen")), qPrintable(buttons.join(QLatin1Char('|'))));
+        files.setAcceptMode(QFileDialog::AcceptSave);
+        QCOMPARE(files.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Save)->text(), QStringLiteral("S&peichern"));
+
+        QPrinter printer;
+        QPrintDialog print(&printer);
+        QCOMPARE(print.windowTitle(), QStringLiteral("Drucken"));
+        buttons.clear();
+        for (const QPushButton *b : print.findChildren<QPushButton *>())
+            buttons << b->text();
+        QVERIFY2(buttons.contains(QStringLiteral("&Drucken")) && buttons.contains(QStringLiteral("Abbrechen")),
+                 qPrintable(buttons.join(QLatin1Char('|'))));
     }
 
     void previousAndNextTopics()

@@ -1,6 +1,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -127,6 +128,60 @@ private Q_SLOTS:
         QVERIFY(out.contains(QStringLiteral("leere Beschriftung")));
         QVERIFY(out.contains(QStringLiteral("Frage 1 hat keine Antwort.")));
         QVERIFY(out.contains(QStringLiteral("gibtsnicht.tsr: nicht lesbar")));
+    }
+
+    // A letter without a Windows-1252 code would be lost in the file: the build stops
+    // and names where it is.
+    void buildRefusesTextTheFileCannotHold_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("caption")
+            << QByteArray("{\"titel\": \"Europa\", \"image\": \"bild.png\", \"objects\": "
+                          "[{\"Cap\": \"Berlin\"}, {\"Cap\": \"Chi\xC5\x9Fin\xC4\x83u\"}]}")
+            << QStringLiteral("Feld \"Cap\" von Objekt 1 (Typ 0, \"Chişinău\"): Das Zeichen \"ş\" (U+015F) an "
+                              "Stelle 4 gibt es in Windows-1252");
+        QTest::newRow("title")
+            << QByteArray("{\"titel\": \"St\xC3\xA4" "dte \xE2\x86\x92 Fl\xC3\xBCsse\", \"DokTyp\": 2, "
+                          "\"fragentext\": \"A?//B\"}")
+            << QStringLiteral("Feld \"titel\": Das Zeichen \"→\" (U+2192) an Stelle 8");
+        QTest::newRow("beyond the BMP")
+            << QByteArray("{\"titel\": \"Quiz\", \"DokTyp\": 2, \"fragentext\": \"Smiley?//\xF0\x9F\x98\x80\"}")
+            << QStringLiteral("Feld \"fragentext\": Das Zeichen \"😀\" (U+1F600) an Stelle 10");
+    }
+    void buildRefusesTextTheFileCannotHold()
+    {
+        QFETCH(QByteArray, json);
+        QFETCH(QString, message);
+        writeFile(path(QStringLiteral("verloren.json")), json);
+        QFile::remove(path(QStringLiteral("verloren.tsr")));
+        const Run built = tool({QStringLiteral("build"), path(QStringLiteral("verloren.json")),
+                                path(QStringLiteral("verloren.tsr"))});
+        QCOMPARE(built.exitCode, 1);
+        const QString err = QString::fromUtf8(built.err);
+        QVERIFY2(err.contains(message), qPrintable(err));
+        QVERIFY(err.contains(QStringLiteral("verloren.tsr\" wurde nicht geschrieben.")));
+        QVERIFY(!QFile::exists(path(QStringLiteral("verloren.tsr"))));
+    }
+
+    // A "?" right before a letter stands for one that was lost; a question mark that ends
+    // a question, and one in a web address, do not.
+    void checkFindsLostLetters()
+    {
+        const QByteArray json = "{\"titel\": \"Europa?\", \"image\": \"bild.png\", \"bemerkung\": \"Wo liegt das? Hier.\", "
+                                "\"objects\": [{\"Cap\": \"Chi?in?u\"}, {\"Cap\": \"Berlin?\"}, "
+                                "{\"Typ\": 4, \"Cap\": \"https://example.org/karte?id=3\"}, "
+                                "{\"Typ\": 2, \"Cap\": \"Mehr: https://example.org/?q=x und www.example.org/?b=1\"}]}";
+        buildAndInfo(json,
+                     QStringLiteral("verloren2"));
+        const Run check = tool({QStringLiteral("check"), path(QStringLiteral("verloren2.tsr"))});
+        QCOMPARE(check.exitCode, 1);
+        const QStringList lines = QString::fromUtf8(check.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines.first().endsWith(QStringLiteral("Feld \"Cap\" von Objekt 0 (Typ 0, \"Chi?in?u\"): \"?\" an "
+                                                       "Stelle 4, 7 steht wohl für einen verlorenen Buchstaben (ein "
+                                                       "Zeichen, das es in Windows-1252 nicht gibt).")),
+                 qPrintable(lines.first()));
     }
 
     void unreadableFilesGiveTheReadersMessages()

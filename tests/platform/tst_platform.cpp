@@ -42,6 +42,38 @@ private Q_SLOTS:
         QCOMPARE(text.at(0xDF), QChar(u'ß'));
     }
 
+    // Names typed in a German classroom keep their letters as near as the code page allows.
+    void cp1252NearestLetters_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::newRow("Turkish") << QStringLiteral("Şükrü Yılmaz Ağaoğlu İnce") << QByteArray("S\xFCkr\xFC Yilmaz Agaoglu Ince");
+        QTest::newRow("Polish") << QStringLiteral("Łukasz Wałęsa") << QByteArray("Lukasz Walesa");
+        QTest::newRow("Romanian") << QStringLiteral("Chișinău, Ştefan") << QByteArray("Chisinau, Stefan");
+        QTest::newRow("Croatian and Czech") << QStringLiteral("Đurđa Dvořák ǆ") << QByteArray("Durda Dvor\xE1k d\x9E");
+        QTest::newRow("keeps a letter the code page has") << QStringLiteral("ǘ ẞ") << QByteArray("\xFC SS");
+        QTest::newRow("ligature") << QStringLiteral("ﬁnal") << QByteArray("final");
+        QTest::newRow("no Latin letters: one ? each") << QStringLiteral("Ω→한😀x") << QByteArray("????x");
+        QTest::newRow("lone surrogate") << QString(QChar(0xD800)) + QLatin1Char('a') << QByteArray("?a");
+    }
+    void cp1252NearestLetters()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, stored);
+        QCOMPARE(toCp1252(text), stored);
+        QCOMPARE(storedAsCp1252(text), fromCp1252(stored));
+    }
+
+    void cp1252FindsTheFirstCharacterItLacks()
+    {
+        QString character;
+        QCOMPARE(firstNonCp1252(QStringLiteral("Grüße"), &character), qsizetype(-1));
+        QCOMPARE(firstNonCp1252(QStringLiteral("Chișinău"), &character), qsizetype(3));
+        QCOMPARE(character, QStringLiteral("ș"));
+        QCOMPARE(firstNonCp1252(QStringLiteral("ab😀"), &character), qsizetype(2));
+        QCOMPARE(character, QStringLiteral("😀")); // the whole code point, both halves
+    }
+
     void cp1252ReplacesWhatItCannotEncode()
     {
         QCOMPARE(toCp1252(QStringLiteral("Grüße €5 → Ω")), QByteArray("Gr\xFC\xDF" "e \x80" "5 ? ?"));

@@ -319,7 +319,8 @@ void TestProtocol::rtfRoundTrip()
     QCOMPARE(rtfEscape(QStringLiteral("a{b}\\ Ä€\t✓\uFF21\x01")), QByteArray("a\\{b\\}\\\\ \\'c4\\'80\\tab \\u10003?\\u-223?"));
 
     QuizRun run = finishedRun();
-    run.participantName = QStringLiteral("Jürgen {Admin} \\ Groß");
+    // The protocol keeps a name as typed, letters outside Windows-1252 included.
+    run.participantName = QStringLiteral("Jürgen Şule Yılmaz {Admin} \\ Groß");
     WriteProtocolSummary(run, finishedScore(), QuizOptions(), document(0, QStringLiteral("Übung: 5 € – mehr")),
                          environment());
     run.protocolDetail = QStringLiteral("00:03 - RICHTIG - Gewählte Antwort: \"✓ Ja\"\r\n"
@@ -346,7 +347,7 @@ void TestProtocol::rtfRoundTrip()
         QCOMPARE(p.bold, !b.text().isEmpty() && b.begin().fragment().charFormat().fontWeight() == QFont::Bold);
     }
     QVERIFY(paragraphs.first().bold);
-    QCOMPARE(paragraphs.at(4).text, QStringLiteral("Teilnehmername:\tJürgen {Admin} \\ Groß"));
+    QCOMPARE(paragraphs.at(4).text, QStringLiteral("Teilnehmername:\tJürgen Şule Yılmaz {Admin} \\ Groß"));
 }
 
 void TestProtocol::autoSave()

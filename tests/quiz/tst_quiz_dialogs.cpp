@@ -402,8 +402,17 @@ void TestQuizDialogs::nameEntry()
     form.show();
     QCOMPARE(form.name(), thirty);
     QCOMPARE(form.nameEdit()->selectedText(), thirty);
+    // Letters the best list cannot hold: the pupil sees what it will keep; the protocol
+    // gets the name as typed.
+    QCOMPARE(form.hintLabel()->text(), QStringLiteral("Bitte Name für Protokoll und Bestenliste eingeben."));
+    form.nameEdit()->insert(QStringLiteral("Şule Yılmaz")); // QTest types Latin-1 only
+    QCOMPARE(form.name(), QStringLiteral("Şule Yılmaz"));
+    QCOMPARE(form.hintLabel()->text(), QStringLiteral("In der Bestenliste steht: Sule Yilmaz"));
+    QVERIFY(form.hintLabel()->isVisible());
+    form.nameEdit()->selectAll();
     QTest::keyClicks(form.nameEdit(), QStringLiteral("Ben"));
     QCOMPARE(form.name(), QStringLiteral("Ben"));
+    QCOMPARE(form.hintLabel()->text(), QStringLiteral("Bitte Name für Protokoll und Bestenliste eingeben."));
     click(form.abbrBtn());
     QCOMPARE(form.result(), TNameEingabeForm::kCancelled);
     form.show();

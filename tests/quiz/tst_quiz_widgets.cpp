@@ -236,6 +236,73 @@ private Q_SLOTS:
         QCOMPARE(f.messages.texts().last(), QStringLiteral("Das aktuelle Quiz ist noch nicht beendet.\r\nQuiz wirklich abbrechen?"));
         QCOMPARE(f.window->appMode(), int(amLearningView));
     }
+
+    // At the smallest window that starts without a warning every figure of the panel
+    // shows in full beside the others, also with the longest name the entry allows.
+    void statusPanelFitsTheSmallestWindow_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("clockCaption");
+        QTest::addColumn<bool>("nameElided");
+        QTest::newRow("30 letters, waiting") << QStringLiteral("Maximiliane-Sophie Wagenknecht")
+                                             << QStringLiteral("warte auf Antwort") << QStringLiteral("Benötigte Zeit:")
+                                             << false;
+        QTest::newRow("30 letters outside the code page, time limit")
+            << QStringLiteral("Şükrü Yılmaz-Ağaoğlu Kowalczyk") << QStringLiteral("Quiz beendet")
+            << QStringLiteral("Verbleibende Zeit:") << false;
+        // Thirty of the widest capital: no real name, shortened at its end, never overlapping.
+        QTest::newRow("30 wide capitals") << QString(30, QLatin1Char('W')) << QStringLiteral("warte auf Antwort")
+                                          << QStringLiteral("Verbleibende Zeit:") << true;
+    }
+
+    void statusPanelFitsTheSmallestWindow()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, status);
+        QFETCH(QString, clockCaption);
+        QFETCH(bool, nameElided);
+        Fixture f;
+        QVERIFY(f.window->UebungStart1Click());
+        f.window->resize(960, 700);
+        QuizStatusPanel *panel = f.window->statusPanel();
+        QuizStatusTexts texts;
+        texts.status = status;
+        texts.name = name;
+        texts.correct = texts.failed = texts.open = QStringLiteral("9999");
+        texts.successRate = texts.totalPerformance = QStringLiteral("100.0 %");
+        texts.clockCaption = clockCaption;
+        panel->showTexts(texts);
+        panel->showClock(QStringLiteral("100:00"));
+        QTest::qWait(0);
+        QCOMPARE(f.window->size(), QSize(960, 700));
+
+        const QList<QLabel *> labels = panel->findChildren<QLabel *>();
+        QList<QLabel *> shown;
+        for (QLabel *l : labels)
+            if (l->isVisible() && !l->text().isEmpty())
+                shown << l;
+        QVERIFY(shown.size() >= 16); // seven captions and values, the name's caption and the note
+        for (QLabel *l : std::as_const(shown)) {
+            QVERIFY2(panel->rect().contains(l->geometry()), qPrintable(l->text()));
+            if (l != panel->nameLabel())
+                QVERIFY2(l->fontMetrics().horizontalAdvance(l->text()) <= l->contentsRect().width(),
+                         qPrintable(l->text() + QStringLiteral(" is clipped")));
+            for (QLabel *other : std::as_const(shown))
+                if (other != l)
+                    QVERIFY2(!l->geometry().intersects(other->geometry()),
+                             qPrintable(l->text() + QStringLiteral(" overlaps ") + other->text()));
+        }
+        QVERIFY(shown.contains(panel->nameLabel()));
+        QCOMPARE(panel->nameLabel()->isElided(), nameElided);
+        QCOMPARE(panel->nameLabel()->toolTip(), name);
+        const QRect button = panel->keyFiguresButton()->geometry();
+        QVERIFY(panel->rect().contains(button));
+        for (QLabel *l : std::as_const(shown))
+            QVERIFY(!l->geometry().intersects(button));
+        f.messages.setNextAnswer(MessageAnswer::Yes);
+        f.window->LernKartBtnClick();
+    }
 };
 
 QTEST_MAIN(TestQuizWidgets)

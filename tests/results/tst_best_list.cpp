@@ -1,3 +1,4 @@
+#include "app/app_settings.h"
 #include "document/topic_document.h"
 #include "platform/cp1252.h"
 #include "quiz/quiz_types.h"
@@ -15,6 +16,8 @@
 
 #include <memory>
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kapitolo;
 using namespace kapitolo::test;
@@ -95,6 +98,9 @@ private Q_SLOTS:
     void writerKilledWhileAppending();
     void concurrentWriters();
     void toolPrintsSavedText();
+    void defaultFoldersWhereTheProgramMayNotWrite_data();
+    void defaultFoldersWhereTheProgramMayNotWrite();
+    void pupilsWithoutWriteAccessShareTheComputersFolders();
 
 private:
     QTemporaryDir m_dir;
@@ -128,6 +134,13 @@ void TestBestList::appendAndRead()
     QVERIFY(appendBestListEntry(path(QStringLiteral("neu.hsc")), empty, clock));
     empty.name = QStringLiteral("(kein Name)");
     QCOMPARE(read(path(QStringLiteral("neu.hsc"))), (BestList{blank, spaced, empty}));
+
+    // A name with letters the file lacks keeps their nearest Latin letters, not "?".
+    run.participantName = QStringLiteral("Şule Yılmaz-Łukasik");
+    const BestListEntry turkish = entryFromQuiz(run, score, QStringLiteral("RAUM-1"));
+    QVERIFY(appendBestListEntry(path(QStringLiteral("namen.hsc")), turkish, clock));
+    QVERIFY(readFile(path(QStringLiteral("namen.hsc"))).contains("\x13\0\0\0Sule Yilmaz-Lukasik"));
+    QCOMPARE(read(path(QStringLiteral("namen.hsc"))).first().name, QStringLiteral("Sule Yilmaz-Lukasik"));
 
     // Head only: an empty list.
     QVERIFY(writeFile(path(QStringLiteral("kopf.hsc")), head().bytes()));
@@ -430,6 +443,106 @@ void TestBestList::toolPrintsSavedText()
     QVERIFY(process.readAllStandardOutput().isEmpty());
     QCOMPARE(QString::fromUtf8(process.readAllStandardError()).trimmed(),
              readErrorText(path(QStringLiteral("kaputt.hsc"))).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+}
+
+void TestBestList::defaultFoldersWhereTheProgramMayNotWrite_data()
+{
+    QTest::addColumn<QStringList>("writable");
+    QTest::addColumn<QString>("shared");
+    QTest::addColumn<QStringList>("expected"); // protocols, best lists, exchange files
+    const QString p = QStringLiteral("/opt/kapitolo/");
+    const QString s = QStringLiteral("/var/lib/kapitolo/");
+    QTest::newRow("own folders writable") << QStringList{p + "protokolle/", p + "bestenlisten/", p + "kom/", s + "kom/"}
+                                         << s << QStringList{p + "protokolle/", p + "bestenlisten/", p + "kom/"};
+    QTest::newRow("installed for all users")
+        << QStringList{s + "protokolle/", s + "bestenlisten/", s + "kom/"} << s
+        << QStringList{s + "protokolle/", s + "bestenlisten/", s + "kom/"};
+    QTest::newRow("one own folder writable") << QStringList{p + "kom/", s + "protokolle/", s + "bestenlisten/", s + "kom/"}
+                                             << s << QStringList{s + "protokolle/", s + "bestenlisten/", p + "kom/"};
+    // Nowhere to write: the error names the folder the settings dialog shows.
+    QTest::newRow("shared folder missing") << QStringList{} << s
+                                           << QStringList{p + "protokolle/", p + "bestenlisten/", p + "kom/"};
+    QTest::newRow("no shared folder") << QStringList{s + "protokolle/"} << QString()
+                                      << QStringList{p + "protokolle/", p + "bestenlisten/", p + "kom/"};
+}
+
+void TestBestList::defaultFoldersWhereTheProgramMayNotWrite()
+{
+    QFETCH(QStringList, writable);
+    QFETCH(QString, shared);
+    QFETCH(QStringList, expected);
+    const AppSettings s = AppSettings::defaults(QStringLiteral("/opt/kapitolo/"), shared,
+                                                [&writable](const QString &folder) { return writable.contains(folder); });
+    QCOMPARE((QStringList{s.protocolFolder, s.bestListFolder, s.communicationFolder}), expected);
+}
+
+// The real thing: users who may not write into the program folder (installed under
+// /opt), each a process of its own. Run as root, the test takes the unprivileged users
+// 65534 and 65533 through setpriv; run as an ordinary user, it makes the program
+// folder read-only for itself.
+void TestBestList::pupilsWithoutWriteAccessShareTheComputersFolders()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString program = dir.path() + QStringLiteral("/opt/");
+    const QString shared = dir.path() + QStringLiteral("/var/");
+    for (const char *sub : {"protokolle", "bestenlisten", "kom"}) {
+        QVERIFY(QDir().mkpath(program + QLatin1String(sub)));
+        QVERIFY(QDir().mkpath(shared + QLatin1String(sub)));
+        QVERIFY(::chmod(QFile::encodeName(shared + QLatin1String(sub)).constData(), 01777) == 0);
+    }
+    const bool root = ::geteuid() == 0;
+    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+    for (const char *sub : {"", "protokolle", "bestenlisten", "kom"})
+        QVERIFY(::chmod(QFile::encodeName(program + QLatin1String(sub)).constData(), root ? 0755 : 0555) == 0);
+    QVERIFY(::chmod(QFile::encodeName(shared).constData(), 0755) == 0);
+
+    auto runAs = [&](int uid, const QString &name, QStringList *paths) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), dir.path());
+        env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        p.setProcessEnvironment(env);
+        const QStringList args{QStringLiteral("results"), program, shared, name};
+        if (root)
+            p.start(QStringLiteral("setpriv"), QStringList{QStringLiteral("--reuid=%1").arg(uid),
+                                                           QStringLiteral("--regid=%1").arg(uid),
+                                                           QStringLiteral("--clear-groups"), QStringLiteral(BEST_LIST_WRITER)}
+                                                   + args);
+        else
+            p.start(QStringLiteral(BEST_LIST_WRITER), args);
+        if (!p.waitForFinished(60000) || p.exitCode() != 0) {
+            qWarning() << p.readAllStandardError();
+            return false;
+        }
+        *paths = QString::fromLocal8Bit(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        return true;
+    };
+    QStringList first;
+    QStringList second;
+    QVERIFY(runAs(65534, QStringLiteral("Şule"), &first));
+    QVERIFY(runAs(65533, QStringLiteral("Ben"), &second));
+
+    // Both results landed in the shared folders, none in the program folder.
+    QCOMPARE(first.size(), 2);
+    QCOMPARE(first.at(0), shared + QStringLiteral("bestenlisten/europa.hsc"));
+    QVERIFY(first.at(1).startsWith(shared + QStringLiteral("protokolle/")));
+    QVERIFY(second.at(1).startsWith(shared + QStringLiteral("protokolle/")));
+    QVERIFY(first.at(1) != second.at(1));
+    QVERIFY(QFileInfo::exists(first.at(1)) && QFileInfo::exists(second.at(1)));
+    for (const char *sub : {"protokolle", "bestenlisten", "kom"})
+        QVERIFY(QDir(program + QLatin1String(sub)).isEmpty());
+    // The second pupil added to the list the first one began.
+    const BestList list = read(first.at(0));
+    QCOMPARE(list.size(), 2);
+    QCOMPARE(list.at(0).name, QStringLiteral("Sule"));
+    QCOMPARE(list.at(1).name, QStringLiteral("Ben"));
+    if (root) {
+        QCOMPARE(QFileInfo(first.at(0)).ownerId(), 65534u);
+        QCOMPARE(QFileInfo(second.at(1)).ownerId(), 65533u);
+    }
+    for (const char *sub : {"", "protokolle", "bestenlisten", "kom"})
+        ::chmod(QFile::encodeName(program + QLatin1String(sub)).constData(), 0755);
 }
 
 QTEST_GUILESS_MAIN(TestBestList)
