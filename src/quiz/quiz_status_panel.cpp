@@ -3,6 +3,7 @@
 #include "controls/hover_panel.h"
 #include "quiz/quiz_engine.h"
 
+#include <QAccessible>
 #include <QGridLayout>
 #include <QLabel>
 
@@ -17,6 +18,14 @@ const QColor kNeutralText(81, 81, 78);
 QString colourStyle(const QColor &c)
 {
     return QStringLiteral("color: %1;").arg(c.name());
+}
+
+const char *const kCaptionProperty = "kapitoloCaption";
+
+void announce(QLabel *label, QAccessible::Event kind)
+{
+    QAccessibleEvent event(label, kind);
+    QAccessible::updateAccessibility(&event);
 }
 
 } // namespace
@@ -46,6 +55,7 @@ QuizStatusPanel::QuizStatusPanel(QWidget *parent)
     m_status->setObjectName(QStringLiteral("UebStatLab"));
     m_status->setFont(valueFont);
     m_status->setMinimumWidth(140);
+    m_status->setProperty(kCaptionProperty, QStringLiteral("Status"));
     caption(QStringLiteral("Status:"), 0);
     grid->addWidget(m_status, 1, 0);
     m_name = addValue("TNameLab", QStringLiteral("Name:"), 1, kNeutralText);
@@ -60,14 +70,20 @@ QuizStatusPanel::QuizStatusPanel(QWidget *parent)
     m_clock->setObjectName(QStringLiteral("UebZeitLab"));
     m_clock->setFont(valueFont);
     m_clock->setStyleSheet(colourStyle(kNeutralText));
+    m_clock->setProperty(kCaptionProperty, QStringLiteral("Benötigte Zeit"));
     grid->addWidget(m_clock, 1, 7);
     m_total = new QLabel(this);
     m_total->setObjectName(QStringLiteral("GesAnzLab"));
     m_total->hide();
 
-    auto *note = new QLabel(QStringLiteral("Hinweis: Falsch beantwortete Fragen werden später wiederholt."), this);
-    note->setStyleSheet(QStringLiteral("color: rgb(111, 111, 106); font-size: 8pt;"));
-    grid->addWidget(note, 2, 0, 1, 8);
+    m_note = new QLabel(QStringLiteral("Hinweis: Falsch beantwortete Fragen werden später wiederholt."), this);
+    m_note->setStyleSheet(QStringLiteral("color: rgb(111, 111, 106); font-size: 8pt;"));
+    grid->addWidget(m_note, 2, 0, 1, 8);
+    m_keyboard = new QLabel(this);
+    m_keyboard->setObjectName(QStringLiteral("UebTastaturLab"));
+    m_keyboard->setStyleSheet(colourStyle(kNeutralText) + QStringLiteral(" font-size: 8pt; font-weight: bold;"));
+    m_keyboard->hide();
+    grid->addWidget(m_keyboard, 2, 0, 1, 8);
 
     m_kennz = new THoverPanel(this);
     m_kennz->setObjectName(QStringLiteral("KennzInfoPan"));
@@ -88,6 +104,7 @@ QLabel *QuizStatusPanel::addValue(const char *name, const QString &captionText, 
     grid->addWidget(caption, 0, column);
     auto *value = new QLabel(this);
     value->setObjectName(QLatin1String(name));
+    value->setProperty(kCaptionProperty, QString(captionText).remove(QLatin1Char(':')));
     QFont f(QStringLiteral("Arial"));
     f.setPointSize(11);
     f.setBold(true);
@@ -97,30 +114,50 @@ QLabel *QuizStatusPanel::addValue(const char *name, const QString &captionText, 
     return value;
 }
 
+void QuizStatusPanel::setValue(QLabel *label, const QString &text)
+{
+    label->setText(text);
+    label->setAccessibleName(label->property(kCaptionProperty).toString() + QStringLiteral(": ") + text);
+}
+
 void QuizStatusPanel::showTexts(const QuizStatusTexts &t)
 {
-    m_status->setText(t.status);
+    setValue(m_status, t.status);
     m_status->setStyleSheet(colourStyle(kNeutralText));
     m_total->setText(t.total);
-    m_name->setText(t.name);
-    m_correct->setText(t.correct);
-    m_failed->setText(t.failed);
-    m_rate->setText(t.successRate);
-    m_open->setText(t.open);
-    m_performance->setText(t.totalPerformance);
+    setValue(m_name, t.name);
+    setValue(m_correct, t.correct);
+    setValue(m_failed, t.failed);
+    setValue(m_rate, t.successRate);
+    setValue(m_open, t.open);
+    setValue(m_performance, t.totalPerformance);
     m_clockCaption->setText(t.clockCaption);
+    m_clock->setProperty(kCaptionProperty, QString(t.clockCaption).remove(QLatin1Char(':')));
 }
 
 void QuizStatusPanel::showClock(const QString &text)
 {
-    m_clock->setText(text);
+    setValue(m_clock, text);
 }
 
 void QuizStatusPanel::showVerdict(bool correct)
 {
-    m_status->setText(correct ? QStringLiteral("Richtig") : QStringLiteral("Falsch"));
+    setValue(m_status, correct ? QStringLiteral("Richtig") : QStringLiteral("Falsch"));
     m_status->setStyleSheet(colourStyle(correct ? kCorrectText : kFailedText));
     m_status->repaint();
+    // Heard at once, whatever has the focus.
+    announce(m_status, QAccessible::NameChanged);
+    announce(m_status, QAccessible::Alert);
+}
+
+void QuizStatusPanel::showKeyboardStatus(const QString &text)
+{
+    m_keyboard->setText(text);
+    m_keyboard->setAccessibleName(text);
+    m_keyboard->setVisible(!text.isEmpty());
+    m_note->setVisible(text.isEmpty());
+    if (!text.isEmpty())
+        announce(m_keyboard, QAccessible::NameChanged);
 }
 
 QString QuizStatusPanel::labelText(const QString &objectName) const

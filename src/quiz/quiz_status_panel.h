@@ -19,7 +19,10 @@ public:
 
     void showTexts(const QuizStatusTexts &texts);
     void showClock(const QString &text);
+    // "Richtig" or "Falsch", also announced to screen readers.
     void showVerdict(bool correct);
+    // What a keyboard player holds, in the line of the hint; empty brings the hint back.
+    void showKeyboardStatus(const QString &text);
     QString labelText(const QString &objectName) const;
     THoverPanel *keyFiguresButton() const { return m_kennz; }
 
@@ -28,6 +31,8 @@ Q_SIGNALS:
 
 private:
     QLabel *addValue(const char *name, const QString &caption, int column, const QColor &colour);
+    // The text, and for screen readers the caption with it ("Richtig: 3").
+    static void setValue(QLabel *label, const QString &text);
 
     QLabel *m_status;
     QLabel *m_total;
@@ -39,6 +44,8 @@ private:
     QLabel *m_performance;
     QLabel *m_clockCaption;
     QLabel *m_clock;
+    QLabel *m_note;
+    QLabel *m_keyboard;
     THoverPanel *m_kennz;
 };
 
