@@ -231,10 +231,11 @@ QuizBoard::QuizBoard(Clock &clock, Random &random, QWidget *parent)
     , m_clock(clock)
     , m_random(random)
 {
+    // Before anything asks for the panel's accessible interface (a name change does).
+    installQuizAccessibility();
     setObjectName(QStringLiteral("UebungPan"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAccessibleName(QStringLiteral("Quiz"));
-    installQuizAccessibility();
     m_frame = new HitFrame(this);
     m_counter = new QLabel(this);
     m_counter->setObjectName(QStringLiteral("UebFrageZaehlerPan"));

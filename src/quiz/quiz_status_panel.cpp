@@ -148,6 +148,7 @@ void QuizStatusPanel::showVerdict(bool correct)
     // Heard at once, whatever has the focus.
     announce(m_status, QAccessible::NameChanged);
     announce(m_status, QAccessible::Alert);
+    Q_EMIT announced(m_status->text());
 }
 
 void QuizStatusPanel::showKeyboardStatus(const QString &text)

@@ -28,6 +28,8 @@ public:
 
 Q_SIGNALS:
     void keyFiguresRequested();
+    // A text told to screen readers at once (the verdict), whatever has the focus.
+    void announced(const QString &text);
 
 private:
     QLabel *addValue(const char *name, const QString &caption, int column, const QColor &colour);
