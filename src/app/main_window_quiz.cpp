@@ -197,7 +197,8 @@ void TForm1::enterQuizView()
     m_board->setGeometry(area);
     m_board->show();
     m_board->raise();
-    // The keys reach the quiz at once; Tab then walks the tiles.
+    // The keys reach the quiz at once, also after the name entry; Tab then walks the tiles.
+    activateWindow();
     m_board->setFocus(Qt::OtherFocusReason);
     layoutQuizArea();
     m_view.controlSize = QSize(qMax(1, m_board->tileAreaLeft()), area.height());

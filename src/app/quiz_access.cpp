@@ -61,11 +61,13 @@ void TForm1::connectQuizAccess()
     };
     connect(m_board, &QuizBoard::keyboardStatusChanged, this, [this](const QString &text) {
         m_statusPanel->showKeyboardStatus(text);
-        writeAutomationState();
+        if (!m_board->dropping()) // the evaluation that follows describes the outcome
+            writeAutomationState();
     });
     // The end-to-end driver follows the focus frame through the tiles.
-    connect(qApp, &QApplication::focusChanged, this, [this] {
-        if (quizInProgress() && !m_closing)
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *old, QWidget *now) {
+        auto onBoard = [this](QWidget *w) { return qobject_cast<AnswerTile *>(w) && w->parentWidget() == m_board; };
+        if (quizInProgress() && !m_closing && (onBoard(old) || onBoard(now)))
             writeAutomationState();
     });
 }

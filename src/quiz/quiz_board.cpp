@@ -660,13 +660,15 @@ void QuizBoard::dropHeld()
     if (setHitObject)
         setHitObject(target);
     showHitFrame(target);
-    Q_EMIT keyboardStatusChanged(QString());
     const int pair = t->pair();
     const int generation = m_generation;
     const QPointer<AnswerTile> dropped(t);
     m_dragTile = nullptr;
+    m_dropping = true;
+    Q_EMIT keyboardStatusChanged(QString());
     if (evaluate)
         evaluate(pair);
+    m_dropping = false;
     if (generation != m_generation)
         return; // the quiz ended
     if (dropped && !dropped->isHidden()) {

@@ -157,6 +157,8 @@ public:
     bool quizKey(QKeyEvent *event);
     // The tile held from the keyboard, or -1.
     int heldPair() const { return m_held ? m_held->pair() : -1; }
+    // A tile put down from the keyboard is being evaluated.
+    bool dropping() const { return m_dropping; }
     // The visible answers of a single question in the order of their places (1 to 6).
     QList<AnswerTile *> answersInPlaceOrder() const;
 
@@ -211,6 +213,7 @@ private:
     QPointer<AnswerTile> m_held;
     QString m_typed;
     int m_aimed = -1;
+    bool m_dropping = false;
 };
 
 } // namespace kapitolo
