@@ -128,33 +128,6 @@ private Q_SLOTS:
         QVERIFY(card.host.repaintedAreas.last().contains(QPoint(100, 300)));
     }
 
-    void markerKeepsTextBlack()
-    {
-        TopicDocument d = halfBlackDocument();
-        d.baseImage.fill(Qt::white);
-        d.objects.append(label(QStringLiteral("Rom"), 0.5, 0.5));
-        Card card(std::move(d));
-        card.learning.UncoverAll();
-        const QRect box = card.renderer.hitBoxPixels(0);
-        int black = 0;
-        for (int x = box.left(); x <= box.right(); ++x)
-            for (int y = box.top(); y <= box.bottom(); ++y)
-                black += (card.bitmaps.display.pixel(x, y) & 0xFFFFFF) == 0;
-        QVERIFY(black > 10);
-        card.learning.SelectTool(toolYellowMarker);
-        card.stroke(QPoint(box.left() - 20, box.center().y()), QPoint(box.right() + 20, box.center().y()));
-        int stillBlack = 0;
-        for (int x = box.left(); x <= box.right(); ++x)
-            for (int y = box.top(); y <= box.bottom(); ++y) {
-                const QRgb before = card.bitmaps.windowSnapshot.pixel(x, y) & 0xFFFFFF;
-                const QRgb after = card.shown(x, y);
-                stillBlack += before == 0 && after == 0;
-                if (before == kWhite && qAbs(y - box.center().y()) <= 10)
-                    QCOMPARE(after, qRgb(255, 255, 0) & 0xFFFFFF);
-            }
-        QCOMPARE(stillBlack, black);
-    }
-
     void oneStampPerPress_data()
     {
         QTest::addColumn<int>("tool");
@@ -325,37 +298,6 @@ private Q_SLOTS:
         QCOMPARE(r, expected);
         QVERIFY(r.left() >= 135 && r.right() <= 135 + 600 - 1);
         QVERIFY(r.top() >= 20 && r.bottom() <= 20 + 560 - 1);
-    }
-
-    void keywordTextIsWrittenWhereTheFieldStood()
-    {
-        TopicDocument d = halfBlackDocument();
-        d.baseImage = QImage(600, 600, QImage::Format_ARGB32); // narrower than the control
-        d.baseImage.fill(Qt::white);
-        Card card(std::move(d));
-        QCOMPARE(card.renderer.displayOrigin(), QPoint(135, 0));
-        card.learning.SelectTool(toolKeyword);
-        QCOMPARE(card.host.keywordClears, 1);
-        card.learning.mousePressed(QPoint(400, 300), Qt::LeftButton);
-        QCOMPARE(card.host.keywordShownAt, QList<QPoint>{QPoint(400, 300)});
-        const QImage before = card.bitmaps.display.copy();
-        card.learning.drawing().WriteKeyword(QString(), QPoint(400, 270));
-        QCOMPARE(card.bitmaps.display, before);
-        card.learning.drawing().WriteKeyword(QStringLiteral("Delta"), QPoint(400, 270));
-        const QRect ink = inkBounds(card.bitmaps.display, card.bitmaps.display.rect(), kWhite);
-        // In display pixels: 135 to the left of the control position, in blue.
-        QVERIFY2(ink.left() >= 265 && ink.left() <= 270 && ink.top() >= 270 && ink.top() <= 280,
-                 qPrintable(QStringLiteral("%1,%2").arg(ink.left()).arg(ink.top())));
-        QVERIFY(ink.width() > 40);
-        bool blue = false;
-        for (int x = ink.left(); x <= ink.right() && !blue; ++x)
-            for (int y = ink.top(); y <= ink.bottom() && !blue; ++y)
-                blue = (card.bitmaps.display.pixel(x, y) & 0xFFFFFF) == (keywordColour().rgb() & 0xFFFFFF);
-        QVERIFY(blue);
-        // Another tool hides the field.
-        const int hides = card.host.keywordHides;
-        card.learning.SelectTool(toolRedPen);
-        QCOMPARE(card.host.keywordHides, hides + 1);
     }
 
     void linkRules_data()
