@@ -1,5 +1,6 @@
 // Costs of the learning card: a full build against plain smooth scaling of the
-// same base image, a single cover toggle against the full build, and hit testing.
+// same base image, a single cover toggle against the full build, hit testing, and a
+// freehand stroke (one mouse move) against one copy of the card's visible box.
 
 #include "platform/messages.h"
 #include "platform/random.h"
@@ -119,6 +120,44 @@ void BM_HitTest1000(benchmark::State &state)
     }
 }
 BENCHMARK(BM_HitTest1000)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
+
+// A stroke back and forth across the card, one mouse move of 8 pixels per iteration,
+// with the pen (arg 3) or the yellow marker (arg 4).
+void BM_PenStrokeMove(benchmark::State &state)
+{
+    Card card(mapDocument(40));
+    card.renderer.BuildCardView();
+    card.learning.SelectTool(int(state.range(0)));
+    const QPoint origin = card.renderer.displayOrigin();
+    const int width = card.bitmaps.display.width();
+    const int y = card.bitmaps.display.height() / 2;
+    int x = 0;
+    int step = 8;
+    card.learning.mouseMoved(origin + QPoint(x, y), Qt::NoButton);
+    card.learning.mousePressed(origin + QPoint(x, y), Qt::LeftButton);
+    for (auto _ : state) {
+        if (x + step < 0 || x + step >= width)
+            step = -step;
+        x += step;
+        card.learning.mouseMoved(origin + QPoint(x, y + (x / 8) % 5), Qt::LeftButton);
+    }
+}
+BENCHMARK(BM_PenStrokeMove)->Arg(toolRedPen)->Arg(toolYellowMarker)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
+
+// The baseline: the card's visible box copied once into the display, as every window
+// change does.
+void BM_CopyCardBox(benchmark::State &state)
+{
+    Card card(mapDocument(40));
+    card.renderer.BuildCardView();
+    CardBitmaps &b = card.bitmaps;
+    const QRect box(QPoint(card.view.windowOffsetX, card.view.windowOffsetY), b.display.size());
+    for (auto _ : state) {
+        blitImage(b.display, QPoint(0, 0), b.cardBitmap, box);
+        benchmark::DoNotOptimize(b.display.constBits());
+    }
+}
+BENCHMARK(BM_CopyCardBox)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
 
 } // namespace
 

@@ -15,6 +15,7 @@ void visit(AppSettings &s, Visitor &&v)
     v("Opt-UebNameEingabe", s.nameEntry);
     v("Opt-AutoProtSpeichern", s.autoSaveProtocol);
     v("Opt-ErgebBestListEintragen", s.autoBestListEntry);
+    v("Opt-Lernansicht", s.learningView);
     v("NetzKomOrdner", s.communicationFolder);
     v("NetzKomKanal", s.channel);
     v("Opt-ProtOrdner", s.protocolFolder);

@@ -16,6 +16,8 @@ struct AppSettings {
     bool nameEntry = true;             // "Opt-UebNameEingabe"
     bool autoSaveProtocol = false;     // "Opt-AutoProtSpeichern"
     bool autoBestListEntry = true;     // "Opt-ErgebBestListEintragen"
+    // The learning card with its tools outside a quiz; off, the start page stays.
+    bool learningView = false;         // "Opt-Lernansicht"
     QString communicationFolder;       // "NetzKomOrdner"
     QString channel = QStringLiteral("TSR-1"); // "NetzKomKanal"
     QString protocolFolder;            // "Opt-ProtOrdner"

@@ -1,10 +1,14 @@
 // The learning view's tool strip LernInfoPan and its menu "&Lernansicht". The product
 // creates both hidden: their operations stay reachable through the keyboard and the
-// card, and the strip follows the view state so that showing it needs nothing more.
+// card. "&Lernansicht anzeigen" in "&Optionen" shows them beside the learning card,
+// which then takes the place of the start page while a document is open.
 
 #include "app/main_window.h"
 
+#include "app/card_area.h"
 #include "controls/hover_panel.h"
+#include "view/card_image_widget.h"
+#include "view/card_renderer.h"
 #include "view/learning_view.h"
 #include "view/view_output.h"
 #include "view/view_output_ui.h"
@@ -13,7 +17,13 @@
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QMenu>
+#include <QMenuBar>
+
+#include <optional>
 
 namespace kapitolo {
 
@@ -21,6 +31,9 @@ void TForm1::createLearningToolStrip()
 {
     m_lernInfoPan = new QWidget(this);
     m_lernInfoPan->setObjectName(QStringLiteral("LernInfoPan"));
+    // Right of the card, where it is out of the way of the tiles' stacks' side.
+    if (auto *row = qobject_cast<QHBoxLayout *>(centralWidget()->layout()))
+        row->addWidget(m_lernInfoPan, 0, Qt::AlignTop);
     m_lernInfoPan->hide();
     auto *grid = new QGridLayout(m_lernInfoPan);
     grid->setSpacing(2);
@@ -77,6 +90,8 @@ void TForm1::createLearningToolStrip()
          QStringLiteral("Alle &abdecken"), nullptr, [this] { m_learning->CoverAll(); });
     tool("AlleAufdeckenBtn", QStringLiteral("\u25A1"), QStringLiteral("Alle Beschriftungen aufdecken"),
          QStringLiteral("Alle auf&decken"), nullptr, [this] { m_learning->UncoverAll(); });
+    tool("MarkEntfBtn", QStringLiteral("\u2327"), QStringLiteral("Alle Zeichnungen entfernen"),
+         QStringLiteral("Alle &Zeichnungen entfernen"), nullptr, [this] { m_learning->RemoveAllDrawings(); });
     m_lernansichtMenu->addSeparator();
 
     auto *numbering = new QActionGroup(this);
@@ -110,13 +125,46 @@ void TForm1::createLearningToolStrip()
     auto *tools = new QActionGroup(this);
     tool("ZeigerBtn", QStringLiteral("\u2196"), QStringLiteral("Zeiger zum Auf- und Abdecken von Beschriftungen"),
          QStringLiteral("&Zeiger zum Auf-/Abdecken"), tools, [this] { m_learning->SelectTool(toolPointer); });
-    tool("HandBtn", QStringLiteral("\u270B"), QStringLiteral("Bildausschnitt verschieben"),
+    tool("HandBtn", QStringLiteral("\u2725"), QStringLiteral("Bildausschnitt verschieben"),
          QStringLiteral("Hand zum &Verschieben"), tools, [this] { m_learning->SelectTool(toolHand); });
+    // The drawing tools, each button in the colour of its mark.
+    struct DrawingTool {
+        const char *name;
+        const char *caption;
+        const char *hint;
+        const char *menuCaption;
+        int tool;
+        QColor colour;
+    };
+    const DrawingTool drawing[] = {
+        {"RadierBtn", "\u232B", "Radierwerkzeug", "&Radierwerkzeug", toolEraser, QColor(81, 81, 78)},
+        {"StiftBtn", "\u270E", "roter Stift, deckend", "Roter &Stift, deckend", toolRedPen, QColor(220, 0, 0)},
+        {"MarkerBtn", "\u25AC", "gelber Marker, teiltransparent", "Gelber &Marker, teiltransparent", toolYellowMarker,
+         QColor(214, 178, 0)},
+        {"Marker2Btn", "\u25AC", "grüner Marker, teiltransparent", "&Grüner Marker, teiltransparent", toolGreenMarker,
+         QColor(0, 170, 0)},
+        {"HaekchenBtn", "\u2714", "grünes Häkchen", "Grünes &Häkchen", toolTick, cardcolour::tick()},
+        {"KreuzBtn", "\u2718", "rotes Kreuz", "Rotes &Kreuz", toolCross, cardcolour::cross()},
+        {"TexteingabeBtn", "T", "blauer Text für Schlagwörter", "Schlag&wörter einsetzen", toolKeyword,
+         keywordColour()},
+    };
+    for (const DrawingTool &d : drawing) {
+        const int id = d.tool;
+        THoverPanel *button = tool(d.name, QString::fromUtf8(d.caption), QString::fromUtf8(d.hint),
+                                   QString::fromUtf8(d.menuCaption), tools, [this, id] { m_learning->SelectTool(id); });
+        button->setNormFontColor(d.colour);
+        button->setCheckFontColor(d.colour);
+        button->setFontColor(d.colour);
+        QFont f = button->font();
+        f.setPointSize(14);
+        f.setBold(true);
+        button->setFont(f);
+    }
     m_lernansichtMenu->addSeparator();
 
     tool("ExportBtn", QStringLiteral("\u21E9"), QStringLiteral("Ansicht in Bilddatei speichern"),
          QStringLiteral("&Exportieren..."), nullptr, [this] { ExportView1Click(); });
-    tool("ClipbordBtn", QStringLiteral("\u2398"), QStringLiteral("Ansicht in die Zwischenablage kopieren"),
+    tool("ClipbordBtn", QStringLiteral("\u2750"), QStringLiteral("Ansicht in die Zwischenablage kopieren"),
          QStringLiteral("In Zwischen&ablage kopieren"), nullptr, [this] { CopyView1Click(); });
 
     auto *collapse = new THoverPanel(m_lernInfoPan);
@@ -126,12 +174,126 @@ void TForm1::createLearningToolStrip()
     collapse->setFixedSize(37, 20);
     grid->addWidget(collapse, 30, 2);
     connect(collapse, &THoverPanel::clicked, this, [this] { toggleToolStrip(); });
+    if (QAction *fold = findMenuAction(QStringLiteral("Klappen1"))) {
+        m_lernansichtMenu->addSeparator();
+        m_lernansichtMenu->addAction(fold);
+    }
     viewControlsChanged();
+}
+
+CardImageWidget *TForm1::cardImage() const
+{
+    return m_cardArea->image();
+}
+
+void TForm1::SetLearningViewShown(bool on)
+{
+    if (QAction *item = findMenuAction(QStringLiteral("LernansichtAnzeigen1")))
+        item->setChecked(on);
+    m_settings.learningView = on;
+    m_view.cardHiddenOutsideQuiz = !on;
+    placeLearningToolStrip(!quizInProgress());
+    QMenuBar *bar = menuBar();
+    bar->removeAction(m_lernansichtMenu->menuAction());
+    if (on) {
+        // In its place between "&Quizauswahl" and "&Optionen".
+        if (auto *optionen = findChild<QMenu *>(QStringLiteral("Optionen1")))
+            bar->insertMenu(optionen->menuAction(), m_lernansichtMenu);
+    } else {
+        m_learning->SelectTool(toolPointer);
+    }
+    if (!quizInProgress())
+        m_renderer->ShowWindow(); // the display shows the card, or clears it again
+    showCardOrStartPage();
+}
+
+void TForm1::placeLearningToolStrip(bool learningViewActive)
+{
+    const bool shown = learningViewShown() && learningViewActive;
+    if (m_lernInfoPan->isVisibleTo(this) == shown)
+        return;
+    m_lernInfoPan->setVisible(shown);
+    if (QLayout *layout = centralWidget()->layout())
+        layout->activate();
+}
+
+void TForm1::showCardOrStartPage()
+{
+    if (quizInProgress())
+        return;
+    QWidget *start = m_cardArea->startPanel();
+    const bool card = learningViewShown() && m_doc.isLoaded();
+    start->setVisible(!card);
+    if (!card)
+        start->raise();
+}
+
+void TForm1::hideKeywordEdit()
+{
+    m_cardArea->image()->hideKeywordEdit();
+}
+
+void TForm1::showKeywordEdit(const QPoint &click)
+{
+    m_cardArea->image()->showKeywordEdit(click);
+}
+
+void TForm1::clearHiddenKeywordEdit()
+{
+    m_cardArea->image()->clearHiddenKeywordEdit();
+}
+
+void TForm1::repaintCardArea(const QRect &controlRect)
+{
+    if (quizInProgress())
+        repaintCard();
+    else
+        m_cardArea->image()->update(controlRect);
+}
+
+// For the end-to-end driver: where the learning card, its labels and the tool buttons are.
+QJsonObject TForm1::learningViewAutomationState() const
+{
+    QJsonObject state;
+    const QWidget *image = m_cardArea->image();
+    const QPoint origin = image->mapToGlobal(QPoint(0, 0));
+    state[QStringLiteral("shown")] = learningViewShown() && !m_cardArea->startPanel()->isVisible();
+    state[QStringLiteral("card")] = QJsonArray{origin.x(), origin.y(), image->width(), image->height()};
+    state[QStringLiteral("tool")] = m_view.activeTool;
+    state[QStringLiteral("zoom")] = m_view.zoomIndex;
+    QJsonArray labels;
+    for (int i = 0; i < m_doc.objects.size(); ++i) {
+        const DocObject &o = m_doc.objects.at(i);
+        if ((o.Typ != otLabel && o.Typ != otGap) || o.hitBox.left < 0)
+            continue;
+        const QPoint c = m_renderer->fractionToControl((o.hitBox.left + o.hitBox.right) / 2,
+                                                       (o.hitBox.top + o.hitBox.bottom) / 2);
+        QJsonObject l;
+        l[QStringLiteral("caption")] = o.Cap;
+        l[QStringLiteral("x")] = origin.x() + c.x();
+        l[QStringLiteral("y")] = origin.y() + c.y();
+        l[QStringLiteral("covered")] = o.coverState == csCovered;
+        labels.append(l);
+    }
+    state[QStringLiteral("labels")] = labels;
+    QJsonObject buttons;
+    for (const auto &[button, twin] : m_learningTools) {
+        if (!button->isVisible())
+            continue;
+        const QPoint c = button->mapToGlobal(button->rect().center());
+        buttons[button->objectName()] = QJsonArray{c.x(), c.y()};
+    }
+    state[QStringLiteral("buttons")] = buttons;
+    return state;
 }
 
 void TForm1::toggleToolStrip()
 {
     m_view.toolStripCollapsed = m_view.toolStripCollapsed ? 0 : 1;
+    // Folded, the strip keeps only its "x" to unfold it again.
+    for (QWidget *child : m_lernInfoPan->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+        if (child->objectName() != QLatin1String("KlappPan"))
+            child->setVisible(!m_view.toolStripCollapsed);
     if (QAction *a = findMenuAction(QStringLiteral("Klappen1")))
         a->setText(m_view.toolStripCollapsed ? QStringLiteral("Werkzeugleiste auf&klappen")
                                              : QStringLiteral("Werkzeugleiste zu&klappen"));
@@ -140,14 +302,18 @@ void TForm1::toggleToolStrip()
 void TForm1::viewControlsChanged()
 {
     // The buttons and their menu twins show the tool, the numbering and the zoom in effect.
+    static const std::pair<const char *, int> toolButtons[] = {
+        {"ZeigerBtn", toolPointer},       {"HandBtn", toolHand},         {"StiftBtn", toolRedPen},
+        {"MarkerBtn", toolYellowMarker},  {"Marker2Btn", toolGreenMarker}, {"RadierBtn", toolEraser},
+        {"HaekchenBtn", toolTick},        {"KreuzBtn", toolCross},       {"TexteingabeBtn", toolKeyword},
+    };
     for (const auto &[button, twin] : std::as_const(m_learningTools)) {
         const QString name = button->objectName();
-        bool on = false;
-        if (name == QLatin1String("ZeigerBtn"))
-            on = m_view.activeTool == toolPointer;
-        else if (name == QLatin1String("HandBtn"))
-            on = m_view.activeTool == toolHand;
-        else if (name == QLatin1String("NummerModeSort"))
+        std::optional<bool> on;
+        for (const auto &[toolName, id] : toolButtons)
+            if (name == QLatin1String(toolName))
+                on = m_view.activeTool == id;
+        if (name == QLatin1String("NummerModeSort"))
             on = m_view.numberingMode == numberingOrdered;
         else if (name == QLatin1String("NummerModeZufall"))
             on = m_view.numberingMode == numberingRandom;
@@ -155,11 +321,14 @@ void TForm1::viewControlsChanged()
             on = m_view.numberingMode == numberingQuestionMark;
         else if (name.startsWith(QLatin1String("ZoomPan")))
             on = m_view.zoomIndex == name.mid(7).toInt();
-        else
+        if (!on)
             continue;
-        button->setChecked(on);
-        twin->setChecked(on);
+        button->setChecked(*on);
+        twin->setChecked(*on);
     }
+    // For the end-to-end driver: the learning card after a tool, zoom or numbering change.
+    if (!m_firstShowing && !quizInProgress())
+        writeAutomationState();
 }
 
 void TForm1::ExportView1Click()

@@ -22,6 +22,7 @@
 #include "view/card_renderer.h"
 #include "view/infobox_form.h"
 #include "view/learning_view.h"
+#include "view/link_safety.h"
 #include "view/view_output_ui.h"
 #include "document/png_codec.h"
 #include "platform/folders.h"
@@ -253,6 +254,7 @@ void TForm1::createPanels()
         paintCardControl(painter, rect.size(), m_bitmaps.display);
         painter.translate(-rect.topLeft());
     };
+    connectQuizAccess();
 
     setCentralWidget(central);
 }
@@ -479,6 +481,10 @@ void TForm1::createMenus()
         QAction *action = addMenuAction(optionen, QLatin1String(name), QString::fromUtf8(caption), {}, false);
         action->setCheckable(true);
     }
+    QAction *learningView = addMenuAction(optionen, QStringLiteral("LernansichtAnzeigen1"),
+                                          QStringLiteral("&Lernansicht anzeigen"), {}, false);
+    learningView->setCheckable(true);
+    connect(learningView, &QAction::triggered, this, &TForm1::SetLearningViewShown);
     QMenu *anzeige = optionen->addMenu(QStringLiteral("An&zeige"));
     anzeige->setObjectName(QStringLiteral("Anzeige1"));
     auto *modes = new QActionGroup(this);
@@ -649,6 +655,7 @@ void TForm1::applySettingsToControls()
     findMenuAction(QStringLiteral("OptNameEingabe1"))->setChecked(m_settings.nameEntry);
     findMenuAction(QStringLiteral("AutoProtSpeichern1"))->setChecked(m_settings.autoSaveProtocol);
     findMenuAction(QStringLiteral("ErgebBestListEintragen1"))->setChecked(m_settings.autoBestListEntry);
+    SetLearningViewShown(m_settings.learningView);
     if (m_uebOptForm)
         m_uebOptForm->loadFrom(m_settings);
     if (m_uebOptFragenForm)
@@ -661,6 +668,7 @@ void TForm1::takeSettingsFromControls()
     m_settings.nameEntry = findMenuAction(QStringLiteral("OptNameEingabe1"))->isChecked();
     m_settings.autoSaveProtocol = findMenuAction(QStringLiteral("AutoProtSpeichern1"))->isChecked();
     m_settings.autoBestListEntry = findMenuAction(QStringLiteral("ErgebBestListEintragen1"))->isChecked();
+    m_settings.learningView = learningViewShown();
     if (m_uebOptForm)
         m_uebOptForm->storeTo(m_settings);
     if (m_uebOptFragenForm)
@@ -702,7 +710,7 @@ void TForm1::FormShow()
         m_startFolder = m_prefetchedFolder;
     }
     m_topicFolder = m_startFolder;
-    m_cardArea->startPanel()->show();
+    showCardOrStartPage();
     ReadTopicFolder();
     m_firstShowing = false;
     writeAutomationState();
@@ -744,7 +752,7 @@ bool TForm1::ReadDocumentAsTopic(const QString &path)
     if (result == ReadResult::Failed) {
         // The reader has closed the document: show the start page and the folder again.
         ReadTopicFolder();
-        m_cardArea->startPanel()->show();
+        showCardOrStartPage();
         return false;
     }
     m_topicFolder = withTrailingSeparator(QFileInfo(path).absolutePath());
@@ -753,6 +761,7 @@ bool TForm1::ReadDocumentAsTopic(const QString &path)
     m_learning->SetNumbering(m_view.numberingMode, false);
     rebuildCard();
     UpdateTitles();
+    showCardOrStartPage();
     return true;
 }
 
@@ -801,7 +810,7 @@ void TForm1::ShowStartPage()
         m_openDialogFolder = m_startFolder;
         CloseDocument();
     }
-    m_cardArea->startPanel()->show();
+    showCardOrStartPage();
 }
 
 void TForm1::OpenPreviousDocument()
@@ -848,7 +857,7 @@ void TForm1::CloseDocument()
     m_bestList = BestList();
     rebuildCard();
     ReadTopicFolder();
-    m_cardArea->startPanel()->show();
+    showCardOrStartPage();
 }
 
 void TForm1::FollowDocumentLink(const QString &caption)
@@ -866,7 +875,11 @@ void TForm1::FollowDocumentLink(const QString &caption)
 
 void TForm1::FollowLink(const QString &caption)
 {
-    if (!m_services.shell.open(caption))
+    // The same rules as a click on a link of the card: nothing the desktop would run.
+    const LinkDecision link = CheckLink(caption, documentLinkFolders().documentFolder);
+    if (link.kind == LinkDecision::Refused)
+        m_services.messages.error(link.message);
+    else if (link.kind == LinkDecision::Missing || !m_services.shell.open(link.target))
         m_services.messages.error(QStringLiteral("Die Datei oder Internet-Adresse \"") + caption
                                   + QStringLiteral("\" kann nicht geöffnet werden."));
 }
@@ -962,6 +975,8 @@ void TForm1::keyPressEvent(QKeyEvent *event)
 {
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
     const bool keypad = event->modifiers() & Qt::KeypadModifier;
+    if (quizInProgress() && m_board->quizKey(event))
+        return; // the keys 1 to 6 answer a single question wherever the focus is
     if (mods == Qt::ControlModifier) {
         switch (event->key()) {
         case Qt::Key_Left: ScrollView(-1, 0); return;

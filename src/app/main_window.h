@@ -17,6 +17,7 @@
 
 class QAction;
 class QDialog;
+class QJsonObject;
 class QLabel;
 class QMenu;
 
@@ -25,6 +26,7 @@ namespace kapitolo {
 class TInfoBox;
 class TopicMenu;
 class CardArea;
+class CardImageWidget;
 class CardRenderer;
 class LearningView;
 class QuizBoard;
@@ -106,7 +108,14 @@ public:
     void CopyView1Click();
     QWidget *learningToolStrip() const { return m_lernInfoPan; }
     QMenu *learningMenu() const { return m_lernansichtMenu; }
-    void hideKeywordEdit() override {}
+    void hideKeywordEdit() override;
+    void showKeywordEdit(const QPoint &click) override;
+    void clearHiddenKeywordEdit() override;
+    void repaintCardArea(const QRect &controlRect) override;
+    // "&Lernansicht anzeigen": the learning card and its tools outside a quiz.
+    void SetLearningViewShown(bool on);
+    bool learningViewShown() const { return !m_view.cardHiddenOutsideQuiz; }
+    CardImageWidget *cardImage() const;
     bool shellOpen(const QString &target) override;
     void showInfoText(const QString &caption) override;
     DocumentLinkFolders documentLinkFolders() const override;
@@ -210,6 +219,14 @@ private:
     void createToolButtons(QWidget *panel);
     void createLearningToolStrip();
     void toggleToolStrip();
+    // The start page, or with the learning view shown and a document open its card.
+    void showCardOrStartPage();
+    // The tool strip beside the card while the learning view is shown and no quiz runs
+    // (the quiz takes its room); the card area takes its new size at once.
+    void placeLearningToolStrip(bool learningViewActive);
+    // Keyboard play and screen readers on the quiz panel.
+    void connectQuizAccess();
+    QJsonObject learningViewAutomationState() const;
     void layoutQuizArea();
     void rebuildCard();
     QPoint gridOrigin() const;

@@ -183,12 +183,13 @@ void TForm1::layoutQuizArea()
         for (const QuizPair &p : m_engine->run().quizList)
             captions << tileCaption(m_doc.objects.at(p.tileObject).Cap);
         return captions;
-    }(), m_doc.DokTyp == dtSingleQuestions, namedCursor(QStringLiteral("PFEILMOVE")));
+    }(), m_doc.DokTyp == dtSingleQuestions, m_engine->options().queryMode != 1, namedCursor(QStringLiteral("PFEILMOVE")));
 }
 
 void TForm1::enterQuizView()
 {
     m_learning->SelectTool(toolPointer);
+    placeLearningToolStrip(false);
     m_cardArea->startPanel()->hide();
     m_cardArea->image()->hide();
     m_cardArea->marker()->hide();
@@ -196,6 +197,9 @@ void TForm1::enterQuizView()
     m_board->setGeometry(area);
     m_board->show();
     m_board->raise();
+    // The keys reach the quiz at once, also after the name entry; Tab then walks the tiles.
+    activateWindow();
+    m_board->setFocus(Qt::OtherFocusReason);
     layoutQuizArea();
     m_view.controlSize = QSize(qMax(1, m_board->tileAreaLeft()), area.height());
     m_view.zoomIndex = 0;
@@ -210,11 +214,11 @@ void TForm1::leaveQuizView()
     m_board->hide();
     m_statusPanel->hide();
     m_cardArea->image()->show();
+    placeLearningToolStrip(true);
     m_view.controlSize = m_cardArea->image()->size();
     m_learning->RestoreAfterQuiz();
     rebuildCard();
-    m_cardArea->startPanel()->show();
-    m_cardArea->startPanel()->raise();
+    showCardOrStartPage();
 }
 
 void TForm1::updateModeControls()
@@ -228,6 +232,8 @@ void TForm1::updateModeControls()
     if (THoverPanel *b = toolButton(QStringLiteral("UebungenBtn")))
         b->setChecked(quiz && m_engine->run().networkRole == nrOwnQuiz);
     setQuizMenuEnabled(!quiz);
+    // The learning view's tools act only outside a quiz.
+    m_lernansichtMenu->setEnabled(!quiz);
 }
 
 void TForm1::redrawCard()
@@ -472,10 +478,16 @@ void TForm1::writeAutomationState(const QString &dialog, const QuizFinishedInfo 
             QJsonObject t = box(QRect(m_board->mapToGlobal(frame.topLeft()), frame.size()));
             t[QStringLiteral("object")] = i;
             t[QStringLiteral("caption")] = CleanCaption(o.Cap);
+            t[QStringLiteral("number")] = m_doc.displayNumberText(o);
             targets.append(t);
         }
         const int asked = m_engine->askedObject();
         state[QStringLiteral("answer")] = asked >= 0 ? CleanCaption(m_doc.objects.at(asked).Cap) : QString();
+        const auto *focused = qobject_cast<const AnswerTile *>(QApplication::focusWidget());
+        state[QStringLiteral("focusedPair")] = focused && focused->parentWidget() == m_board ? focused->pair() : -1;
+        state[QStringLiteral("heldPair")] = m_board->heldPair();
+    } else {
+        state[QStringLiteral("learningView")] = learningViewAutomationState();
     }
     state[QStringLiteral("tiles")] = tiles;
     state[QStringLiteral("targets")] = targets;

@@ -1,13 +1,48 @@
 #include "quiz/quiz_board.h"
 
 #include "platform/clock.h"
+#include "quiz/quiz_accessibility.h"
 #include "quiz/tile_layout.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTouchEvent>
+
+#include <algorithm>
 
 namespace kapitolo {
+
+namespace {
+
+bool plainKey(const QKeyEvent *event)
+{
+    return !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+}
+
+bool isEnter(const QKeyEvent *event)
+{
+    return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+}
+
+// The single character a key types into a target number: a digit, a letter (covers
+// numbered with letters) or the apostrophe of the second round of letters.
+QChar numberCharacter(const QKeyEvent *event)
+{
+    const QString text = event->text();
+    if (text.size() != 1 || !plainKey(event))
+        return QChar();
+    const QChar c = text.at(0);
+    return c.isLetterOrNumber() || c == QLatin1Char('\'') ? c : QChar();
+}
+
+QString quoted(const QString &text)
+{
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+} // namespace
 
 AnswerTile::AnswerTile(int pair, int tileObject, const QString &caption, bool clickOnly, QWidget *parent)
     : THoverPanel(parent)
@@ -39,17 +74,45 @@ AnswerTile::AnswerTile(int pair, int tileObject, const QString &caption, bool cl
     if (clickOnly)
         setCursor(Qt::PointingHandCursor);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // Reached with Tab only: a click never moves the focus, so mouse play looks as it did.
+    setFocusPolicy(Qt::TabFocus);
+    setAttribute(Qt::WA_AcceptTouchEvents);
+    m_plainCaption = QString(caption).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    setAccessibleName(m_plainCaption);
+    setAccessibleDescription(clickOnly ? QStringLiteral("Antwort") : QStringLiteral("Antwortkarte"));
 }
 
 void AnswerTile::restoreColour()
 {
-    setBackgroundColor(normalColour());
+    setBackgroundColor(m_held ? heldColour() : normalColour());
     repaint();
+}
+
+void AnswerTile::setHeld(bool held)
+{
+    if (m_held == held)
+        return;
+    m_held = held;
+    setBackgroundColor(held ? heldColour() : normalColour());
+    setAccessibleDescription(held ? QStringLiteral("Antwortkarte, aufgenommen") : QStringLiteral("Antwortkarte"));
+    update();
+}
+
+void AnswerTile::paintEvent(QPaintEvent *event)
+{
+    THoverPanel::paintEvent(event);
+    if (!m_keyboardFocus && !m_held)
+        return;
+    QPainter p(this);
+    p.setPen(QPen(m_held ? QColor(200, 0, 0) : QColor(0, 70, 200), m_held ? 3 : 2));
+    p.setBrush(Qt::NoBrush);
+    const int inset = m_held ? 2 : 3;
+    p.drawRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset));
 }
 
 void AnswerTile::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() != Qt::LeftButton)
+    if (event->button() != Qt::LeftButton || m_touchId >= 0)
         return;
     m_down = true;
     Q_EMIT tilePressed(this, mapToParent(event->position().toPoint()));
@@ -67,6 +130,83 @@ void AnswerTile::mouseReleaseEvent(QMouseEvent *event)
         return;
     m_down = false;
     Q_EMIT tileReleased(this);
+}
+
+bool AnswerTile::event(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TouchCancel:
+        return touchEvent(static_cast<QTouchEvent *>(event));
+    default:
+        return THoverPanel::event(event);
+    }
+}
+
+// A finger drags like the mouse. Only the first finger counts: others that land on the
+// tile meanwhile are ignored, and the drag ends when that finger lifts.
+bool AnswerTile::touchEvent(QTouchEvent *event)
+{
+    event->accept();
+    if (event->type() == QEvent::TouchCancel) {
+        if (m_touchId >= 0) {
+            m_touchId = -1;
+            Q_EMIT tileCancelled(this);
+        }
+        return true;
+    }
+    if (m_touchId < 0) {
+        if (m_down || event->type() != QEvent::TouchBegin || event->points().isEmpty())
+            return true;
+        const QEventPoint &first = event->points().first();
+        m_touchId = first.id();
+        Q_EMIT tilePressed(this, mapToParent(first.position().toPoint()));
+        return true;
+    }
+    for (const QEventPoint &point : event->points()) {
+        if (point.id() != m_touchId)
+            continue;
+        if (point.state() == QEventPoint::Released) {
+            m_touchId = -1;
+            Q_EMIT tileReleased(this);
+        } else if (point.state() == QEventPoint::Updated) {
+            Q_EMIT tileMoved(this, mapToParent(point.position().toPoint()));
+        }
+        break;
+    }
+    return true;
+}
+
+void AnswerTile::keyPressEvent(QKeyEvent *event)
+{
+    if (keyHandler && keyHandler(this, event)) {
+        event->accept();
+        return;
+    }
+    // Not THoverPanel's: Space and Enter must not click the tile behind the quiz's back.
+    QWidget::keyPressEvent(event);
+}
+
+void AnswerTile::focusInEvent(QFocusEvent *event)
+{
+    m_keyboardFocus = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+    // A tile deep in a stack comes to the front, so the frame is seen.
+    if (m_keyboardFocus)
+        raise();
+    THoverPanel::focusInEvent(event);
+}
+
+void AnswerTile::focusOutEvent(QFocusEvent *event)
+{
+    m_keyboardFocus = false;
+    THoverPanel::focusOutEvent(event);
+    if (m_held && keyHandler) {
+        // Leaving the tile puts it back.
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        keyHandler(this, &escape);
+    }
 }
 
 HitFrame::HitFrame(QWidget *parent)
@@ -91,8 +231,11 @@ QuizBoard::QuizBoard(Clock &clock, Random &random, QWidget *parent)
     , m_clock(clock)
     , m_random(random)
 {
+    // Before anything asks for the panel's accessible interface (a name change does).
+    installQuizAccessibility();
     setObjectName(QStringLiteral("UebungPan"));
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setAccessibleName(QStringLiteral("Quiz"));
     m_frame = new HitFrame(this);
     m_counter = new QLabel(this);
     m_counter->setObjectName(QStringLiteral("UebFrageZaehlerPan"));
@@ -110,23 +253,44 @@ AnswerTile *QuizBoard::tile(int pair) const
 }
 
 void QuizBoard::createTiles(const QList<QuizPair> &pairs, const QStringList &captions, bool singleQuestions,
-                            const QCursor &dragCursor)
+                            bool stacked, const QCursor &dragCursor)
 {
     removeAllTiles();
     const int n = int(pairs.size());
+    m_singleQuestions = singleQuestions;
+    m_stacked = stacked && !singleQuestions;
     m_tiles = QList<QPointer<AnswerTile>>(n);
     const TilePlacement placement = stackedTilePlacement(n, size());
+    m_slots = stackSlots(placement.stacked, size());
+    m_slotOf = QList<int>(n, -1);
+    m_waiting.clear();
+    for (int k = 0; k < n; ++k) {
+        if (k < placement.stacked)
+            m_slotOf[k] = placement.stacked - 1 - k;
+        else
+            m_waiting.append(k);
+    }
+    const QPoint start(width() - kTileWidth, height() - kTileHeight);
     // From the last pair to the first, so that the first pair lies on top of its stack.
     for (int k = n - 1; k >= 0; --k) {
         auto *t = new AnswerTile(k, pairs.at(k).tileObject, captions.at(k), singleQuestions, this);
         if (!singleQuestions)
             t->setCursor(dragCursor);
-        t->move(singleQuestions ? placement.positions.last() : placement.positions.at(k));
+        const bool waiting = !singleQuestions && k >= placement.stacked;
+        t->move(singleQuestions || waiting ? start : placement.positions.at(k));
         connect(t, &AnswerTile::tilePressed, this, &QuizBoard::onPressed);
         connect(t, &AnswerTile::tileMoved, this, &QuizBoard::onMoved);
         connect(t, &AnswerTile::tileReleased, this, &QuizBoard::onReleased);
-        t->setVisible(!singleQuestions);
+        connect(t, &AnswerTile::tileCancelled, this, &QuizBoard::onCancelled);
+        t->keyHandler = [this](AnswerTile *tile, QKeyEvent *event) { return tileKey(tile, event); };
+        t->setVisible(!singleQuestions && !waiting);
         m_tiles[k] = t;
+    }
+    // Tab walks the tiles in list order, right after the panel itself.
+    QWidget *previous = this;
+    for (int k = 0; k < n; ++k) {
+        QWidget::setTabOrder(previous, m_tiles.at(k));
+        previous = m_tiles.at(k);
     }
     m_tileAreaLeft = placement.tileAreaLeft;
     m_frame->raise();
@@ -135,33 +299,119 @@ void QuizBoard::createTiles(const QList<QuizPair> &pairs, const QStringList &cap
 
 void QuizBoard::relayoutTiles()
 {
-    const TilePlacement placement = stackedTilePlacement(int(m_tiles.size()), size());
-    for (int k = 0; k < m_tiles.size(); ++k)
-        if (m_tiles.at(k))
-            m_tiles.at(k)->move(placement.positions.at(k));
-    m_tileAreaLeft = placement.tileAreaLeft;
+    putBack(QString());
+    const int n = int(m_tiles.size());
+    if (!m_stacked || n <= stackCapacity(size(), n)) {
+        // Every tile has its place of the start: back to it.
+        const TilePlacement placement = stackedTilePlacement(n, size());
+        m_slots = stackSlots(placement.stacked, size());
+        m_waiting.clear();
+        for (int k = 0; k < n; ++k) {
+            m_slotOf[k] = k < placement.stacked ? placement.stacked - 1 - k : -1;
+            AnswerTile *t = tile(k);
+            if (!t)
+                continue;
+            if (k < placement.stacked) {
+                t->move(placement.positions.at(k));
+                if (m_stacked)
+                    t->show(); // a tile that waited has room now
+            } else if (m_stacked) {
+                m_waiting.append(k);
+            }
+        }
+        m_tileAreaLeft = placement.tileAreaLeft;
+        if (m_stacked)
+            restack();
+    } else {
+        // Too many for the new size: the tiles that are left are stacked afresh in list
+        // order, as many as leave the card half the panel; the others wait.
+        QList<int> left;
+        for (int k = 0; k < n; ++k) {
+            m_slotOf[k] = -1;
+            if (tile(k))
+                left.append(k);
+        }
+        const int stacked = qMin(int(left.size()), stackCapacity(size(), int(left.size())));
+        m_slots = stackSlots(stacked, size(), &m_tileAreaLeft);
+        m_waiting.clear();
+        for (int j = 0; j < left.size(); ++j) {
+            AnswerTile *t = tile(left.at(j));
+            if (j < stacked) {
+                m_slotOf[left.at(j)] = stacked - 1 - j;
+                t->move(m_slots.at(stacked - 1 - j));
+                t->show();
+            } else {
+                m_waiting.append(left.at(j));
+                t->hide();
+            }
+        }
+        restack();
+    }
     hideHitFrame();
     Q_EMIT tileAreaChanged();
 }
 
+void QuizBoard::restack()
+{
+    QList<AnswerTile *> bySlot(m_slots.size(), nullptr);
+    for (int k = 0; k < m_slotOf.size(); ++k)
+        if (m_slotOf.at(k) >= 0 && m_slotOf.at(k) < bySlot.size())
+            bySlot[m_slotOf.at(k)] = tile(k);
+    for (AnswerTile *t : std::as_const(bySlot))
+        if (t)
+            t->raise();
+    m_frame->raise();
+    m_counter->raise();
+}
+
 void QuizBoard::removeAllTiles()
 {
+    m_held = nullptr;
+    m_typed.clear();
+    m_aimed = -1;
+    m_dragTile = nullptr;
+    ++m_generation;
     for (const QPointer<AnswerTile> &t : std::as_const(m_tiles))
         if (t) {
+            t->keyHandler = nullptr;
             t->hide();
             t->deleteLater(); // may be inside its own mouse handler
         }
     m_tiles.clear();
+    m_slots.clear();
+    m_slotOf.clear();
+    m_waiting.clear();
     hideHitFrame();
     hideQuestionCounter();
 }
 
 void QuizBoard::removeTile(int pair)
 {
-    if (AnswerTile *t = tile(pair)) {
-        t->hide();
-        t->deleteLater();
-        m_tiles[pair] = nullptr;
+    AnswerTile *t = tile(pair);
+    if (!t)
+        return;
+    if (m_held == t)
+        putBack(QString());
+    t->keyHandler = nullptr;
+    t->hide();
+    t->deleteLater();
+    m_tiles[pair] = nullptr;
+    // The place on the stack goes to the first waiting tile.
+    const int slot = m_slotOf.value(pair, -1);
+    if (pair < m_slotOf.size())
+        m_slotOf[pair] = -1;
+    if (!m_stacked || slot < 0 || slot >= m_slots.size())
+        return;
+    while (!m_waiting.isEmpty()) {
+        const int next = m_waiting.takeFirst();
+        AnswerTile *n = tile(next);
+        if (!n)
+            continue;
+        m_slotOf[next] = slot;
+        n->move(m_slots.at(slot));
+        n->show();
+        restack();
+        break;
     }
 }
 
@@ -204,6 +454,7 @@ void QuizBoard::drawBackground(const QColor &cardColour, const QString &instruct
     p.setPen(QColor(81, 81, 78));
     p.drawText(QRect(QPoint(m_tileAreaLeft + 11, 6), QPoint(width() - 1, height() - 1)), Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop,
                instruction);
+    setAccessibleDescription(instruction);
     update();
 }
 
@@ -257,6 +508,12 @@ bool QuizBoard::hitFrameVisible() const
 
 void QuizBoard::onPressed(AnswerTile *t, QPoint panelPos)
 {
+    // A second hand or finger waits until the first has let go of its tile.
+    if (m_dragTile && m_dragTile != t && m_dragTile->isVisible() && m_dragTile->dragging())
+        return;
+    if (m_held)
+        putBack(QString());
+    m_dragTile = t;
     t->raise();
     m_frame->raise();
     m_home = t->pos();
@@ -267,7 +524,7 @@ void QuizBoard::onPressed(AnswerTile *t, QPoint panelPos)
 
 void QuizBoard::onMoved(AnswerTile *t, QPoint panelPos)
 {
-    if (t->clickOnly())
+    if (t != m_dragTile || t->clickOnly())
         return; // answers of single questions are clicked, not dragged
     const QPoint delta = panelPos - m_lastPointer;
     if (delta.isNull())
@@ -284,8 +541,22 @@ void QuizBoard::onMoved(AnswerTile *t, QPoint panelPos)
 
 void QuizBoard::onReleased(AnswerTile *t)
 {
+    if (t != m_dragTile)
+        return;
+    m_dragTile = nullptr;
     if (evaluate)
         evaluate(t->pair());
+}
+
+void QuizBoard::onCancelled(AnswerTile *t)
+{
+    if (t != m_dragTile)
+        return;
+    m_dragTile = nullptr;
+    t->move(m_home);
+    if (setHitObject)
+        setHitObject(-1);
+    hideHitFrame();
 }
 
 void QuizBoard::flyTileHome(int pair)
@@ -301,6 +572,240 @@ void QuizBoard::flyTileHome(int pair)
         while (quint32(m_clock.tickCount() - start) < quint32(i + 1))
             m_clock.busyWait(1, true);
     }
+}
+
+// --- keyboard play ---
+
+QString QuizBoard::heldStatus() const
+{
+    if (!m_held)
+        return QString();
+    QString text = QStringLiteral("Karte ") + quoted(m_held->plainCaption()) + QStringLiteral(" aufgenommen");
+    if (m_typed.isEmpty())
+        return text + QStringLiteral(": Nummer des Ziels eingeben, Eingabe legt sie ab, Esc legt sie zurück");
+    if (m_aimed < 0)
+        return text + QStringLiteral(", kein offenes Ziel mit der Nummer ") + quoted(m_typed);
+    return text + QStringLiteral(", Ziel ") + m_typed + QStringLiteral(": Eingabe legt sie ab");
+}
+
+void QuizBoard::pickUp(AnswerTile *t)
+{
+    if (m_held && m_held != t)
+        putBack(QString());
+    m_held = t;
+    m_typed.clear();
+    m_aimed = -1;
+    m_home = t->pos();
+    t->raise();
+    m_frame->raise();
+    t->setHeld(true);
+    Q_EMIT keyboardStatusChanged(heldStatus());
+}
+
+void QuizBoard::putBack(const QString &status)
+{
+    if (!m_held)
+        return;
+    AnswerTile *t = m_held;
+    m_held = nullptr;
+    m_typed.clear();
+    m_aimed = -1;
+    t->setHeld(false);
+    hideHitFrame();
+    if (setHitObject)
+        setHitObject(-1);
+    Q_EMIT keyboardStatusChanged(status);
+}
+
+void QuizBoard::aimAt(int object, const QString &typed)
+{
+    m_aimed = object;
+    m_typed = typed;
+    showHitFrame(object);
+    Q_EMIT keyboardStatusChanged(heldStatus());
+}
+
+void QuizBoard::stepTarget(int direction)
+{
+    const QList<KeyboardTarget> targets = keyboardTargets ? keyboardTargets() : QList<KeyboardTarget>();
+    if (targets.isEmpty())
+        return;
+    int index = -1;
+    for (int i = 0; i < targets.size(); ++i)
+        if (targets.at(i).object == m_aimed)
+            index = i;
+    const int n = int(targets.size());
+    index = index < 0 ? (direction > 0 ? 0 : n - 1) : (index + direction + n) % n;
+    aimAt(targets.at(index).object, targets.at(index).number);
+}
+
+void QuizBoard::dropHeld()
+{
+    AnswerTile *t = m_held;
+    const int target = m_aimed;
+    if (!t || target < 0)
+        return;
+    m_held = nullptr;
+    m_typed.clear();
+    m_aimed = -1;
+    t->setHeld(false);
+    // The tile goes onto the target the way a hand puts it there, so that a wrong one
+    // flies home from the target.
+    const QRect frame = targetFrame ? targetFrame(target) : QRect();
+    QRect r = t->geometry();
+    r.moveTopLeft(QPoint(frame.center().x() - 6, frame.center().y() - r.height() / 2));
+    clampIntoPanel(r, size());
+    t->move(r.topLeft());
+    t->raise();
+    if (setHitObject)
+        setHitObject(target);
+    showHitFrame(target);
+    const int pair = t->pair();
+    const int generation = m_generation;
+    const QPointer<AnswerTile> dropped(t);
+    m_dragTile = nullptr;
+    m_dropping = true;
+    Q_EMIT keyboardStatusChanged(QString());
+    if (evaluate)
+        evaluate(pair);
+    m_dropping = false;
+    if (generation != m_generation)
+        return; // the quiz ended
+    if (dropped && !dropped->isHidden()) {
+        dropped->setFocus(Qt::TabFocusReason);
+        return;
+    }
+    focusTileAfter(pair);
+}
+
+void QuizBoard::focusTileAfter(int pair)
+{
+    if (auto *focused = qobject_cast<AnswerTile *>(focusWidget()); focused && focused->isVisible()
+        && focused->parentWidget() == this)
+        return;
+    const int n = int(m_tiles.size());
+    for (int step = 1; step <= n; ++step) {
+        AnswerTile *t = tile((pair + step) % n);
+        if (t && !t->isHidden()) {
+            t->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+    setFocus(Qt::OtherFocusReason);
+}
+
+QList<AnswerTile *> QuizBoard::answersInPlaceOrder() const
+{
+    QList<AnswerTile *> shown;
+    for (const QPointer<AnswerTile> &t : m_tiles)
+        if (t && !t->isHidden())
+            shown.append(t);
+    // The grid fills row by row, three to a row: its places read top to bottom, left to right.
+    std::sort(shown.begin(), shown.end(), [](const AnswerTile *a, const AnswerTile *b) {
+        return a->y() != b->y() ? a->y() < b->y() : a->x() < b->x();
+    });
+    return shown;
+}
+
+void QuizBoard::answerWith(AnswerTile *t)
+{
+    const int generation = m_generation;
+    onPressed(t, t->geometry().center());
+    if (m_dragTile != t)
+        return;
+    onReleased(t);
+    // The answered question's tiles are gone: the panel keeps the keys for the next one.
+    if (generation == m_generation && isVisible())
+        setFocus(Qt::OtherFocusReason);
+}
+
+bool QuizBoard::quizKey(QKeyEvent *event)
+{
+    if (!m_singleQuestions || !plainKey(event))
+        return false;
+    const int key = event->key();
+    if (key < Qt::Key_1 || key > Qt::Key_6)
+        return false;
+    const QList<AnswerTile *> answers = answersInPlaceOrder();
+    const int place = key - Qt::Key_1;
+    if (place < answers.size())
+        answerWith(answers.at(place));
+    return true;
+}
+
+bool QuizBoard::tileKey(AnswerTile *t, QKeyEvent *event)
+{
+    if (t->clickOnly()) {
+        if ((isEnter(event) || event->key() == Qt::Key_Space) && plainKey(event)) {
+            answerWith(t);
+            return true;
+        }
+        return quizKey(event);
+    }
+    if (event->key() == Qt::Key_Escape) {
+        if (m_held != t)
+            return false;
+        putBack(QStringLiteral("Karte ") + quoted(t->plainCaption()) + QStringLiteral(" zurückgelegt"));
+        return true;
+    }
+    if (!plainKey(event))
+        return false;
+    if (m_held != t) {
+        if (isEnter(event) || event->key() == Qt::Key_Space) {
+            pickUp(t);
+            return true;
+        }
+        return false;
+    }
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        if (m_aimed >= 0)
+            dropHeld();
+        else
+            Q_EMIT keyboardStatusChanged(heldStatus());
+        return true;
+    case Qt::Key_Backspace:
+        if (!m_typed.isEmpty()) {
+            const QString typed = m_typed.chopped(1);
+            const QList<KeyboardTarget> targets = keyboardTargets ? keyboardTargets() : QList<KeyboardTarget>();
+            aimAt(targetByNumber(targets, typed), typed);
+        }
+        return true;
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        stepTarget(1);
+        return true;
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+        stepTarget(-1);
+        return true;
+    default:
+        break;
+    }
+    const QChar c = numberCharacter(event);
+    if (c.isNull())
+        return false;
+    const QList<KeyboardTarget> targets = keyboardTargets ? keyboardTargets() : QList<KeyboardTarget>();
+    const QString longer = m_typed.size() < 8 ? m_typed + c : QString(c);
+    const int target = targetByNumber(targets, longer);
+    // A number that leads nowhere starts again with the key just typed: "35" among
+    // twelve targets becomes "5".
+    if (target < 0 && targetByNumber(targets, QString(c)) >= 0)
+        aimAt(targetByNumber(targets, QString(c)), QString(c));
+    else
+        aimAt(target, longer);
+    return true;
+}
+
+void QuizBoard::keyPressEvent(QKeyEvent *event)
+{
+    if (quizKey(event)) {
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 } // namespace kapitolo

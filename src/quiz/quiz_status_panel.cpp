@@ -3,6 +3,7 @@
 #include "controls/hover_panel.h"
 #include "quiz/quiz_engine.h"
 
+#include <QAccessible>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -19,6 +20,14 @@ const QColor kNeutralText(81, 81, 78);
 QString colourStyle(const QColor &c)
 {
     return QStringLiteral("color: %1;").arg(c.name());
+}
+
+const char *const kCaptionProperty = "kapitoloCaption";
+
+void announce(QLabel *label, QAccessible::Event kind)
+{
+    QAccessibleEvent event(label, kind);
+    QAccessible::updateAccessibility(&event);
 }
 
 QFont valueFont()
@@ -91,6 +100,7 @@ QuizStatusPanel::QuizStatusPanel(QWidget *parent)
     captionFont.setPointSize(8);
     m_clockCaption->setMinimumWidth(QFontMetrics(captionFont).horizontalAdvance(QStringLiteral("Verbleibende Zeit:")) + 2);
     m_clock = addValue("UebZeitLab", QString(), 6, kNeutralText, {QStringLiteral("100:00")});
+    m_clock->setProperty(kCaptionProperty, QStringLiteral("Benötigte Zeit"));
     m_total = new QLabel(this);
     m_total->setObjectName(QStringLiteral("GesAnzLab"));
     m_total->hide();
@@ -103,15 +113,22 @@ QuizStatusPanel::QuizStatusPanel(QWidget *parent)
     nameCaption->setStyleSheet(colourStyle(kNeutralText) + QStringLiteral(" font-size: 8pt;"));
     m_name = new ElidedLabel(this);
     m_name->setObjectName(QStringLiteral("TNameLab"));
+    m_name->setProperty(kCaptionProperty, QStringLiteral("Name"));
     m_name->setFont(valueFont());
     m_name->setStyleSheet(colourStyle(kNeutralText));
-    auto *note = new QLabel(QStringLiteral("Hinweis: Falsch beantwortete Fragen werden später wiederholt."), this);
-    note->setObjectName(QStringLiteral("HinweisLab"));
-    note->setStyleSheet(QStringLiteral("color: rgb(111, 111, 106); font-size: 8pt;"));
+    m_note = new QLabel(QStringLiteral("Hinweis: Falsch beantwortete Fragen werden später wiederholt."), this);
+    m_note->setObjectName(QStringLiteral("HinweisLab"));
+    m_note->setStyleSheet(QStringLiteral("color: rgb(111, 111, 106); font-size: 8pt;"));
+    // What a keyboard player holds takes the place of the hint.
+    m_keyboard = new QLabel(this);
+    m_keyboard->setObjectName(QStringLiteral("UebTastaturLab"));
+    m_keyboard->setStyleSheet(colourStyle(kNeutralText) + QStringLiteral(" font-size: 8pt; font-weight: bold;"));
+    m_keyboard->hide();
     bottom->addWidget(nameCaption, 0, Qt::AlignBaseline);
     bottom->addWidget(m_name, 1, Qt::AlignBaseline);
     bottom->addSpacing(12);
-    bottom->addWidget(note, 0, Qt::AlignBaseline);
+    bottom->addWidget(m_note, 0, Qt::AlignBaseline);
+    bottom->addWidget(m_keyboard, 0, Qt::AlignBaseline);
     grid->addLayout(bottom, 2, 0, 1, 7);
 
     m_kennz = new THoverPanel(this);
@@ -136,6 +153,7 @@ QLabel *QuizStatusPanel::addValue(const char *name, const QString &captionText, 
     }
     auto *value = new QLabel(this);
     value->setObjectName(QLatin1String(name));
+    value->setProperty(kCaptionProperty, QString(captionText).remove(QLatin1Char(':')));
     value->setFont(valueFont());
     value->setStyleSheet(colourStyle(colour));
     int width = 0;
@@ -146,31 +164,52 @@ QLabel *QuizStatusPanel::addValue(const char *name, const QString &captionText, 
     return value;
 }
 
+void QuizStatusPanel::setValue(QLabel *label, const QString &text)
+{
+    label->setText(text);
+    label->setAccessibleName(label->property(kCaptionProperty).toString() + QStringLiteral(": ") + text);
+}
+
 void QuizStatusPanel::showTexts(const QuizStatusTexts &t)
 {
-    m_status->setText(t.status);
+    setValue(m_status, t.status);
     m_status->setStyleSheet(colourStyle(kNeutralText));
     m_total->setText(t.total);
-    m_name->setText(t.name);
+    setValue(m_name, t.name);
     m_name->setToolTip(t.name);
-    m_correct->setText(t.correct);
-    m_failed->setText(t.failed);
-    m_rate->setText(t.successRate);
-    m_open->setText(t.open);
-    m_performance->setText(t.totalPerformance);
+    setValue(m_correct, t.correct);
+    setValue(m_failed, t.failed);
+    setValue(m_rate, t.successRate);
+    setValue(m_open, t.open);
+    setValue(m_performance, t.totalPerformance);
     m_clockCaption->setText(t.clockCaption);
+    m_clock->setProperty(kCaptionProperty, QString(t.clockCaption).remove(QLatin1Char(':')));
 }
 
 void QuizStatusPanel::showClock(const QString &text)
 {
-    m_clock->setText(text);
+    setValue(m_clock, text);
 }
 
 void QuizStatusPanel::showVerdict(bool correct)
 {
-    m_status->setText(correct ? QStringLiteral("Richtig") : QStringLiteral("Falsch"));
+    setValue(m_status, correct ? QStringLiteral("Richtig") : QStringLiteral("Falsch"));
     m_status->setStyleSheet(colourStyle(correct ? kCorrectText : kFailedText));
     m_status->repaint();
+    // Heard at once, whatever has the focus.
+    announce(m_status, QAccessible::NameChanged);
+    announce(m_status, QAccessible::Alert);
+    Q_EMIT announced(m_status->text());
+}
+
+void QuizStatusPanel::showKeyboardStatus(const QString &text)
+{
+    m_keyboard->setText(text);
+    m_keyboard->setAccessibleName(text);
+    m_keyboard->setVisible(!text.isEmpty());
+    m_note->setVisible(text.isEmpty());
+    if (!text.isEmpty())
+        announce(m_keyboard, QAccessible::NameChanged);
 }
 
 QString QuizStatusPanel::labelText(const QString &objectName) const

@@ -31,17 +31,24 @@ public:
 
     void showTexts(const QuizStatusTexts &texts);
     void showClock(const QString &text);
+    // "Richtig" or "Falsch", also announced to screen readers.
     void showVerdict(bool correct);
+    // What a keyboard player holds, in the line of the hint; empty brings the hint back.
+    void showKeyboardStatus(const QString &text);
     QString labelText(const QString &objectName) const;
     THoverPanel *keyFiguresButton() const { return m_kennz; }
     ElidedLabel *nameLabel() const { return m_name; }
 
 Q_SIGNALS:
     void keyFiguresRequested();
+    // A text told to screen readers at once (the verdict), whatever has the focus.
+    void announced(const QString &text);
 
 private:
     QLabel *addValue(const char *name, const QString &caption, int column, const QColor &colour,
                      const QStringList &widest);
+    // The text, and for screen readers the caption with it ("Richtig: 3").
+    static void setValue(QLabel *label, const QString &text);
 
     QLabel *m_status;
     QLabel *m_total;
@@ -53,6 +60,8 @@ private:
     QLabel *m_performance;
     QLabel *m_clockCaption;
     QLabel *m_clock;
+    QLabel *m_note;
+    QLabel *m_keyboard;
     THoverPanel *m_kennz;
 };
 

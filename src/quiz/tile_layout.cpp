@@ -3,19 +3,21 @@
 #include "platform/nearest.h"
 #include "platform/random.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace kapitolo {
 
-TilePlacement stackedTilePlacement(int count, QSize panel)
+QList<QPoint> stackSlots(int slots, QSize panel, int *tileAreaLeft)
 {
-    TilePlacement result;
-    result.positions = QList<QPoint>(count, QPoint(-1, -1));
+    QList<QPoint> result;
+    result.reserve(qMax(0, slots));
     int x = panel.width() - kTileWidth;
     int y = panel.height() - kTileHeight;
     int column = 0;
-    for (int k = count - 1; k >= 0; --k) {
-        result.positions[k] = QPoint(x, y);
+    for (int s = 0; s < slots; ++s) {
+        result.append(QPoint(x, y));
         y -= 48;
         if (y < 35) {
             ++column;
@@ -23,7 +25,41 @@ TilePlacement stackedTilePlacement(int count, QSize panel)
             x -= 12;
         }
     }
-    result.tileAreaLeft = x - 5;
+    if (tileAreaLeft)
+        *tileAreaLeft = x - 5;
+    return result;
+}
+
+int stackCapacity(QSize panel, int count)
+{
+    // The same walk as stackSlots, stopping before a tile would push the tile area's
+    // left edge beyond the middle of the panel.
+    int x = panel.width() - kTileWidth;
+    int y = panel.height() - kTileHeight;
+    int column = 0;
+    for (int k = 1; k <= count; ++k) {
+        y -= 48;
+        int nextX = x;
+        if (y < 35) {
+            ++column;
+            y = (panel.height() - kTileHeight) - 7 * column;
+            nextX -= 12;
+        }
+        if (2 * (nextX - 5) < panel.width())
+            return qMax(1, k - 1);
+        x = nextX;
+    }
+    return qMax(0, count);
+}
+
+TilePlacement stackedTilePlacement(int count, QSize panel)
+{
+    TilePlacement result;
+    result.positions = QList<QPoint>(qMax(0, count), QPoint(-1, -1));
+    result.stacked = qMin(count, stackCapacity(panel, count));
+    const QList<QPoint> slots = stackSlots(result.stacked, panel, &result.tileAreaLeft);
+    for (int k = 0; k < result.stacked; ++k)
+        result.positions[k] = slots.at(result.stacked - 1 - k);
     return result;
 }
 
@@ -118,6 +154,44 @@ int quizHitTest(const TopicDocument &document, const RectD &tile, int currentQue
             || contains(tile, b.left, b.bottom) || contains(tile, b.right, b.bottom))
             return int(i);
     }
+    return -1;
+}
+
+QList<KeyboardTarget> keyboardTargets(const TopicDocument &document, int currentQuestionNo, int onlyObject)
+{
+    QList<int> objects;
+    for (qsizetype i = 0; i < document.objects.size(); ++i) {
+        const DocObject &o = document.objects.at(i);
+        if (o.Typ != otLabel && o.Typ != otGap && o.Typ != otAnswer)
+            continue;
+        if (o.displayNo < 0 || o.coverState != csOpenQuestion)
+            continue;
+        if (o.Typ == otAnswer && o.FrageNummer != currentQuestionNo)
+            continue;
+        if (onlyObject >= 0 && i != onlyObject)
+            continue;
+        objects.append(int(i));
+    }
+    std::stable_sort(objects.begin(), objects.end(), [&](int a, int b) {
+        const qint32 na = document.objects.at(a).displayNo;
+        const qint32 nb = document.objects.at(b).displayNo;
+        return (na > 0 ? na : INT_MAX) < (nb > 0 ? nb : INT_MAX);
+    });
+    QList<KeyboardTarget> targets;
+    targets.reserve(objects.size());
+    for (int i : std::as_const(objects))
+        targets.append({i, document.displayNumberText(document.objects.at(i))});
+    return targets;
+}
+
+int targetByNumber(const QList<KeyboardTarget> &targets, const QString &typed)
+{
+    const QString wanted = typed.trimmed();
+    if (wanted.isEmpty() || wanted == QLatin1String("?"))
+        return -1;
+    for (const KeyboardTarget &t : targets)
+        if (t.number.compare(wanted, Qt::CaseInsensitive) == 0)
+            return t.object;
     return -1;
 }
 

@@ -17,11 +17,22 @@ constexpr int kTileHeight = 46;
 struct TilePlacement {
     QList<QPoint> positions; // by pair index; unplaced tiles keep (-1, -1)
     int tileAreaLeft = 0;    // the card lies left of it, the tiles right
+    int stacked = 0;         // stacked: pairs 0 .. stacked - 1; the others wait
 };
 
-// The start positions of all tiles (image and cloze): stacks from the bottom right,
-// created from the last pair to the first; a stack holds tiles whose top stays at 35
-// or more, the next starts 12 pixels to the left and 7 pixels higher.
+// The places on the stacks in the order they fill: from the bottom right, a stack
+// holds tiles whose top stays at 35 or more, the next starts 12 pixels to the left and
+// 7 pixels higher. tileAreaLeft receives the left edge of the tile area they need.
+QList<QPoint> stackSlots(int slots, QSize panel, int *tileAreaLeft = nullptr);
+
+// How many tiles the stacks take while the card keeps at least half of the panel's
+// width (one at the least).
+int stackCapacity(QSize panel, int count);
+
+// The start positions of the tiles (image and cloze): the pairs are stacked from the
+// last to the first, so the first lies on top. When they would squeeze the card below
+// half the panel, only the first stackCapacity pairs are stacked (exactly as a list of
+// that many) and the others wait, at (-1, -1), for room.
 TilePlacement stackedTilePlacement(int count, QSize panel);
 
 // Image and cloze, when a single text is shown: the visible tiles (pair indexes in list
@@ -37,6 +48,18 @@ QList<QPoint> singleQuestionGrid(const QList<int> &visible, int count, QPoint or
 // tile's left edge, then one whose box and the tile overlap at a corner; -1 for none.
 // The tile rectangle is given in card fractions (left, top, right, bottom).
 int quizHitTest(const TopicDocument &document, const RectD &tile, int currentQuestionNo, int onlyObject);
+
+// A target a tile can be dropped on from the keyboard, and the number its badge shows
+// (digits, letters with NumArt 1, "?" when the targets are not numbered).
+struct KeyboardTarget {
+    int object = -1;
+    QString number;
+};
+// The same candidates as the hit test, in the order of their numbers; unnumbered ones
+// follow in document order.
+QList<KeyboardTarget> keyboardTargets(const TopicDocument &document, int currentQuestionNo, int onlyObject);
+// The target whose number is the typed text, ignoring case; -1 for none.
+int targetByNumber(const QList<KeyboardTarget> &targets, const QString &typed);
 
 // The positions a wrongly placed tile passes on its way home, one per millisecond.
 QList<QPoint> flightPath(QPoint from, QPoint home);

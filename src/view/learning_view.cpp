@@ -3,6 +3,7 @@
 #include "platform/messages.h"
 #include "platform/random.h"
 #include "view/card_renderer.h"
+#include "view/link_safety.h"
 
 #include <QCollator>
 #include <QDir>
@@ -34,21 +35,30 @@ bool hittableType(const DocObject &o, qint32 currentQuestion)
     }
 }
 
-// Documents come from Windows, where names are compared without regard to case: a
-// link to "Europa.tsr" finds "europa.tsr" here too.
-QString existingFile(const QString &path)
+bool isDrawingTool(int tool)
 {
-    const QFileInfo info(path);
-    if (info.isFile())
-        return info.absoluteFilePath();
-    const QDir dir = info.absoluteDir();
-    if (!dir.exists())
-        return QString();
-    const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden);
-    for (const QString &entry : entries)
-        if (entry.compare(info.fileName(), Qt::CaseInsensitive) == 0)
-            return dir.absoluteFilePath(entry);
-    return QString();
+    return tool >= toolRedPen && tool <= toolKeyword;
+}
+
+CardCursor toolCursor(int tool)
+{
+    switch (tool) {
+    case toolRedPen:
+        return CardCursor::Pen;
+    case toolYellowMarker:
+    case toolGreenMarker:
+        return CardCursor::Marker;
+    case toolEraser:
+        return CardCursor::Eraser;
+    case toolTick:
+        return CardCursor::Tick;
+    case toolCross:
+        return CardCursor::Cross;
+    case toolKeyword:
+        return CardCursor::Text;
+    default:
+        return CardCursor::Default;
+    }
 }
 
 } // namespace
@@ -61,6 +71,7 @@ LearningView::LearningView(TopicDocument &document, ViewState &view, CardRendere
     , m_host(host)
     , m_messages(messages)
     , m_random(random)
+    , m_drawing(view, renderer, host)
 {
 }
 
@@ -68,7 +79,11 @@ void LearningView::SelectTool(int tool)
 {
     m_view.activeTool = tool;
     m_host.viewControlsChanged();
-    if (tool != toolKeyword)
+    if (tool == toolTick || tool == toolCross)
+        m_drawing.releaseStampLock();
+    if (tool == toolKeyword)
+        m_host.clearHiddenKeywordEdit();
+    else
         m_host.hideKeywordEdit();
 }
 
@@ -280,7 +295,7 @@ LearningView::LinkTarget LearningView::resolveDocumentLink(const QString &captio
     for (const QString &folder : {folders.documentFolder, folders.startFolder, folders.programFolder}) {
         if (folder.isEmpty())
             continue;
-        const QString found = existingFile(QDir(folder).filePath(name));
+        const QString found = existingFileIgnoringCase(QDir(folder).filePath(name));
         if (!found.isEmpty()) {
             target.kind = LinkTarget::Document;
             target.path = found;
@@ -290,7 +305,7 @@ LearningView::LinkTarget LearningView::resolveDocumentLink(const QString &captio
     // The caption alone only as a complete path: relative to the working directory
     // it would depend on how the program was started.
     if (QDir::isAbsolutePath(name)) {
-        const QString found = existingFile(name);
+        const QString found = existingFileIgnoringCase(name);
         if (!found.isEmpty()) {
             target.kind = LinkTarget::Document;
             target.path = found;
@@ -313,13 +328,9 @@ void LearningView::clickObject(int index)
     case otInfoPoint:
         m_host.showInfoText(o.Cap);
         break;
-    case otLink: {
-        const QString target = o.Cap.trimmed();
-        if (!m_host.shellOpen(target))
-            m_messages.error(QStringLiteral("Die Datei oder Internet-Adresse \"") + target
-                             + QStringLiteral("\" kann nicht geöffnet werden."));
+    case otLink:
+        openLink(o.Cap);
         break;
-    }
     case otDocLink: {
         const LinkTarget target = resolveDocumentLink(o.Cap, m_host.documentLinkFolders());
         if (target.kind == LinkTarget::Folder)
@@ -343,6 +354,20 @@ void LearningView::clickObject(int index)
     default:
         break;
     }
+}
+
+void LearningView::openLink(const QString &caption)
+{
+    // The caption is text anybody could have written: only addresses and documents
+    // reach the shell, never anything it would run.
+    const LinkDecision link = CheckLink(caption, m_host.documentLinkFolders().documentFolder);
+    if (link.kind == LinkDecision::Refused) {
+        m_messages.error(link.message);
+        return;
+    }
+    if (link.kind == LinkDecision::Missing || !m_host.shellOpen(link.target))
+        m_messages.error(QStringLiteral("Die Datei oder Internet-Adresse \"") + caption.trimmed()
+                         + QStringLiteral("\" kann nicht geöffnet werden."));
 }
 
 void LearningView::pan(const QPoint &pos)
@@ -377,8 +402,10 @@ void LearningView::mousePressed(const QPoint &pos, Qt::MouseButton button)
         const int index = HitTest(pos);
         if (index >= 0)
             clickObject(index);
+        return;
     }
-    // The drawing tools (3 to 9) draw on the display; they come with the drawing overlay.
+    if (button == Qt::LeftButton && isDrawingTool(tool))
+        m_drawing.PenStep(true, pos, true);
 }
 
 void LearningView::updateCursor(const QPoint &pos, Qt::MouseButtons buttons)
@@ -391,6 +418,9 @@ void LearningView::updateCursor(const QPoint &pos, Qt::MouseButtons buttons)
         m_host.setCardCursor(HitTest(pos) >= 0 ? CardCursor::PointingHand : CardCursor::Default);
     } else if (tool == toolHand) {
         m_host.setCardCursor(CardCursor::Hand);
+    } else if (isDrawingTool(tool)) {
+        m_host.setCardCursor(toolCursor(tool));
+        m_drawing.PenStep(buttons.testFlag(Qt::LeftButton), pos, false);
     } else {
         m_host.setCardCursor(CardCursor::Default);
     }
@@ -408,6 +438,7 @@ void LearningView::mouseReleased(const QPoint &pos, Qt::MouseButton button, Qt::
     Q_UNUSED(button);
     if (m_renderer.quizRunning())
         return;
+    m_drawing.releaseStampLock();
     const bool stillPanning = buttons.testFlag(Qt::RightButton)
         || (buttons.testFlag(Qt::LeftButton) && m_view.activeTool == toolHand);
     updateCursor(pos, buttons);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/topic_document.h"
+#include "view/drawing_tools.h"
 #include "view/view_state.h"
 
 #include <QList>
@@ -41,6 +42,10 @@ public:
     // Places the position marker on an object (kind 0 its spot, 1 its anchor, 2 its
     // box); a negative index or kind, or no running quiz, hides it.
     void MarkPosition(int index, int kind);
+    // "Alle Zeichnungen entfernen".
+    void RemoveAllDrawings() { m_drawing.RemoveAllDrawings(); }
+    DrawingTools &drawing() { return m_drawing; }
+
     // Leaving a quiz: pointer tool, quiz marks uncovered, zoom 100 %, numbering again
     // (without redraw: the caller rebuilds the card once the quiz mode has ended).
     void RestoreAfterQuiz();
@@ -49,6 +54,7 @@ public:
     void mousePressed(const QPoint &pos, Qt::MouseButton button);
     void mouseMoved(const QPoint &pos, Qt::MouseButtons buttons);
     void mouseReleased(const QPoint &pos, Qt::MouseButton button, Qt::MouseButtons buttons);
+    void mouseLeft() { m_drawing.pointerLeft(); }
     // Wheel in eighths of a degree: scrolls up and down, with Shift left and right,
     // with Ctrl it zooms.
     void wheelTurned(const QPoint &angleDelta, Qt::KeyboardModifiers modifiers);
@@ -70,6 +76,7 @@ public:
 
 private:
     void clickObject(int index);
+    void openLink(const QString &caption);
     void pan(const QPoint &pos);
     void updateCursor(const QPoint &pos, Qt::MouseButtons buttons);
 
@@ -79,6 +86,7 @@ private:
     LearningViewHost &m_host;
     Messages &m_messages;
     Random &m_random;
+    DrawingTools m_drawing;
     int m_wheelRemainder = 0;
 };
 

@@ -114,7 +114,8 @@ struct DocumentLinkFolders {
     QString programFolder;
 };
 
-enum class CardCursor { Default, PointingHand, Hand };
+// Cursors of the image control: the system's, and the program's named tool cursors.
+enum class CardCursor { Default, PointingHand, Hand, Pen, Marker, Eraser, Tick, Cross, Text };
 
 // What the learning view and the card renderer need from the main window. The main
 // window implements it; tests fake it.
@@ -126,6 +127,8 @@ public:
     virtual QuizDisplay quizDisplay() const = 0;
     // The display bitmap changed: repaint the image control.
     virtual void repaintCard() = 0;
+    // Only part of the display changed (control pixels): a host may repaint just that.
+    virtual void repaintCardArea(const QRect &) { repaintCard(); }
     // During a quiz, after part of the card was copied to the display: redraw the quiz panel.
     virtual void redrawQuizPanel() = 0;
     // The position marker MoveAnker (and during a quiz its twin UebMoveAnker) in
@@ -136,6 +139,11 @@ public:
     virtual void viewControlsChanged() = 0;
     // Any tool but the keyword text hides the keyword edit field.
     virtual void hideKeywordEdit() = 0;
+    // The keyword tool was clicked at a point of the image control: the edit field is
+    // placed there, shown and focused.
+    virtual void showKeywordEdit(const QPoint &) {}
+    // The keyword tool was chosen: a hidden edit field forgets its text.
+    virtual void clearHiddenKeywordEdit() {}
 
     // The shell's "open" action for a file or Internet address; false when it failed.
     virtual bool shellOpen(const QString &target) = 0;

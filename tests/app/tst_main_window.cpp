@@ -1,6 +1,7 @@
 #include "app/about_box.h"
 #include "app/main_window.h"
 #include "app/topic_menu.h"
+#include "controls/hover_panel.h"
 #include "document/document_file.h"
 #include "platform/qt_translations.h"
 #include "platform/random.h"
@@ -8,6 +9,7 @@
 #include "support/fake_services.h"
 #include "support/scripted_messages.h"
 #include "support/test_files.h"
+#include "view/card_renderer.h"
 
 #include <QAction>
 #include <QApplication>
@@ -499,6 +501,88 @@ private Q_SLOTS:
         QCOMPARE(w.viewKeyLog(), QList<int>({-10, 1, 100, -100}));
         QTest::keyClick(&w, Qt::Key_G, Qt::ShiftModifier | Qt::AltModifier);
         QCOMPARE(w.size(), QSize(1024, 768));
+    }
+
+    void learningViewOption()
+    {
+        Fixture f;
+        TopicDocument d;
+        d.titel = QStringLiteral("Flüsse");
+        d.baseImage = patternImage(200, 150);
+        DocObject o;
+        o.Typ = otLabel;
+        o.Cap = QStringLiteral("Rhein");
+        o.Kx = o.Sx = 0.3;
+        o.Ky = o.Sy = 0.4;
+        o.Ebene = layerBeschriftung;
+        d.objects.append(o);
+        d.AnzFrageNummern = 1;
+        const QString path = f.themen() + QStringLiteral("fluesse.tsr");
+        QVERIFY(writeDocument(path, d, false, f.messages));
+        auto menuTitles = [](TForm1 &w) {
+            QStringList titles;
+            for (QAction *a : w.menuBar()->actions())
+                titles << a->text();
+            return titles;
+        };
+        auto cardShown = [](TForm1 &w) {
+            const QImage &display = w.cardBitmaps().display;
+            return !display.isNull() && display == w.renderer().windowImage()
+                && display.pixel(display.width() / 2, display.height() / 2) != cardcolour::controlBackground().rgb();
+        };
+        {
+            // Off, as delivered: the start page stays in front of a document opened
+            // without a quiz, and nothing of the learning view shows.
+            TForm1 &w = f.start(path);
+            QVERIFY(w.document().isLoaded());
+            QVERIFY(!w.learningViewShown());
+            QVERIFY(!w.findMenuAction(QStringLiteral("LernansichtAnzeigen1"))->isChecked());
+            QVERIFY(!w.startInfoPanel()->isHidden());
+            QVERIFY(!w.learningToolStrip()->isVisibleTo(&w));
+            QCOMPARE(menuTitles(w), QStringList({"&Aktion", "&Quizauswahl", "&Optionen", "&Hilfe"}));
+            QVERIFY(!cardShown(w));
+
+            w.findMenuAction(QStringLiteral("LernansichtAnzeigen1"))->trigger();
+            QVERIFY(w.learningViewShown());
+            QVERIFY(w.startInfoPanel()->isHidden());
+            QVERIFY(w.learningToolStrip()->isVisibleTo(&w));
+            QCOMPARE(menuTitles(w), QStringList({"&Aktion", "&Quizauswahl", "&Lernansicht", "&Optionen", "&Hilfe"}));
+            QVERIFY(cardShown(w));
+            w.findMenuAction(QStringLiteral("StiftBtnMenu"))->trigger();
+            QCOMPARE(w.viewState().activeTool, int(toolRedPen));
+            QVERIFY(w.learningToolStrip()->findChild<THoverPanel *>(QStringLiteral("StiftBtn"))->isChecked());
+
+            // A quiz takes the strip's room; cancelled, it returns to the learning card.
+            QVERIFY(w.UebungStart1Click());
+            QVERIFY(!w.learningToolStrip()->isVisibleTo(&w));
+            QVERIFY(!w.learningMenu()->isEnabled());
+            QCOMPARE(w.viewState().activeTool, int(toolPointer));
+            f.messages.setNextAnswer(MessageAnswer::Yes);
+            w.LernKartBtnClick();
+            QCOMPARE(w.appMode(), 2);
+            QVERIFY(w.startInfoPanel()->isHidden());
+            QVERIFY(w.learningToolStrip()->isVisibleTo(&w));
+            QVERIFY(w.learningMenu()->isEnabled());
+            QVERIFY(cardShown(w));
+            QVERIFY(w.close());
+            QSettings raw(f.ini(), QSettings::IniFormat);
+            QCOMPARE(raw.value(QStringLiteral("Opt-Lernansicht")).toString(), QStringLiteral("1"));
+        }
+        {
+            // The setting brings it back; without a document the start page shows.
+            TForm1 &w = f.start(path);
+            QVERIFY(w.learningViewShown());
+            QVERIFY(w.startInfoPanel()->isHidden());
+            w.CloseDocument();
+            QVERIFY(!w.startInfoPanel()->isHidden());
+            QVERIFY(w.ReadDocumentAsTopic(path));
+            QVERIFY(w.startInfoPanel()->isHidden());
+            w.SetLearningViewShown(false);
+            QVERIFY(!w.startInfoPanel()->isHidden());
+            QVERIFY(!cardShown(w));
+            QVERIFY(!w.learningToolStrip()->isVisibleTo(&w));
+            QCOMPARE(menuTitles(w), QStringList({"&Aktion", "&Quizauswahl", "&Optionen", "&Hilfe"}));
+        }
     }
 
     void aboutBox()

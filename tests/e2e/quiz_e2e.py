@@ -179,6 +179,42 @@ def play_drag_quiz(program, wrong_once):
             raise RuntimeError("too many moves")
 
 
+def play_keyboard_quiz(program, wrong_once):
+    """Plays with the keys alone: Tab to a tile, Space, the target's number, Enter."""
+    made_wrong = not wrong_once
+    moves = 0
+    while True:
+        s = program.wait_for(lambda s: s.get("finished") or (s.get("appMode") == 3 and s.get("idle")),
+                             "the next question")
+        if s.get("finished"):
+            return s
+        tabs = 0
+        while not any(t["pair"] == s.get("focusedPair") and t["visible"] for t in s["tiles"]):
+            serial = s["serial"]
+            program.xdo("key", "Tab")
+            s = program.wait_for(lambda s: s["serial"] != serial, "the focus to move")
+            tabs += 1
+            if tabs > 60:
+                raise RuntimeError(f"Tab never reached a tile: {s}")
+        tile = next(t for t in s["tiles"] if t["pair"] == s["focusedPair"])
+        target = target_for(s, tile["caption"])
+        if target is None:
+            raise RuntimeError(f"no open target for tile {tile['caption']!r}: {s}")
+        if not made_wrong:
+            others = [t for t in s["targets"] if t["caption"] != tile["caption"]]
+            if others:
+                target = others[0]
+                made_wrong = True
+        serial = s["serial"]
+        program.xdo("key", "--delay", "30", "space", *target["number"], "Return")
+        # Picking up and aiming leave heldPair set; the first idle state without it is the outcome.
+        program.wait_for(lambda s: s["serial"] != serial and (s.get("finished") or (
+            s.get("idle") and s.get("heldPair", -1) < 0)), "the evaluation")
+        moves += 1
+        if moves > 400:
+            raise RuntimeError("too many moves")
+
+
 def play_question_quiz(program, wrong_once):
     made_wrong = not wrong_once
     while True:
@@ -235,7 +271,7 @@ def run_case(display, title, kind, wrong_once, shot):
     try:
         choose_topic(program, title)
         enter_name(program, "Anna Schmidt")
-        play = play_question_quiz if kind == "questions" else play_drag_quiz
+        play = {"questions": play_question_quiz, "keys": play_keyboard_quiz}.get(kind, play_drag_quiz)
         s = play(program, wrong_once)
         program.screenshot(shot)
         f = s["finished"]
@@ -282,6 +318,8 @@ def main():
         ("Hauptstädte Europas", "drag", False, "karte.png"),
         ("Wasserkreislauf", "drag", True, "lueckentext.png"),
         ("Allgemeinwissen", "questions", True, "einzelfragen.png"),
+        # The cloze once more without a mouse: the same protocol and best list.
+        ("Wasserkreislauf", "keys", True, "lueckentext-tastatur.png"),
     ]
     try:
         for title, kind, wrong_once, shot in cases:

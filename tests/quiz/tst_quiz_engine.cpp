@@ -613,6 +613,73 @@ private Q_SLOTS:
         QCOMPARE(quizHitTest(d, RectD{0.15, 0.12, 0.2, 0.18}, -1, -1), -1);
     }
 
+    void largeQuizzesKeepHalfThePanel_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QSize>("panel");
+        QTest::addColumn<bool>("allStacked");
+        QTest::newRow("a small quiz as ever") << 14 << QSize(900, 600) << true;
+        QTest::newRow("300 labels") << 300 << QSize(900, 600) << false;
+        QTest::newRow("300 labels, large window: all fit") << 300 << QSize(1800, 1000) << true;
+        QTest::newRow("1500 labels, large window") << 1500 << QSize(1800, 1000) << false;
+        QTest::newRow("narrow panel: one tile at least") << 5 << QSize(250, 300) << false;
+    }
+    void largeQuizzesKeepHalfThePanel()
+    {
+        QFETCH(int, count);
+        QFETCH(QSize, panel);
+        QFETCH(bool, allStacked);
+        const TilePlacement p = stackedTilePlacement(count, panel);
+        QCOMPARE(p.stacked == count, allStacked);
+        QVERIFY(p.stacked >= 1);
+        if (p.stacked > 1 || 2 * (panel.width() - 155) >= panel.width())
+            QVERIFY2(2 * p.tileAreaLeft >= panel.width(), qPrintable(QString::number(p.tileAreaLeft)));
+        // The stacked pairs lie exactly as the stacks of a quiz of that many.
+        int left = 0;
+        const QList<QPoint> slots = stackSlots(p.stacked, panel, &left);
+        QCOMPARE(left, p.tileAreaLeft);
+        for (int k = 0; k < count; ++k)
+            QCOMPARE(p.positions.at(k), k < p.stacked ? slots.at(p.stacked - 1 - k) : QPoint(-1, -1));
+        if (!allStacked && p.stacked > 1) {
+            // One more would have pushed the card below half the panel.
+            stackSlots(p.stacked + 1, panel, &left);
+            QVERIFY(2 * left < panel.width());
+        }
+    }
+
+    void keyboardTargetsByNumber()
+    {
+        TopicDocument d = mapDocument(6);
+        const int numbers[] = {3, 1, 0, 2, 4, 5};
+        for (int i = 0; i < 6; ++i) {
+            d.objects[i].coverState = csOpenQuestion;
+            d.objects[i].displayNo = numbers[i];
+        }
+        d.objects[4].coverState = csCorrect; // placed already
+        d.objects[5].displayNo = -1;         // not a target at all
+        const QList<KeyboardTarget> targets = keyboardTargets(d, -1, -1);
+        QList<int> objects;
+        QStringList shown;
+        for (const KeyboardTarget &t : targets) {
+            objects << t.object;
+            shown << t.number;
+        }
+        QCOMPARE(objects, QList<int>({1, 3, 0, 2}));
+        QCOMPARE(shown, QStringList({"1", "2", "3", "?"}));
+        QCOMPARE(targetByNumber(targets, QStringLiteral("2")), 3);
+        QCOMPARE(targetByNumber(targets, QStringLiteral(" 3")), 0);
+        QCOMPARE(targetByNumber(targets, QStringLiteral("4")), -1);
+        QCOMPARE(targetByNumber(targets, QStringLiteral("?")), -1);
+        QCOMPARE(targetByNumber(targets, QString()), -1);
+        // Covers numbered with letters are typed as letters, either case.
+        d.NumArt = 1;
+        QCOMPARE(targetByNumber(keyboardTargets(d, -1, -1), QStringLiteral("b")), 3);
+        // In single-position mode only the asked object is offered.
+        const QList<KeyboardTarget> only = keyboardTargets(d, -1, 3);
+        QCOMPARE(only.size(), 1);
+        QCOMPARE(only.first().object, 3);
+    }
+
     void flightAndClamp()
     {
         QVERIFY(flightPath(QPoint(10, 10), QPoint(11, 10)).isEmpty()); // half a pixel rounds to no step

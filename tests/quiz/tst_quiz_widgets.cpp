@@ -1,6 +1,8 @@
 #include "app/main_window.h"
 #include "app/topic_menu.h"
 #include "document/document_file.h"
+#include "document/document_json.h"
+#include "results/best_list.h"
 #include "platform/random.h"
 #include "platform/settings_store.h"
 #include "quiz/quiz_board.h"
@@ -11,9 +13,12 @@
 #include "support/test_files.h"
 #include "view/card_renderer.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -58,18 +63,22 @@ struct Fixture {
     std::unique_ptr<Services> services;
     std::unique_ptr<TForm1> window;
 
-    explicit Fixture(const QByteArray &soundSetting = "Opt-Sound=0\n")
+    // settings: further lines of the settings file; "@DIR@" stands for the test's folder.
+    explicit Fixture(const QByteArray &settingLines = "Opt-Sound=0\n", TopicDocument d = capitals())
     {
         QDir(dir.path()).mkpath(QStringLiteral("programm/data"));
         QDir(dir.path()).mkpath(QStringLiteral("themen"));
+        QDir(dir.path()).mkpath(QStringLiteral("best"));
         writeFile(dir.path() + QStringLiteral("/programm/data/kapitolo.png"), pngBytes(patternImage(64, 40)));
+        QByteArray lines = settingLines;
+        lines.replace("@DIR@", dir.path().toUtf8());
+        if (!lines.contains("Opt-ErgebBestListEintragen"))
+            lines += "Opt-ErgebBestListEintragen=0\n";
         writeFile(dir.path() + QStringLiteral("/k.ini"),
-                  "[General]\nOpt-UebNameEingabe=0\nOpt-ErgebBestListEintragen=0\n"
-                  "UebOpt-Zuordnungstexte=0\nUebOpt-Zuordnungsziele=0\n" + soundSetting);
+                  "[General]\nOpt-UebNameEingabe=0\nUebOpt-Zuordnungstexte=0\nUebOpt-Zuordnungsziele=0\n" + lines);
         settings = std::make_unique<SettingsStore>(dir.path() + QStringLiteral("/k.ini"));
         services = std::make_unique<Services>(
             Services{messages, clock, random, *settings, shell, dialogs, dir.path() + QStringLiteral("/programm/")});
-        TopicDocument d = capitals();
         const QString path = dir.path() + QStringLiteral("/themen/hauptstaedte.tsr");
         writeDocument(path, d, false, messages);
         window = std::make_unique<TForm1>(*services, path);
@@ -121,7 +130,103 @@ struct Fixture {
         if (release)
             QTest::mouseRelease(tile, Qt::LeftButton, {}, tile->mapFromParent(to));
     }
+
+    // Tab until the tile has the focus.
+    bool tabTo(int pair) const
+    {
+        AnswerTile *tile = board()->tile(pair);
+        for (int i = 0; tile && i < board()->tileCount() + 10; ++i) {
+            if (QApplication::focusWidget() == tile)
+                return true;
+            QWidget *focused = QApplication::focusWidget();
+            QTest::keyClick(focused ? focused : window.get(), Qt::Key_Tab);
+        }
+        return tile && QApplication::focusWidget() == tile;
+    }
+
+    // The number the open target with the caption shows.
+    QString numberOf(const QString &caption) const
+    {
+        for (const DocObject &o : window->document().objects)
+            if (o.Cap == caption && o.coverState == csOpenQuestion)
+                return window->document().displayNumberText(o);
+        return QString();
+    }
+
+    // A drop without the mouse: Tab to the tile, Space, the target's number, Enter.
+    void dropByKeys(int pair, const QString &target)
+    {
+        QVERIFY(tabTo(pair));
+        AnswerTile *tile = board()->tile(pair);
+        QTest::keyClick(tile, Qt::Key_Space);
+        QCOMPARE(board()->heldPair(), pair);
+        QTest::keyClicks(tile, numberOf(target));
+        QTest::keyClick(tile, Qt::Key_Return);
+    }
+
+    QByteArray bestListBytes() const
+    {
+        const QStringList lists = QDir(dir.path() + QStringLiteral("/best")).entryList({QStringLiteral("*.hsc")});
+        return lists.size() == 1 ? readFile(dir.path() + QStringLiteral("/best/") + lists.first()) : QByteArray();
+    }
 };
+
+// Closes the quiz-finished dialog with "Lernkarte" as soon as it shows, noting its figures.
+struct FinishedDialogCloser {
+    QTimer timer;
+    QString correct;
+    QString grade;
+
+    explicit FinishedDialogCloser(TForm1 *window)
+    {
+        timer.setInterval(5);
+        QObject::connect(&timer, &QTimer::timeout, [this, window] {
+            TUebFertigForm *dialog = window->uebFertigForm();
+            if (!dialog->isVisible())
+                return;
+            timer.stop();
+            correct = dialog->richtigLab()->text();
+            grade = dialog->noteLab()->text();
+            QTest::mouseClick(dialog->lernBtn(), Qt::LeftButton);
+        });
+        timer.start();
+    }
+};
+
+TopicDocument questions()
+{
+    TopicDocument d;
+    d.titel = QStringLiteral("Länder");
+    d.DokTyp = dtSingleQuestions;
+    d.baseImage = patternImage(600, 400);
+    d.AnzFrageNummern = createQuestionObjects(QStringLiteral("Hauptstadt von Frankreich?//Paris\r\n"
+                                                             "Hauptstadt von Italien?//Rom\r\n"
+                                                             "Hauptstadt von Spanien?//Madrid\r\n"
+                                                             "Hauptstadt von Polen?//Warschau\r\n"),
+                                              d.objects);
+    return d;
+}
+
+// Three hundred places on a large map: far more tiles than the stacks can hold.
+TopicDocument manyPlaces()
+{
+    TopicDocument d;
+    d.titel = QStringLiteral("Orte der Welt");
+    d.baseImage = patternImage(1200, 900);
+    for (int i = 0; i < 300; ++i) {
+        DocObject o;
+        o.Cap = QStringLiteral("Ort %1").arg(i + 1, 3, 10, QLatin1Char('0'));
+        o.Sx = o.Kx = 0.02 + 0.048 * (i % 20);
+        o.Sy = o.Ky = 0.03 + 0.064 * (i / 20);
+        o.Ebene = layerBeschriftung;
+        o.Typ = otLabel;
+        o.KAusr = 1;
+        d.objects.append(o);
+    }
+    d.AnzFrageNummern = 300;
+    return d;
+}
+
 
 } // namespace
 
@@ -302,6 +407,208 @@ private Q_SLOTS:
             QVERIFY(!l->geometry().intersects(button));
         f.messages.setNextAnswer(MessageAnswer::Yes);
         f.window->LernKartBtnClick();
+    }
+
+    void keyboardPlaysTheMapLikeTheMouse()
+    {
+        QStringList protocols;
+        QList<BestListParse> lists;
+        for (const bool keys : {false, true}) {
+            Fixture f("Opt-Sound=0\nOpt-ErgebBestListEintragen=1\nOpt-BestListOrdner=@DIR@/best/\n");
+            QVERIFY(f.window->UebungStart1Click());
+            auto move = [&](const QString &tile, const QString &target) {
+                const int pair = f.pairOf(tile);
+                if (keys)
+                    f.dropByKeys(pair, target);
+                else
+                    f.dragTile(pair, f.targetOf(target));
+            };
+            const int berlin = f.pairOf(QStringLiteral("Berlin"));
+            const QPoint home = f.board()->tile(berlin)->pos();
+            move(QStringLiteral("Berlin"), QStringLiteral("Paris"));
+            QCOMPARE(f.window->engine().score().failedCount, 1);
+            QCOMPARE(f.board()->tile(berlin)->pos(), home); // flown home
+            QCOMPARE(f.board()->heldPair(), -1);
+            if (keys) {
+                // The tile keeps the focus; Escape puts a picked-up tile back untouched.
+                QCOMPARE(QApplication::focusWidget(), f.board()->tile(berlin));
+                QTest::keyClick(f.board()->tile(berlin), Qt::Key_Space);
+                QTest::keyClicks(f.board()->tile(berlin), f.numberOf(QStringLiteral("Rom")));
+                QVERIFY(f.board()->hitFrameVisible());
+                QCOMPARE(f.window->statusPanel()->labelText(QStringLiteral("UebTastaturLab")),
+                         QStringLiteral("Karte \"Berlin\" aufgenommen, Ziel ") + f.numberOf(QStringLiteral("Rom"))
+                             + QStringLiteral(": Eingabe legt sie ab"));
+                QTest::keyClick(f.board()->tile(berlin), Qt::Key_Escape);
+                QCOMPARE(f.board()->heldPair(), -1);
+                QVERIFY(!f.board()->hitFrameVisible());
+                QCOMPARE(f.window->engine().score().failedCount, 1);
+                QCOMPARE(f.board()->tile(berlin)->pos(), home);
+            }
+            move(QStringLiteral("Berlin"), QStringLiteral("Berlin"));
+            QVERIFY(!f.board()->tile(berlin));
+            if (keys) // the focus went on to a tile that is left
+                QVERIFY(qobject_cast<AnswerTile *>(QApplication::focusWidget()));
+            move(QStringLiteral("Paris"), QStringLiteral("Paris"));
+            FinishedDialogCloser closer(f.window.get());
+            move(QStringLiteral("Rom"), QStringLiteral("Rom"));
+            QCOMPARE(closer.correct, QStringLiteral("3  von  3"));
+            QCOMPARE(f.window->appMode(), int(amLearningView));
+            protocols << f.window->engine().run().protocolDetail + f.window->engine().run().protocolSummary;
+            BestListParse parsed;
+            QVERIFY(parseBestList(f.bestListBytes(), parsed));
+            lists << parsed;
+        }
+        QVERIFY(protocols.at(0).contains(QStringLiteral("FALSCH - Beschriftungstext \"Berlin\" wird der Position von \"Paris\" zugeordnet")));
+        QCOMPARE(protocols.at(1), protocols.at(0));
+        QCOMPARE(lists.at(0).entries.size(), 1);
+        QCOMPARE(lists.at(1).entries.size(), 1);
+        const BestListEntry &mouse = lists.at(0).entries.first();
+        const BestListEntry &keys = lists.at(1).entries.first();
+        QCOMPARE(keys.performance, mouse.performance);
+        QCOMPARE(keys.name, mouse.name);
+        QVERIFY(qAbs(keys.durationMs - mouse.durationMs) < 1000);
+    }
+
+    void singleQuestionsByTheKeysOneToSix()
+    {
+        QStringList protocols;
+        for (const bool keys : {false, true}) {
+            Fixture f("Opt-Sound=0\n", questions());
+            f.random.seed(11); // both runs ask in the same order and place the answers alike
+            QVERIFY(f.window->UebungStart1Click());
+            FinishedDialogCloser closer(f.window.get());
+            bool wrongDone = false;
+            for (int step = 0; step < 12 && f.window->appMode() == int(amQuizRunning); ++step) {
+                const QList<AnswerTile *> places = f.board()->answersInPlaceOrder();
+                QVERIFY(places.size() >= 2 && places.size() <= 6);
+                AnswerTile *right = f.board()->tile(f.window->engine().correctTile());
+                qsizetype place = places.indexOf(right);
+                QVERIFY(place >= 0);
+                if (!wrongDone) {
+                    place = place == 0 ? 1 : 0; // the first answer goes wrong once
+                    wrongDone = true;
+                }
+                if (keys)
+                    QTest::keyClick(f.window.get(), Qt::Key(Qt::Key_1 + place));
+                else
+                    QTest::mouseClick(places.at(place), Qt::LeftButton);
+            }
+            QCOMPARE(f.window->appMode(), int(amLearningView));
+            QCOMPARE(closer.correct, QStringLiteral("4  von  4"));
+            protocols << f.window->engine().run().protocolDetail;
+        }
+        QVERIFY(protocols.at(0).contains(QStringLiteral("FALSCH - Gewählte Antwort")));
+        QCOMPARE(protocols.at(1), protocols.at(0));
+    }
+
+    void touchDragIgnoresASecondFinger()
+    {
+        Fixture f;
+        QVERIFY(f.window->UebungStart1Click());
+        QuizBoard *board = f.board();
+        AnswerTile *berlin = board->tile(f.pairOf(QStringLiteral("Berlin")));
+        AnswerTile *paris = board->tile(f.pairOf(QStringLiteral("Paris")));
+        const QPoint parisHome = paris->pos();
+        const QPoint grip = berlin->pos() + QPoint(6, berlin->height() / 2);
+        const QPoint target = f.targetOf(QStringLiteral("Berlin"));
+        QPointingDevice *device = QTest::createTouchDevice();
+        QWidget *window = f.window.get();
+        QTest::touchEvent(window, device).press(0, grip, board);
+        // A second finger lands on another tile and wanders off while the first drags.
+        const QPoint second = paris->pos() + QPoint(20, 20);
+        QTest::touchEvent(window, device).stationary(0).press(1, second, board);
+        for (int step = 1; step <= 8; ++step)
+            QTest::touchEvent(window, device)
+                .move(0, grip + (target - grip) * step / 8, board)
+                .move(1, second - QPoint(30 * step, 10 * step), board);
+        QVERIFY(board->hitFrameVisible());
+        QTest::touchEvent(window, device).stationary(0).release(1, second - QPoint(240, 80), board);
+        QCOMPARE(f.window->engine().score().correctCount + f.window->engine().score().failedCount, 0);
+        QCOMPARE(paris->pos(), parisHome);
+        QTest::touchEvent(window, device).release(0, target, board);
+        QCOMPARE(f.window->engine().score().correctCount, 1);
+        QCOMPARE(f.window->engine().score().failedCount, 0);
+        QVERIFY(!board->tile(f.pairOf(QStringLiteral("Berlin"))));
+        QCOMPARE(paris->pos(), parisHome);
+        // The mouse still drags as before.
+        f.dragTile(f.pairOf(QStringLiteral("Paris")), f.targetOf(QStringLiteral("Paris")));
+        QCOMPARE(f.window->engine().score().correctCount, 2);
+    }
+
+    void screenReadersHearNamesAndTheVerdict()
+    {
+        Fixture f;
+        QVERIFY(f.window->UebungStart1Click());
+        QAccessibleInterface *tile = QAccessible::queryAccessibleInterface(f.board()->tile(f.pairOf(QStringLiteral("Rom"))));
+        QVERIFY(tile);
+        QCOMPARE(tile->role(), QAccessible::Button);
+        QCOMPARE(tile->text(QAccessible::Name), QStringLiteral("Rom"));
+        QAccessibleInterface *board = QAccessible::queryAccessibleInterface(f.board());
+        QVERIFY(board);
+        QStringList targets;
+        for (int i = 0; i < board->childCount(); ++i) {
+            QAccessibleInterface *child = board->child(i);
+            if (child && child->text(QAccessible::Name).startsWith(QStringLiteral("Ziel")))
+                targets << child->text(QAccessible::Name) + QLatin1Char('|') + child->text(QAccessible::Value);
+        }
+        targets.sort();
+        QCOMPARE(targets, QStringList({"Ziel 1|offen", "Ziel 2|offen", "Ziel 3|offen"}));
+        QCOMPARE(f.window->statusPanel()->findChild<QLabel *>(QStringLiteral("RichtigLab"))->accessibleName(),
+                 QStringLiteral("Richtig: 0"));
+
+        // The verdict is announced (the offscreen platform has no screen reader to
+        // receive the accessibility events themselves).
+        QSignalSpy announced(f.window->statusPanel(), &QuizStatusPanel::announced);
+        QLabel *status = f.window->statusPanel()->findChild<QLabel *>(QStringLiteral("UebStatLab"));
+        QStringList verdicts;
+        QObject::connect(f.window->statusPanel(), &QuizStatusPanel::announced,
+                         [&] { verdicts << status->accessibleName(); });
+        f.dragTile(f.pairOf(QStringLiteral("Rom")), f.targetOf(QStringLiteral("Berlin")));
+        f.dragTile(f.pairOf(QStringLiteral("Rom")), f.targetOf(QStringLiteral("Rom")));
+        QCOMPARE(announced.size(), 2);
+        QCOMPARE(announced.at(0).at(0).toString(), QStringLiteral("Falsch"));
+        QCOMPARE(verdicts, QStringList({"Status: Falsch", "Status: Richtig"}));
+        QCOMPARE(f.window->statusPanel()->findChild<QLabel *>(QStringLiteral("RichtigLab"))->accessibleName(),
+                 QStringLiteral("Richtig: 1"));
+        bool placed = false;
+        for (int i = 0; i < board->childCount(); ++i)
+            if (QAccessibleInterface *child = board->child(i))
+                placed = placed || child->text(QAccessible::Value) == QStringLiteral("richtig: Rom");
+        QVERIFY(placed);
+    }
+
+    void threeHundredLabelsLeaveHalfThePanelAndPlayToTheEnd()
+    {
+        Fixture f("Opt-Sound=0\n", manyPlaces());
+        QVERIFY(f.window->UebungStart1Click());
+        QuizBoard *board = f.board();
+        QCOMPARE(board->tileCount(), 300);
+        QVERIFY(!board->waitingTiles().isEmpty());
+        QVERIFY2(2 * board->tileAreaLeft() >= board->width(), qPrintable(QString::number(board->tileAreaLeft())));
+        QCOMPARE(f.window->viewState().controlSize.width(), board->tileAreaLeft());
+        FinishedDialogCloser closer(f.window.get());
+        const QList<int> waiting = board->waitingTiles();
+        int moves = 0;
+        while (f.window->appMode() == int(amQuizRunning) && moves < 320) {
+            auto *focused = qobject_cast<AnswerTile *>(QApplication::focusWidget());
+            if (!focused || focused->isHidden()) {
+                QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : f.window.get(), Qt::Key_Tab);
+                focused = qobject_cast<AnswerTile *>(QApplication::focusWidget());
+                QVERIFY(focused);
+            }
+            const QString caption = f.window->document().objects.at(focused->tileObject()).Cap;
+            QTest::keyClick(focused, Qt::Key_Space);
+            QTest::keyClicks(focused, f.numberOf(caption));
+            QTest::keyClick(focused, Qt::Key_Return);
+            ++moves;
+            if (f.window->appMode() != int(amQuizRunning))
+                break;
+            QVERIFY(2 * board->tileAreaLeft() >= board->width());
+            if (moves == 1) // the first place that came free went to the first waiting tile
+                QVERIFY(board->tile(waiting.first()) && board->tile(waiting.first())->isVisible());
+        }
+        QCOMPARE(moves, 300);
+        QCOMPARE(closer.correct, QStringLiteral("300  von  300"));
     }
 };
 

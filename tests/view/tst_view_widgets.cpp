@@ -92,6 +92,76 @@ private Q_SLOTS:
         QCOMPARE(view.controlSize, QSize(600, 600));
     }
 
+    void keywordFieldByHand()
+    {
+        TopicDocument document;
+        document.baseImage = QImage(600, 600, QImage::Format_ARGB32);
+        document.baseImage.fill(Qt::white);
+        ViewState view;
+        view.cardHiddenOutsideQuiz = false;
+        view.controlSize = QSize(870, 600);
+        CardBitmaps bitmaps;
+        CardImageWidget widget;
+        // The main window's part: the field belongs to the image control.
+        struct Host : FakeViewHost {
+            CardImageWidget *image = nullptr;
+            void showKeywordEdit(const QPoint &click) override { image->showKeywordEdit(click); }
+            void hideKeywordEdit() override { image->hideKeywordEdit(); }
+            void clearHiddenKeywordEdit() override { image->clearHiddenKeywordEdit(); }
+        } host;
+        host.image = &widget;
+        ScriptedMessages messages;
+        Random random(1);
+        CardRenderer renderer(document, view, bitmaps, host, messages);
+        LearningView learning(document, view, renderer, host, messages, random);
+        widget.setView(&bitmaps.display, &learning);
+        widget.resize(870, 600);
+        renderer.BuildCardView();
+        widget.show();
+        widget.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&widget));
+        QCOMPARE(renderer.displayOrigin(), QPoint(135, 0));
+
+        learning.SelectTool(toolKeyword);
+        KeywordEdit *edit = widget.keywordEdit();
+        QCOMPARE(edit->objectName(), QStringLiteral("TexteingabeEdit"));
+        QCOMPARE(edit->toolTip(), QStringLiteral("Text übernehmen mit Enter, abbrechen mit ESC"));
+        // Near the right edge the field stays on the card, however long the word grows.
+        QTest::mouseClick(&widget, Qt::LeftButton, Qt::NoModifier, QPoint(860, 300));
+        QVERIFY(edit->isVisible());
+        QVERIFY(edit->hasFocus());
+        const int shortWidth = edit->width();
+        QTest::keyClicks(edit, QStringLiteral("Nebenfluss"));
+        QVERIFY(edit->width() > shortWidth);
+        QCOMPARE(edit->geometry().right(), 135 + 600 - 1);
+        QCOMPARE(edit->geometry().bottom(), 300 - 1);
+        const QImage before = bitmaps.display.copy();
+        QTest::keyClick(edit, Qt::Key_Escape);
+        QVERIFY(edit->isHidden());
+        QVERIFY(edit->text().isEmpty());
+        QCOMPARE(bitmaps.display, before);
+
+        // Enter writes the word where the field stood, in blue, and empties the field.
+        QTest::mouseClick(&widget, Qt::LeftButton, Qt::NoModifier, QPoint(300, 300));
+        QTest::keyClicks(edit, QStringLiteral("Delta"));
+        const QPoint at = edit->pos() - QPoint(135, 0);
+        QTest::keyClick(edit, Qt::Key_Return);
+        QVERIFY(edit->isHidden());
+        QVERIFY(edit->text().isEmpty());
+        const QRect ink = inkBounds(bitmaps.display, bitmaps.display.rect(), qRgb(255, 255, 255));
+        QVERIFY(!ink.isEmpty());
+        QVERIFY(qAbs(ink.left() - at.x()) <= 4 && ink.top() >= at.y() && ink.bottom() <= at.y() + edit->height());
+
+        // Another tool hides a field with text; choosing the keyword tool again empties it.
+        QTest::mouseClick(&widget, Qt::LeftButton, Qt::NoModifier, QPoint(200, 200));
+        QTest::keyClicks(edit, QStringLiteral("Quelle"));
+        learning.SelectTool(toolRedPen);
+        QVERIFY(edit->isHidden());
+        QCOMPARE(edit->text(), QStringLiteral("Quelle"));
+        learning.SelectTool(toolKeyword);
+        QVERIFY(edit->text().isEmpty());
+    }
+
     void infoWindowSizeAndPlace()
     {
         ScriptedSaveDialog dialog;

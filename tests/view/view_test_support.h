@@ -17,6 +17,9 @@ public:
     int panelRedraws = 0;
     int controlChanges = 0;
     int keywordHides = 0;
+    int keywordClears = 0;
+    QList<QPoint> keywordShownAt;
+    QList<QRect> repaintedAreas;
     QRect marker;
     bool markerVisible = false;
     CardCursor cursor = CardCursor::Default;
@@ -38,6 +41,9 @@ public:
     void setCardCursor(CardCursor c) override { cursor = c; }
     void viewControlsChanged() override { ++controlChanges; }
     void hideKeywordEdit() override { ++keywordHides; }
+    void showKeywordEdit(const QPoint &click) override { keywordShownAt.append(click); }
+    void clearHiddenKeywordEdit() override { ++keywordClears; }
+    void repaintCardArea(const QRect &rect) override { repaintedAreas.append(rect); }
     bool shellOpen(const QString &target) override
     {
         shellOpened.append(target);
