@@ -477,6 +477,7 @@ void TForm1::writeAutomationState(const QString &dialog, const QuizFinishedInfo 
         const int asked = m_engine->askedObject();
         state[QStringLiteral("answer")] = asked >= 0 ? CleanCaption(m_doc.objects.at(asked).Cap) : QString();
     }
+    state[QStringLiteral("network")] = networkAutomationState();
     state[QStringLiteral("tiles")] = tiles;
     state[QStringLiteral("targets")] = targets;
     if (finished) {
