@@ -94,6 +94,10 @@ ControlBoard::Outcome ControlBoard::handleReport(const QString &computer, const 
         p.start = r.startText;
         break;
     case NetworkReport::Kind::Action:
+        // Sent only while the quiz runs: one that arrives after the end report overtook
+        // it on the way and holds older figures.
+        if (p.state != ParticipantRow::State::Running)
+            break;
         p.questionCount = r.questionCount;
         p.correct = r.correctCount;
         p.failed = r.failedCount;
@@ -104,9 +108,7 @@ ControlBoard::Outcome ControlBoard::handleReport(const QString &computer, const 
         p.clock = r.clock;
         if (p.start.isEmpty())
             p.start = r.startText;
-        // A datagram that overtook the end report never makes a finished quiz run again.
-        if (r.endState != esRunning || p.state == ParticipantRow::State::Running)
-            p.state = stateOf(r.endState);
+        p.state = stateOf(r.endState);
         break;
     case NetworkReport::Kind::Finish:
         p.state = stateOf(r.endState);
