@@ -116,8 +116,7 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
     }
 
     m_engine = std::make_unique<QuizEngine>(m_doc, m_services.messages, m_services.clock, m_services.random, *this);
-    m_network = std::make_unique<NetworkQuiz>(m_doc, *m_engine, m_services.messages, m_services.clock,
-                                              m_services.random, *this);
+    m_network = std::make_unique<NetworkQuiz>(m_doc, *m_engine, m_services.messages, m_services.clock, *this);
     connect(m_network.get(), &NetworkQuiz::reportHandled, this, [this] { writeAutomationState(); });
     m_ownSoundPlayer = std::make_unique<QtSoundPlayer>(m_services.clock);
     m_soundPlayer = m_ownSoundPlayer.get();

@@ -34,6 +34,20 @@ QString csvCell(QString text)
     return text;
 }
 
+// The quiz clock "mm:ss" as "h:mm:ss": a spreadsheet reads "00:42" as 42 minutes, this as
+// 42 seconds.
+QString durationCell(const QString &clock)
+{
+    const qsizetype colon = clock.indexOf(QLatin1Char(':'));
+    if (colon < 0)
+        return clock;
+    const qint64 seconds = clock.left(colon).toLongLong() * 60 + clock.mid(colon + 1).toLongLong();
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600)
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
 QString decimalComma(const QString &number)
 {
     QString text = number;
@@ -282,7 +296,7 @@ QByteArray ControlBoard::resultsCsv() const
     // Percent columns carry plain numbers so that a spreadsheet can calculate with them.
     header[ColSuccessRate] += QStringLiteral(" (%)");
     header[ColTotalPerformance] += QStringLiteral(" (%)");
-    header[ColClock] += QStringLiteral(" (Min:Sek)");
+    header[ColClock] += QStringLiteral(" (Std:Min:Sek)");
     QString text = header.join(QLatin1Char(';')) + QStringLiteral("\r\n");
     for (int row = 0; row < m_rows.size(); ++row) {
         QStringList cells;
@@ -291,6 +305,8 @@ QByteArray ControlBoard::resultsCsv() const
                 cells << decimalComma(m_rows.at(row).successRate);
             else if (c == ColTotalPerformance)
                 cells << decimalComma(m_rows.at(row).totalPerformance);
+            else if (c == ColClock)
+                cells << durationCell(m_rows.at(row).clock);
             else
                 cells << csvCell(cellText(row, c));
         }

@@ -19,7 +19,7 @@ TKontrollanzeigeForm::TKontrollanzeigeForm(ControlBoard &board, QWidget *parent)
 {
     setObjectName(QStringLiteral("TKontrollanzeigeForm"));
     setWindowTitle(QStringLiteral("Kontrollanzeige"));
-    resize(1000, 460);
+    resize(1100, 460);
 
     m_state = new QLabel(this);
     m_state->setObjectName(QStringLiteral("UebungLab"));
@@ -39,7 +39,7 @@ TKontrollanzeigeForm::TKontrollanzeigeForm(ControlBoard &board, QWidget *parent)
     m_grid->setAlternatingRowColors(true);
     m_grid->verticalHeader()->setDefaultSectionSize(20);
     m_grid->horizontalHeader()->setStretchLastSection(true);
-    const int widths[ControlBoard::ColumnCount] = {110, 110, 70, 85, 55, 55, 85, 50, 90, 105, 45, 60, 100};
+    const int widths[ControlBoard::ColumnCount] = {110, 110, 70, 95, 55, 55, 90, 50, 90, 105, 45, 60, 100};
     for (int c = 0; c < ControlBoard::ColumnCount; ++c)
         m_grid->setColumnWidth(c, widths[c]);
 

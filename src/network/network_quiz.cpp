@@ -6,12 +6,12 @@
 #include "platform/clock.h"
 #include "platform/folders.h"
 #include "platform/messages.h"
-#include "platform/random.h"
 #include "results/best_list.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 namespace kapitolo {
 
@@ -24,13 +24,12 @@ const QString kCloseEditorText = QStringLiteral("Bitte zuerst den Beschriftungse
 } // namespace
 
 NetworkQuiz::NetworkQuiz(TopicDocument &document, QuizEngine &engine, Messages &messages, Clock &clock,
-                         Random &random, NetworkQuizFrontend &frontend, const MailslotHost &host, QObject *parent)
+                         NetworkQuizFrontend &frontend, const MailslotHost &host, QObject *parent)
     : QObject(parent)
     , m_document(document)
     , m_engine(engine)
     , m_messages(messages)
     , m_clock(clock)
-    , m_random(random)
     , m_frontend(frontend)
     , m_tnMailSlot(new TALMailSlot2(messages, host, this))
     , m_masterMailslot(new TALMailSlot2(messages, host, this))
@@ -188,9 +187,13 @@ void NetworkQuiz::Participate()
 
 QString NetworkQuiz::newParticipantKey()
 {
+    // Not from the program's generator: it is seeded from the clock, and a class that
+    // starts the program at the same moment would share keys and rows on the teacher's
+    // display. The system's entropy differs on every computer and at every join.
+    QRandomGenerator *entropy = QRandomGenerator::system();
     QString key(kParticipantKeyLength, Qt::Uninitialized);
     for (QChar &c : key)
-        c = QChar(u'A' + m_random.below(26));
+        c = QChar(u'A' + int(entropy->bounded(26u)));
     return key;
 }
 

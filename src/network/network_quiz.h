@@ -11,7 +11,6 @@ namespace kapitolo {
 
 class Clock;
 class Messages;
-class Random;
 struct TopicDocument;
 
 // The window side of the network quiz.
@@ -49,7 +48,7 @@ public:
     static constexpr int kParticipantCheckInterval = 500;
     static constexpr int kMasterCheckInterval = 150;
 
-    NetworkQuiz(TopicDocument &document, QuizEngine &engine, Messages &messages, Clock &clock, Random &random,
+    NetworkQuiz(TopicDocument &document, QuizEngine &engine, Messages &messages, Clock &clock,
                 NetworkQuizFrontend &frontend, const MailslotHost &host = MailslotHost::system(),
                 QObject *parent = nullptr);
     ~NetworkQuiz() override;
@@ -117,7 +116,6 @@ private:
     QuizEngine &m_engine;
     Messages &m_messages;
     Clock &m_clock;
-    Random &m_random;
     NetworkQuizFrontend &m_frontend;
     TALMailSlot2 *m_tnMailSlot;
     TALMailSlot2 *m_masterMailslot;

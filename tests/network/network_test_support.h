@@ -208,7 +208,7 @@ struct Station {
         netFrontend.protocols = folder + QStringLiteral("protokolle/");
         netFrontend.document = &doc;
         netFrontend.messages = &messages;
-        network = std::make_unique<NetworkQuiz>(doc, engine, messages, clock, random, netFrontend, host);
+        network = std::make_unique<NetworkQuiz>(doc, engine, messages, clock, netFrontend, host);
     }
 
     // Answers the question of the tile's caption on the object that carries `target`.

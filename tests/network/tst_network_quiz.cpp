@@ -414,6 +414,23 @@ private Q_SLOTS:
         QVERIFY(!p->doc.isLoaded()); // back to the start page
     }
 
+    void pupilsStartedAtTheSameMomentHaveKeysOfTheirOwn()
+    {
+        Classroom room;
+        RawTeacher listener(room.channel);
+        room.openExercise(plainOptions());
+        // Both programs' generators are seeded alike, as two computers started in the same
+        // millisecond would be.
+        auto first = pupil(room);
+        auto second = pupil(room);
+        first->network->Participate();
+        second->network->Participate();
+        QCOMPARE(first->engine.run().networkRole, int(nrParticipant));
+        QCOMPARE(second->engine.run().networkRole, int(nrParticipant));
+        QVERIFY(first->network->participantKey() != second->network->participantKey());
+        QCOMPARE(listener.take().size(), 2);
+    }
+
     // --- the teacher's bookkeeping --------------------------------------------------
 
     void reportNumbers_data()
@@ -551,14 +568,14 @@ private Q_SLOTS:
         board.handleReport(QStringLiteral("=HYPERLINK(\"x\")"), QStringLiteral("Jörg; \"JJ\""), initReport(kKey), 46000.5);
         board.handleReport(QStringLiteral("PC-07"), QStringLiteral("anna"), initReport(kOtherKey), 46000.5);
         board.handleReport(QStringLiteral("PC-07"), QStringLiteral("anna"), actionReport(kOtherKey, 2, 1, 1), 46000.75);
-        board.handleReport(QStringLiteral("PC-07"), QStringLiteral("anna"), report({"TN-FERTIG", kOtherKey, "1", "00:42"}),
+        board.handleReport(QStringLiteral("PC-07"), QStringLiteral("anna"), report({"TN-FERTIG", kOtherKey, "1", "125:07"}),
                            46000.75);
         const QByteArray expected =
             "\xEF\xBB\xBF"
             "Rechner;Benutzer;Beginn;Status;Fragen;Richtig;Fehlversuche;Offen;Erfolgsquote (%);Gesamtleistung (%);Note;"
-            "Zeit (Min:Sek);Letzte Meldung\r\n"
+            "Zeit (Std:Min:Sek);Letzte Meldung\r\n"
             "\"'=HYPERLINK(\"\"x\"\")\";\"J\xC3\xB6rg; \"\"JJ\"\"\";10:00:00;l\xC3\xA4uft;;0;0;;;;;;12:00:00\r\n"
-            "PC-07;anna;10:00:00;beendet;3;2;1;1;75,0;75,0;2;00:42;18:00:00\r\n";
+            "PC-07;anna;10:00:00;beendet;3;2;1;1;75,0;75,0;2;2:05:07;18:00:00\r\n";
         QCOMPARE(board.resultsCsv(), expected);
         QCOMPARE(resultsFileName(QStringLiteral("TSR-1"), QDateTime(QDate(2025, 3, 7), QTime(8, 5, 9))),
                  QStringLiteral("Netzwerk-Uebung-TSR-1-20250307-080509.csv"));
