@@ -71,12 +71,32 @@ class Program(base.Program):
         self.xdo("key", key)
 
 
+class Display(base.Display):
+    """Xvfb on a display of its own range: the quiz test may be starting one at this moment."""
+
+    def __init__(self):  # pylint: disable=super-init-not-called
+        for number in range(140, 180):
+            if os.path.exists(f"/tmp/.X11-unix/X{number}") or os.path.exists(f"/tmp/.X{number}-lock"):
+                continue
+            self.name = f":{number}"
+            self.proc = subprocess.Popen(["Xvfb", self.name, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            deadline = time.monotonic() + 20
+            while time.monotonic() < deadline and self.proc.poll() is None:
+                if os.path.exists(f"/tmp/.X11-unix/X{number}"):
+                    return
+                time.sleep(0.05)
+            self.proc.kill()  # lost the race for this number: take the next
+            self.proc.wait()
+        raise RuntimeError("Xvfb did not start")
+
+
 def network(state):
     return state.get("network") or {}
 
 
 def main():
-    display = base.Display()
+    display = Display()
     root = tempfile.mkdtemp(prefix="kapitolo-net-e2e-")
     kom = os.path.join(root, "kom")
     os.makedirs(kom)
