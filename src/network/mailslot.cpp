@@ -54,11 +54,19 @@ QHostAddress resolveComputer(const QString &computer)
     QHostAddress literal;
     if (literal.setAddress(name))
         return literal.protocol() == QAbstractSocket::IPv4Protocol ? literal : QHostAddress();
-    const QHostInfo info = QHostInfo::fromName(name);
-    for (const QHostAddress &address : info.addresses())
-        if (address.protocol() == QAbstractSocket::IPv4Protocol)
-            return address;
-    return {};
+    auto lookUp = [](const QString &host) {
+        const QHostInfo info = QHostInfo::fromName(host);
+        for (const QHostAddress &address : info.addresses())
+            if (address.protocol() == QAbstractSocket::IPv4Protocol)
+                return address;
+        return QHostAddress();
+    };
+    QHostAddress address = lookUp(name);
+    // Linux desktops without a school DNS find each other by mDNS, which answers only for
+    // names in ".local".
+    if (address.isNull() && !name.contains(QLatin1Char('.')))
+        address = lookUp(name + QStringLiteral(".local"));
+    return address;
 }
 
 MailslotHost MailslotHost::system()

@@ -20,7 +20,8 @@ class Messages;
 quint16 mailslotPort(const QString &name);
 
 // The system resolver: "." is this computer; a name goes through the hosts file, DNS or
-// mDNS; an IPv4 literal stands for itself. The first IPv4 address, null when none.
+// mDNS (a plain name also as name + ".local"); an IPv4 literal stands for itself. The
+// first IPv4 address, null when none.
 QHostAddress resolveComputer(const QString &computer);
 
 // Who this computer is on the network: the names the messages carry, the address a
