@@ -1,5 +1,7 @@
 // kapitolo-tool: the program's documents from the command line, without a display.
 
+#include "tool_network.h"
+
 #include "app/topic_folder.h"
 #include "document/document_check.h"
 #include "document/document_file.h"
@@ -54,7 +56,12 @@ int usage()
         "  kapitolo-tool topics ORDNER             Themenmenü des Ordners ausgeben\n"
         "  kapitolo-tool render DATEI.tsr BILD.png [--size BxH] [--zoom N] [--numbering M] [--uncover] [--boxes]\n"
         "                                          Lernkarte zeichnen (Fenster der Anzeige)\n"
-        "  kapitolo-tool bestlist DATEI.hsc        Bestenliste als Text (wie \"Speichern...\")"));
+        "  kapitolo-tool bestlist DATEI.hsc        Bestenliste als Text (wie \"Speichern...\")\n"
+        "  kapitolo-tool mailslot listen NAME [--count N] [--timeout SEKUNDEN]\n"
+        "                                          Meldungen an das Postfach NAME als JSON-Zeilen ausgeben\n"
+        "  kapitolo-tool mailslot send RECHNER NAME [ZEILE...]\n"
+        "                                          eine Meldung an das Postfach NAME senden\n"
+        "  kapitolo-tool options DATEI.dat         Optionsdatei einer Netzwerk-Übung als JSON ausgeben"));
     return 2;
 }
 
@@ -292,5 +299,9 @@ int main(int argc, char *argv[])
         return cmdRender(args);
     if (command == QLatin1String("bestlist"))
         return cmdBestList(args);
+    if (command == QLatin1String("mailslot"))
+        return cmdMailslot(args);
+    if (command == QLatin1String("options"))
+        return cmdOptions(args);
     return usage();
 }

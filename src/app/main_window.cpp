@@ -119,6 +119,8 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
         m_topicFolderLoad = std::async(std::launch::async, [folder = m_prefetchedFolder] { return readTopicFolder(folder); });
 
     m_engine = std::make_unique<QuizEngine>(m_doc, m_services.messages, m_services.clock, m_services.random, *this);
+    m_network = std::make_unique<NetworkQuiz>(m_doc, *m_engine, m_services.messages, m_services.clock, *this);
+    connect(m_network.get(), &NetworkQuiz::reportHandled, this, [this] { writeAutomationState(); });
     m_ownSoundPlayer = std::make_unique<QtSoundPlayer>(m_services.clock);
     m_soundPlayer = m_ownSoundPlayer.get();
     m_zeitTimer = new QTimer(this);
@@ -386,8 +388,10 @@ void TForm1::createMenus()
         if (m_protokollForm)
             m_protokollForm->exec();
     });
-    addMenuAction(aktion, QStringLiteral("NetzTeilnehmen1"), QStringLiteral("An Netzwerk-Übung &teilnehmen..."),
-                  QKeySequence(Qt::Key_F8), true);
+    QAction *participate = addMenuAction(aktion, QStringLiteral("NetzTeilnehmen1"),
+                                         QStringLiteral("An Netzwerk-Übung &teilnehmen..."), QKeySequence(Qt::Key_F8),
+                                         true);
+    connect(participate, &QAction::triggered, this, &TForm1::NetzTeilnehmen1Click);
     QAction *networkList = addMenuAction(aktion, QStringLiteral("NetzBestenliste1"),
                                          QStringLiteral("Besten&liste Netzwerk-Übung..."),
                                          QKeySequence(Qt::CTRL | Qt::Key_F8), true);
@@ -465,10 +469,15 @@ void TForm1::createMenus()
     QAction *fold = addMenuAction(nullptr, QStringLiteral("Klappen1"), QStringLiteral("Werkzeugleiste zu&klappen"),
                                   QKeySequence(Qt::ALT | Qt::Key_W), true);
     connect(fold, &QAction::triggered, this, &TForm1::toggleToolStrip);
-    addMenuAction(nullptr, QStringLiteral("NetzInit1"), QStringLiteral("&Netzwerk-Übung initiieren..."),
-                  QKeySequence(Qt::Key_F9), true);
-    addMenuAction(nullptr, QStringLiteral("Kontrollanzeige1"), QStringLiteral("&Kontrollanzeige..."),
-                  QKeySequence(Qt::ALT | Qt::Key_F9), true);
+    QAction *initiate = addMenuAction(nullptr, QStringLiteral("NetzInit1"), QStringLiteral("&Netzwerk-Übung initiieren..."),
+                                      QKeySequence(Qt::Key_F9), true);
+    connect(initiate, &QAction::triggered, this, &TForm1::NetzInit1Click);
+    QAction *endNetwork = addMenuAction(nullptr, QStringLiteral("NetzBeenden1"), QStringLiteral("Netzwerk-Übung &beenden"),
+                                        {}, true);
+    connect(endNetwork, &QAction::triggered, this, &TForm1::NetzBeenden1Click);
+    QAction *display = addMenuAction(nullptr, QStringLiteral("Kontrollanzeige1"), QStringLiteral("&Kontrollanzeige..."),
+                                     QKeySequence(Qt::ALT | Qt::Key_F9), true);
+    connect(display, &QAction::triggered, this, &TForm1::Kontrollanzeige1Click);
 
     // &Optionen
     QMenu *optionen = bar->addMenu(QStringLiteral("&Optionen"));
@@ -506,6 +515,9 @@ void TForm1::createMenus()
     QAction *folders = addMenuAction(optionen, QStringLiteral("BestListVerz1"),
                                      QStringLiteral("&Ordner für Protokolle und Bestenlisten..."), {}, false);
     connect(folders, &QAction::triggered, this, &TForm1::BestListVerz1Click);
+    QAction *communication = addMenuAction(optionen, QStringLiteral("NetzKom1"), QStringLiteral("Netzwerk-&Kommunikation..."),
+                                           {}, false);
+    connect(communication, &QAction::triggered, this, &TForm1::NetzKom1Click);
 
     // &Hilfe
     QMenu *hilfe = bar->addMenu(QStringLiteral("&Hilfe"));
@@ -578,6 +590,7 @@ void TForm1::CreateDialogs()
     m_uebOptForm->applyLook(look);
     add(m_uebOptForm, "TUebOptForm");
     m_uebOptFragenForm->shareShowCheckWith(m_uebOptForm);
+    createNetworkWindows();
 
     m_engine->setOptionsSource([this](qint32 dokTyp) {
         return dokTyp == dtSingleQuestions ? m_uebOptFragenForm->readOptions() : m_uebOptForm->readOptions();
@@ -600,7 +613,8 @@ void TForm1::CreateDialogs()
 
 BestListPlaces TForm1::bestListPlaces() const
 {
-    return BestListPlaces{m_settings.bestListFolder, m_settings.communicationFolder, m_settings.channel};
+    return BestListPlaces{m_settings.bestListFolder, withTrailingSeparator(m_settings.communicationFolder),
+                          m_settings.channel};
 }
 
 void TForm1::showBestList()
@@ -1015,24 +1029,16 @@ void TForm1::resizeEvent(QResizeEvent *event)
     // The card and the quiz area follow the window once they exist.
 }
 
-void TForm1::deleteExchangeFiles()
-{
-    const QString folder = withTrailingSeparator(m_settings.communicationFolder);
-    if (folder.isEmpty())
-        return;
-    for (const char *suffix : {"tsrnetzuebung.tsr", "tsrnetzuebung.dat", "tsrnetzuebung.okx"})
-        QFile::remove(folder + m_settings.channel + QLatin1Char('-') + QLatin1String(suffix));
-}
-
 void TForm1::closeEvent(QCloseEvent *event)
 {
     if (!ConfirmLeaveQuiz()) {
         event->ignore();
         return;
     }
+    m_network->prepareClose();
     m_closing = true;
     m_zeitTimer->stop();
-    deleteExchangeFiles();
+    m_network->cleanUpAtExit();
     takeSettingsFromControls();
     m_settings.write(m_services.settings);
     m_services.settings.sync();

@@ -3,6 +3,7 @@
 #include "app/app_settings.h"
 #include "app/topic_folder.h"
 #include "document/topic_document.h"
+#include "network/network_quiz.h"
 #include "platform/services.h"
 #include "quiz/dialog_look.h"
 #include "quiz/quiz_engine.h"
@@ -10,6 +11,7 @@
 #include "view/view_state.h"
 
 #include <QImage>
+#include <QJsonObject>
 #include <QMainWindow>
 
 #include <future>
@@ -45,10 +47,12 @@ class TProtKomForm;
 class TBestListForm;
 class TBestListVerzForm;
 struct BestListPlaces;
+class TKontrollanzeigeForm;
+class TNetzKomForm;
 
 // The program's one main window: it owns the document, the view, the quiz state and
 // the settings, and its handlers carry every user action.
-class TForm1 : public QMainWindow, public LearningViewHost, public QuizFrontend
+class TForm1 : public QMainWindow, public LearningViewHost, public QuizFrontend, public NetworkQuizFrontend
 {
     Q_OBJECT
 public:
@@ -151,6 +155,28 @@ public:
     bool enterBestList() override;
     QuizFinishedChoice showFinishedDialog(const QuizFinishedInfo &info) override;
 
+    // The network quiz: F9, F8, Alt+F9, the end command and the communication settings.
+    void NetzInit1Click();
+    void NetzTeilnehmen1Click();
+    void Kontrollanzeige1Click();
+    void NetzBeenden1Click();
+    void NetzKom1Click();
+    NetworkQuiz &network() { return *m_network; }
+    TKontrollanzeigeForm *controlDisplay() const { return m_controlDisplay; }
+    TNetzKomForm *netzKomForm() const { return m_netzKomForm; }
+
+    // NetworkQuizFrontend
+    QString communicationFolder() const override;
+    QString channel() const override;
+    QString protocolFolder() const override;
+    bool labelEditorOpen() const override;
+    bool askNetworkOptions(qint32 dokTyp, QuizOptions &options) override;
+    bool openExchangeDocument(const QString &path) override;
+    void closeExchangeDocument() override;
+    void clearBestList() override;
+    void showControlDisplay() override;
+    void networkStateChanged() override;
+
     // Window modes.
     void SetFullScreenMode();
     void SetWindowMode();
@@ -242,7 +268,9 @@ private:
     void loadStartPicture();
     void applySettingsToControls();
     void takeSettingsFromControls();
-    void deleteExchangeFiles();
+    void createNetworkWindows();
+    void saveNetworkResultsAs();
+    QJsonObject networkAutomationState() const;
     void setQuizMenuEnabled(bool enabled);
     QAction *addMenuAction(QMenu *menu, const QString &name, const QString &caption, const QKeySequence &shortcut,
                            bool hidden);
@@ -270,6 +298,7 @@ private:
     std::unique_ptr<CardRenderer> m_renderer;
     std::unique_ptr<LearningView> m_learning;
     std::unique_ptr<QuizEngine> m_engine;
+    std::unique_ptr<NetworkQuiz> m_network;
     std::unique_ptr<SoundPlayer> m_ownSoundPlayer;
     std::unique_ptr<QtSaveFileDialog> m_saveDialog;
     SoundPlayer *m_soundPlayer = nullptr;
@@ -314,6 +343,8 @@ private:
     TProtKomForm *m_protKomForm = nullptr;
     TBestListForm *m_bestListForm = nullptr;
     TBestListVerzForm *m_bestListVerzForm = nullptr;
+    TKontrollanzeigeForm *m_controlDisplay = nullptr;
+    TNetzKomForm *m_netzKomForm = nullptr;
     BestList m_bestList;
     QList<QWidget *> m_dialogs;
 };

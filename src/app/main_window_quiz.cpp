@@ -489,6 +489,7 @@ void TForm1::writeAutomationState(const QString &dialog, const QuizFinishedInfo 
     } else {
         state[QStringLiteral("learningView")] = learningViewAutomationState();
     }
+    state[QStringLiteral("network")] = networkAutomationState();
     state[QStringLiteral("tiles")] = tiles;
     state[QStringLiteral("targets")] = targets;
     if (finished) {

@@ -521,6 +521,8 @@ void QuizEngine::EvaluateAnswer(int pair)
     m_score.openCount = countOpen();
     RefreshQuizStatus();
     m_frontend.processPendingEvents();
+    if (m_run.networkRole == nrParticipant && m_network)
+        m_network->answerEvaluated(hit, m_document.objects.at(hit));
     m_frontend.hideHitFrame();
     m_run.hitObject = -1;
     m_evaluating = false;
@@ -615,6 +617,9 @@ void QuizEngine::ZeitTimerTimer()
         m_frontend.hideHitFrame();
         m_run.hitObject = -1;
         m_run.endState = esTimeLimitReached;
+        // The teacher learns of the end before the notice waits for the pupil.
+        if (m_run.networkRole == nrParticipant && m_network)
+            m_network->quizEnded();
         const QString text = QStringLiteral("Das Zeitlimit ist erreicht, die Übung wird beendet.");
         appendDetail(text, true);
         m_messages.information(text);
@@ -647,6 +652,8 @@ void QuizEngine::EndQuiz()
         m_frontend.redrawCard();
     }
     m_score.grade = gradeFor(m_score.totalPerformance);
+    if (m_run.networkRole == nrParticipant && m_network)
+        m_network->quizEnded();
 
     QuizFinishedInfo info;
     info.correct = m_statusTexts.correct + QStringLiteral("  ") + m_statusTexts.total;
@@ -665,12 +672,22 @@ void QuizEngine::EndQuiz()
     if (m_autoBestList && m_run.networkRole == nrOwnQuiz && m_run.selectionMode != 1 && m_frontend.enterBestList())
         m_run.bestListEntered = true;
 
+    const bool participant = m_run.networkRole == nrParticipant && m_network;
     while (true) {
         const QuizFinishedChoice choice = m_frontend.showFinishedDialog(info);
         if (!choice.repeat) {
             m_run.networkRole = nrOwnQuiz;
             CancelQuiz();
+            if (participant)
+                m_network->participationLeft();
             return;
+        }
+        if (participant) {
+            // A new key, the document and the options read afresh from the exchange folder.
+            if (m_network->repeatParticipation())
+                return;
+            m_messages.information(QStringLiteral("Eine Wiederholung der Netzwerk-Übung wurde nicht zugelassen."));
+            continue;
         }
         const int mode = info.repetitionEnabled ? choice.repetitionMode : 0;
         if (StartQuiz(mode, m_run.networkRole))
@@ -682,13 +699,21 @@ bool QuizEngine::CancelQuiz()
 {
     if (!ConfirmLeaveQuiz())
         return false;
+    const bool participant = m_appMode == amQuizRunning && m_run.networkRole == nrParticipant && m_network;
     LeaveQuiz();
+    if (participant)
+        m_network->participationLeft();
     return true;
 }
 
 void QuizEngine::LeaveQuiz()
 {
     m_frontend.setTimerEnabled(false);
+    if (m_appMode == amQuizRunning && m_run.endState == esRunning && m_run.networkRole == nrParticipant && m_network) {
+        m_run.endState = esCancelled;
+        RefreshQuizClock();
+        m_network->quizEnded();
+    }
     m_run.networkRole = nrOwnQuiz;
     m_run.hitObject = -1;
     for (DocObject &o : m_document.objects)

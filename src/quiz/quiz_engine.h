@@ -97,6 +97,22 @@ public:
     virtual QuizFinishedChoice showFinishedDialog(const QuizFinishedInfo &info) = 0;
 };
 
+// What the quiz of a network participant tells the teacher's computer, and how the
+// participant's road goes on after the quiz; the network quiz implements it.
+class QuizNetworkHooks
+{
+public:
+    virtual ~QuizNetworkHooks() = default;
+    // After every evaluated answer: the object it was given for, as it stands now.
+    virtual void answerEvaluated(int hitObject, const DocObject &object) = 0;
+    // The quiz ended with endState 1, 2 or 3 (the time limit reports twice).
+    virtual void quizEnded() = 0;
+    // The finished dialog asked for a repetition; false when it was not allowed.
+    virtual bool repeatParticipation() = 0;
+    // The participant left the network quiz: back to the start page.
+    virtual void participationLeft() = 0;
+};
+
 // "-" + CR LF joins a word split at a line end (an upper-case letter or digit after it
 // keeps the hyphen); line breaks become blanks, double blanks single ones; trimmed.
 QString CleanCaption(const QString &caption);
@@ -114,6 +130,7 @@ public:
     void setOptionsSource(std::function<QuizOptions(qint32 dokTyp)> source) { m_optionsSource = std::move(source); }
     void setNameEntryEnabled(bool enabled) { m_nameEntry = enabled; }
     void setAutoBestListEntry(bool enabled) { m_autoBestList = enabled; }
+    void setNetworkHooks(QuizNetworkHooks *hooks) { m_network = hooks; }
 
     bool StartQuiz(int selectionMode, int networkRole);
     void EvaluateAnswer(int pair);
@@ -121,7 +138,8 @@ public:
     void EndQuiz();
     // Asks first while a quiz runs; false when the user keeps the quiz.
     bool CancelQuiz();
-    // Back to the learning card without asking (the caller has asked already).
+    // Back to the learning card without asking (the caller has asked already). A network
+    // participant's quiz that still runs is reported as cancelled.
     void LeaveQuiz();
     bool ConfirmLeaveQuiz();
 
@@ -171,6 +189,7 @@ private:
     Random &m_random;
     QuizFrontend &m_frontend;
     std::function<QuizOptions(qint32)> m_optionsSource;
+    QuizNetworkHooks *m_network = nullptr;
     bool m_nameEntry = true;
     bool m_autoBestList = true;
 

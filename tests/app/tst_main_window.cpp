@@ -185,7 +185,9 @@ private Q_SLOTS:
         QCOMPARE(raw.value(QStringLiteral("UebOptFragen-ZLimitMin")).toString(), QStringLiteral("3"));
     }
 
-    void closingDeletesTheExchangeFilesOfTheChannel()
+    // Only the instance that initiated an exercise closes it at exit (the network tests
+    // cover that one); a pupil's program leaves the class's files alone.
+    void closingLeavesTheExchangeFilesOfTheClass()
     {
         Fixture f;
         const QString kom = f.program() + QStringLiteral("kom/");
@@ -195,8 +197,7 @@ private Q_SLOTS:
             writeFile(kom + QLatin1String(name), "x");
         TForm1 &w = f.start();
         QVERIFY(w.close());
-        QCOMPARE(QDir(kom).entryList(QDir::Files),
-                 QStringList({QStringLiteral("TSR-1-tsrnetzuebung.hsc"), QStringLiteral("TSR-2-tsrnetzuebung.tsr")}));
+        QCOMPARE(QDir(kom).entryList(QDir::Files).size(), 5);
     }
 
     void topicMenuColumns_data()

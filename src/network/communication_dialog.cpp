@@ -1,0 +1,129 @@
+#include "network/communication_dialog.h"
+
+#include "network/exchange_files.h"
+#include "platform/folders.h"
+#include "platform/messages.h"
+#include "platform/services.h"
+
+#include <QDir>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kapitolo {
+
+TNetzKomForm::TNetzKomForm(Messages &messages, FileDialogs &fileDialogs, QWidget *parent)
+    : QDialog(parent)
+    , m_messages(messages)
+    , m_fileDialogs(fileDialogs)
+{
+    setObjectName(QStringLiteral("TNetzKomForm"));
+    setWindowTitle(QStringLiteral("Netzwerk-Kommunikation"));
+
+    auto *folderLabel = new QLabel(QStringLiteral("Kommunikations&ordner:"), this);
+    OrdnerEdit = new QLineEdit(this);
+    OrdnerEdit->setObjectName(QStringLiteral("OrdnerEdit"));
+    OrdnerEdit->setMinimumWidth(340);
+    folderLabel->setBuddy(OrdnerEdit);
+    DurchsuchenBtn = new QPushButton(QStringLiteral("&Durchsuchen..."), this);
+    DurchsuchenBtn->setObjectName(QStringLiteral("DurchsuchenBtn"));
+    DurchsuchenBtn->setAutoDefault(false);
+    auto *channelLabel = new QLabel(QStringLiteral("Kommunikations&kanal:"), this);
+    KanalEdit = new QLineEdit(this);
+    KanalEdit->setObjectName(QStringLiteral("KanalEdit"));
+    KanalEdit->setMaxLength(8);
+    KanalEdit->setMaximumWidth(120);
+    channelLabel->setBuddy(KanalEdit);
+    auto *channelNote = new QLabel(QStringLiteral("(1 bis 8 Zeichen)"), this);
+
+    auto *note = new QLabel(QStringLiteral("Alle Rechner der Klasse müssen denselben gemeinsamen Ordner und denselben "
+                                           "Kanal verwenden, zum Beispiel den Austauschordner der Klasse auf dem "
+                                           "Schulserver. Mit verschiedenen Kanälen können mehrere Netzwerk-Übungen "
+                                           "denselben Ordner nutzen."),
+                            this);
+    note->setWordWrap(true);
+    GesperrtLab = new QLabel(QStringLiteral("Während einer Netzwerk-Übung auf diesem Rechner können Ordner und Kanal "
+                                            "nicht geändert werden."),
+                             this);
+    GesperrtLab->setObjectName(QStringLiteral("GesperrtLab"));
+    GesperrtLab->setWordWrap(true);
+    GesperrtLab->hide();
+
+    OKBtn = new QPushButton(QStringLiteral("OK"), this);
+    OKBtn->setObjectName(QStringLiteral("OKBtn"));
+    OKBtn->setDefault(true);
+    AbbrBtn = new QPushButton(QStringLiteral("Abbrechen"), this);
+    AbbrBtn->setObjectName(QStringLiteral("AbbrBtn"));
+    AbbrBtn->setAutoDefault(false);
+    connect(OKBtn, &QPushButton::clicked, this, &TNetzKomForm::OKBtnClick);
+    connect(AbbrBtn, &QPushButton::clicked, this, &QDialog::reject);
+    connect(DurchsuchenBtn, &QPushButton::clicked, this, &TNetzKomForm::DurchsuchenBtnClick);
+
+    auto *grid = new QGridLayout;
+    grid->addWidget(folderLabel, 0, 0);
+    grid->addWidget(OrdnerEdit, 0, 1);
+    grid->addWidget(DurchsuchenBtn, 0, 2);
+    grid->addWidget(channelLabel, 1, 0);
+    auto *channelRow = new QHBoxLayout;
+    channelRow->addWidget(KanalEdit);
+    channelRow->addWidget(channelNote);
+    channelRow->addStretch();
+    grid->addLayout(channelRow, 1, 1, 1, 2);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(OKBtn);
+    buttons->addWidget(AbbrBtn);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addWidget(note);
+    layout->addWidget(GesperrtLab);
+    layout->addLayout(buttons);
+    setMinimumWidth(560);
+}
+
+void TNetzKomForm::setValues(const QString &folder, const QString &channel, bool locked)
+{
+    m_folder = folder;
+    m_channel = channel;
+    m_locked = locked;
+    OrdnerEdit->setText(QDir::toNativeSeparators(folder));
+    KanalEdit->setText(channel);
+    OrdnerEdit->setReadOnly(locked);
+    KanalEdit->setReadOnly(locked);
+    DurchsuchenBtn->setEnabled(!locked);
+    GesperrtLab->setVisible(locked);
+}
+
+void TNetzKomForm::DurchsuchenBtnClick()
+{
+    const QString chosen =
+        m_fileDialogs.folderName(QStringLiteral("Kommunikationsordner festlegen"), OrdnerEdit->text());
+    if (!chosen.isEmpty())
+        OrdnerEdit->setText(QDir::toNativeSeparators(chosen));
+    raise();
+    activateWindow();
+}
+
+void TNetzKomForm::OKBtnClick()
+{
+    if (m_locked) {
+        reject();
+        return;
+    }
+    const QString folder = QDir::fromNativeSeparators(OrdnerEdit->text().trimmed());
+    const QString channel = KanalEdit->text();
+    const QString problem = communicationSettingsProblem(folder, channel);
+    if (!problem.isEmpty()) {
+        m_messages.error(problem);
+        (isValidChannel(channel) ? OrdnerEdit : KanalEdit)->setFocus();
+        return;
+    }
+    m_folder = withTrailingSeparator(folder);
+    m_channel = channel;
+    accept();
+}
+
+} // namespace kapitolo

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace kapitolo {
+
+class FileDialogs;
+class Messages;
+
+// "Netzwerk-Kommunikation": the communication folder and the channel, checked on OK.
+// While an exercise runs on this computer they are shown, not changed.
+class TNetzKomForm : public QDialog
+{
+    Q_OBJECT
+public:
+    TNetzKomForm(Messages &messages, FileDialogs &fileDialogs, QWidget *parent = nullptr);
+
+    // Before exec(): the current settings, and whether they may be changed now.
+    void setValues(const QString &folder, const QString &channel, bool locked);
+    // After an accepted exec(): the checked values, the folder ending with a separator.
+    QString folder() const { return m_folder; }
+    QString channel() const { return m_channel; }
+
+    void DurchsuchenBtnClick();
+    void OKBtnClick();
+
+    QLineEdit *OrdnerEdit = nullptr;
+    QLineEdit *KanalEdit = nullptr;
+    QPushButton *DurchsuchenBtn = nullptr;
+    QPushButton *OKBtn = nullptr;
+    QPushButton *AbbrBtn = nullptr;
+    QLabel *GesperrtLab = nullptr;
+
+private:
+    Messages &m_messages;
+    FileDialogs &m_fileDialogs;
+    QString m_folder;
+    QString m_channel;
+    bool m_locked = false;
+};
+
+} // namespace kapitolo

@@ -1,0 +1,175 @@
+#include "network/exchange_files.h"
+
+#include "document/topic_document.h"
+#include "platform/binary_stream.h"
+#include "platform/cp1252.h"
+#include "platform/folders.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTemporaryFile>
+
+namespace kapitolo {
+
+namespace {
+
+bool inRange(qint32 value, qint32 last)
+{
+    return value >= 0 && value <= last;
+}
+
+} // namespace
+
+QString exchangeFilePath(const QString &folder, const QString &channel, const char *fixedName)
+{
+    return withTrailingSeparator(folder) + channel + QLatin1Char('-') + QLatin1String(fixedName);
+}
+
+NetworkOptionFile NetworkOptionFile::fromQuizOptions(const QuizOptions &o, qint32 dokTyp, const QString &initiator)
+{
+    const bool single = dokTyp == dtSingleQuestions;
+    NetworkOptionFile f;
+    f.initiator = initiator;
+    f.riFaRueckmeldung = 0;
+    f.zuordnungRichtig = single ? 0 : o.onCorrect;
+    f.zuordnungFalsch = o.onFailed;
+    f.zuordnungstexte = o.tileOrder;
+    f.zuordnungsziele = o.positionOrder;
+    f.abfrageModus = single ? 0 : o.queryMode;
+    f.zeitLimit = o.timeLimitOn;
+    f.zeitLimitWert = o.timeLimitSeconds;
+    return f;
+}
+
+QuizOptions NetworkOptionFile::quizOptions() const
+{
+    QuizOptions o;
+    o.feedbackAtEnd = riFaRueckmeldung;
+    o.onCorrect = zuordnungRichtig;
+    o.onFailed = zuordnungFalsch;
+    o.tileOrder = zuordnungstexte;
+    o.positionOrder = zuordnungsziele;
+    o.queryMode = abfrageModus;
+    o.timeLimitOn = zeitLimit;
+    o.timeLimitSeconds = zeitLimitWert;
+    return o;
+}
+
+QByteArray encodeOptionFile(const NetworkOptionFile &f)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    BinaryWriter out(buffer);
+    out.writeString(f.identification);
+    out.writeString(f.fieldList);
+    out.writeString(f.initiator);
+    for (qint32 v : {f.riFaRueckmeldung, f.zuordnungRichtig, f.zuordnungFalsch, f.zuordnungstexte, f.zuordnungsziele,
+                     f.abfrageModus, f.zeitLimit, f.zeitLimitWert})
+        out.writeInt32(v);
+    return bytes;
+}
+
+bool decodeOptionFile(const QByteArray &bytes, NetworkOptionFile &result)
+{
+    QByteArray copy = bytes;
+    QBuffer buffer(&copy);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return false;
+    BinaryReader in(buffer);
+    NetworkOptionFile f;
+    in.readString(f.identification);
+    in.readString(f.fieldList);
+    in.readString(f.initiator);
+    for (qint32 *v : {&f.riFaRueckmeldung, &f.zuordnungRichtig, &f.zuordnungFalsch, &f.zuordnungstexte,
+                      &f.zuordnungsziele, &f.abfrageModus, &f.zeitLimit, &f.zeitLimitWert})
+        in.readInt32(*v);
+    if (!in.ok())
+        return false;
+    // Item indexes the options dialogs cannot give would run a quiz nobody chose.
+    if (!inRange(f.riFaRueckmeldung, 1) || !inRange(f.zuordnungRichtig, 1) || !inRange(f.zuordnungFalsch, 1)
+        || !inRange(f.zuordnungstexte, 1) || !inRange(f.zuordnungsziele, 2) || !inRange(f.abfrageModus, 2)
+        || !inRange(f.zeitLimit, 1) || f.zeitLimitWert < 0)
+        return false;
+    result = f;
+    return true;
+}
+
+bool writeOptionFile(const QString &path, const NetworkOptionFile &file)
+{
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = encodeOptionFile(file);
+    if (out.write(bytes) != bytes.size()) {
+        out.cancelWriting();
+        return false;
+    }
+    return out.commit();
+}
+
+bool readOptionFile(const QString &path, NetworkOptionFile &file)
+{
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    // A few hundred bytes; anything near this size is not an option file.
+    constexpr qint64 kMaxSize = 64 * 1024;
+    if (in.size() > kMaxSize)
+        return false;
+    return decodeOptionFile(in.readAll(), file);
+}
+
+QString optionFileReadErrorText(const QString &path)
+{
+    return QStringLiteral("Fehler beim Einlesen der Datei \"") + QDir::toNativeSeparators(path) + QLatin1Char('"');
+}
+
+bool writeMarkerFile(const QString &path)
+{
+    QSaveFile out(path);
+    return out.open(QIODevice::WriteOnly) && out.commit();
+}
+
+bool isValidChannel(const QString &channel)
+{
+    if (channel.isEmpty() || channel.size() > 8 || !fitsCp1252(channel))
+        return false;
+    if (channel != channel.trimmed() || channel.endsWith(QLatin1Char('.')) || channel == QLatin1String("."))
+        return false;
+    for (const QChar c : channel)
+        if (c.unicode() < 0x20 || QStringLiteral("\\/:*?\"<>|").contains(c))
+            return false;
+    return true;
+}
+
+QString communicationSettingsProblem(const QString &folder, const QString &channel)
+{
+    const QString shown = QDir::toNativeSeparators(folder.trimmed());
+    if (folder.trimmed().isEmpty())
+        return QStringLiteral("Bitte geben Sie den Kommunikationsordner an.");
+    const QFileInfo info(folder.trimmed());
+    if (!info.isDir())
+        return QStringLiteral("Der Ordner \"") + shown + QStringLiteral("\" existiert nicht.");
+    // Network shares do not always tell the truth about permissions: try it.
+    QTemporaryFile probe(withTrailingSeparator(info.absoluteFilePath()) + QStringLiteral("kapitolo-XXXXXX.tmp"));
+    if (!probe.open())
+        return QStringLiteral("In den Ordner \"") + shown
+            + QStringLiteral("\" kann nicht geschrieben werden. Bitte wählen Sie einen Ordner, in dem Sie "
+                             "Schreibrechte haben.");
+    probe.close();
+    if (channel.isEmpty())
+        return QStringLiteral("Bitte geben Sie einen Kommunikationskanal an (1 bis 8 Zeichen).");
+    if (channel.size() > 8)
+        return QStringLiteral("Der Kommunikationskanal darf höchstens 8 Zeichen lang sein.");
+    if (!isValidChannel(channel))
+        return QStringLiteral("Der Kommunikationskanal wird Teil von Dateinamen und darf daher keines der Zeichen "
+                              "\\ / : * ? \" < > | enthalten, nicht mit einem Leerzeichen beginnen oder enden und "
+                              "nicht mit einem Punkt enden.");
+    return {};
+}
+
+} // namespace kapitolo

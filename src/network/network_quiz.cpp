@@ -1,0 +1,339 @@
+#include "network/network_quiz.h"
+
+#include "document/document_file.h"
+#include "document/topic_document.h"
+#include "network/exchange_files.h"
+#include "platform/clock.h"
+#include "platform/folders.h"
+#include "platform/messages.h"
+#include "results/best_list.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+namespace kapitolo {
+
+namespace {
+
+const QString kChooseQuizText =
+    QStringLiteral("Bitte zuerst über das Menü \"Quizauswahl\" das gewünschte Quiz auswählen.");
+const QString kCloseEditorText = QStringLiteral("Bitte zuerst den Beschriftungseditor schließen.");
+
+} // namespace
+
+NetworkQuiz::NetworkQuiz(TopicDocument &document, QuizEngine &engine, Messages &messages, Clock &clock,
+                         NetworkQuizFrontend &frontend, const MailslotHost &host, QObject *parent)
+    : QObject(parent)
+    , m_document(document)
+    , m_engine(engine)
+    , m_messages(messages)
+    , m_clock(clock)
+    , m_frontend(frontend)
+    , m_tnMailSlot(new TALMailSlot2(messages, host, this))
+    , m_masterMailslot(new TALMailSlot2(messages, host, this))
+{
+    m_tnMailSlot->setObjectName(QStringLiteral("TNMailSlot"));
+    m_tnMailSlot->setCheckInterval(kParticipantCheckInterval);
+    m_masterMailslot->setObjectName(QStringLiteral("MasterMailslot"));
+    m_masterMailslot->setCheckInterval(kMasterCheckInterval);
+    m_masterMailslot->OnNewMessage = [this](TALMailSlot2 *, const QString &computer, const QString &user,
+                                            const QString &text) { MasterMailslotNewMessage(computer, user, text); };
+    m_engine.setNetworkHooks(this);
+}
+
+NetworkQuiz::~NetworkQuiz()
+{
+    m_engine.setNetworkHooks(nullptr);
+}
+
+int NetworkQuiz::role() const
+{
+    return m_engine.run().networkRole;
+}
+
+QString NetworkQuiz::exchangePath(const char *fixedName) const
+{
+    return exchangeFilePath(m_frontend.communicationFolder(), m_frontend.channel(), fixedName);
+}
+
+bool NetworkQuiz::exerciseOpen() const
+{
+    return QFileInfo::exists(exchangePath(kExchangeMarker));
+}
+
+void NetworkQuiz::deleteExchangeFiles()
+{
+    for (const char *name : {kExchangeDocument, kExchangeOptions, kExchangeMarker})
+        QFile::remove(exchangePath(name));
+}
+
+void NetworkQuiz::Initiate()
+{
+    if (!m_engine.ConfirmLeaveQuiz())
+        return;
+    if (m_frontend.labelEditorOpen()) {
+        m_messages.information(kCloseEditorText);
+        return;
+    }
+    // Without a document the class would get an empty exercise.
+    if (!m_document.isLoaded()) {
+        m_messages.information(kChooseQuizText);
+        return;
+    }
+    QuizOptions options;
+    if (!m_frontend.askNetworkOptions(m_document.DokTyp, options))
+        return;
+    options.feedbackAtEnd = 0;
+    // The user agreed to abandon a running quiz: none runs on the teacher's computer.
+    if (m_engine.appMode() == amQuizRunning)
+        m_engine.LeaveQuiz();
+    // A participant's receiver on this computer would hold the channel's port.
+    m_tnMailSlot->setActive(false);
+    if (initiator()) {
+        // A second initiation replaces the exercise: its results are kept first.
+        saveResultsAutomatically();
+        m_masterMailslot->setActive(false);
+        m_engine.run().networkRole = nrOwnQuiz;
+    }
+    m_board.reset();
+    m_frontend.clearBestList();
+    QFile::remove(exchangePath(kExchangeBestList));
+
+    // Document, options, marker last: a pupil never joins a half-written exercise.
+    QFile::remove(exchangePath(kExchangeMarker));
+    const QString documentPath = exchangePath(kExchangeDocument);
+    if (!writeDocument(documentPath, m_document, false, m_messages)) {
+        // Reported by the writer; without the document nobody could join.
+        m_frontend.networkStateChanged();
+        return;
+    }
+    const QString optionPath = exchangePath(kExchangeOptions);
+    const QString local = m_masterMailslot->localComputerName();
+    if (!writeOptionFile(optionPath, NetworkOptionFile::fromQuizOptions(options, m_document.DokTyp, local))) {
+        ShowWriteError(m_messages, optionPath);
+        m_frontend.networkStateChanged();
+        return;
+    }
+    m_initiatorComputer = local;
+    const QString markerPath = exchangePath(kExchangeMarker);
+    if (!writeMarkerFile(markerPath)) {
+        ShowWriteError(m_messages, markerPath);
+        m_frontend.networkStateChanged();
+        return;
+    }
+    m_masterMailslot->setMailBox(m_frontend.channel());
+    m_masterMailslot->setActive(true);
+    if (!m_masterMailslot->Active()) {
+        // Every report would be lost: the exercise is not offered at all.
+        deleteExchangeFiles();
+        m_messages.error(QStringLiteral("Die Netzwerk-Übung kann nicht initiiert werden: Der Kommunikationskanal \"")
+                         + m_masterMailslot->MailBox()
+                         + QStringLiteral("\" wird auf diesem Rechner bereits von einem anderen Programm verwendet, "
+                                          "so dass die Meldungen der Teilnehmer nicht empfangen werden könnten.\r\n"
+                                          "Beenden Sie das andere Programm oder wählen Sie unter \"Optionen | "
+                                          "Netzwerk-Kommunikation\" einen anderen Kanal."));
+        m_frontend.networkStateChanged();
+        return;
+    }
+    m_engine.run().networkRole = nrInitiator;
+    m_frontend.networkStateChanged();
+    m_frontend.showControlDisplay();
+}
+
+void NetworkQuiz::EndExercise()
+{
+    if (!initiator()) {
+        m_masterMailslot->setActive(false);
+        m_messages.information(QStringLiteral("Es ist keine Netzwerk-Übung aktiv."));
+        return;
+    }
+    if (!m_messages.confirm(QStringLiteral("Netzwerk-Übung beenden?\r\nÜbungsteilnehmer können die laufende Übung "
+                                           "noch zu Ende bearbeiten, die Kontrollanzeige wird jedoch nicht mehr "
+                                           "aktualisiert.")))
+        return;
+    m_engine.run().networkRole = nrOwnQuiz;
+    m_masterMailslot->setActive(false);
+    saveResultsAutomatically();
+    deleteExchangeFiles();
+    m_frontend.networkStateChanged();
+}
+
+void NetworkQuiz::Participate()
+{
+    if (m_engine.appMode() == amQuizRunning) {
+        m_messages.information(QStringLiteral("Um an einer Netzwerk-Übung teilnehmen zu können, muss die aktuelle "
+                                              "Übung zunächst beendet werden. Wählen Sie \"Übung abbrechen\", um die "
+                                              "aktuelle Übung vorzeitig abzubrechen."));
+        return;
+    }
+    if (initiator()) {
+        m_messages.information(QStringLiteral("Die Netzwerk-Übung wurde auf diesem Rechner initiiert. Die Teilnahme "
+                                              "an der Netzwerk-Übung muss an einem anderen Rechner erfolgen."));
+        return;
+    }
+    if (m_frontend.labelEditorOpen()) {
+        m_messages.information(kCloseEditorText);
+        return;
+    }
+    if (Join() == JoinResult::NoExercise)
+        m_messages.information(
+            QStringLiteral("Zurzeit ist keine Netzwerk-Übung geöffnet.\r\nBitte warten Sie, bis die Lehrkraft die "
+                           "Netzwerk-Übung initiiert hat. Prüfen Sie ggf. unter \"Optionen | Netzwerk-Kommunikation\", "
+                           "ob hier derselbe Kommunikationsordner und Kanal eingestellt ist wie am Rechner der "
+                           "Lehrkraft."));
+}
+
+QString NetworkQuiz::newParticipantKey()
+{
+    // Not from the program's generator: it is seeded from the clock, and a class that
+    // starts the program at the same moment would share keys and rows on the teacher's
+    // display. The system's entropy differs on every computer and at every join.
+    QRandomGenerator *entropy = QRandomGenerator::system();
+    QString key(kParticipantKeyLength, Qt::Uninitialized);
+    for (QChar &c : key)
+        c = QChar(u'A' + int(entropy->bounded(26u)));
+    return key;
+}
+
+NetworkQuiz::JoinResult NetworkQuiz::Join()
+{
+    for (const char *name : {kExchangeMarker, kExchangeOptions, kExchangeDocument})
+        if (!QFileInfo::exists(exchangePath(name)))
+            return JoinResult::NoExercise;
+    if (!m_frontend.openExchangeDocument(exchangePath(kExchangeDocument)))
+        return JoinResult::Failed;
+    const QString optionPath = exchangePath(kExchangeOptions);
+    NetworkOptionFile options;
+    if (!readOptionFile(optionPath, options)) {
+        m_messages.error(optionFileReadErrorText(optionPath));
+        return JoinResult::Failed;
+    }
+    // Reports to a computer that cannot be found are lost without a trace, while the pupil
+    // believes every answer counts: better not to begin.
+    if (!m_tnMailSlot->canReach(options.initiator)) {
+        m_messages.error(QStringLiteral("Der Rechner der Lehrkraft (\"") + options.initiator
+                         + QStringLiteral("\") ist von diesem Rechner aus nicht erreichbar. Die Teilnahme an der "
+                                          "Netzwerk-Übung ist nicht möglich, weil die Ergebnisse nicht übermittelt "
+                                          "werden könnten.\r\nBitte prüfen Sie die Netzwerkverbindung oder wenden Sie "
+                                          "sich an die Lehrkraft."));
+        return JoinResult::Failed;
+    }
+    m_initiatorComputer = options.initiator;
+    m_participantKey = newParticipantKey();
+    m_participantName.clear();
+    m_engine.run().startTime = m_clock.now();
+    m_engine.run().endTime = 0;
+
+    m_tnMailSlot->setActive(false);
+    m_tnMailSlot->setMailBox(m_frontend.channel());
+    m_tnMailSlot->setActive(true);
+    sendReport(initReportLines(m_participantKey, m_participantName, m_engine.run().startTime));
+
+    m_engine.setOptions(options.quizOptions());
+    if (!m_engine.StartQuiz(0, nrParticipant)) {
+        // The teacher saw the pupil join: the row must not stay "läuft".
+        sendReport(finishReportLines(m_participantKey, esCancelled, clockText(0)));
+        m_tnMailSlot->setActive(false);
+        m_frontend.networkStateChanged();
+        return JoinResult::Failed;
+    }
+    m_frontend.networkStateChanged();
+    return JoinResult::Joined;
+}
+
+bool NetworkQuiz::sendReport(const QStringList &lines)
+{
+    return m_tnMailSlot->SendLines(m_initiatorComputer, lines);
+}
+
+void NetworkQuiz::answerEvaluated(int hitObject, const DocObject &object)
+{
+    sendReport(actionReportLines(m_participantKey, hitObject, object.coverState, object.failedAttempts,
+                                 m_engine.run(), m_engine.score()));
+}
+
+void NetworkQuiz::quizEnded()
+{
+    const QuizRun &run = m_engine.run();
+    const QuizScore &score = m_engine.score();
+    sendReport(finishReportLines(m_participantKey, run.endState, score.clockText));
+    if (run.endState != esFinished && run.endState != esTimeLimitReached)
+        return;
+    m_clock.busyWait(50, false);
+    sendReport(bestListReportLines(m_participantKey, m_participantName, m_tnMailSlot->localComputerName(),
+                                   run.startTime, run.elapsedMs, score.totalPerformance));
+}
+
+bool NetworkQuiz::repeatParticipation()
+{
+    return Join() == JoinResult::Joined;
+}
+
+void NetworkQuiz::participationLeft()
+{
+    m_tnMailSlot->setActive(false);
+    m_frontend.closeExchangeDocument();
+    m_frontend.networkStateChanged();
+}
+
+void NetworkQuiz::prepareClose()
+{
+    if (!m_engine.running() || role() != nrParticipant)
+        return;
+    m_engine.run().endState = esCancelled;
+    m_engine.RefreshQuizClock();
+    quizEnded();
+}
+
+void NetworkQuiz::cleanUpAtExit()
+{
+    m_tnMailSlot->setActive(false);
+    m_masterMailslot->setActive(false);
+    if (!initiator())
+        return;
+    saveResultsAutomatically();
+    deleteExchangeFiles();
+}
+
+bool NetworkQuiz::saveResults(const QString &path)
+{
+    if (!writeResultsFile(path, m_board.resultsCsv())) {
+        ShowWriteError(m_messages, path);
+        return false;
+    }
+    return true;
+}
+
+QString NetworkQuiz::saveResultsAutomatically()
+{
+    if (m_board.joinedCount() == 0)
+        return {};
+    const QString folder = withTrailingSeparator(m_frontend.protocolFolder());
+    QDir().mkpath(folder);
+    const QString name = resultsFileName(m_frontend.channel(), fromDayNumber(m_clock.now()));
+    QString path = folder + name;
+    // Two exercises ended within one second never share a file.
+    for (int n = 1; QFileInfo::exists(path); ++n)
+        path = folder + name.chopped(4) + QLatin1Char('-') + QString::number(n) + QStringLiteral(".csv");
+    if (!saveResults(path))
+        return {};
+    m_lastResultsFile = path;
+    return path;
+}
+
+void NetworkQuiz::MasterMailslotNewMessage(const QString &computer, const QString &userName, const QString &text)
+{
+    const ControlBoard::Outcome outcome = m_board.handleReport(computer, userName, text, m_clock.now());
+    if (outcome.bestListEntry) {
+        if (saveBestListEntryWithRetries(exchangePath(kExchangeBestList), *outcome.bestListEntry, true, m_clock,
+                                         m_messages))
+            m_board.markEnteredInBestList(m_board.rows().at(outcome.row).key);
+        else
+            ++m_bestListFailures;
+    }
+    Q_EMIT reportHandled(outcome.row);
+}
+
+} // namespace kapitolo

@@ -1,0 +1,132 @@
+#pragma once
+
+#include "network/control_board.h"
+#include "network/mailslot.h"
+#include "quiz/quiz_engine.h"
+
+#include <QObject>
+#include <QString>
+
+namespace kapitolo {
+
+class Clock;
+class Messages;
+struct TopicDocument;
+
+// The window side of the network quiz.
+class NetworkQuizFrontend
+{
+public:
+    virtual ~NetworkQuizFrontend() = default;
+
+    virtual QString communicationFolder() const = 0;
+    virtual QString channel() const = 0;
+    virtual QString protocolFolder() const = 0;
+    virtual bool labelEditorOpen() const = 0;
+    // The quiz options dialog of the document type in its network form; true only for
+    // "Übung starten", with the options it holds.
+    virtual bool askNetworkOptions(qint32 dokTyp, QuizOptions &options) = 0;
+    // Opens the exchange document as the current document; the topic folder stays.
+    virtual bool openExchangeDocument(const QString &path) = 0;
+    // Closes it again after a participant's quiz: back to the start page.
+    virtual void closeExchangeDocument() = 0;
+    // Empties the best list held in memory.
+    virtual void clearBestList() = 0;
+    virtual void showControlDisplay() = 0;
+    // The role changed: buttons, menus and the control display follow.
+    virtual void networkStateChanged() = 0;
+};
+
+// The classroom network quiz of one instance: the teacher's initiation, control display
+// bookkeeping and ending; a pupil's joining and reports; the clean-up at exit. The role
+// lives in the quiz engine's networkRole.
+class NetworkQuiz : public QObject, public QuizNetworkHooks
+{
+    Q_OBJECT
+public:
+    // The check intervals of the participant's and the teacher's mailslot.
+    static constexpr int kParticipantCheckInterval = 500;
+    static constexpr int kMasterCheckInterval = 150;
+
+    NetworkQuiz(TopicDocument &document, QuizEngine &engine, Messages &messages, Clock &clock,
+                NetworkQuizFrontend &frontend, const MailslotHost &host = MailslotHost::system(),
+                QObject *parent = nullptr);
+    ~NetworkQuiz() override;
+
+    // F9: offers the open document to the class.
+    void Initiate();
+    // "Netzwerk-Übung beenden".
+    void EndExercise();
+    // F8: the three refusals, then the join procedure.
+    void Participate();
+
+    enum class JoinResult { Joined, NoExercise, Failed };
+    // Reads the exercise from the communication folder and starts the quiz as a participant.
+    // NoExercise: a file is missing (nothing shown); Failed: reported already or not started.
+    JoinResult Join();
+
+    // Closing the main window, once the user has agreed: a running participant's quiz is
+    // reported as cancelled.
+    void prepareClose();
+    // The clean-up at exit: both mailslots closed; the initiating instance saves the
+    // results and deletes the exercise's files (a pupil's exit leaves them to the class).
+    void cleanUpAtExit();
+
+    // The control display's "Ergebnisse speichern...": false after a reported failure.
+    bool saveResults(const QString &path);
+    // The automatic results file in the protocol folder; empty when there was nothing to
+    // write or it failed (reported).
+    QString saveResultsAutomatically();
+    const QString &lastResultsFile() const { return m_lastResultsFile; }
+
+    int role() const;
+    bool initiator() const { return role() == nrInitiator; }
+    // An exercise of this channel is open in the folder (its marker exists).
+    bool exerciseOpen() const;
+    QString exchangePath(const char *fixedName) const;
+
+    ControlBoard &board() { return m_board; }
+    const ControlBoard &board() const { return m_board; }
+    TALMailSlot2 &tnMailslot() { return *m_tnMailSlot; }
+    TALMailSlot2 &masterMailslot() { return *m_masterMailslot; }
+    const QString &participantKey() const { return m_participantKey; }
+    const QString &initiatorComputer() const { return m_initiatorComputer; }
+    // Results the teacher's side could not enter into the network best list.
+    int bestListFailures() const { return m_bestListFailures; }
+
+    // QuizNetworkHooks
+    void answerEvaluated(int hitObject, const DocObject &object) override;
+    void quizEnded() override;
+    bool repeatParticipation() override;
+    void participationLeft() override;
+
+    // The teacher's side of one received message (MasterMailslot's handler).
+    void MasterMailslotNewMessage(const QString &computer, const QString &userName, const QString &text);
+
+Q_SIGNALS:
+    // A report changed the control display (row, or -1 for the counts only).
+    void reportHandled(int row);
+
+private:
+    bool sendReport(const QStringList &lines);
+    void deleteExchangeFiles();
+    QString newParticipantKey();
+
+    TopicDocument &m_document;
+    QuizEngine &m_engine;
+    Messages &m_messages;
+    Clock &m_clock;
+    NetworkQuizFrontend &m_frontend;
+    TALMailSlot2 *m_tnMailSlot;
+    TALMailSlot2 *m_masterMailslot;
+    ControlBoard m_board;
+
+    // Participant state, from joining until the quiz ends.
+    QString m_participantKey;
+    QString m_participantName;
+    QString m_initiatorComputer;
+    QString m_lastResultsFile;
+    int m_bestListFailures = 0;
+};
+
+} // namespace kapitolo

@@ -1,0 +1,250 @@
+// The teacher's windows: F9 through the real options dialog, the control display that
+// follows the reports, its commands, the communication settings and the exit.
+
+#include "app/main_window.h"
+#include "document/document_file.h"
+#include "network/communication_dialog.h"
+#include "network/control_display.h"
+#include "network/exchange_files.h"
+#include "network/network_reports.h"
+#include "network/network_test_support.h"
+#include "platform/settings_store.h"
+#include "quiz/quiz_option_forms.h"
+#include "support/fake_services.h"
+#include "support/test_files.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+using namespace kapitolo;
+using namespace kapitolo::test;
+
+namespace {
+
+struct Fixture {
+    QTemporaryDir dir;
+    ScriptedMessages messages;
+    FakeClock clock;
+    Random random{1};
+    std::unique_ptr<SettingsStore> settings;
+    RecordingShell shell;
+    ScriptedFileDialogs dialogs;
+    std::unique_ptr<Services> services;
+    std::unique_ptr<TForm1> window;
+    QString channel = freeChannel();
+
+    QString program() const { return dir.path() + QStringLiteral("/programm/"); }
+    QString kom() const { return dir.path() + QStringLiteral("/kom/"); }
+    QString protocols() const { return dir.path() + QStringLiteral("/protokolle/"); }
+    QString topic() const { return dir.path() + QStringLiteral("/themen/hauptstaedte.tsr"); }
+    QString ini() const { return dir.path() + QStringLiteral("/kapitolo.ini"); }
+    QString exchange(const char *name) const { return exchangeFilePath(kom(), channel, name); }
+
+    Fixture()
+    {
+        for (const char *sub : {"programm/data", "kom", "protokolle", "themen"})
+            QDir(dir.path()).mkpath(QLatin1String(sub));
+        writeFile(program() + QStringLiteral("data/kapitolo.png"), pngBytes(patternImage(64, 40)));
+        TopicDocument d = sampleLabelDocument();
+        ScriptedMessages m;
+        writeDocument(topic(), d, false, m);
+        writeFile(ini(), ("[General]\nOpt-UebNameEingabe=0\nNetzKomOrdner=" + kom() + "\nNetzKomKanal=" + channel
+                          + "\nOpt-ProtOrdner=" + protocols() + "\n")
+                             .toUtf8());
+        settings = std::make_unique<SettingsStore>(ini());
+        services = std::make_unique<Services>(Services{messages, clock, random, *settings, shell, dialogs, program()});
+        window = std::make_unique<TForm1>(*services, topic());
+        window->CreateDialogs();
+        window->FormShow();
+    }
+
+    // F9, answered with "Übung starten" in the network form of the options dialog.
+    QString initiate()
+    {
+        QString caption;
+        QTimer::singleShot(0, [&caption] {
+            auto *dialog = qobject_cast<QuizOptionsDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            caption = dialog->windowTitle() + QLatin1Char('|')
+                + (dialog->netzUebInitPan()->isVisible() ? QStringLiteral("Hinweis") : QString());
+            dialog->okBtn()->click();
+        });
+        window->findMenuAction(QStringLiteral("NetzInit1"))->trigger();
+        return caption;
+    }
+};
+
+void send(TALMailSlot2 &pupil, const QStringList &lines)
+{
+    QVERIFY(pupil.SendLines(QStringLiteral("127.0.0.1"), lines));
+}
+
+} // namespace
+
+class TestNetworkUi : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void teacherWatchesTheClass()
+    {
+        Fixture f;
+        TForm1 &w = *f.window;
+        QCOMPARE(w.findMenuAction(QStringLiteral("NetzInit1"))->shortcut(), QKeySequence(Qt::Key_F9));
+        QCOMPARE(w.findMenuAction(QStringLiteral("NetzTeilnehmen1"))->shortcut(), QKeySequence(Qt::Key_F8));
+        QCOMPARE(w.findMenuAction(QStringLiteral("Kontrollanzeige1"))->shortcut(), QKeySequence(Qt::ALT | Qt::Key_F9));
+        QCOMPARE(f.initiate(), QStringLiteral("Netzwerk-Übungsoptionen für Bildbeschriftung und Lückentext|Hinweis"));
+        // Closing the dialog restored its own caption.
+        QCOMPARE(w.uebOptForm()->windowTitle(), QStringLiteral("Übungsoptionen für Bildbeschriftung und Lückentext"));
+        QVERIFY(f.messages.shown().isEmpty());
+        TKontrollanzeigeForm *display = w.controlDisplay();
+        QVERIFY(display->isVisible());
+        QCOMPARE(display->windowTitle(), QStringLiteral("Kontrollanzeige"));
+        QVERIFY(display->endButton()->isEnabled());
+        QVERIFY(!display->saveButton()->isEnabled());
+        for (const char *name : {kExchangeDocument, kExchangeOptions, kExchangeMarker})
+            QVERIFY(QFileInfo::exists(f.exchange(name)));
+
+        w.findMenuAction(QStringLiteral("NetzTeilnehmen1"))->trigger();
+        QCOMPARE(f.messages.texts(), QStringList{QStringLiteral("Die Netzwerk-Übung wurde auf diesem Rechner initiiert. "
+                                                                "Die Teilnahme an der Netzwerk-Übung muss an einem "
+                                                                "anderen Rechner erfolgen.")});
+
+        // A pupil's computer reports; the row appears and follows.
+        ScriptedMessages quiet;
+        MailslotHost host = testHost(QStringLiteral("PC-07"), QStringLiteral("anna"), QStringLiteral("127.0.0.3"));
+        host.resolve = resolveComputer; // the teacher's window listens on every address of this computer
+        TALMailSlot2 pupil(quiet, host);
+        pupil.setMailBox(f.channel);
+        const QString key(30, QLatin1Char('K'));
+        send(pupil, initReportLines(key, QString(), 46000.25));
+        QTableView *grid = display->grid();
+        QTRY_COMPARE(grid->model()->rowCount(), 1);
+        auto cell = [&](int column) { return grid->model()->index(0, column).data().toString(); };
+        QCOMPARE(cell(ControlBoard::ColComputer), QStringLiteral("PC-07"));
+        QCOMPARE(cell(ControlBoard::ColUser), QStringLiteral("anna"));
+        QCOMPARE(cell(ControlBoard::ColStart), QStringLiteral("06:00:00"));
+        QCOMPARE(cell(ControlBoard::ColState), QStringLiteral("läuft"));
+        QCOMPARE(display->countsLabel()->text(),
+                 QStringLiteral("Teilnehmer: 1    laufend: 1    beendet: 0    verworfene Meldungen: 0"));
+        send(pupil, {QStringLiteral("TN-AKTION"), key, "0", "0", "0", "0", "06:00:00", "3", "2", "1", "1", "01:05",
+                     "66.7", "50.0", "4"});
+        send(pupil, finishReportLines(key, esFinished, QStringLiteral("01:07")));
+        send(pupil, {QStringLiteral("TN-HALLO")});
+        QTRY_COMPARE(display->countsLabel()->text(),
+                     QStringLiteral("Teilnehmer: 1    laufend: 0    beendet: 1    verworfene Meldungen: 1"));
+        QCOMPARE(cell(ControlBoard::ColState), QStringLiteral("beendet"));
+        QCOMPARE(cell(ControlBoard::ColCorrect), QStringLiteral("2"));
+        QCOMPARE(cell(ControlBoard::ColSuccessRate), QStringLiteral("66.7 %"));
+        QCOMPARE(cell(ControlBoard::ColClock), QStringLiteral("01:07"));
+        QVERIFY(display->saveButton()->isEnabled());
+
+        // "Ergebnisse speichern..." writes the table where the teacher says.
+        f.dialogs.answers << f.dir.path() + QStringLiteral("/klasse6b");
+        display->saveButton()->click();
+        const QByteArray csv = readFile(f.dir.path() + QStringLiteral("/klasse6b.csv"));
+        QVERIFY(csv.startsWith("\xEF\xBB\xBFRechner;Benutzer;"));
+        QVERIFY(csv.contains("PC-07;anna;06:00:00;beendet;3;2;1;1;66,7;50,0;4;0:01:07;"));
+
+        // "Netzwerk-Übung beenden": the exercise closes, its results stay in the protocol folder.
+        display->endButton()->click();
+        QCOMPARE(f.messages.shown().last().buttons, MessageButtons::YesNo);
+        QCOMPARE(w.engine().run().networkRole, int(nrOwnQuiz));
+        QVERIFY(!display->endButton()->isEnabled());
+        QVERIFY(!QFileInfo::exists(f.exchange(kExchangeMarker)));
+        QCOMPARE(QDir(f.protocols()).entryList({QStringLiteral("Netzwerk-Uebung-*.csv")}).size(), 1);
+
+        // The teacher's exit closes the exercise for the class.
+        f.initiate();
+        QVERIFY(QFileInfo::exists(f.exchange(kExchangeMarker)));
+        QVERIFY(w.close());
+        QStringList left = QDir(f.kom()).entryList(QDir::Files);
+        QCOMPARE(left, QStringList());
+    }
+
+    void communicationSettings_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("channel");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("fine") << "themen" << "Raum-3" << QString();
+        QTest::newRow("no folder") << "" << "Raum-3" << "Bitte geben Sie den Kommunikationsordner an.";
+        QTest::newRow("missing folder") << "fehlt" << "Raum-3" << "Der Ordner \"%1/fehlt\" existiert nicht.";
+        QTest::newRow("no channel") << "kom" << "" << "Bitte geben Sie einen Kommunikationskanal an (1 bis 8 Zeichen).";
+        const QString characters = QStringLiteral(
+            "Der Kommunikationskanal wird Teil von Dateinamen und darf daher keines der Zeichen \\ / : * ? \" < > | "
+            "enthalten, nicht mit einem Leerzeichen beginnen oder enden und nicht mit einem Punkt enden.");
+        QTest::newRow("slash") << "kom" << "6a/6b" << characters;
+        QTest::newRow("leading blank") << "kom" << " 6a" << characters;
+        QTest::newRow("trailing dot") << "kom" << "6a." << characters;
+        QTest::newRow("not in the code page") << "kom" << "Raum\u263A" << characters;
+    }
+    void communicationSettings()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, channel);
+        QFETCH(QString, message);
+        Fixture f;
+        TForm1 &w = *f.window;
+        QAction *item = w.findMenuAction(QStringLiteral("NetzKom1"));
+        QCOMPARE(item->text(), QStringLiteral("Netzwerk-&Kommunikation..."));
+        QVERIFY(w.menuBar()->findChild<QMenu *>(QStringLiteral("Optionen1"))->actions().contains(item));
+        const QString typed = folder.isEmpty() ? QString() : f.dir.path() + QLatin1Char('/') + folder;
+        bool stillOpen = false;
+        QTimer::singleShot(0, [&] {
+            auto *form = qobject_cast<TNetzKomForm *>(QApplication::activeModalWidget());
+            QVERIFY(form);
+            QCOMPARE(form->OrdnerEdit->text(), f.kom());
+            QCOMPARE(form->KanalEdit->text(), f.channel);
+            QCOMPARE(form->KanalEdit->maxLength(), 8);
+            form->OrdnerEdit->setText(typed);
+            form->KanalEdit->setText(channel);
+            form->OKBtn->click();
+            stillOpen = form->isVisible();
+            if (stillOpen)
+                form->reject();
+        });
+        item->trigger();
+        QCOMPARE(stillOpen, !message.isEmpty());
+        QCOMPARE(f.messages.texts(), message.isEmpty() ? QStringList() : QStringList{QString(message).replace(QStringLiteral("%1"), f.dir.path())});
+        QVERIFY(w.close());
+        QSettings written(f.ini(), QSettings::IniFormat);
+        QCOMPARE(written.value(QStringLiteral("NetzKomKanal")).toString(), message.isEmpty() ? channel : f.channel);
+        QCOMPARE(written.value(QStringLiteral("NetzKomOrdner")).toString(),
+                 message.isEmpty() ? f.dir.path() + QStringLiteral("/themen/") : f.kom());
+    }
+
+    void settingsStayDuringAnExercise()
+    {
+        Fixture f;
+        f.initiate();
+        TNetzKomForm *form = f.window->netzKomForm();
+        QTimer::singleShot(0, [&] {
+            QVERIFY(form->isVisible());
+            QVERIFY(form->KanalEdit->isReadOnly());
+            QVERIFY(!form->DurchsuchenBtn->isEnabled());
+            QVERIFY(form->GesperrtLab->isVisible());
+            form->KanalEdit->setText(QStringLiteral("anders"));
+            form->OKBtn->click();
+        });
+        f.window->controlDisplay()->communicationButton()->click();
+        QCOMPARE(f.window->channel(), f.channel);
+        QVERIFY(f.messages.shown().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestNetworkUi)
+#include "tst_network_ui.moc"
