@@ -24,6 +24,8 @@
 
 using namespace kapitolo;
 
+int cmdWorksheet(const QStringList &args); // tool_sheet.cpp
+
 namespace {
 
 // Message boxes of the libraries end up on stderr, one paragraph each.
@@ -54,7 +56,10 @@ int usage()
         "  kapitolo-tool topics ORDNER             Themenmenü des Ordners ausgeben\n"
         "  kapitolo-tool render DATEI.tsr BILD.png [--size BxH] [--zoom N] [--numbering M] [--uncover] [--boxes]\n"
         "                                          Lernkarte zeichnen (Fenster der Anzeige)\n"
-        "  kapitolo-tool bestlist DATEI.hsc        Bestenliste als Text (wie \"Speichern...\")"));
+        "  kapitolo-tool bestlist DATEI.hsc        Bestenliste als Text (wie \"Speichern...\")\n"
+        "  kapitolo-tool worksheet DATEI.tsr ZIEL.(emf|wmf|pdf|svg|png) [--kind 0|1|2] [--from N] [--title TEXT]\n"
+        "                [--task TEXT] [--no-name] [--no-class] [--no-date] [--no-answers]\n"
+        "                                          Arbeitsblatt (0), Lösungsblatt (1) oder Auflegefolie (2)"));
     return 2;
 }
 
@@ -261,7 +266,7 @@ int main(int argc, char *argv[])
     // Drawing needs fonts, and fonts need a GUI application; without a display it
     // runs on the offscreen platform. The other commands stay free of any GUI.
     std::unique_ptr<QCoreApplication> app;
-    if (argc > 1 && qstrcmp(argv[1], "render") == 0) {
+    if (argc > 1 && (qstrcmp(argv[1], "render") == 0 || qstrcmp(argv[1], "worksheet") == 0)) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         app = std::make_unique<QGuiApplication>(argc, argv);
@@ -284,5 +289,9 @@ int main(int argc, char *argv[])
         return cmdRender(args);
     if (command == QLatin1String("bestlist"))
         return cmdBestList(args);
+    if (command == QLatin1String("worksheet")) {
+        const int result = cmdWorksheet(args);
+        return result == 2 ? usage() : result;
+    }
     return usage();
 }
