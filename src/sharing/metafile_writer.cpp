@@ -2,7 +2,6 @@
 
 #include "platform/cp1252.h"
 #include "platform/nearest.h"
-#include "view/view_output.h"
 
 #include <QtEndian>
 
@@ -162,6 +161,9 @@ class EmfWriter
 public:
     QByteArray write(const SheetPicture &picture)
     {
+        const QByteArray description = descriptionText();
+        const quint32 headerSize = 108 + quint32(description.size());
+        m_body = QByteArray(headerSize, '\0');
         record(EMR_SETMAPMODE, Fields().u32(kAnisotropic));
         record(EMR_SETWINDOWORGEX, Fields().i32(0).i32(0));
         record(EMR_SETWINDOWEXTEX, Fields().i32(kSheetWidth).i32(kSheetHeight));
@@ -174,9 +176,7 @@ public:
             item.kind == SheetItem::Text ? text(item) : shape(item);
         record(EMR_EOF, Fields().u32(0).u32(16).u32(20));
 
-        const QByteArray description = descriptionText();
-        const quint32 headerSize = 108 + quint32(description.size());
-        const quint32 total = headerSize + quint32(m_body.size());
+        const quint32 total = quint32(m_body.size());
         Fields h;
         h.u32(EMR_HEADER).u32(headerSize);
         h.i32(0).i32(0).i32(kSheetWidth - 1).i32(kSheetHeight - 1); // bounds, device units
@@ -192,7 +192,8 @@ public:
         h.u32(0).u32(0).u32(0);
         h.i32(nearest(kSheetWidthMm * 1000)).i32(nearest(sheetHeightMm() * 1000));
         h.raw(description);
-        return h.bytes() + m_body;
+        std::memcpy(m_body.data(), h.bytes().constData(), size_t(h.size()));
+        return std::move(m_body);
     }
 
 private:
@@ -209,12 +210,15 @@ private:
         return d;
     }
 
-    void record(quint32 type, Fields params)
+    // A record of the fixed fields, followed by bulk data appended as it is.
+    void record(quint32 type, Fields params, const QByteArray &bulk = QByteArray())
     {
-        params.padTo(4);
+        const qsizetype padding = (4 - (params.size() + bulk.size()) % 4) % 4;
         Fields r;
-        r.u32(type).u32(quint32(8 + params.size())).raw(params.bytes());
+        r.u32(type).u32(quint32(8 + params.size() + bulk.size() + padding)).raw(params.bytes());
         m_body += r.bytes();
+        m_body += bulk;
+        m_body.append(padding, '\0');
         ++m_records;
     }
 
@@ -351,8 +355,7 @@ private:
             f.u32(80).u32(40).u32(120).u32(quint32(dib.size() - 40));
             f.u32(0).u32(kSrcCopy);
             f.i32(unit(item.rect.width())).i32(unit(item.rect.height()));
-            f.raw(dib);
-            record(EMR_STRETCHDIBITS, f);
+            record(EMR_STRETCHDIBITS, f, dib);
             break;
         }
         case SheetItem::Text:
@@ -432,6 +435,7 @@ class WmfWriter
 public:
     QByteArray write(const SheetPicture &picture)
     {
+        m_body = QByteArray(22 + 18, '\0');
         record(META_SETMAPMODE, Fields().u16(kAnisotropic));
         record(META_SETWINDOWORG, Fields().i16(0).i16(0));
         record(META_SETWINDOWEXT, Fields().i16(kSheetHeight).i16(kSheetWidth));
@@ -447,7 +451,7 @@ public:
         record(META_EOF, Fields());
 
         const quint32 headerWords = 9;
-        const quint32 totalWords = headerWords + quint32(m_body.size() / 2);
+        const quint32 totalWords = quint32((m_body.size() - 22) / 2);
         Fields placeable;
         placeable.u32(0x9AC6CDD7).u16(0);
         placeable.i16(0).i16(0).i16(kSheetWidth).i16(kSheetHeight);
@@ -459,19 +463,23 @@ public:
         Fields header;
         header.u16(1).u16(quint16(headerWords)).u16(0x0300).u32(totalWords);
         header.u16(quint16(m_table.size())).u32(m_maxRecord).u16(0);
-        return placeable.bytes() + header.bytes() + m_body;
+        const QByteArray head = placeable.bytes() + header.bytes();
+        std::memcpy(m_body.data(), head.constData(), size_t(head.size()));
+        return std::move(m_body);
     }
 
 private:
     static constexpr quint16 kNone = 0xFFFF;
 
-    void record(quint16 function, Fields params)
+    void record(quint16 function, Fields params, const QByteArray &bulk = QByteArray())
     {
-        params.padTo(2);
-        const quint32 words = 3 + quint32(params.size() / 2);
+        const qsizetype padding = (params.size() + bulk.size()) % 2;
+        const quint32 words = 3 + quint32((params.size() + bulk.size() + padding) / 2);
         Fields r;
         r.u32(words).u16(function).raw(params.bytes());
         m_body += r.bytes();
+        m_body += bulk;
+        m_body.append(padding, '\0');
         m_maxRecord = qMax(m_maxRecord, words);
     }
 
@@ -592,8 +600,7 @@ private:
             f.u32(kSrcCopy).u16(0);
             f.i16(item.image.height()).i16(item.image.width()).i16(0).i16(0);
             f.i16(unit(item.rect.height())).i16(unit(item.rect.width())).i16(dest.top()).i16(dest.left());
-            f.raw(dib);
-            record(META_STRETCHDIB, f);
+            record(META_STRETCHDIB, f, dib);
             break;
         }
         case SheetItem::Text:
@@ -640,9 +647,30 @@ private:
 
 QByteArray deviceIndependentBitmap(const QImage &image)
 {
-    // A bitmap file without its 14-byte file header is exactly the DIB a metafile holds.
-    const QByteArray bmp = encodeBmp(image);
-    return bmp.size() > 14 ? bmp.mid(14) : QByteArray();
+    if (image.isNull())
+        return QByteArray();
+    // Byte order blue, green, red: the rows are the DIB's rows, only bottom-up.
+    const QImage bgr = image.convertToFormat(QImage::Format_BGR888);
+    const qint64 width = bgr.width();
+    const qint64 height = bgr.height();
+    const qint64 rowBytes = (width * 3 + 3) / 4 * 4;
+    const qint64 total = 40 + rowBytes * height;
+    if (bgr.isNull() || total > 0x7FFFFFFF)
+        return QByteArray();
+    QByteArray dib(qsizetype(total), '\0');
+    uchar *d = reinterpret_cast<uchar *>(dib.data());
+    qToLittleEndian<quint32>(40, d);
+    qToLittleEndian<qint32>(qint32(width), d + 4);
+    qToLittleEndian<qint32>(qint32(height), d + 8); // positive: bottom-up
+    qToLittleEndian<quint16>(1, d + 12);
+    qToLittleEndian<quint16>(24, d + 14);
+    qToLittleEndian<quint32>(0, d + 16); // BI_RGB
+    qToLittleEndian<quint32>(quint32(rowBytes * height), d + 20);
+    qToLittleEndian<qint32>(3780, d + 24); // 96 dots per inch
+    qToLittleEndian<qint32>(3780, d + 28);
+    for (qint64 y = 0; y < height; ++y)
+        std::memcpy(d + 40 + y * rowBytes, bgr.constScanLine(int(height - 1 - y)), size_t(width * 3));
+    return dib;
 }
 
 QByteArray writeEmf(const SheetPicture &picture)

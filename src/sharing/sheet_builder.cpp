@@ -69,11 +69,12 @@ private:
 
     void blackPen() { m_painter.setPen(QPen(Qt::black, 1)); }
 
-    void frame(const QRect &rect)
+    // A frame from corner to corner.
+    void frame(int left, int top, int right, int bottom)
     {
         blackPen();
         m_painter.setBrush(Qt::NoBrush);
-        m_painter.drawRect(rect);
+        m_painter.drawRect(QRectF(left, top, right - left, bottom - top));
     }
 
     void header()
@@ -113,7 +114,7 @@ private:
         m_y += nearest(0.5 * m_headerS);
         const int s = useFont(30, true);
         if (baseContent()) {
-            frame(QRect(QPoint(0, m_y - nearest(0.3 * s)), QPoint(W, m_y + nearest(1.3 * s))));
+            frame(0, m_y - nearest(0.3 * s), W, m_y + nearest(1.3 * s));
             // A title too long for the frame is set smaller, centred in the same line.
             int height = 30;
             int top = m_y;
@@ -230,7 +231,7 @@ private:
         const QRect target(x, m_y, width, height);
         if (baseContent()) {
             m_painter.drawImage(target, card);
-            frame(target);
+            frame(x, m_y, x + width, m_y + height);
         }
 
         CardBitmaps bitmaps;
@@ -275,7 +276,7 @@ private:
         }
         m_y = layCloze(m_painter, fontHeight, top);
         if (baseContent())
-            frame(QRect(QPoint(0, top), QPoint(W, m_y)));
+            frame(0, top, W, m_y);
         m_y += nearest(1.5 * m_bodyS);
     }
 
@@ -312,7 +313,7 @@ private:
             }
         }
         if (baseContent())
-            frame(QRect(QPoint(0, frameTop), QPoint(W, m_y + 1)));
+            frame(0, frameTop, W, m_y + 1);
         m_y += nearest(1.5 * m_bodyS);
     }
 
