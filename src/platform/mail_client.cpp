@@ -23,7 +23,10 @@ bool XdgEmailClient::available()
 
 QStringList XdgEmailClient::arguments(const QString &subject, const QString &body, const QStringList &attachments)
 {
-    QStringList args{QStringLiteral("--utf8"), QStringLiteral("--subject"), subject, QStringLiteral("--body"), body};
+    // xdg-email turns every line feed into CR LF itself; a CR of ours would be doubled.
+    QString text = body;
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    QStringList args{QStringLiteral("--utf8"), QStringLiteral("--subject"), subject, QStringLiteral("--body"), text};
     for (const QString &path : attachments)
         args << QStringLiteral("--attach") << path;
     return args;

@@ -30,7 +30,7 @@ public:
     bool available() override;
     int sendMail(const QString &subject, const QString &body, const QStringList &attachments) override;
 
-    // The command line: --utf8, the subject, the body and one --attach per file.
+    // The command line: --utf8, the subject, the body (lines ending in LF) and one --attach per file.
     static QStringList arguments(const QString &subject, const QString &body, const QStringList &attachments);
 
 private:

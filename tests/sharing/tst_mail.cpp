@@ -128,7 +128,11 @@ void TestMail::documentAlone()
                          "Übungseinheiten. \r\nZum Öffnen von TSR-Themendokumenten wird das TSR-Basissystem (liegt "
                          "allen Themenpaketen kostenlos bei) oder das TSR-Autorensystem (kostet z.Zt. ab 49,90 Euro) "
                          "benötigt. \r\nWeitere Informationen im Internet unter: \r\nhttps://www.ostrabel.de/ \r\n");
-    QCOMPARE(recordedCall(), QStringList({"--utf8", "--subject", "TSR-Dokument", "--body", body, "--attach", path}));
+    // xdg-email gets the lines with LF alone: it makes CR LF of them itself.
+    QCOMPARE(recordedCall(), QStringList({"--utf8", "--subject", "TSR-Dokument", "--body",
+                                          QString(body).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+                                          "--attach", path}));
+    QVERIFY(!recordedCall().join(QString()).contains(QLatin1Char('\r')));
     QCOMPARE(dialog.shown, 1);
     QCOMPARE(messages.shown().size(), 1);
     QCOMPARE(messages.shown()[0].text, exitCode == 0 ? kSuccess : kFailure);
@@ -206,7 +210,8 @@ void TestMail::installer()
         expected << setupFolder() + attached;
     QCOMPARE(attachments, expected);
     const QString body = call.value(call.indexOf(QStringLiteral("--body")) + 1);
-    QVERIFY(body.startsWith(QStringLiteral("TSR-Themendokument: europa.tsr\r\n") + bodyLine + QStringLiteral("\r\n- Information -")));
+    const QString lines = QStringLiteral("TSR-Themendokument: europa.tsr\r\n") + bodyLine + QStringLiteral("\r\n- Information -");
+    QVERIFY(body.startsWith(QString(lines).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))));
 
     MailMessage message;
     message.attachments = expected;
