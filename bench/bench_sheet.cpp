@@ -107,6 +107,16 @@ void BM_SheetPng300(benchmark::State &state)
 }
 BENCHMARK(BM_SheetPng300)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
+// What the window does on every rebuild: the sheet and its preview picture.
+void BM_SheetPreview(benchmark::State &state)
+{
+    for (auto _ : state) {
+        const QImage preview = BuildSheet(europe(), solutionSheet()).render(kSheetWidth);
+        benchmark::DoNotOptimize(preview.constBits());
+    }
+}
+BENCHMARK(BM_SheetPreview)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
 // Prints the usual table, then the ratios against the card build of the same run.
 class RatioReporter : public benchmark::ConsoleReporter
 {

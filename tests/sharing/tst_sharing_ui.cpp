@@ -33,6 +33,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 
 using namespace kapitolo;
 using namespace kapitolo::test;
@@ -206,6 +207,13 @@ void TestSharingUi::previewLayoutAndScrolling()
     QCOMPARE(bar->value(), bar->maximum());
     QTest::mouseRelease(image, Qt::LeftButton, {}, image->mapFromGlobal(QCursor::pos()));
     QVERIFY(image->cursor().shape() != Qt::ClosedHandCursor);
+
+    // One notch of the wheel over the sheet: the system's line count.
+    bar->setValue(0);
+    QWheelEvent wheel(QPointF(50, 50), image->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(image, &wheel);
+    QCOMPARE(bar->value(), QApplication::wheelScrollLines() * bar->singleStep());
 
     form.resize(form.width() + 60, form.height());
     QApplication::processEvents();
