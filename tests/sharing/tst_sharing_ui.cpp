@@ -210,9 +210,15 @@ void TestSharingUi::previewLayoutAndScrolling()
 
     // One notch of the wheel over the sheet: the system's line count.
     bar->setValue(0);
-    QWheelEvent wheel(QPointF(50, 50), image->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, -120), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(image, &wheel);
+    // The sheet leaves the wheel to the scroll area (the window system hands an event
+    // nobody accepted on to the parents), which scrolls by the system's line count.
+    QWheelEvent overSheet(QPointF(50, 50), image->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, -120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(image, &overSheet);
+    QVERIFY(!overSheet.isAccepted());
+    QWheelEvent overArea(QPointF(60, 60), preview->viewport()->mapToGlobal(QPointF(60, 60)), QPoint(),
+                         QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(preview->viewport(), &overArea);
     QCOMPARE(bar->value(), QApplication::wheelScrollLines() * bar->singleStep());
 
     form.resize(form.width() + 60, form.height());
