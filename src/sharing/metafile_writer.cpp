@@ -118,6 +118,15 @@ FontKey fontKey(const SheetFont &f)
     return FontKey{f.family.isEmpty() ? QStringLiteral("Arial") : f.family, qMax(1, unit(f.height)), f.bold, f.italic};
 }
 
+// Room for the whole file, so that the bitmaps are not copied again as it grows.
+qsizetype estimatedSize(const SheetPicture &picture)
+{
+    qsizetype size = 4096;
+    for (const SheetItem &item : picture.items)
+        size += item.kind == SheetItem::Image ? dibSize(item.image) + 128 : 96 + 6 * item.text.size();
+    return size;
+}
+
 constexpr quint32 kSrcCopy = 0x00CC0020;
 constexpr quint32 kTaBaseline = 24; // TA_BASELINE | TA_LEFT | TA_NOUPDATECP
 constexpr quint32 kTransparent = 1;
@@ -164,6 +173,7 @@ public:
         const QByteArray description = descriptionText();
         const quint32 headerSize = 108 + quint32(description.size());
         m_body = QByteArray(headerSize, '\0');
+        m_body.reserve(estimatedSize(picture));
         record(EMR_SETMAPMODE, Fields().u32(kAnisotropic));
         record(EMR_SETWINDOWORGEX, Fields().i32(0).i32(0));
         record(EMR_SETWINDOWEXTEX, Fields().i32(kSheetWidth).i32(kSheetHeight));
@@ -210,14 +220,16 @@ private:
         return d;
     }
 
-    // A record of the fixed fields, followed by bulk data appended as it is.
-    void record(quint32 type, Fields params, const QByteArray &bulk = QByteArray())
+    // A record of the fixed fields, followed by a bitmap appended in place.
+    void record(quint32 type, Fields params, const QImage *bitmap = nullptr)
     {
-        const qsizetype padding = (4 - (params.size() + bulk.size()) % 4) % 4;
+        const qsizetype bulk = bitmap ? dibSize(*bitmap) : 0;
+        const qsizetype padding = (4 - (params.size() + bulk) % 4) % 4;
         Fields r;
-        r.u32(type).u32(quint32(8 + params.size() + bulk.size() + padding)).raw(params.bytes());
+        r.u32(type).u32(quint32(8 + params.size() + bulk + padding)).raw(params.bytes());
         m_body += r.bytes();
-        m_body += bulk;
+        if (bitmap)
+            appendDeviceIndependentBitmap(m_body, *bitmap);
         m_body.append(padding, '\0');
         ++m_records;
     }
@@ -344,18 +356,18 @@ private:
             break;
         }
         case SheetItem::Image: {
-            const QByteArray dib = deviceIndependentBitmap(item.image);
-            if (dib.isEmpty())
+            const qsizetype dib = dibSize(item.image);
+            if (dib == 0)
                 return;
             const QRect dest = unitRect(item.rect);
             Fields f;
             rectL(f, dest);
             f.i32(dest.left()).i32(dest.top()).i32(0).i32(0);
             f.i32(item.image.width()).i32(item.image.height());
-            f.u32(80).u32(40).u32(120).u32(quint32(dib.size() - 40));
+            f.u32(80).u32(40).u32(120).u32(quint32(dib - 40));
             f.u32(0).u32(kSrcCopy);
             f.i32(unit(item.rect.width())).i32(unit(item.rect.height()));
-            record(EMR_STRETCHDIBITS, f, dib);
+            record(EMR_STRETCHDIBITS, f, &item.image);
             break;
         }
         case SheetItem::Text:
@@ -436,6 +448,7 @@ public:
     QByteArray write(const SheetPicture &picture)
     {
         m_body = QByteArray(22 + 18, '\0');
+        m_body.reserve(estimatedSize(picture));
         record(META_SETMAPMODE, Fields().u16(kAnisotropic));
         record(META_SETWINDOWORG, Fields().i16(0).i16(0));
         record(META_SETWINDOWEXT, Fields().i16(kSheetHeight).i16(kSheetWidth));
@@ -471,14 +484,16 @@ public:
 private:
     static constexpr quint16 kNone = 0xFFFF;
 
-    void record(quint16 function, Fields params, const QByteArray &bulk = QByteArray())
+    void record(quint16 function, Fields params, const QImage *bitmap = nullptr)
     {
-        const qsizetype padding = (params.size() + bulk.size()) % 2;
-        const quint32 words = 3 + quint32((params.size() + bulk.size() + padding) / 2);
+        const qsizetype bulk = bitmap ? dibSize(*bitmap) : 0;
+        const qsizetype padding = (params.size() + bulk) % 2;
+        const quint32 words = 3 + quint32((params.size() + bulk + padding) / 2);
         Fields r;
         r.u32(words).u16(function).raw(params.bytes());
         m_body += r.bytes();
-        m_body += bulk;
+        if (bitmap)
+            appendDeviceIndependentBitmap(m_body, *bitmap);
         m_body.append(padding, '\0');
         m_maxRecord = qMax(m_maxRecord, words);
     }
@@ -592,15 +607,14 @@ private:
             break;
         }
         case SheetItem::Image: {
-            const QByteArray dib = deviceIndependentBitmap(item.image);
-            if (dib.isEmpty() || item.image.width() > 32767 || item.image.height() > 32767)
+            if (dibSize(item.image) == 0 || item.image.width() > 32767 || item.image.height() > 32767)
                 return;
             const QRect dest = unitRect(item.rect);
             Fields f;
             f.u32(kSrcCopy).u16(0);
             f.i16(item.image.height()).i16(item.image.width()).i16(0).i16(0);
             f.i16(unit(item.rect.height())).i16(unit(item.rect.width())).i16(dest.top()).i16(dest.left());
-            record(META_STRETCHDIB, f, dib);
+            record(META_STRETCHDIB, f, &item.image);
             break;
         }
         case SheetItem::Text:
@@ -645,32 +659,52 @@ private:
 
 } // namespace
 
-QByteArray deviceIndependentBitmap(const QImage &image)
+qsizetype dibSize(const QImage &image)
 {
     if (image.isNull())
-        return QByteArray();
-    // Byte order blue, green, red: the rows are the DIB's rows, only bottom-up.
-    const QImage bgr = image.convertToFormat(QImage::Format_BGR888);
-    const qint64 width = bgr.width();
-    const qint64 height = bgr.height();
-    const qint64 rowBytes = (width * 3 + 3) / 4 * 4;
-    const qint64 total = 40 + rowBytes * height;
-    if (bgr.isNull() || total > 0x7FFFFFFF)
-        return QByteArray();
-    QByteArray dib(qsizetype(total), '\0');
-    uchar *d = reinterpret_cast<uchar *>(dib.data());
+        return 0;
+    const qint64 rowBytes = (qint64(image.width()) * 3 + 3) / 4 * 4;
+    const qint64 total = 40 + rowBytes * image.height();
+    return total > 0x7FFFFFFF ? 0 : qsizetype(total);
+}
+
+void appendDeviceIndependentBitmap(QByteArray &out, const QImage &source)
+{
+    const qsizetype size = dibSize(source);
+    if (size == 0)
+        return;
+    const bool direct = source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32;
+    const QImage image = direct ? source : source.convertToFormat(QImage::Format_RGB32);
+    const int width = image.width();
+    const int height = image.height();
+    const qsizetype rowBytes = (qsizetype(width) * 3 + 3) / 4 * 4;
+    const qsizetype start = out.size();
+    out.resize(start + size);
+    uchar *d = reinterpret_cast<uchar *>(out.data()) + start;
     qToLittleEndian<quint32>(40, d);
-    qToLittleEndian<qint32>(qint32(width), d + 4);
-    qToLittleEndian<qint32>(qint32(height), d + 8); // positive: bottom-up
+    qToLittleEndian<qint32>(width, d + 4);
+    qToLittleEndian<qint32>(height, d + 8); // positive: bottom-up
     qToLittleEndian<quint16>(1, d + 12);
     qToLittleEndian<quint16>(24, d + 14);
     qToLittleEndian<quint32>(0, d + 16); // BI_RGB
     qToLittleEndian<quint32>(quint32(rowBytes * height), d + 20);
     qToLittleEndian<qint32>(3780, d + 24); // 96 dots per inch
     qToLittleEndian<qint32>(3780, d + 28);
-    for (qint64 y = 0; y < height; ++y)
-        std::memcpy(d + 40 + y * rowBytes, bgr.constScanLine(int(height - 1 - y)), size_t(width * 3));
-    return dib;
+    qToLittleEndian<quint32>(0, d + 32);
+    qToLittleEndian<quint32>(0, d + 36);
+    // One pass from the image's pixels to blue, green, red, the rows bottom-up.
+    for (int y = 0; y < height; ++y) {
+        const QRgb *src = reinterpret_cast<const QRgb *>(image.constScanLine(height - 1 - y));
+        uchar *row = d + 40 + qsizetype(y) * rowBytes;
+        for (int x = 0; x < width; ++x) {
+            const QRgb p = src[x];
+            row[3 * x] = uchar(qBlue(p));
+            row[3 * x + 1] = uchar(qGreen(p));
+            row[3 * x + 2] = uchar(qRed(p));
+        }
+        for (qsizetype pad = qsizetype(width) * 3; pad < rowBytes; ++pad)
+            row[pad] = 0;
+    }
 }
 
 QByteArray writeEmf(const SheetPicture &picture)

@@ -22,7 +22,9 @@ QByteArray writeWmf(const SheetPicture &picture);
 // Units per inch of the placeable header: 1001 units make 16.6 cm.
 constexpr int kWmfUnitsPerInch = 153;
 
-// A 24-bit bottom-up device-independent bitmap (header and pixels) of the image.
-QByteArray deviceIndependentBitmap(const QImage &image);
+// A 24-bit bottom-up device-independent bitmap (header and pixels) of the image: its
+// size (0 when the image cannot be one), and the bitmap appended to a buffer.
+qsizetype dibSize(const QImage &image);
+void appendDeviceIndependentBitmap(QByteArray &out, const QImage &image);
 
 } // namespace kapitolo

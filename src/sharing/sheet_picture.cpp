@@ -303,6 +303,8 @@ QFont replayFont(const SheetFont &f)
     font.setBold(f.bold);
     font.setItalic(f.italic);
     font.setKerning(false);
+    // The glyphs are placed one by one; hinting at this size would only cost time.
+    font.setHintingPreference(QFont::PreferNoHinting);
     return font;
 }
 
