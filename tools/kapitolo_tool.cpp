@@ -26,6 +26,8 @@
 
 using namespace kapitolo;
 
+int cmdWorksheet(const QStringList &args); // tool_sheet.cpp
+
 namespace {
 
 // Message boxes of the libraries end up on stderr, one paragraph each.
@@ -61,7 +63,10 @@ int usage()
         "                                          Meldungen an das Postfach NAME als JSON-Zeilen ausgeben\n"
         "  kapitolo-tool mailslot send RECHNER NAME [ZEILE...]\n"
         "                                          eine Meldung an das Postfach NAME senden\n"
-        "  kapitolo-tool options DATEI.dat         Optionsdatei einer Netzwerk-Übung als JSON ausgeben"));
+        "  kapitolo-tool options DATEI.dat         Optionsdatei einer Netzwerk-Übung als JSON ausgeben\n"
+        "  kapitolo-tool worksheet DATEI.tsr ZIEL.(emf|wmf|pdf|svg|png) [--kind 0|1|2] [--from N] [--title TEXT]\n"
+        "                [--task TEXT] [--no-name] [--no-class] [--no-date] [--no-answers]\n"
+        "                                          Arbeitsblatt (0), Lösungsblatt (1) oder Auflegefolie (2)"));
     return 2;
 }
 
@@ -276,7 +281,7 @@ int main(int argc, char *argv[])
     // Drawing needs fonts, and fonts need a GUI application; without a display it
     // runs on the offscreen platform. The other commands stay free of any GUI.
     std::unique_ptr<QCoreApplication> app;
-    if (argc > 1 && qstrcmp(argv[1], "render") == 0) {
+    if (argc > 1 && (qstrcmp(argv[1], "render") == 0 || qstrcmp(argv[1], "worksheet") == 0)) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         app = std::make_unique<QGuiApplication>(argc, argv);
@@ -303,5 +308,9 @@ int main(int argc, char *argv[])
         return cmdMailslot(args);
     if (command == QLatin1String("options"))
         return cmdOptions(args);
+    if (command == QLatin1String("worksheet")) {
+        const int result = cmdWorksheet(args);
+        return result == 2 ? usage() : result;
+    }
     return usage();
 }

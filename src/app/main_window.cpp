@@ -15,6 +15,10 @@
 #include "results/best_list_commands.h"
 #include "results/best_list_window.h"
 #include "results/result_folders_dialog.h"
+#include "platform/mail_client.h"
+#include "sharing/mail_form.h"
+#include "sharing/mail_sender.h"
+#include "sharing/worksheet_form.h"
 #include "platform/system_info.h"
 #include "quiz/quiz_status_panel.h"
 #include "quiz/tile_layout.h"
@@ -123,6 +127,8 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
     connect(m_network.get(), &NetworkQuiz::reportHandled, this, [this] { writeAutomationState(); });
     m_ownSoundPlayer = std::make_unique<QtSoundPlayer>(m_services.clock);
     m_soundPlayer = m_ownSoundPlayer.get();
+    m_ownMailClient = std::make_unique<XdgEmailClient>();
+    m_mailClient = m_ownMailClient.get();
     m_zeitTimer = new QTimer(this);
     m_zeitTimer->setObjectName(QStringLiteral("ZeitTimer"));
     m_zeitTimer->setInterval(100);
@@ -300,9 +306,6 @@ void TForm1::createToolButtons(QWidget *panel)
     navRow->addWidget(next);
     THoverPanel *sheet = make("ABBtn", QStringLiteral("Arbeitsblatt"), QStringLiteral("Arbeitsblatt erstellen"));
     THoverPanel *mail = make("EMailBtn", QStringLiteral("E-Mail"), QStringLiteral("Dokument per E-Mail versenden"));
-    // Worksheets and e-mail come with a later version: the buttons are there, but resting.
-    sheet->setEnabled(false);
-    mail->setEnabled(false);
     layout->addWidget(lernKart);
     layout->addWidget(start);
     layout->addWidget(best);
@@ -318,6 +321,8 @@ void TForm1::createToolButtons(QWidget *panel)
     connect(best, &THoverPanel::clicked, this, &TForm1::Bestenliste1Click);
     connect(previous, &THoverPanel::clicked, this, &TForm1::OpenPreviousTopic);
     connect(next, &THoverPanel::clicked, this, &TForm1::OpenNextTopic);
+    connect(sheet, &THoverPanel::clicked, this, &TForm1::Arbeitsblatt1Click);
+    connect(mail, &THoverPanel::clicked, this, &TForm1::EMail1Click);
 }
 
 THoverPanel *TForm1::toolButton(const QString &objectName) const
@@ -447,8 +452,9 @@ void TForm1::createMenus()
     QAction *open = addMenuAction(datei, QStringLiteral("Oeffnen1"), QStringLiteral("Ö&ffnen..."),
                                   QKeySequence(Qt::CTRL | Qt::Key_O), true);
     connect(open, &QAction::triggered, this, &TForm1::OpenDocumentDialog);
-    addMenuAction(datei, QStringLiteral("EMail1"), QStringLiteral("Per E-&Mail versenden..."),
-                  QKeySequence(Qt::CTRL | Qt::Key_M), true);
+    QAction *mail = addMenuAction(datei, QStringLiteral("EMail1"), QStringLiteral("Per E-&Mail versenden..."),
+                                  QKeySequence(Qt::CTRL | Qt::Key_M), true);
+    connect(mail, &QAction::triggered, this, &TForm1::EMail1Click);
     addMenuAction(datei, QStringLiteral("Drucken1"), QStringLiteral("&Drucken..."), QKeySequence(Qt::CTRL | Qt::Key_P), true);
     QAction *exportView = addMenuAction(datei, QStringLiteral("Exportieren1"), QStringLiteral("&Exportieren..."),
                                         QKeySequence(Qt::CTRL | Qt::Key_E), true);
@@ -456,8 +462,9 @@ void TForm1::createMenus()
     QAction *copyView = addMenuAction(datei, QStringLiteral("Zwischenablage1"), QStringLiteral("In &Zwischenablage kopieren"),
                                       QKeySequence(Qt::CTRL | Qt::Key_Z), true);
     connect(copyView, &QAction::triggered, this, &TForm1::CopyView1Click);
-    addMenuAction(datei, QStringLiteral("Arbeitsblatt1"), QStringLiteral("&Arbeitsblatt erstellen..."),
-                  QKeySequence(Qt::CTRL | Qt::Key_A), true);
+    QAction *sheet = addMenuAction(datei, QStringLiteral("Arbeitsblatt1"), QStringLiteral("&Arbeitsblatt erstellen..."),
+                                   QKeySequence(Qt::CTRL | Qt::Key_A), true);
+    connect(sheet, &QAction::triggered, this, &TForm1::Arbeitsblatt1Click);
     QAction *closeDoc = addMenuAction(datei, QStringLiteral("Schliessen1"), QStringLiteral("Sch&ließen"),
                                       QKeySequence(Qt::CTRL | Qt::Key_F4), true);
     connect(closeDoc, &QAction::triggered, this, [this] {
@@ -547,12 +554,6 @@ void TForm1::CreateDialogs()
     if (!m_dialogs.isEmpty())
         return;
     const DialogLook look = dialogLook();
-    auto pending = [this](const char *name, const char *caption) {
-        auto *dialog = new QDialog(this);
-        dialog->setWindowTitle(QString::fromUtf8(caption));
-        dialog->setObjectName(QLatin1String(name));
-        m_dialogs.append(dialog);
-    };
     auto add = [this](QWidget *dialog, const char *name) {
         dialog->setObjectName(QLatin1String(name));
         m_dialogs.append(dialog);
@@ -566,8 +567,10 @@ void TForm1::CreateDialogs()
     m_uebFertigForm = new TUebFertigForm(this);
     m_uebFertigForm->applyLook(look);
     add(m_uebFertigForm, "TUebFertigForm");
-    pending("TArbeitsblattForm", "Arbeitsblatt erstellen");
-    pending("TMailForm", "Dokument per E-Mail versenden");
+    m_arbeitsblattForm = new TArbeitsblattForm(m_services.messages, this);
+    add(m_arbeitsblattForm, "TArbeitsblattForm");
+    m_mailForm = new TMailForm(this);
+    add(m_mailForm, "TMailForm");
     m_infoBox = new TInfoBox(m_services.shell, this);
     add(m_infoBox, "TInfoBox");
     m_kennzInfoBox = new TKennzInfoBox(this);
@@ -628,6 +631,26 @@ void TForm1::Bestenliste1Click()
     if (BestListCommand(m_engine->run().networkRole, m_doc, bestListPlaces(), m_bestList, m_services.clock,
                         m_services.messages))
         showBestList();
+}
+
+void TForm1::Arbeitsblatt1Click()
+{
+    if (!m_arbeitsblattForm)
+        return;
+    if (!m_doc.isLoaded()) {
+        m_services.messages.information(QStringLiteral("Es ist kein Dokument geöffnet."));
+        return;
+    }
+    m_arbeitsblattForm->ShowSheet(m_doc);
+}
+
+void TForm1::EMail1Click()
+{
+    if (!m_mailForm)
+        return;
+    MailSender sender(m_services.messages, *m_mailClient, *m_mailForm,
+                      m_programFolder + QStringLiteral("setupbasissystem/"), makerWebAddress());
+    sender.SendDocument(m_doc.fileName);
 }
 
 void TForm1::BestListVerz1Click()

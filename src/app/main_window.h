@@ -46,6 +46,9 @@ class TUebProtokollForm;
 class TProtKomForm;
 class TBestListForm;
 class TBestListVerzForm;
+class TArbeitsblattForm;
+class TMailForm;
+class MailClient;
 struct BestListPlaces;
 class TKontrollanzeigeForm;
 class TNetzKomForm;
@@ -222,6 +225,14 @@ public:
     void Bestenliste1Click();
     // "&Ordner für Protokolle und Bestenlisten...".
     void BestListVerz1Click();
+    // Ctrl+A and "Arbeitsblatt": the worksheet window for the open document.
+    void Arbeitsblatt1Click();
+    // Ctrl+M and "E-Mail": the open document to the mail program.
+    void EMail1Click();
+    TArbeitsblattForm *arbeitsblattForm() const { return m_arbeitsblattForm; }
+    TMailForm *mailForm() const { return m_mailForm; }
+    // Tests hand in a mail client of their own; the window uses xdg-email otherwise.
+    void setMailClient(MailClient *client) { m_mailClient = client; }
     // Alt+F7: the options of the open document's kind; "Übung starten" starts the quiz.
     void UebOpt1Click();
     QColor windowColor() const { return m_windowColor; }
@@ -302,6 +313,8 @@ private:
     std::unique_ptr<SoundPlayer> m_ownSoundPlayer;
     std::unique_ptr<QtSaveFileDialog> m_saveDialog;
     SoundPlayer *m_soundPlayer = nullptr;
+    std::unique_ptr<MailClient> m_ownMailClient;
+    MailClient *m_mailClient = nullptr;
     QuizBoard *m_board = nullptr;
     QuizStatusPanel *m_statusPanel = nullptr;
     QTimer *m_zeitTimer = nullptr;
@@ -345,6 +358,8 @@ private:
     TBestListVerzForm *m_bestListVerzForm = nullptr;
     TKontrollanzeigeForm *m_controlDisplay = nullptr;
     TNetzKomForm *m_netzKomForm = nullptr;
+    TArbeitsblattForm *m_arbeitsblattForm = nullptr;
+    TMailForm *m_mailForm = nullptr;
     BestList m_bestList;
     QList<QWidget *> m_dialogs;
 };

@@ -612,7 +612,9 @@ void CardRenderer::paintObject(QPainter &painter, const QSize &targetSize, int i
     }
 
     const bool current = o.FrageNummer == m_document.currentQuestion;
-    const bool drawCaption = o.Typ == otText
+    // A plain text belongs to the picture: the worksheet shows it, the solution overlay
+    // (drawKind 2) carries nothing but the solutions.
+    const bool drawCaption = (o.Typ == otText && k != 2)
         || (k == 0
             && (((o.Typ == otLabel || o.Typ == otGap) && o.coverState == csUncovered)
                 || (o.Typ == otAnswer && current && o.coverState == csUncovered) || (o.Typ == otQuestion && current)
@@ -800,6 +802,16 @@ void CardRenderer::DrawObject(QImage &target, int index, int drawKind, bool repa
         if (quiz.running)
             m_host.redrawQuizPanel();
     }
+}
+
+void CardRenderer::DrawObject(QPainter &painter, const QSize &targetSize, int index, int drawKind, bool leaderLine)
+{
+    const QuizDisplay quiz = m_host.quizDisplay();
+    if (!drawable(index, drawKind, quiz.running))
+        return;
+    ObjectGeometry g;
+    if (objectGeometry(targetSize, index, drawKind, quiz.running, g))
+        paintObject(painter, targetSize, index, drawKind, g, leaderLine, quiz);
 }
 
 void CardRenderer::RedrawObjects(bool leaderLines, bool copyToDisplay, bool repaint)

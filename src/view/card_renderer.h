@@ -94,6 +94,10 @@ public:
     // or a worksheet bitmap (drawKind 1 frames, 2 solution text, 3 both). On the card
     // the object's box is restored first, and only that region is redrawn and copied.
     void DrawObject(QImage &target, int index, int drawKind, bool repaint, bool copyToDisplay, bool leaderLine);
+    // The same onto any painter whose target, in card pixels, has the given size: the
+    // worksheet records its objects this way instead of drawing them into pixels.
+    // Nothing is restored or copied, and the object's box is not stored.
+    void DrawObject(QPainter &painter, const QSize &targetSize, int index, int drawKind, bool leaderLine);
 
     bool LayerVisible(int index) const;
     int AutoPlacement(int index) const;
