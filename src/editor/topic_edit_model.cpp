@@ -2,8 +2,11 @@
 
 #include "document/document_check.h"
 #include "document/document_json.h"
+#include "document/png_codec.h"
 #include "platform/cp1252.h"
 
+#include <QFile>
+#include <QImageReader>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -100,6 +103,32 @@ double remap(double v, double oldBefore, double oldAfter, double newBefore, doub
 }
 
 } // namespace
+
+QImage readPicture(const QString &path, QString *error)
+{
+    // The reader of topic documents allows no larger base image either.
+    constexpr qint64 kMaxPixels = 100'000'000;
+    QFile file(path);
+    QImage picture;
+    if (file.open(QIODevice::ReadOnly)) {
+        if (file.peek(8).startsWith("\x89PNG")) {
+            picture = decodePng(file);
+        } else {
+            QImageReader reader(&file);
+            reader.setAutoTransform(true);
+            const QSize size = reader.size();
+            if (size.isValid() && qint64(size.width()) * size.height() <= kMaxPixels)
+                picture = reader.read();
+        }
+    }
+    if (picture.isNull() || qint64(picture.width()) * picture.height() > kMaxPixels) {
+        *error = QStringLiteral("Das Bild \"") + path
+            + QStringLiteral("\" kann nicht gelesen werden. Bitte wählen Sie ein PNG- oder JPEG-Bild "
+                             "(höchstens 100 Millionen Bildpunkte).");
+        return QImage();
+    }
+    return picture.convertToFormat(QImage::Format_ARGB32);
+}
 
 std::optional<TextProblem> storableTextProblem(const QString &text, bool multiLine)
 {

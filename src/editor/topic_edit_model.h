@@ -54,6 +54,10 @@ QString fragentextFromRows(const QList<QuestionRow> &rows);
 // is the position just behind the new gap.
 bool makeClozeGap(QString &text, qsizetype selectionStart, qsizetype selectionEnd, qsizetype *cursor = nullptr);
 
+// A picture for a new topic or a new background: PNG through the document's own codec,
+// JPEG through the toolkit. A null image and a German *error when it cannot be read.
+QImage readPicture(const QString &path, QString *error);
+
 // The editable model behind the topic editor: a document, the list of commands that
 // changed it (undo and redo) and the rules for what may be stored. Widget-free; the
 // editor window only turns gestures into these calls.
