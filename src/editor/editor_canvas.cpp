@@ -153,7 +153,9 @@ void EditorCanvas::paintEvent(QPaintEvent *)
 void EditorCanvas::resizeEvent(QResizeEvent *)
 {
     rebuild();
-    m_captionEdit->hide();
+    // A message appearing under the card shrinks it: the field follows its spot.
+    if (m_captionEdit->isVisible())
+        placeCaptionEdit();
 }
 
 void EditorCanvas::mousePressEvent(QMouseEvent *event)
@@ -234,15 +236,21 @@ void EditorCanvas::startCaption(const QPoint &controlPos)
 {
     m_newSpot = cardPoint(controlPos);
     m_captionEdit->clear();
-    const int w = 220;
-    const int h = m_captionEdit->sizeHint().height();
-    // The field sits beside the spot and never leaves the card area.
-    const int x = qBound(0, controlPos.x() + 8, qMax(0, width() - w));
-    const int y = qBound(0, controlPos.y() - h / 2, qMax(0, height() - h));
-    m_captionEdit->setGeometry(x, y, w, h);
+    placeCaptionEdit();
     m_captionEdit->show();
     m_captionEdit->setFocus();
     update();
+}
+
+void EditorCanvas::placeCaptionEdit()
+{
+    const QPoint spot = controlPoint(m_newSpot.x(), m_newSpot.y());
+    const int w = 220;
+    const int h = m_captionEdit->sizeHint().height();
+    // The field sits beside the spot and never leaves the card area.
+    const int x = qBound(0, spot.x() + 8, qMax(0, width() - w));
+    const int y = qBound(0, spot.y() - h / 2, qMax(0, height() - h));
+    m_captionEdit->setGeometry(x, y, w, h);
 }
 
 void EditorCanvas::finishCaption(bool accept)

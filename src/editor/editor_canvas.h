@@ -69,6 +69,7 @@ private:
 
     void rebuild();
     void startCaption(const QPoint &controlPos);
+    void placeCaptionEdit();
     void finishCaption(bool accept);
     bool nearSpot(int index, const QPoint &controlPos) const;
 

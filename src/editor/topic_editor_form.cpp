@@ -512,17 +512,19 @@ void TThemenEditorForm::commitHeaderField(HeaderField field)
 {
     if (m_refreshing)
         return;
-    const TopicDocument &d = m_model->document();
-    QWidget *widget = field == HeaderField::Titel ? static_cast<QWidget *>(m_titel)
-        : field == HeaderField::Autor             ? static_cast<QWidget *>(m_autor)
-                                                  : static_cast<QWidget *>(m_bemerkung);
-    const QString text = field == HeaderField::Titel ? m_titel->text()
-        : field == HeaderField::Autor               ? m_autor->text()
-                                                    : m_bemerkung->toPlainText();
-    const QString &now = field == HeaderField::Titel ? d.titel : field == HeaderField::Autor ? d.autor : d.bemerkung;
-    if (text.trimmed() == now.trimmed() && m_errorField != widget)
+    // Only what the teacher typed goes in; a field the model set keeps the model's value.
+    if (field == HeaderField::Bemerkung) {
+        if (!m_bemerkung->document()->isModified())
+            return;
+        if (run(m_model->setHeaderText(field, m_bemerkung->toPlainText()), m_bemerkung) || m_errorField != m_bemerkung)
+            m_bemerkung->document()->setModified(false);
         return;
-    run(m_model->setHeaderText(field, text), widget);
+    }
+    QLineEdit *edit = field == HeaderField::Titel ? m_titel : m_autor;
+    if (!edit->isModified())
+        return;
+    if (run(m_model->setHeaderText(field, edit->text()), edit) || m_errorField != edit)
+        edit->setModified(false);
 }
 
 void TThemenEditorForm::commitClozeText()
