@@ -307,12 +307,8 @@ void TForm1::createToolButtons(QWidget *panel)
     navRow->addWidget(next);
     THoverPanel *sheet = make("ABBtn", QStringLiteral("Arbeitsblatt"), QStringLiteral("Arbeitsblatt erstellen"));
     THoverPanel *mail = make("EMailBtn", QStringLiteral("E-Mail"), QStringLiteral("Dokument per E-Mail versenden"));
-
     THoverPanel *editor = make("ThemaBearbeitenBtn", QStringLiteral("Thema bearbeiten"),
                                QStringLiteral("Das Thema im Themen-Editor bearbeiten (Strg+Umschalt+B)"));
-    // Worksheets and e-mail come with a later version: the buttons are there, but resting.
-    sheet->setEnabled(false);
-    mail->setEnabled(false);
     layout->addWidget(lernKart);
     layout->addWidget(start);
     layout->addWidget(best);
@@ -331,7 +327,6 @@ void TForm1::createToolButtons(QWidget *panel)
     connect(next, &THoverPanel::clicked, this, &TForm1::OpenNextTopic);
     connect(sheet, &THoverPanel::clicked, this, &TForm1::Arbeitsblatt1Click);
     connect(mail, &THoverPanel::clicked, this, &TForm1::EMail1Click);
-
     connect(editor, &THoverPanel::clicked, this, &TForm1::ThemaBearbeiten1Click);
 }
 
@@ -475,9 +470,6 @@ void TForm1::createMenus()
     QAction *sheet = addMenuAction(datei, QStringLiteral("Arbeitsblatt1"), QStringLiteral("&Arbeitsblatt erstellen..."),
                                    QKeySequence(Qt::CTRL | Qt::Key_A), true);
     connect(sheet, &QAction::triggered, this, &TForm1::Arbeitsblatt1Click);
-
-    addMenuAction(datei, QStringLiteral("Arbeitsblatt1"), QStringLiteral("&Arbeitsblatt erstellen..."),
-                  QKeySequence(Qt::CTRL | Qt::Key_A), true);
     QAction *newTopic = addMenuAction(datei, QStringLiteral("NeuesThema1"), QStringLiteral("&Neues Thema..."),
                                       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N), true);
     connect(newTopic, &QAction::triggered, this, &TForm1::NeuesThema1Click);
