@@ -49,6 +49,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -306,6 +307,8 @@ void TForm1::createToolButtons(QWidget *panel)
     navRow->addWidget(next);
     THoverPanel *sheet = make("ABBtn", QStringLiteral("Arbeitsblatt"), QStringLiteral("Arbeitsblatt erstellen"));
     THoverPanel *mail = make("EMailBtn", QStringLiteral("E-Mail"), QStringLiteral("Dokument per E-Mail versenden"));
+    THoverPanel *editor = make("ThemaBearbeitenBtn", QStringLiteral("Thema bearbeiten"),
+                               QStringLiteral("Das Thema im Themen-Editor bearbeiten (Strg+Umschalt+B)"));
     layout->addWidget(lernKart);
     layout->addWidget(start);
     layout->addWidget(best);
@@ -314,6 +317,7 @@ void TForm1::createToolButtons(QWidget *panel)
     layout->addSpacing(10);
     layout->addWidget(sheet);
     layout->addWidget(mail);
+    layout->addWidget(editor);
     layout->addStretch(1);
 
     connect(lernKart, &THoverPanel::clicked, this, &TForm1::LernKartBtnClick);
@@ -323,6 +327,7 @@ void TForm1::createToolButtons(QWidget *panel)
     connect(next, &THoverPanel::clicked, this, &TForm1::OpenNextTopic);
     connect(sheet, &THoverPanel::clicked, this, &TForm1::Arbeitsblatt1Click);
     connect(mail, &THoverPanel::clicked, this, &TForm1::EMail1Click);
+    connect(editor, &THoverPanel::clicked, this, &TForm1::ThemaBearbeiten1Click);
 }
 
 THoverPanel *TForm1::toolButton(const QString &objectName) const
@@ -465,6 +470,12 @@ void TForm1::createMenus()
     QAction *sheet = addMenuAction(datei, QStringLiteral("Arbeitsblatt1"), QStringLiteral("&Arbeitsblatt erstellen..."),
                                    QKeySequence(Qt::CTRL | Qt::Key_A), true);
     connect(sheet, &QAction::triggered, this, &TForm1::Arbeitsblatt1Click);
+    QAction *newTopic = addMenuAction(datei, QStringLiteral("NeuesThema1"), QStringLiteral("&Neues Thema..."),
+                                      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N), true);
+    connect(newTopic, &QAction::triggered, this, &TForm1::NeuesThema1Click);
+    QAction *editTopic = addMenuAction(datei, QStringLiteral("ThemaBearbeiten1"), QStringLiteral("Thema &bearbeiten..."),
+                                       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B), true);
+    connect(editTopic, &QAction::triggered, this, &TForm1::ThemaBearbeiten1Click);
     QAction *closeDoc = addMenuAction(datei, QStringLiteral("Schliessen1"), QStringLiteral("Sch&ließen"),
                                       QKeySequence(Qt::CTRL | Qt::Key_F4), true);
     connect(closeDoc, &QAction::triggered, this, [this] {
@@ -1054,7 +1065,8 @@ void TForm1::resizeEvent(QResizeEvent *event)
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
-    if (!ConfirmLeaveQuiz()) {
+    // The editor asks about unsaved changes first; "Abbrechen" there keeps both open.
+    if (!closeTopicEditor() || !ConfirmLeaveQuiz()) {
         event->ignore();
         return;
     }

@@ -3,6 +3,7 @@
 #include "app/app_settings.h"
 #include "app/topic_folder.h"
 #include "document/topic_document.h"
+#include "editor/topic_editor_form.h"
 #include "network/network_quiz.h"
 #include "platform/services.h"
 #include "quiz/dialog_look.h"
@@ -22,6 +23,7 @@ class QDialog;
 class QJsonObject;
 class QLabel;
 class QMenu;
+class QTemporaryDir;
 
 namespace kapitolo {
 
@@ -55,7 +57,11 @@ class TNetzKomForm;
 
 // The program's one main window: it owns the document, the view, the quiz state and
 // the settings, and its handlers carry every user action.
-class TForm1 : public QMainWindow, public LearningViewHost, public QuizFrontend, public NetworkQuizFrontend
+class TForm1 : public QMainWindow,
+               public LearningViewHost,
+               public QuizFrontend,
+               public NetworkQuizFrontend,
+               public TopicEditorHost
 {
     Q_OBJECT
 public:
@@ -84,6 +90,24 @@ public:
     // Reads a document as a topic (its folder becomes the topic folder); false on failure.
     bool ReadDocumentAsTopic(const QString &path);
     void UpdateTitles();
+
+    // The topic editor: "&Neues Thema..." asks for the kind (and for an image topic the
+    // picture), "Thema &bearbeiten..." opens the shown topic or a chosen file.
+    void NeuesThema1Click();
+    void ThemaBearbeiten1Click();
+    // kind: the document type; picturePath only for image labelling.
+    bool NewTopic(qint32 kind, const QString &picturePath = QString());
+    bool EditTopicFile(const QString &path);
+    // Closes the editor, asking about unsaved changes; false when the user keeps it open.
+    bool closeTopicEditor();
+    TThemenEditorForm *topicEditor() const { return m_editor; }
+    // A quiz on the editor's test copy: it leaves no best-list entry.
+    bool testingEditedTopic() const;
+
+    // TopicEditorHost
+    void testTopic(const TopicDocument &document) override;
+    void topicSaved(const QString &path) override;
+    QString topicFolder() const override { return m_topicFolder; }
 
     // Asks before a running quiz is left; true when there is none or the user agrees.
     bool ConfirmLeaveQuiz();
@@ -198,7 +222,6 @@ public:
     TopicDocument &document() { return m_doc; }
     const QList<TopicEntry> &topicList() const { return m_topicList; }
     int currentTopicIndex() const { return m_nav.currentTopicIndex; }
-    const QString &topicFolder() const { return m_topicFolder; }
     const QString &startFolder() const { return m_startFolder; }
     const QString &previousDocument() const { return m_nav.previousDocument; }
     const QString &openDialogFolder() const { return m_openDialogFolder; }
@@ -361,6 +384,9 @@ private:
     TArbeitsblattForm *m_arbeitsblattForm = nullptr;
     TMailForm *m_mailForm = nullptr;
     BestList m_bestList;
+    TThemenEditorForm *m_editor = nullptr;
+    // "Testen" plays a copy of the edited topic from here; it never enters a best list.
+    std::unique_ptr<QTemporaryDir> m_editorTestFolder;
     QList<QWidget *> m_dialogs;
 };
 

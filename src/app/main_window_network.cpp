@@ -3,6 +3,7 @@
 
 #include "app/main_window.h"
 
+#include "editor/topic_editor_form.h"
 #include "network/communication_dialog.h"
 #include "network/control_display.h"
 #include "platform/folders.h"
@@ -101,7 +102,7 @@ QString TForm1::protocolFolder() const
 
 bool TForm1::labelEditorOpen() const
 {
-    return false; // this product has no label editor window yet
+    return m_editor && m_editor->isVisible();
 }
 
 bool TForm1::askNetworkOptions(qint32 dokTyp, QuizOptions &options)

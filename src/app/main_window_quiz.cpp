@@ -385,6 +385,8 @@ void TForm1::finishProtocol()
 
 bool TForm1::enterBestList()
 {
+    if (testingEditedTopic())
+        return false;
     EnterResultAtQuizEnd(m_engine->run(), m_engine->score(), true, m_doc, bestListPlaces(), computerName(),
                          m_services.clock, m_services.messages);
     return m_engine->run().bestListEntered;
@@ -398,7 +400,7 @@ QuizFinishedChoice TForm1::showFinishedDialog(const QuizFinishedInfo &info)
     BestListState best = BestListState::NotOffered;
     if (run.bestListEntered)
         best = BestListState::Entered;
-    else if (run.networkRole == nrOwnQuiz && run.selectionMode != 1)
+    else if (run.networkRole == nrOwnQuiz && run.selectionMode != 1 && !testingEditedTopic())
         best = BestListState::Offered;
     m_uebFertigForm->fill(m_engine->score(), info.timeCaption, info.clock, info.repetitionEnabled, best);
     // Described once the dialog stands in its place.

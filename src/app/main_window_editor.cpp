@@ -1,0 +1,149 @@
+// The main window's side of the topic editor: the two commands, the editor window, and
+// "Testen", which plays a copy of the edited topic without touching its file.
+
+#include "app/main_window.h"
+
+#include "document/document_file.h"
+#include "editor/new_topic_dialog.h"
+#include "editor/topic_edit_model.h"
+#include "editor/topic_editor_form.h"
+#include "platform/folders.h"
+#include "platform/messages.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+namespace kapitolo {
+
+namespace {
+
+bool sameFolder(const QString &a, const QString &b)
+{
+    return QFileInfo(a).canonicalFilePath() == QFileInfo(b).canonicalFilePath();
+}
+
+} // namespace
+
+void TForm1::NeuesThema1Click()
+{
+    TNeuesThemaForm form(this);
+    if (form.exec() != QDialog::Accepted)
+        return;
+    QString picture;
+    if (form.kind() == dtImageLabelling) {
+        picture = m_services.fileDialogs.openFileName(
+            QStringLiteral("Bild für das neue Thema wählen"), m_topicFolder,
+            QStringLiteral("Bilder (*.png *.jpg *.jpeg)|*.png;*.jpg;*.jpeg|Alle Dateien (*.*)|*.*"));
+        if (picture.isEmpty())
+            return;
+    }
+    NewTopic(form.kind(), picture);
+}
+
+bool TForm1::NewTopic(qint32 kind, const QString &picturePath)
+{
+    if (!closeTopicEditor())
+        return false;
+    TopicDocument document;
+    if (kind == dtImageLabelling) {
+        QString error;
+        const QImage picture = readPicture(picturePath, &error);
+        if (picture.isNull()) {
+            m_services.messages.error(error);
+            return false;
+        }
+        document = TopicEditModel::newImageTopic(picture);
+    } else {
+        document = kind == dtCloze ? TopicEditModel::newClozeTopic() : TopicEditModel::newQuestionTopic();
+    }
+    if (!m_editor)
+        m_editor = new TThemenEditorForm(m_services, *this, this);
+    m_editor->editNew(document);
+    m_editor->show();
+    m_editor->raise();
+    m_editor->activateWindow();
+    return true;
+}
+
+void TForm1::ThemaBearbeiten1Click()
+{
+    if (m_editor && m_editor->isVisible()) {
+        m_editor->raise();
+        m_editor->activateWindow();
+        return;
+    }
+    // The shown topic, unless it is only a copy (a network exercise or a test run).
+    QString path = m_doc.fileName;
+    const bool copy = path.isEmpty() || QFileInfo(path).fileName().endsWith(QLatin1String("tsrnetzuebung.tsr"))
+        || (m_editorTestFolder && path.startsWith(m_editorTestFolder->path()));
+    if (copy) {
+        path = m_services.fileDialogs.openFileName(QStringLiteral("Thema bearbeiten"), m_topicFolder,
+                                                   QStringLiteral("Tessaro - Dokument (*.tsr)|*.tsr|Alle Dateien (*.*)|*.*"));
+        if (path.isEmpty())
+            return;
+    }
+    EditTopicFile(path);
+}
+
+bool TForm1::EditTopicFile(const QString &path)
+{
+    if (!closeTopicEditor())
+        return false;
+    if (!m_editor)
+        m_editor = new TThemenEditorForm(m_services, *this, this);
+    if (!m_editor->editFile(path))
+        return false;
+    m_editor->show();
+    m_editor->raise();
+    m_editor->activateWindow();
+    return true;
+}
+
+bool TForm1::closeTopicEditor()
+{
+    return !m_editor || !m_editor->isVisible() || m_editor->close();
+}
+
+bool TForm1::testingEditedTopic() const
+{
+    return m_editorTestFolder && m_doc.isLoaded() && m_doc.fileName.startsWith(m_editorTestFolder->path());
+}
+
+void TForm1::testTopic(const TopicDocument &document)
+{
+    if (!ConfirmLeaveQuiz())
+        return;
+    if (!m_editorTestFolder)
+        m_editorTestFolder = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/kapitolo-test-XXXXXX"));
+    const QString name = document.fileName.isEmpty() ? QStringLiteral("Neues Thema.tsr")
+                                                     : QFileInfo(document.fileName).fileName();
+    const QString path = QDir(m_editorTestFolder->path()).filePath(name);
+    if (!m_editorTestFolder->isValid()) {
+        ShowWriteError(m_services.messages, path);
+        return;
+    }
+    TopicDocument copy = document;
+    if (!writeDocument(path, copy, false, m_services.messages))
+        return;
+    // The topic menu stays with the teacher's topics.
+    const QString topicFolder = m_topicFolder;
+    const bool read = ReadDocumentAsTopic(path);
+    m_topicFolder = topicFolder;
+    if (!read)
+        return;
+    raise();
+    activateWindow();
+    UebungStart1Click();
+}
+
+void TForm1::topicSaved(const QString &path)
+{
+    if (sameFolder(QFileInfo(path).absolutePath(), m_topicFolder))
+        ReadTopicFolder();
+    // The shown topic was changed: show the saved version.
+    if (!quizInProgress() && m_doc.fileName == path)
+        ReadDocumentAsTopic(path);
+}
+
+} // namespace kapitolo
