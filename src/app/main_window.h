@@ -296,6 +296,7 @@ private:
     DialogLook dialogLook() const;
     BestListPlaces bestListPlaces() const;
     void showBestList();
+    void showTopicEditor();
     void createMenus();
     void createPanels();
     void loadThemeColours();

@@ -12,18 +12,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QScreen>
 #include <QTemporaryDir>
 
 namespace kapitolo {
-
-namespace {
-
-bool sameFolder(const QString &a, const QString &b)
-{
-    return QFileInfo(a).canonicalFilePath() == QFileInfo(b).canonicalFilePath();
-}
-
-} // namespace
 
 void TForm1::NeuesThema1Click()
 {
@@ -60,9 +52,7 @@ bool TForm1::NewTopic(qint32 kind, const QString &picturePath)
     if (!m_editor)
         m_editor = new TThemenEditorForm(m_services, *this, this);
     m_editor->editNew(document);
-    m_editor->show();
-    m_editor->raise();
-    m_editor->activateWindow();
+    showTopicEditor();
     return true;
 }
 
@@ -94,10 +84,24 @@ bool TForm1::EditTopicFile(const QString &path)
         m_editor = new TThemenEditorForm(m_services, *this, this);
     if (!m_editor->editFile(path))
         return false;
+    showTopicEditor();
+    return true;
+}
+
+void TForm1::showTopicEditor()
+{
+    if (!m_editor->isVisible()) {
+        // Centred over the main window and inside its screen, whatever the desktop does.
+        const QRect screen = this->screen()->availableGeometry();
+        QRect frame(QPoint(), m_editor->size().boundedTo(screen.size()));
+        frame.moveCenter(frameGeometry().center());
+        frame.moveLeft(qBound(screen.left(), frame.left(), screen.right() - frame.width()));
+        frame.moveTop(qBound(screen.top(), frame.top(), screen.bottom() - frame.height()));
+        m_editor->setGeometry(frame);
+    }
     m_editor->show();
     m_editor->raise();
     m_editor->activateWindow();
-    return true;
 }
 
 bool TForm1::closeTopicEditor()
@@ -139,11 +143,13 @@ void TForm1::testTopic(const TopicDocument &document)
 
 void TForm1::topicSaved(const QString &path)
 {
-    if (sameFolder(QFileInfo(path).absolutePath(), m_topicFolder))
-        ReadTopicFolder();
-    // The shown topic was changed: show the saved version.
-    if (!quizInProgress() && m_doc.fileName == path)
+    // The topic shown was this one, or the test copy of it: show the saved file. Like
+    // any opened document, it makes its folder the topic folder.
+    if (!quizInProgress() && (testingEditedTopic() || m_doc.fileName == path))
         ReadDocumentAsTopic(path);
+    // While a test quiz still runs, its copy's folder is no topic folder to list.
+    if (!testingEditedTopic())
+        ReadTopicFolder();
 }
 
 } // namespace kapitolo

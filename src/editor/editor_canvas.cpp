@@ -125,6 +125,17 @@ void EditorCanvas::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     paintCardControl(painter, size(), m_bitmaps.display);
+    // With margins the picture's edge is shown, so that the teacher sees where the
+    // white border begins.
+    const RectD &m = m_doc.RandErw;
+    if (!m_bitmaps.display.isNull() && (m.left > 0 || m.top > 0 || m.right > 0 || m.bottom > 0)) {
+        const double w = m.left + 1.0 + m.right;
+        const double h = m.top + 1.0 + m.bottom;
+        const QRect picture(controlPoint(m.left / w, m.top / h), controlPoint((m.left + 1.0) / w, (m.top + 1.0) / h));
+        painter.setPen(QPen(QColor(70, 125, 187), 1, Qt::DashLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(picture.adjusted(0, 0, -1, -1));
+    }
     if (m_selected < 0 || m_selected >= m_doc.objects.size())
         return;
     const DocObject &o = m_doc.objects.at(m_selected);

@@ -280,7 +280,8 @@ QWidget *TThemenEditorForm::buildClozePage()
     m_clozeCanvas->setAddingLabels(false);
     page->addWidget(left);
     page->addWidget(m_clozeCanvas);
-    page->setStretchFactor(1, 1);
+    // Text and preview side by side, about equally wide.
+    page->setSizes({450, 550});
 
     connect(m_clozeText, &QPlainTextEdit::textChanged, this, [this] {
         if (!m_refreshing)

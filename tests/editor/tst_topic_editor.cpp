@@ -310,6 +310,7 @@ private Q_SLOTS:
         QDir(dir.path()).mkpath(QStringLiteral("themen"));
         writeFile(program + QStringLiteral("data/kapitolo.png"), pngBytes(patternImage(64, 40)));
         writeFile(dir.filePath(QStringLiteral("bild.png")), pngBytes(patternImage(400, 300)));
+        QVERIFY(writeTopic(themen + QStringLiteral("anderes.tsr"), QStringLiteral("Ein anderes Thema"), 3));
         writeFile(dir.filePath(QStringLiteral("kapitolo.ini")),
                   "[General]\nOpt-UebNameEingabe=0\nOpt-Sound=0\nOpt-BestListOrdner=" + dir.path().toUtf8() + "/best/\n");
         QDir(dir.path()).mkpath(QStringLiteral("best"));
@@ -342,8 +343,11 @@ private Q_SLOTS:
 
         dialogs.answers << themen + QStringLiteral("fluss.tsr");
         QVERIFY(editor->saveAs());
-        QVERIFY(window.topicList().size() == 1);
-        QCOMPARE(window.topicList().first().title, QStringLiteral("Der Fluss"));
+        // The saved topic replaces the test copy and stands in the menu beside the others.
+        QCOMPARE(window.document().fileName, themen + QStringLiteral("fluss.tsr"));
+        QCOMPARE(window.topicList().size(), 2);
+        QCOMPARE(window.topicList().at(1).title, QStringLiteral("Der Fluss"));
+        QCOMPARE(window.currentTopicIndex(), 1);
         QVERIFY(window.closeTopicEditor());
         QVERIFY(!editor->isVisible());
         QCOMPARE(messages.texts().count(QStringLiteral("Bitte zuerst den Beschriftungseditor schließen.")), 1);
