@@ -8,12 +8,12 @@
 #include "document/document_json.h"
 #include "platform/clock.h"
 #include "platform/cp1252.h"
-#include "platform/messages.h"
 #include "platform/random.h"
 #include "results/best_list.h"
 #include "view/card_snapshot.h"
 #include "view/view_state.h"
 #include "view/view_output.h"
+#include "tool_common.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -29,24 +29,6 @@ using namespace kapitolo;
 int cmdWorksheet(const QStringList &args); // tool_sheet.cpp
 
 namespace {
-
-// Message boxes of the libraries end up on stderr, one paragraph each.
-class StderrMessages : public Messages
-{
-public:
-    MessageAnswer show(MessageKind, const QString &text, MessageButtons buttons) override
-    {
-        QString shown = text;
-        shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-        std::fprintf(stderr, "%s\n", shown.toUtf8().constData());
-        return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::No;
-    }
-};
-
-void printErr(const QString &text)
-{
-    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
-}
 
 int usage()
 {

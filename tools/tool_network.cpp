@@ -5,7 +5,7 @@
 
 #include "network/exchange_files.h"
 #include "network/mailslot.h"
-#include "platform/messages.h"
+#include "tool_common.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>
@@ -17,23 +17,6 @@
 using namespace kapitolo;
 
 namespace {
-
-class ToolMessages : public Messages
-{
-public:
-    MessageAnswer show(MessageKind, const QString &text, MessageButtons) override
-    {
-        QString shown = text;
-        shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-        std::fprintf(stderr, "%s\n", shown.toUtf8().constData());
-        return MessageAnswer::Ok;
-    }
-};
-
-void printErr(const QString &text)
-{
-    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
-}
 
 void printJsonLine(const QJsonObject &object)
 {
@@ -72,7 +55,7 @@ int listen(const QStringList &args)
         if (!ok)
             return usageError(QStringLiteral("Ungültige Angabe bei ") + args.at(i));
     }
-    ToolMessages messages;
+    StderrMessages messages;
     TALMailSlot2 slot(messages);
     slot.setMailBox(name);
     if (slot.MailBox() != name)
@@ -104,7 +87,7 @@ int send(const QStringList &args)
 {
     if (args.size() < 2)
         return usageError(QStringLiteral("Rechner und Name des Postfachs fehlen."));
-    ToolMessages messages;
+    StderrMessages messages;
     TALMailSlot2 slot(messages);
     slot.setMailBox(args.at(1));
     if (slot.MailBox() != args.at(1))

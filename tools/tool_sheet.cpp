@@ -1,36 +1,15 @@
 // kapitolo-tool worksheet: a topic's worksheet, solution sheet or overlay as a file.
 
 #include "document/document_file.h"
-#include "platform/messages.h"
 #include "sharing/sheet_builder.h"
 #include "sharing/sheet_output.h"
+#include "tool_common.h"
 
 #include <QStringList>
 
 #include <cstdio>
 
 using namespace kapitolo;
-
-namespace {
-
-class ToolMessages : public Messages
-{
-public:
-    MessageAnswer show(MessageKind, const QString &text, MessageButtons buttons) override
-    {
-        QString shown = text;
-        shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-        std::fprintf(stderr, "%s\n", shown.toUtf8().constData());
-        return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::No;
-    }
-};
-
-void complain(const QString &text)
-{
-    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
-}
-
-} // namespace
 
 // Builds the sheet with the window's defaults, changed by the flags, and writes it in
 // the format of the output's extension. Returns 2 for a wrong call, 1 when the
@@ -69,18 +48,18 @@ int cmdWorksheet(const QStringList &args)
             files << a;
         }
         if (!ok) {
-            complain(QStringLiteral("Ungültige Angabe bei ") + a);
+            printErr(QStringLiteral("Ungültige Angabe bei ") + a);
             return 2;
         }
     }
     if (files.size() != 2)
         return 2;
     if (sheetFormatForName(files.at(1)) == SheetFormat::None) {
-        complain(invalidExtensionText());
+        printErr(invalidExtensionText());
         return 2;
     }
 
-    ToolMessages messages;
+    StderrMessages messages;
     TopicDocument document;
     TopicNavigation navigation;
     if (readDocument(files.at(0), document, navigation, messages) != ReadResult::Ok)

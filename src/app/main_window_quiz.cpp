@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "platform/folders.h"
 #include "platform/messages.h"
+#include "platform/save_path.h"
 #include "platform/sound.h"
 #include "platform/system_info.h"
 #include "quiz/dialog_rules.h"
@@ -35,7 +36,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
 #include <QTimer>
 
 namespace kapitolo {
@@ -516,11 +516,7 @@ void TForm1::writeAutomationState(const QString &dialog, const QuizFinishedInfo 
             }
         }
     }
-    QSaveFile file(m_automationFile);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(QJsonDocument(state).toJson(QJsonDocument::Compact));
-        file.commit();
-    }
+    writeFileAtomically(m_automationFile, QJsonDocument(state).toJson(QJsonDocument::Compact));
 }
 
 } // namespace kapitolo

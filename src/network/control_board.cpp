@@ -1,10 +1,10 @@
 #include "network/control_board.h"
 
 #include "platform/clock.h"
+#include "platform/save_path.h"
 #include "quiz/quiz_types.h"
 
 #include <QColor>
-#include <QSaveFile>
 
 namespace kapitolo {
 
@@ -323,14 +323,7 @@ QString resultsFileName(const QString &channel, const QDateTime &when)
 
 bool writeResultsFile(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return writeFileAtomically(path, bytes);
 }
 
 } // namespace kapitolo

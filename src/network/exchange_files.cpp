@@ -4,12 +4,12 @@
 #include "platform/binary_stream.h"
 #include "platform/cp1252.h"
 #include "platform/folders.h"
+#include "platform/save_path.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTemporaryFile>
 
 namespace kapitolo {
@@ -100,15 +100,7 @@ bool decodeOptionFile(const QByteArray &bytes, NetworkOptionFile &result)
 
 bool writeOptionFile(const QString &path, const NetworkOptionFile &file)
 {
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = encodeOptionFile(file);
-    if (out.write(bytes) != bytes.size()) {
-        out.cancelWriting();
-        return false;
-    }
-    return out.commit();
+    return writeFileAtomically(path, encodeOptionFile(file));
 }
 
 bool readOptionFile(const QString &path, NetworkOptionFile &file)
@@ -130,8 +122,7 @@ QString optionFileReadErrorText(const QString &path)
 
 bool writeMarkerFile(const QString &path)
 {
-    QSaveFile out(path);
-    return out.open(QIODevice::WriteOnly) && out.commit();
+    return writeFileAtomically(path, QByteArray());
 }
 
 bool isValidChannel(const QString &channel)

@@ -1,11 +1,25 @@
 #include "platform/save_path.h"
 
+#include <QSaveFile>
+
 #include "platform/messages.h"
 #include "platform/services.h"
 
 #include <QFileInfo>
 
 namespace kapitolo {
+
+bool writeFileAtomically(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
 
 QString withDefaultExtension(const QString &path, const QString &extension)
 {

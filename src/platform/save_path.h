@@ -1,11 +1,16 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace kapitolo {
 
 class FileDialogs;
 class Messages;
+
+// Writes the bytes beside the target and renames them over it: a reader never sees half
+// a file, and a failed write leaves the old file as it was. False on any failure.
+bool writeFileAtomically(const QString &path, const QByteArray &bytes);
 
 // A file name the save dialog gave without extension gets the default one.
 QString withDefaultExtension(const QString &path, const QString &extension);

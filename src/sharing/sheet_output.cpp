@@ -4,6 +4,7 @@
 #include "platform/nearest.h"
 #include "platform/wait_cursor.h"
 #include "sharing/metafile_writer.h"
+#include "platform/save_path.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -11,7 +12,6 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <cstring>
@@ -100,16 +100,6 @@ QByteArray withResolution(const QByteArray &png, int dotsPerMeter)
     QByteArray out = png;
     out.insert(afterHeader, chunk);
     return out;
-}
-
-bool writeWhole(const QString &fileName, const QByteArray &bytes)
-{
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size())
-        return false;
-    return file.commit();
 }
 
 } // namespace
@@ -251,7 +241,7 @@ bool SaveSheetFile(const SheetPicture &picture, const QString &fileName, Message
     {
         WaitCursorScope wait;
         const QByteArray bytes = sheetBytes(picture, sheetFormatForName(fileName));
-        ok = !bytes.isEmpty() && writeWhole(fileName, bytes);
+        ok = !bytes.isEmpty() && writeFileAtomically(fileName, bytes);
     }
     if (!ok)
         ShowWriteError(messages, fileName);

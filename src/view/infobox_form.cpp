@@ -1,6 +1,7 @@
 #include "view/infobox_form.h"
 
 #include "platform/messages.h"
+#include "platform/save_path.h"
 #include "view/info_text.h"
 #include "view/markup_layout.h"
 #include "view/view_output.h"
@@ -16,7 +17,6 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTextDocument>
@@ -127,8 +127,7 @@ void TInfoboxForm::SpeichernBtnClick()
     if (fileName.isEmpty())
         return;
     const QByteArray rtf = richTextCopy();
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(rtf) != rtf.size() || !file.commit())
+    if (!writeFileAtomically(fileName, rtf))
         ShowWriteError(m_messages, fileName);
 }
 

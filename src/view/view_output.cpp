@@ -3,11 +3,11 @@
 #include "document/png_codec.h"
 #include "platform/messages.h"
 #include "platform/wait_cursor.h"
+#include "platform/save_path.h"
 
 #include <QBuffer>
 #include <QFileInfo>
 #include <QPainter>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <csetjmp>
@@ -70,16 +70,6 @@ bool compressRows(const uchar *const *rows, int width, int height, int quality, 
     jpeg_finish_compress(&info);
     jpeg_destroy_compress(&info);
     return true;
-}
-
-bool writeWhole(const QString &fileName, const QByteArray &bytes)
-{
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size())
-        return false;
-    return file.commit();
 }
 
 } // namespace
@@ -193,7 +183,7 @@ bool SaveBitmapFile(const QImage &bitmap, const QString &fileName, Messages &mes
             bytes = encodePngBytes(bitmap, 5);
         else
             bytes = encodeBmp(bitmap);
-        ok = !bytes.isEmpty() && writeWhole(fileName, bytes);
+        ok = !bytes.isEmpty() && writeFileAtomically(fileName, bytes);
     }
     if (!ok)
         ShowWriteError(messages, fileName);
