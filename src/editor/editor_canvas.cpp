@@ -8,6 +8,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace kapitolo {
 
 namespace {
@@ -61,9 +63,6 @@ EditorCanvas::~EditorCanvas() = default;
 void EditorCanvas::showDocument(const TopicDocument &document)
 {
     m_doc = document;
-    // The teacher sees every caption: nothing is covered in the editor.
-    for (DocObject &o : m_doc.objects)
-        o.coverState = csUncovered;
     if (m_selected >= m_doc.objects.size())
         select(-1);
     rebuild();
@@ -74,8 +73,15 @@ void EditorCanvas::rebuild()
     m_view.controlSize = size();
     if (m_doc.baseImage.isNull())
         return;
+    // The teacher sees every caption open.
+    for (DocObject &o : m_doc.objects)
+        o.coverState = csUncovered;
     m_renderer->BuildCardView();
-    m_doc.normaliseAfterRebuild(false);
+    // The build covers the answers of a question card again: open them too, so that the
+    // teacher sees what the pupils have to find.
+    if (std::any_of(m_doc.objects.cbegin(), m_doc.objects.cend(),
+                    [](const DocObject &o) { return o.coverState == csCovered; }))
+        m_learning->UncoverAll();
     update();
 }
 

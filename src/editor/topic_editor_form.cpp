@@ -322,7 +322,7 @@ QWidget *TThemenEditorForm::buildQuestionPage()
     m_questionCanvas->setAddingLabels(false);
     page->addWidget(left);
     page->addWidget(m_questionCanvas);
-    page->setStretchFactor(0, 1);
+    page->setSizes({520, 480});
 
     connect(m_questions, &QTableWidget::itemChanged, this, [this] {
         if (!m_refreshing)

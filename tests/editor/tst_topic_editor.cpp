@@ -258,6 +258,13 @@ private Q_SLOTS:
         const TopicDocument &d = f.form->model().document();
         QCOMPARE(d.fragentext, QStringLiteral("7 x 8//56\r\n6 x 9//54\r\nohne Antwort//---"));
         QCOMPARE(d.AnzFrageNummern, 3);
+        // The preview shows the chosen row's question with its answer open.
+        table->setCurrentCell(1, 0);
+        const TopicDocument &shown = f.form->canvas()->shownDocument();
+        QCOMPARE(shown.currentQuestion, 2);
+        for (const DocObject &o : shown.objects)
+            if (o.Typ == otAnswer)
+                QCOMPARE(o.coverState, qint32(csUncovered));
 
         table->setCurrentCell(1, 0);
         f.child<QPushButton>("ZeileHochBtn")->click();
