@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QRegularExpression>
 
 namespace kapitolo {
 
@@ -17,6 +18,12 @@ QString QtSaveFileDialog::getSaveFileName(const SaveDialogOptions &options)
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(qtNameFilters(options.filter));
     dialog.setDefaultSuffix(options.defaultExtension);
+    // A name typed without extension takes the one of the chosen file type.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, options](const QString &filter) {
+        static const QRegularExpression extension(QStringLiteral("\\*\\.(\\w+)"));
+        const QRegularExpressionMatch match = extension.match(filter);
+        dialog.setDefaultSuffix(match.hasMatch() ? match.captured(1) : options.defaultExtension);
+    });
     if (!options.overwritePrompt)
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (dialog.exec() != QDialog::Accepted)
