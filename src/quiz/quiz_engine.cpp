@@ -243,6 +243,8 @@ bool QuizEngine::StartQuiz(int selectionMode, int networkRole)
         m_run.participantName = name;
     }
 
+    if (m_appMode != amQuizRunning)
+        m_learningQuestion = m_document.currentQuestion;
     m_appMode = amQuizRunning;
     m_score.totalQuestionCount = mode != 0 ? eligible : m_score.questionCount;
 
@@ -284,13 +286,21 @@ bool QuizEngine::StartQuiz(int selectionMode, int networkRole)
     m_frontend.updateModeControls();
     appendDetail(QStringLiteral("Quiz wird gestartet"), true);
     if (m_document.DokTyp == dtSingleQuestions)
-        m_run.currentQuestionNo = m_document.objects.at(m_run.quizList.first().positionObject).FrageNummer;
+        showQuestion(m_document.objects.at(m_run.quizList.first().positionObject).FrageNummer);
     m_frontend.redrawCard();
     m_frontend.drawPanelBackground();
     presentQuestion();
     RefreshQuizStatus();
     m_frontend.setTimerEnabled(true);
     return true;
+}
+
+void QuizEngine::showQuestion(qint32 frageNummer)
+{
+    // The card draws the question objects of the document's current question: during a
+    // quiz that is the one being asked, not the one the learning card last showed.
+    m_run.currentQuestionNo = frageNummer;
+    m_document.currentQuestion = frageNummer;
 }
 
 int QuizEngine::askedObject() const
@@ -536,14 +546,22 @@ void QuizEngine::EvaluateAnswer(int pair)
         for (int step = 0; step < n; ++step) {
             m_run.currentIndex = (m_run.currentIndex + 1) % n;
             const QuizPair &next = m_run.quizList.at(m_run.currentIndex);
-            const qint32 object = m_options.queryMode == 1 && !single ? next.tileObject : next.positionObject;
-            if (m_document.objects.at(object).coverState == csOpenQuestion)
+            if (m_options.queryMode == 1 && !single) {
+                // One text at a time asks a tile that is still there. With the verdict
+                // withheld a wrong drop takes the tile away while its own place stays
+                // open: then every tile left is asked, or the pupil would wait for a
+                // tile that no longer exists.
+                if (!m_frontend.tileExists(m_run.currentIndex))
+                    continue;
+                if (m_options.feedbackAtEnd == 1 || m_document.objects.at(next.tileObject).coverState == csOpenQuestion)
+                    break;
+            } else if (m_document.objects.at(next.positionObject).coverState == csOpenQuestion) {
                 break;
+            }
         }
         ++m_run.questionNumber;
         if (single)
-            m_run.currentQuestionNo =
-                m_document.objects.at(m_run.quizList.at(m_run.currentIndex).positionObject).FrageNummer;
+            showQuestion(m_document.objects.at(m_run.quizList.at(m_run.currentIndex).positionObject).FrageNummer);
         if (single || m_options.queryMode == 2) {
             m_frontend.redrawCard();
             m_frontend.drawPanelBackground();
@@ -720,6 +738,8 @@ void QuizEngine::LeaveQuiz()
         if (o.coverState != csCovered && o.coverState != csUncovered)
             o.coverState = csUncovered;
     m_appMode = amLearningView;
+    if (m_document.DokTyp == dtSingleQuestions)
+        m_document.currentQuestion = m_learningQuestion;
     m_frontend.leaveQuizView();
     m_frontend.updateModeControls();
 }

@@ -175,6 +175,7 @@ private:
     void chooseQuestions();
     void buildQuizList();
     void presentQuestion();
+    void showQuestion(qint32 frageNummer);
     void presentSingleText();
     void presentSinglePosition();
     void presentSingleQuestion();
@@ -200,6 +201,8 @@ private:
     QuizStatusTexts m_statusTexts;
     QString m_lastClock;
     int m_correctTile = -1;
+    // The question the learning card showed before the quiz took the card over.
+    qint32 m_learningQuestion = 0;
     bool m_evaluating = false;
 };
 
