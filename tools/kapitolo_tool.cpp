@@ -30,9 +30,9 @@ int cmdWorksheet(const QStringList &args); // tool_sheet.cpp
 
 namespace {
 
-int usage()
+QString usageText()
 {
-    printErr(QStringLiteral(
+    return QStringLiteral(
         "Aufruf:\n"
         "  kapitolo-tool info DATEI.tsr            Dokument als JSON ausgeben\n"
         "  kapitolo-tool build QUELLE.json ZIEL.tsr Dokument aus JSON erzeugen\n"
@@ -48,7 +48,16 @@ int usage()
         "  kapitolo-tool options DATEI.dat         Optionsdatei einer Netzwerk-Übung als JSON ausgeben\n"
         "  kapitolo-tool worksheet DATEI.tsr ZIEL.(emf|wmf|pdf|svg|png) [--kind 0|1|2] [--from N] [--title TEXT]\n"
         "                [--task TEXT] [--no-name] [--no-class] [--no-date] [--no-answers]\n"
-        "                                          Arbeitsblatt (0), Lösungsblatt (1) oder Auflegefolie (2)"));
+        "                                          Arbeitsblatt (0 oder arbeitsblatt), Lösungsblatt (1 oder loesung)\n"
+        "                                          oder Auflegefolie (2 oder folie)\n"
+        "  kapitolo-tool --help | -h               diese Hilfe\n"
+        "  kapitolo-tool --version                 Version ausgeben");
+}
+
+// A wrong call: the usage on stderr, exit status 2.
+int usage()
+{
+    printErr(usageText());
     return 2;
 }
 
@@ -273,6 +282,16 @@ int main(int argc, char *argv[])
     QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty())
         return usage();
+    // Asked for help, the usage is the answer, not an error: stdout and exit 0, also
+    // behind a command ("kapitolo-tool worksheet --help").
+    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        std::printf("%s\n", usageText().toUtf8().constData());
+        return 0;
+    }
+    if (args.first() == QLatin1String("--version")) {
+        std::printf("kapitolo-tool %s\n", KAPITOLO_TOOL_VERSION);
+        return 0;
+    }
     const QString command = args.takeFirst();
     if (command == QLatin1String("info"))
         return cmdInfo(args);

@@ -24,7 +24,15 @@ int cmdWorksheet(const QStringList &args)
         const bool hasValue = i + 1 < args.size();
         bool ok = true;
         if (a == QLatin1String("--kind") && hasValue) {
-            options.kind = args.at(++i).toInt(&ok);
+            const QString kind = args.at(++i).toLower();
+            if (kind == QLatin1String("arbeitsblatt"))
+                options.kind = skWorksheet;
+            else if (kind == QLatin1String("loesung") || kind == QLatin1String("lösung"))
+                options.kind = skSolutionSheet;
+            else if (kind == QLatin1String("folie"))
+                options.kind = skOverlay;
+            else
+                options.kind = kind.toInt(&ok);
             ok = ok && options.kind >= skWorksheet && options.kind <= skOverlay;
         } else if (a == QLatin1String("--from") && hasValue) {
             options.fromQuestion = args.at(++i).toInt(&ok);

@@ -200,6 +200,61 @@ private Q_SLOTS:
         QVERIFY(QString::fromUtf8(bad.err).contains(QStringLiteral("Ungültiges JSON")));
         QVERIFY(!QFile::exists(path(QStringLiteral("bad.tsr"))));
     }
+
+    // Asking for help or the version is no error; a wrong call still is.
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        const QString usage = QStringLiteral("Aufruf:\n  kapitolo-tool info DATEI.tsr");
+        QTest::newRow("--help") << QStringList{"--help"} << 0 << usage << QString();
+        QTest::newRow("-h") << QStringList{"-h"} << 0 << usage << QString();
+        QTest::newRow("help behind a command") << QStringList{"worksheet", "--help"} << 0 << usage << QString();
+        QTest::newRow("--version") << QStringList{"--version"} << 0 << QStringLiteral("kapitolo-tool 1.2\n") << QString();
+        QTest::newRow("no command") << QStringList{} << 2 << QString() << usage;
+        QTest::newRow("unknown command") << QStringList{"zeichne"} << 2 << QString() << usage;
+        QTest::newRow("unknown kind") << QStringList{"worksheet", "a.tsr", "a.png", "--kind", "bild"} << 2 << QString()
+                                      << QStringLiteral("Ungültige Angabe bei --kind\nAufruf:");
+    }
+
+    void commandLine()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        const Run run = tool(args);
+        QCOMPARE(run.exitCode, exitCode);
+        if (out.isEmpty())
+            QVERIFY(run.out.isEmpty());
+        else
+            QVERIFY2(QString::fromUtf8(run.out).startsWith(out), run.out.constData());
+        if (err.isEmpty())
+            QVERIFY(run.err.isEmpty());
+        else
+            QVERIFY2(QString::fromUtf8(run.err).startsWith(err), run.err.constData());
+    }
+
+    // "--kind" takes the sheet's name as well as its number.
+    void worksheetKindByName()
+    {
+        buildAndInfo(R"({"titel": "Orte", "image": "bild.png",
+                         "objects": [{"Sx": 0.2, "Sy": 0.5, "Kx": 0.2, "Ky": 0.5, "Cap": "Ort"}]})",
+                     QStringLiteral("orte"));
+        const QString doc = path(QStringLiteral("orte.tsr"));
+        const QStringList names{"arbeitsblatt", "loesung", "folie"};
+        for (int kind = 0; kind < 3; ++kind) {
+            const QString byNumber = path(QStringLiteral("n%1.svg").arg(kind));
+            const QString byName = path(QStringLiteral("w%1.svg").arg(kind));
+            QCOMPARE(tool({"worksheet", doc, byNumber, "--kind", QString::number(kind)}).exitCode, 0);
+            QCOMPARE(tool({"worksheet", doc, byName, "--kind", names.at(kind)}).exitCode, 0);
+            QVERIFY(!readFile(byName).isEmpty());
+            QCOMPARE(readFile(byName), readFile(byNumber));
+        }
+        QVERIFY(readFile(path(QStringLiteral("w0.svg"))) != readFile(path(QStringLiteral("w1.svg"))));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestTool)
