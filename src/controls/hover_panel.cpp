@@ -2,6 +2,8 @@
 
 #include "platform/nearest.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QEnterEvent>
 #include <QFocusEvent>
@@ -139,9 +141,82 @@ FittedCaption fitCaption(const QString &text, const QFont &font, QSize available
     }
 }
 
+namespace {
+
+// Screen readers meet the panel as a push button: named by its caption (a caption of
+// symbols alone, such as the drawing tools' pen or the arrows, says nothing, so the
+// hint names those), the hint as description, pressed like a click.
+class HoverPanelAccessible : public QAccessibleWidget
+{
+public:
+    explicit HoverPanelAccessible(THoverPanel *panel)
+        : QAccessibleWidget(panel, QAccessible::Button)
+    {
+    }
+
+    THoverPanel *panel() const { return static_cast<THoverPanel *>(widget()); }
+
+    QString text(QAccessible::Text t) const override
+    {
+        switch (t) {
+        case QAccessible::Name:
+            return accessibleCaptionName(*panel());
+        case QAccessible::Description: {
+            if (!widget()->accessibleDescription().isEmpty())
+                return widget()->accessibleDescription();
+            const QString hint = widget()->toolTip();
+            return hint == accessibleCaptionName(*panel()) ? QString() : hint;
+        }
+        default:
+            return QAccessibleWidget::text(t);
+        }
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.focusable = panel()->tabStop();
+        return s;
+    }
+
+    QStringList actionNames() const override { return {pressAction()}; }
+
+    void doAction(const QString &name) override
+    {
+        if (name != pressAction() || !widget()->isEnabled())
+            return;
+        // The buttons answer either the press (the quiz start) or the click.
+        QMetaObject::invokeMethod(panel(), "pressed");
+        QMetaObject::invokeMethod(panel(), "clicked");
+    }
+};
+
+QAccessibleInterface *hoverPanelFactory(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("kapitolo::THoverPanel") && object && object->isWidgetType())
+        return new HoverPanelAccessible(static_cast<THoverPanel *>(object));
+    return nullptr;
+}
+
+} // namespace
+
+QString accessibleCaptionName(const THoverPanel &panel)
+{
+    if (!panel.accessibleName().isEmpty())
+        return panel.accessibleName();
+    const QString caption = panel.caption().simplified(); // line breaks become blanks
+    const bool words = std::any_of(caption.cbegin(), caption.cend(), [](QChar c) { return c.isLetterOrNumber(); });
+    return words || panel.toolTip().isEmpty() ? caption : panel.toolTip();
+}
+
 THoverPanel::THoverPanel(QWidget *parent)
     : QWidget(parent)
 {
+    static const bool accessible = [] {
+        QAccessible::installFactory(hoverPanelFactory);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     m_normColor = QApplication::palette().color(QPalette::Button).toRgb();
     m_color = m_normColor;
     setFont(QFont(QStringLiteral("Arial"), 8));
@@ -279,6 +354,10 @@ void THoverPanel::setCaption(const QString &caption)
     m_caption = caption;
     updateGeometry();
     update();
+    if (QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void THoverPanel::setAlignment(Qt::Alignment alignment)

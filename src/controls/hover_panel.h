@@ -189,6 +189,10 @@ private:
     bool m_pressed = false;
 };
 
+// The name a screen reader gives the panel: its accessible name if set, else its caption
+// on one line, else (for a caption of symbols only) its hint.
+QString accessibleCaptionName(const THoverPanel &panel);
+
 // The look of every tool button of the main window's panels (and of its "?" button):
 // a thin grey border, warm light grey, brighter under the mouse, white and black when
 // checked, with the flat checked line.

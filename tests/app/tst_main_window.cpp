@@ -11,6 +11,7 @@
 #include "support/test_files.h"
 #include "view/card_renderer.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -108,6 +109,56 @@ private Q_SLOTS:
                  QStringList({"TBestListForm", "TUebOptFragenForm", "TUebFertigForm", "TArbeitsblattForm", "TMailForm",
                               "TInfoBox", "TKennzInfoBox", "TUebProtokollForm", "TInfoboxForm", "TProtKomForm",
                               "TNameEingabeForm", "TBestListVerzForm", "TUebOptForm"}));
+    }
+
+    // Screen readers hear the button column and the learning tools as push buttons with
+    // a name; a tool that shows only a symbol is named by its hint.
+    void buttonsAreNamedForScreenReaders_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("start page") << "LernKartBtn" << "Startseite" << "Zur Startseite";
+        QTest::newRow("quiz") << "UebungenBtn" << "Quiz starten" << "Quiz starten (F7)";
+        QTest::newRow("best list") << "BestListBtn" << "Bestenliste" << "Bestenliste anzeigen (Strg+F7)";
+        QTest::newRow("previous (arrow)") << "PrevDokPan" << "vorheriges Quiz öffnen" << "";
+        QTest::newRow("editor") << "ThemaBearbeitenBtn" << "Thema bearbeiten"
+                                << "Das Thema im Themen-Editor bearbeiten (Strg+Umschalt+B)";
+        QTest::newRow("pen (symbol)") << "StiftBtn" << "roter Stift, deckend" << "";
+        QTest::newRow("keyword tool") << "TexteingabeBtn" << "T" << "blauer Text für Schlagwörter";
+    }
+
+    void buttonsAreNamedForScreenReaders()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, name);
+        QFETCH(QString, description);
+        Fixture f;
+        TForm1 &w = f.start();
+        auto *panel = w.findChild<THoverPanel *>(button);
+        QVERIFY(panel);
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(panel);
+        QVERIFY(iface);
+        QCOMPARE(iface->role(), QAccessible::Button);
+        QCOMPARE(iface->text(QAccessible::Name), name);
+        QCOMPARE(iface->text(QAccessible::Description), description);
+        QVERIFY(iface->actionInterface());
+        QCOMPARE(iface->actionInterface()->actionNames(), QStringList{QAccessibleActionInterface::pressAction()});
+    }
+
+    // Pressed through the screen reader, a button does what a click does; its name
+    // follows the caption.
+    void screenReaderPressesTheButtons()
+    {
+        Fixture f;
+        TForm1 &w = f.start();
+        QAccessibleInterface *start = QAccessible::queryAccessibleInterface(w.toolButton(QStringLiteral("UebungenBtn")));
+        start->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(f.messages.texts(),
+                 QStringList{QStringLiteral("Bitte zuerst über das Menü \"Quizauswahl\" das gewünschte Quiz auswählen.")});
+        THoverPanel *home = w.toolButton(QStringLiteral("LernKartBtn"));
+        home->setCaption(QStringLiteral("Quiz\r\nabbrechen"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(home)->text(QAccessible::Name), QStringLiteral("Quiz abbrechen"));
     }
 
     void missingStartImageIsReportedAndStartGoesOn()
