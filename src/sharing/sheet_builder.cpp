@@ -13,6 +13,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 
 namespace kapitolo {
 
@@ -218,11 +219,18 @@ private:
             LayoutCloze(card, work, view.textScale, true, false);
         work.normaliseAfterRebuild(false);
 
+        CardBitmaps bitmaps;
+        NullLearningViewHost host;
+        SilentMessages messages;
+        CardRenderer renderer(work, view, bitmaps, host, messages);
+        const QList<int> numbered = crowdedAnswers(renderer, work, card.size());
+        const NumberedList list = numberedListLayout(work, numbered);
+
         int x = 0;
         int width = W;
         int height = nearest(double(card.height()) * W / card.width());
         // A picture taller than the room above the footer is made smaller rather than cut.
-        const int room = bodyLimit() - m_y;
+        const int room = bodyLimit() - m_y - (list.height > 0 ? list.height + nearest(1.5 * m_bodyS) : 0);
         if (height > room && room >= 100) {
             height = room;
             width = qMin(W, nearest(double(room) * card.width() / card.height()));
@@ -234,10 +242,6 @@ private:
             frame(x, m_y, x + width, m_y + height);
         }
 
-        CardBitmaps bitmaps;
-        NullLearningViewHost host;
-        SilentMessages messages;
-        CardRenderer renderer(work, view, bitmaps, host, messages);
         m_painter.save();
         m_painter.translate(target.topLeft());
         m_painter.scale(double(width) / card.width(), double(height) / card.height());
@@ -247,9 +251,146 @@ private:
                                                                     : QList<int>{mode()};
         for (int pass : passes)
             for (int i = 0; i < work.objects.size(); ++i)
-                renderer.DrawObject(m_painter, card.size(), i, pass, true);
+                if (!numbered.contains(i))
+                    renderer.DrawObject(m_painter, card.size(), i, pass, true);
         m_painter.restore();
+        if (!numbered.isEmpty() && baseContent())
+            numberPoints(work, numbered, target);
         m_y += height + nearest(1.5 * m_bodyS);
+        if (!numbered.isEmpty())
+            numberedAnswerList(work, numbered, list);
+    }
+
+    // Where the answer frames of a map would overlap, the pupil could not write in
+    // them: the answers are then asked by numbered points on the map and numbered lines
+    // under it. Returns the labels and gaps to number, in reading order (top to bottom,
+    // left to right by their spots); empty when every frame has room of its own.
+    static QList<int> crowdedAnswers(CardRenderer &renderer, const TopicDocument &work, const QSize &cardSize)
+    {
+        QList<int> answers;
+        QList<QRect> frames;
+        for (int i = 0; i < work.objects.size(); ++i) {
+            const QRect f = renderer.WorksheetFrame(cardSize, i);
+            if (f.isEmpty())
+                continue;
+            answers << i;
+            frames << f;
+        }
+        bool crowded = false;
+        for (qsizetype a = 0; a < frames.size() && !crowded; ++a)
+            for (qsizetype b = a + 1; b < frames.size() && !crowded; ++b)
+                crowded = frames.at(a).intersects(frames.at(b));
+        if (!crowded)
+            return {};
+        std::stable_sort(answers.begin(), answers.end(), [&work](int a, int b) {
+            const DocObject &oa = work.objects.at(a);
+            const DocObject &ob = work.objects.at(b);
+            return oa.Sy != ob.Sy ? oa.Sy < ob.Sy : oa.Sx < ob.Sx;
+        });
+        return answers;
+    }
+
+    struct NumberedList {
+        int columns = 1;
+        int rows = 0;
+        int rowHeight = 0;
+        int numberWidth = 0;
+        int height = 0; // room the list takes under the picture, 0 without one
+    };
+
+    // Columns as wide as the longest answer allows, at most four.
+    NumberedList numberedListLayout(const TopicDocument &work, const QList<int> &numbered)
+    {
+        NumberedList list;
+        if (numbered.isEmpty())
+            return list;
+        m_painter.save();
+        const int s = useFont(22);
+        const QFontMetrics metrics = m_painter.fontMetrics();
+        m_painter.restore();
+        list.numberWidth = metrics.horizontalAdvance(QString::number(numbered.size()) + QStringLiteral(". "));
+        int widest = metrics.horizontalAdvance(QStringLiteral("Mmmmmmmm"));
+        for (int i : numbered)
+            widest = qMax(widest, metrics.horizontalAdvance(CleanCaption(work.objects.at(i).Cap)));
+        list.columns = std::clamp(W / (list.numberWidth + widest + 30), 1, 4);
+        list.rows = int((numbered.size() + list.columns - 1) / list.columns);
+        list.rowHeight = nearest(1.8 * s);
+        list.height = list.rows * list.rowHeight;
+        return list;
+    }
+
+    // A small numbered disc on each spot; the solutions go into the list, not here. A
+    // disc that would cover one placed before it moves aside, as little as it must,
+    // and a thin line leads from the spot to it.
+    void numberPoints(const TopicDocument &work, const QList<int> &numbered, const QRect &target)
+    {
+        m_painter.save();
+        m_painter.setRenderHint(QPainter::Antialiasing);
+        const int d = 22;
+        m_painter.setFont(arialFont(-13, true));
+        QList<QPointF> placed;
+        for (qsizetype n = 0; n < numbered.size(); ++n) {
+            const DocObject &o = work.objects.at(numbered.at(n));
+            const QPointF spot(target.left() + o.Sx * target.width(), target.top() + o.Sy * target.height());
+            QPointF centre = spot;
+            for (int round = 0; round < 30; ++round) {
+                bool moved = false;
+                for (const QPointF &other : std::as_const(placed)) {
+                    QPointF away = centre - other;
+                    const double distance = std::hypot(away.x(), away.y());
+                    if (distance >= d + 1)
+                        continue;
+                    // On the very same spot the disc steps to the right.
+                    away = distance < 0.01 ? QPointF(1, 0) : away / distance;
+                    centre = other + away * (d + 1);
+                    moved = true;
+                }
+                centre.setX(std::clamp(centre.x(), target.left() + d / 2.0, target.right() - d / 2.0));
+                centre.setY(std::clamp(centre.y(), target.top() + d / 2.0, target.bottom() - d / 2.0));
+                if (!moved)
+                    break;
+            }
+            placed << centre;
+            const QPoint c(nearest(centre.x()), nearest(centre.y()));
+            if (QLineF(spot, centre).length() > d / 2.0) {
+                m_painter.setPen(QPen(Qt::black, 1));
+                const QPointF edge = centre + (spot - centre) * (d / 2.0 / QLineF(spot, centre).length());
+                m_painter.drawLine(spot, edge);
+                m_painter.setBrush(Qt::black);
+                m_painter.drawEllipse(spot, 2.0, 2.0);
+                m_painter.setBrush(Qt::NoBrush);
+            }
+            m_painter.setPen(Qt::black);
+            DrawBadge(m_painter, QRect(c.x() - d / 2, c.y() - d / 2, d, d), Qt::black, QString::number(n + 1), Qt::white);
+        }
+        m_painter.restore();
+    }
+
+    // "1. ____" lines column by column; the solution sheet and the overlay write the
+    // answer in red on its line, at the same place on both.
+    void numberedAnswerList(const TopicDocument &work, const QList<int> &numbered, const NumberedList &list)
+    {
+        const int s = useFont(22);
+        const int columnWidth = W / list.columns;
+        for (qsizetype n = 0; n < numbered.size(); ++n) {
+            const int column = int(n) / list.rows;
+            const int row = int(n) % list.rows;
+            const int x = column * columnWidth;
+            const int top = m_y + row * list.rowHeight;
+            const int lineY = top + nearest(1.25 * s);
+            const int lineLeft = x + list.numberWidth;
+            if (baseContent()) {
+                blackPen();
+                drawTextTopLeft(m_painter, x, top, QString::number(n + 1) + QStringLiteral("."));
+                m_painter.drawLine(lineLeft, lineY, x + columnWidth - 20, lineY);
+            }
+            if (solutions()) {
+                m_painter.setPen(QColor(255, 0, 0));
+                drawTextTopLeft(m_painter, lineLeft + 4, top, CleanCaption(work.objects.at(numbered.at(n)).Cap));
+            }
+        }
+        m_y += list.height + nearest(0.5 * s);
+        useFont(25);
     }
 
     // Lays the cloze text out from y with the given font height; returns the final y.

@@ -30,6 +30,32 @@ namespace {
 // such an object is not drawn rather than let its pixel arithmetic overflow.
 constexpr qint64 kMaxBoxCoordinate = qint64(1) << 24;
 
+// The worksheet's answer frame around a box: wider on the side away from the anchor,
+// so that a hand-written word fits, and kept inside a thin margin of the target.
+QRect answerFrame(const QRect &box, int placement, const QSize &targetSize)
+{
+    const int m = nearest(0.18 * box.width());
+    int l = box.left();
+    int t = box.top();
+    int r = box.left() + box.width();
+    int b = box.top() + box.height();
+    if (placement == 1)
+        r += 2 * m;
+    else if (placement == 3)
+        l -= 2 * m;
+    else {
+        l -= m;
+        r += m;
+    }
+    const int growX = nearest(0.01 * targetSize.width());
+    const int growY = nearest(0.1 * box.height());
+    l = qMax(l - growX, nearest(0.005 * targetSize.width()));
+    r = qMin(r + growX, nearest(0.995 * targetSize.width()));
+    t = qMax(t - growY, nearest(0.005 * targetSize.height()));
+    b = qMin(b + growY, nearest(0.995 * targetSize.height()));
+    return QRect(l, t, r - l, b - t);
+}
+
 bool isBadgeType(qint32 typ)
 {
     return typ == otInfoPoint || typ == otLink || typ == otDocLink || (typ >= otPrevQuestion && typ <= otRandomQuestion);
@@ -583,27 +609,9 @@ void CardRenderer::paintObject(QPainter &painter, const QSize &targetSize, int i
     }
 
     if ((k == 1 || k == 3) && answerType) {
-        const int m = nearest(0.18 * box.width());
-        int l = box.left();
-        int t = box.top();
-        int r = box.left() + box.width();
-        int b = box.top() + box.height();
-        if (g.placement == 1)
-            r += 2 * m;
-        else if (g.placement == 3)
-            l -= 2 * m;
-        else {
-            l -= m;
-            r += m;
-        }
-        const int growX = nearest(0.01 * targetSize.width());
-        const int growY = nearest(0.1 * box.height());
-        l = qMax(l - growX, nearest(0.005 * targetSize.width()));
-        r = qMin(r + growX, nearest(0.995 * targetSize.width()));
-        t = qMax(t - growY, nearest(0.005 * targetSize.height()));
-        b = qMin(b + growY, nearest(0.995 * targetSize.height()));
-        canvasRectangle(painter, QRect(l, t, r - l, b - t), Qt::black, Qt::white);
-        canvasRectangle(painter, QRect(l + 1, t + 1, r - l - 2, b - t - 2), Qt::black, Qt::white);
+        const QRect f = answerFrame(box, g.placement, targetSize);
+        canvasRectangle(painter, f, Qt::black, Qt::white);
+        canvasRectangle(painter, f.adjusted(1, 1, -1, -1), Qt::black, Qt::white);
     }
     if ((k == 2 || k == 3) && answerType && !g.text.isEmpty()) {
         painter.setFont(g.font);
@@ -802,6 +810,19 @@ void CardRenderer::DrawObject(QImage &target, int index, int drawKind, bool repa
         if (quiz.running)
             m_host.redrawQuizPanel();
     }
+}
+
+QRect CardRenderer::WorksheetFrame(const QSize &targetSize, int index)
+{
+    if (!drawable(index, mmWorksheetBlank, false))
+        return QRect();
+    const DocObject &o = m_document.objects.at(index);
+    if (o.Typ != otLabel && o.Typ != otGap && o.Typ != otAnswer)
+        return QRect();
+    ObjectGeometry g;
+    if (!objectGeometry(targetSize, index, mmWorksheetBlank, false, g))
+        return QRect();
+    return answerFrame(g.box, g.placement, targetSize);
 }
 
 void CardRenderer::DrawObject(QPainter &painter, const QSize &targetSize, int index, int drawKind, bool leaderLine)

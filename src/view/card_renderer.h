@@ -99,6 +99,10 @@ public:
     // Nothing is restored or copied, and the object's box is not stored.
     void DrawObject(QPainter &painter, const QSize &targetSize, int index, int drawKind, bool leaderLine);
 
+    // The answer frame a worksheet draws for a label, gap or answer, in pixels of a
+    // target of the given size; empty for other objects and those not drawn.
+    QRect WorksheetFrame(const QSize &targetSize, int index);
+
     bool LayerVisible(int index) const;
     int AutoPlacement(int index) const;
     QString NumberText(int index) const;

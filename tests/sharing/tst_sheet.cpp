@@ -137,6 +137,7 @@ private Q_SLOTS:
     void taskAndAnswerList();
     void imageBody_data();
     void imageBody();
+    void crowdedMapNumbersItsPoints();
     void clozeBody();
     void questionsBody();
     void footer();
@@ -221,8 +222,9 @@ void TestSheet::taskAndAnswerList()
         DocObject o;
         o.Typ = otLabel;
         o.Cap = QString::fromUtf8(cap);
-        o.Kx = o.Sx = 0.5;
-        o.Ky = o.Sy = 0.5;
+        // Apart, so that each keeps its answer frame.
+        o.Kx = o.Sx = 0.1 + 0.12 * d.objects.size();
+        o.Ky = o.Sy = 0.1 + 0.13 * d.objects.size();
         d.objects << o;
     }
     QCOMPARE(sheetAnswerTexts(d, 1), QStringList({"Aarau", "bern", "Bern", "Boden", "Sankt-Gallen", "Zürich"}));
@@ -253,7 +255,16 @@ void TestSheet::taskAndAnswerList()
         d.objects << extra;
     }
     sheet = BuildSheet(d, o);
-    answers = textsOfHeight(sheet, 22);
+    // Forty labels on one spot crowd the map: their numbered list under it is no part
+    // of the answer texts above it.
+    auto aboveTheMap = [](const SheetPicture &p) {
+        QList<SheetItem> found;
+        for (const SheetItem &t : textsOfHeight(p, 22))
+            if (t.origin.y() < itemsOf(p, SheetItem::Image).value(0).rect.top())
+                found << t;
+        return found;
+    };
+    answers = aboveTheMap(sheet);
     QVERIFY(answers.size() >= 4);
     QString joined;
     const int step = nearest(1.25 * lineHeight(22));
@@ -272,7 +283,7 @@ void TestSheet::taskAndAnswerList()
     QCOMPARE(joined, sheetAnswerTexts(d, 1).join(QStringLiteral(" - ")));
 
     o.answerTexts = false;
-    QVERIFY(textsOfHeight(BuildSheet(d, o), 22).isEmpty());
+    QVERIFY(aboveTheMap(BuildSheet(d, o)).isEmpty());
 }
 
 void TestSheet::imageBody_data()
@@ -330,6 +341,75 @@ void TestSheet::imageBody()
         QVERIFY2(body.adjusted(-1, -1, 1, 1).contains(f.rect), "frames stay on the picture");
     for (const SheetItem &s : solutions)
         QVERIFY(body.adjusted(-1, -1, 1, 1).contains(s.textBox().center()));
+}
+
+// Labels close together would give answer frames on top of each other: the map then
+// carries numbered points and the answers go into numbered lines under it, on all three
+// sheets at the same places. One label apart keeps the map's own frames elsewhere.
+void TestSheet::crowdedMapNumbersItsPoints()
+{
+    TopicDocument d = documentFrom(R"({"titel": "Mitteleuropa", "DokTyp": 0, "objects": [
+        {"Cap": "Prag", "Sx": 0.50, "Sy": 0.40, "Kx": 0.50, "Ky": 0.40, "KAusr": 1},
+        {"Cap": "Wien", "Sx": 0.52, "Sy": 0.45, "Kx": 0.52, "Ky": 0.45, "KAusr": 1},
+        {"Cap": "Bratislava", "Sx": 0.55, "Sy": 0.47, "Kx": 0.55, "Ky": 0.47, "KAusr": 1},
+        {"Cap": "Budapest", "Sx": 0.60, "Sy": 0.52, "Kx": 0.60, "Ky": 0.52, "KAusr": 1},
+        {"Cap": "Alpen", "Typ": 1, "Sx": 0.2, "Sy": 0.8, "Kx": 0.2, "Ky": 0.8, "KAusr": 1}]})");
+    d.baseImage = QImage(870, 435, QImage::Format_ARGB32);
+    d.baseImage.fill(QColor(230, 240, 250));
+    SheetOptions options = optionsOf(skWorksheet);
+    options.answerTexts = false;
+    const SheetPicture work = BuildSheet(d, options);
+    options.kind = skSolutionSheet;
+    const SheetPicture solution = BuildSheet(d, options);
+    options.kind = skOverlay;
+    const SheetPicture overlay = BuildSheet(d, options);
+
+    const QRectF body = itemsOf(work, SheetItem::Image).value(0).rect;
+    QVERIFY(!body.isEmpty());
+    for (const SheetItem &r : itemsOf(work, SheetItem::Rect))
+        QVERIFY2(r.fill != QColor(Qt::white), "no answer frame on a crowded map");
+    QVERIFY(textItem(work, QStringLiteral("Alpen"))); // the picture's own text stays
+
+    // Reading order of the spots: Prag, Wien, Bratislava, Budapest.
+    const QStringList order{"Prag", "Wien", "Bratislava", "Budapest"};
+    const QList<SheetItem> discs = itemsOf(work, SheetItem::Polygon);
+    QCOMPARE(discs.size(), order.size());
+    for (qsizetype n = 0; n < order.size(); ++n) {
+        const QString number = QString::number(n + 1);
+        const SheetItem *inDisc = textItem(work, number);
+        QVERIFY2(inDisc, qPrintable(number));
+        QVERIFY(body.contains(inDisc->textBox().center()));
+        const SheetItem *line = textItem(work, number + QLatin1Char('.'));
+        QVERIFY2(line && line->origin.y() > body.bottom(), qPrintable(number));
+        QVERIFY(!textItem(work, order.at(n)));
+        // The answer stands in red on its number's line, the same on the overlay.
+        const SheetItem *word = textItem(solution, order.at(n));
+        QVERIFY2(word && isSolution(*word), qPrintable(order.at(n)));
+        QCOMPARE(word->origin.y(), line->origin.y());
+        QVERIFY(word->origin.x() > line->origin.x());
+        const SheetItem *onOverlay = textItem(overlay, order.at(n));
+        QVERIFY(onOverlay && isSolution(*onOverlay));
+        QCOMPARE(onOverlay->origin, word->origin);
+        QVERIFY(!textItem(overlay, number + QLatin1Char('.')));
+    }
+    const SheetItem *spot = textItem(work, QStringLiteral("1"));
+    QVERIFY(qAbs(spot->textBox().center().x() - (body.left() + 0.5 * body.width())) < 6);
+    QVERIFY(textItem(work, QStringLiteral("4."))->origin.y() + 10 < footerTop());
+
+    // Moved apart, the same labels keep their frames and nothing is numbered.
+    d.objects[1].Sx = d.objects[1].Kx = 0.1;
+    d.objects[1].Sy = d.objects[1].Ky = 0.1;
+    d.objects[2].Sx = d.objects[2].Kx = 0.15;
+    d.objects[2].Sy = d.objects[2].Ky = 0.7;
+    d.objects[3].Sx = d.objects[3].Kx = 0.7;
+    d.objects[3].Sy = d.objects[3].Ky = 0.85;
+    options.kind = skWorksheet;
+    const SheetPicture apart = BuildSheet(d, options);
+    int whiteFrames = 0;
+    for (const SheetItem &r : itemsOf(apart, SheetItem::Rect))
+        whiteFrames += r.fill == QColor(Qt::white);
+    QCOMPARE(whiteFrames, 2 * 4);
+    QVERIFY(!textItem(apart, QStringLiteral("1.")));
 }
 
 // The cloze text between 20 and 970, framed across the sheet; gaps as lines on the
