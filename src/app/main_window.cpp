@@ -762,6 +762,9 @@ void TForm1::FormShow()
     ReadTopicFolder();
     m_firstShowing = false;
     writeAutomationState();
+    // An exercise this computer initiated and never ended: the program went down.
+    if (m_network->offerResume())
+        writeAutomationState();
 }
 
 void TForm1::ReadTopicFolder()

@@ -131,6 +131,9 @@ ControlBoard::Outcome ControlBoard::handleReport(const QString &computer, const 
     case NetworkReport::Kind::BestList:
         p.totalPerformance = percentNumber(r.performance);
         p.grade = gradeFor(r.performance);
+        // Only a finished quiz sends its result: its end report may have been lost.
+        if (p.state == ParticipantRow::State::Running)
+            p.state = ParticipantRow::State::Finished;
         if (!p.inBestList) {
             BestListEntry entry;
             entry.name = bestListName(r.name);
@@ -323,7 +326,8 @@ QString resultsFileName(const QString &channel, const QDateTime &when)
 
 bool writeResultsFile(const QString &path, const QByteArray &bytes)
 {
-    return writeFileAtomically(path, bytes);
+    // The class's grades: for the teacher's eyes, also in a folder all users share.
+    return writePrivateFileAtomically(path, bytes);
 }
 
 } // namespace kapitolo

@@ -16,6 +16,8 @@ namespace kapitolo {
 
 namespace {
 
+constexpr qint64 kMaxResultFileBytes = 4096;
+
 bool inRange(qint32 value, qint32 last)
 {
     return value >= 0 && value <= last;
@@ -26,6 +28,40 @@ bool inRange(qint32 value, qint32 last)
 QString exchangeFilePath(const QString &folder, const QString &channel, const char *fixedName)
 {
     return withTrailingSeparator(folder) + channel + QLatin1Char('-') + QLatin1String(fixedName);
+}
+
+QString participantResultPath(const QString &folder, const QString &channel, const QString &key)
+{
+    return withTrailingSeparator(folder) + channel + QStringLiteral("-tsrnetzuebung-") + key + QStringLiteral(".erg");
+}
+
+bool writeParticipantResult(const QString &path, const QStringList &payloadLines)
+{
+    QByteArray bytes;
+    for (const QString &line : payloadLines)
+        bytes += toCp1252(line) + "\r\n";
+    return writeFileAtomically(path, bytes);
+}
+
+QStringList participantResultFiles(const QString &folder, const QString &channel)
+{
+    QStringList paths;
+    const QDir dir(folder);
+    const QString prefix = channel + QStringLiteral("-tsrnetzuebung-");
+    for (const QString &name : dir.entryList({prefix + QStringLiteral("*.erg")}, QDir::Files, QDir::Name))
+        // The name filter ignores case; the channel's files are exactly these.
+        if (name.startsWith(prefix))
+            paths << dir.filePath(name);
+    return paths;
+}
+
+QString readParticipantResult(const QString &path)
+{
+    QFile file(path);
+    // A result is a few hundred bytes; anything larger is not one.
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxResultFileBytes)
+        return QString();
+    return fromCp1252(file.readAll());
 }
 
 NetworkOptionFile NetworkOptionFile::fromQuizOptions(const QuizOptions &o, qint32 dokTyp, const QString &initiator)

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace kapitolo {
 
@@ -55,6 +56,17 @@ QString optionFileReadErrorText(const QString &path);
 
 // An empty marker file, written last at initiation.
 bool writeMarkerFile(const QString &path);
+
+// A participant's result as a file beside the exchange files, so that it does not hang
+// on one datagram: channel + "-tsrnetzuebung-" + key + ".erg", holding exactly the
+// payload lines of its TN-BESTLIST report, each ended by CR LF, in Windows-1252.
+QString participantResultPath(const QString &folder, const QString &channel, const QString &key);
+// Through a temporary file and a rename: the teacher never reads half a result.
+bool writeParticipantResult(const QString &path, const QStringList &payloadLines);
+// The result files of the channel, by path.
+QStringList participantResultFiles(const QString &folder, const QString &channel);
+// The report text as a received datagram would carry it; empty when unreadable.
+QString readParticipantResult(const QString &path);
 
 // Checks the communication settings before they are taken: the folder exists and can be
 // written, the channel has 1 to 8 characters that may stand in a file name. An empty

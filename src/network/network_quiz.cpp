@@ -13,6 +13,8 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
+
 namespace kapitolo {
 
 namespace {
@@ -41,6 +43,8 @@ NetworkQuiz::NetworkQuiz(TopicDocument &document, QuizEngine &engine, Messages &
     m_masterMailslot->OnNewMessage = [this](TALMailSlot2 *, const QString &computer, const QString &user,
                                             const QString &text) { MasterMailslotNewMessage(computer, user, text); };
     m_engine.setNetworkHooks(this);
+    m_collectTimer.setInterval(kMasterCheckInterval);
+    connect(&m_collectTimer, &QTimer::timeout, this, &NetworkQuiz::collectResultFiles);
 }
 
 NetworkQuiz::~NetworkQuiz()
@@ -67,6 +71,67 @@ void NetworkQuiz::deleteExchangeFiles()
 {
     for (const char *name : {kExchangeDocument, kExchangeOptions, kExchangeMarker})
         QFile::remove(exchangePath(name));
+    for (const QString &path : participantResultFiles(m_frontend.communicationFolder(), m_frontend.channel()))
+        QFile::remove(path);
+}
+
+void NetworkQuiz::journal(const JournalRecord &record, bool sync)
+{
+    if (m_journal.isOpen() && !m_journal.append(record, sync)) {
+        // A full or vanished disk: say so once, the exercise goes on without a journal.
+        const QString path = m_journal.path();
+        m_journal.close();
+        ShowWriteError(m_messages, path);
+    }
+}
+
+void NetworkQuiz::startJournal(const QuizOptions &options)
+{
+    const QString folder = withTrailingSeparator(m_frontend.protocolFolder());
+    QDir().mkpath(folder);
+    const double now = m_clock.now();
+    const QString name = journalFileName(m_frontend.channel(), fromDayNumber(now));
+    QString path = folder + name;
+    for (int n = 1; QFileInfo::exists(path); ++n)
+        path = folder + name.chopped(8) + QLatin1Char('-') + QString::number(n) + QStringLiteral(".journal");
+    if (!m_journal.create(path)) {
+        ShowWriteError(m_messages, path);
+        return;
+    }
+    JournalRecord r;
+    r.kind = JournalRecord::Kind::Initiated;
+    r.at = now;
+    r.channel = m_frontend.channel();
+    r.initiator = m_initiatorComputer;
+    r.title = m_document.titel;
+    r.dokTyp = m_document.DokTyp;
+    r.options = NetworkOptionFile::fromQuizOptions(options, m_document.DokTyp, m_initiatorComputer);
+    journal(r, true);
+}
+
+void NetworkQuiz::endJournal()
+{
+    m_collectTimer.stop();
+    JournalRecord r;
+    r.kind = JournalRecord::Kind::Ended;
+    r.at = m_clock.now();
+    journal(r, true);
+    m_journal.close();
+}
+
+bool NetworkQuiz::openMasterMailslot()
+{
+    m_masterMailslot->setMailBox(m_frontend.channel());
+    m_masterMailslot->setActive(true);
+    if (m_masterMailslot->Active())
+        return true;
+    m_messages.error(QStringLiteral("Die Netzwerk-Übung kann nicht initiiert werden: Der Kommunikationskanal \"")
+                     + m_masterMailslot->MailBox()
+                     + QStringLiteral("\" wird auf diesem Rechner bereits von einem anderen Programm verwendet, "
+                                      "so dass die Meldungen der Teilnehmer nicht empfangen werden könnten.\r\n"
+                                      "Beenden Sie das andere Programm oder wählen Sie unter \"Optionen | "
+                                      "Netzwerk-Kommunikation\" einen anderen Kanal."));
+    return false;
 }
 
 void NetworkQuiz::Initiate()
@@ -82,6 +147,9 @@ void NetworkQuiz::Initiate()
         m_messages.information(kChooseQuizText);
         return;
     }
+    // An exercise left running by a crash is not overwritten unasked.
+    if (!initiator() && offerResume())
+        return;
     QuizOptions options;
     if (!m_frontend.askNetworkOptions(m_document.DokTyp, options))
         return;
@@ -93,7 +161,9 @@ void NetworkQuiz::Initiate()
     m_tnMailSlot->setActive(false);
     if (initiator()) {
         // A second initiation replaces the exercise: its results are kept first.
+        collectResultFiles();
         saveResultsAutomatically();
+        endJournal();
         m_masterMailslot->setActive(false);
         m_engine.run().networkRole = nrOwnQuiz;
     }
@@ -123,21 +193,16 @@ void NetworkQuiz::Initiate()
         m_frontend.networkStateChanged();
         return;
     }
-    m_masterMailslot->setMailBox(m_frontend.channel());
-    m_masterMailslot->setActive(true);
-    if (!m_masterMailslot->Active()) {
+    if (!openMasterMailslot()) {
         // Every report would be lost: the exercise is not offered at all.
         deleteExchangeFiles();
-        m_messages.error(QStringLiteral("Die Netzwerk-Übung kann nicht initiiert werden: Der Kommunikationskanal \"")
-                         + m_masterMailslot->MailBox()
-                         + QStringLiteral("\" wird auf diesem Rechner bereits von einem anderen Programm verwendet, "
-                                          "so dass die Meldungen der Teilnehmer nicht empfangen werden könnten.\r\n"
-                                          "Beenden Sie das andere Programm oder wählen Sie unter \"Optionen | "
-                                          "Netzwerk-Kommunikation\" einen anderen Kanal."));
         m_frontend.networkStateChanged();
         return;
     }
     m_engine.run().networkRole = nrInitiator;
+    m_collected.clear();
+    startJournal(options);
+    m_collectTimer.start();
     m_frontend.networkStateChanged();
     m_frontend.showControlDisplay();
 }
@@ -153,9 +218,11 @@ void NetworkQuiz::EndExercise()
                                            "noch zu Ende bearbeiten, die Kontrollanzeige wird jedoch nicht mehr "
                                            "aktualisiert.")))
         return;
+    collectResultFiles();
     m_engine.run().networkRole = nrOwnQuiz;
     m_masterMailslot->setActive(false);
     saveResultsAutomatically();
+    endJournal();
     deleteExchangeFiles();
     m_frontend.networkStateChanged();
 }
@@ -262,8 +329,15 @@ void NetworkQuiz::quizEnded()
     if (run.endState != esFinished && run.endState != esTimeLimitReached)
         return;
     m_clock.busyWait(50, false);
-    sendReport(bestListReportLines(m_participantKey, m_participantName, m_tnMailSlot->localComputerName(),
-                                   run.startTime, run.elapsedMs, score.totalPerformance));
+    const QStringList result = bestListReportLines(m_participantKey, m_participantName,
+                                                   m_tnMailSlot->localComputerName(), run.startTime, run.elapsedMs,
+                                                   score.totalPerformance);
+    sendReport(result);
+    // A datagram lost on a busy network would lose the result: the teacher's computer
+    // also finds it in the exchange folder. A pupil is not bothered when that fails.
+    writeParticipantResult(participantResultPath(m_frontend.communicationFolder(), m_frontend.channel(),
+                                                 m_participantKey),
+                           result);
 }
 
 bool NetworkQuiz::repeatParticipation()
@@ -293,7 +367,9 @@ void NetworkQuiz::cleanUpAtExit()
     m_masterMailslot->setActive(false);
     if (!initiator())
         return;
+    collectResultFiles();
     saveResultsAutomatically();
+    endJournal();
     deleteExchangeFiles();
 }
 
@@ -325,15 +401,151 @@ QString NetworkQuiz::saveResultsAutomatically()
 
 void NetworkQuiz::MasterMailslotNewMessage(const QString &computer, const QString &userName, const QString &text)
 {
-    const ControlBoard::Outcome outcome = m_board.handleReport(computer, userName, text, m_clock.now());
-    if (outcome.bestListEntry) {
-        if (saveBestListEntryWithRetries(exchangePath(kExchangeBestList), *outcome.bestListEntry, true, m_clock,
-                                         m_messages))
-            m_board.markEnteredInBestList(m_board.rows().at(outcome.row).key);
-        else
-            ++m_bestListFailures;
+    const double now = m_clock.now();
+    const ControlBoard::Outcome outcome = m_board.handleReport(computer, userName, text, now);
+    if (outcome.accepted) {
+        JournalRecord r;
+        r.kind = JournalRecord::Kind::Report;
+        r.at = now;
+        r.computer = computer;
+        r.user = userName;
+        r.text = text;
+        // A pupil's end and result go to the disk at once; answers within the next write.
+        journal(r, text.startsWith(QLatin1String(kReportFinish)) || text.startsWith(QLatin1String(kReportBestList)));
     }
+    if (outcome.bestListEntry)
+        enterInBestList(outcome.row, *outcome.bestListEntry);
     Q_EMIT reportHandled(outcome.row);
+}
+
+void NetworkQuiz::enterInBestList(int row, const BestListEntry &entry)
+{
+    if (!saveBestListEntryWithRetries(exchangePath(kExchangeBestList), entry, true, m_clock, m_messages)) {
+        ++m_bestListFailures;
+        return;
+    }
+    const QString key = m_board.rows().at(row).key;
+    m_board.markEnteredInBestList(key);
+    JournalRecord r;
+    r.kind = JournalRecord::Kind::BestListEntered;
+    r.at = m_clock.now();
+    r.key = key;
+    journal(r, true);
+}
+
+void NetworkQuiz::collectResultFiles()
+{
+    if (!initiator())
+        return;
+    for (const QString &path : participantResultFiles(m_frontend.communicationFolder(), m_frontend.channel())) {
+        const QFileInfo info(path);
+        // Each version of a file once: the same result read again would only add noise.
+        const QString seen = path + QLatin1Char('|') + QString::number(info.size()) + QLatin1Char('|')
+            + QString::number(info.lastModified().toMSecsSinceEpoch());
+        if (m_collected.contains(seen))
+            continue;
+        const QString text = readParticipantResult(path);
+        if (text.isEmpty())
+            continue; // being written or unreadable: the next round tries again
+        m_collected.insert(seen);
+        MasterMailslotNewMessage(QString(), QString(), text);
+    }
+}
+
+std::optional<NetworkQuiz::ResumableExercise> NetworkQuiz::findResumableExercise() const
+{
+    for (const char *name : {kExchangeMarker, kExchangeOptions, kExchangeDocument})
+        if (!QFileInfo::exists(exchangePath(name)))
+            return std::nullopt;
+    NetworkOptionFile options;
+    if (!readOptionFile(exchangePath(kExchangeOptions), options)
+        || options.initiator.compare(m_masterMailslot->localComputerName(), Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    // The newest journal of this channel that was not ended.
+    const QDir folder(m_frontend.protocolFolder());
+    const QString prefix = QStringLiteral("Netzwerk-Uebung-") + m_frontend.channel() + QLatin1Char('-');
+    QStringList names = folder.entryList({prefix + QStringLiteral("*.journal")}, QDir::Files, QDir::Name);
+    std::reverse(names.begin(), names.end());
+    for (const QString &name : std::as_const(names)) {
+        ResumableExercise exercise;
+        exercise.journalPath = folder.filePath(name);
+        if (!name.startsWith(prefix) || !readJournal(exercise.journalPath, exercise.journal))
+            continue;
+        const QList<JournalRecord> &records = exercise.journal.records;
+        if (records.isEmpty() || records.first().kind != JournalRecord::Kind::Initiated
+            || records.first().channel != m_frontend.channel())
+            continue;
+        if (std::any_of(records.cbegin(), records.cend(),
+                        [](const JournalRecord &r) { return r.kind == JournalRecord::Kind::Ended; }))
+            return std::nullopt; // the newest exercise was ended: nothing runs
+        exercise.initiatedAt = records.first().at;
+        return exercise;
+    }
+    return std::nullopt;
+}
+
+bool NetworkQuiz::offerResume()
+{
+    const std::optional<ResumableExercise> exercise = findResumableExercise();
+    if (!exercise)
+        return false;
+    const QString text = QStringLiteral("Auf diesem Rechner läuft noch die Netzwerk-Übung auf dem Kanal \"")
+        + m_frontend.channel() + QStringLiteral("\" (begonnen um ")
+        + fromDayNumber(exercise->initiatedAt).toString(QStringLiteral("HH:mm")) + QStringLiteral("). Fortsetzen?");
+    if (m_messages.showTitled(MessageKind::Confirmation, QStringLiteral("Netzwerk-Übung fortsetzen"), text,
+                              MessageButtons::YesNo)
+        == MessageAnswer::Yes)
+        return Resume(*exercise);
+    EndFromJournal(*exercise);
+    return false;
+}
+
+bool NetworkQuiz::Resume(const ResumableExercise &exercise)
+{
+    if (m_engine.appMode() == amQuizRunning)
+        m_engine.LeaveQuiz();
+    m_tnMailSlot->setActive(false);
+    const JournalReplay replay = replayJournal(exercise.journal.records, m_board);
+    m_frontend.clearBestList();
+    m_initiatorComputer = m_masterMailslot->localComputerName();
+    if (!openMasterMailslot()) {
+        m_frontend.networkStateChanged();
+        return false;
+    }
+    m_engine.run().networkRole = nrInitiator;
+    if (!m_journal.reopen(exercise.journalPath))
+        ShowWriteError(m_messages, exercise.journalPath);
+    // Results that reached this computer just before it went down.
+    for (auto it = replay.pendingBestList.cbegin(); it != replay.pendingBestList.cend(); ++it)
+        for (int row = 0; row < m_board.rows().size(); ++row)
+            if (m_board.rows().at(row).key == it.key())
+                enterInBestList(row, it.value());
+    m_collected.clear();
+    collectResultFiles();
+    m_collectTimer.start();
+    m_frontend.networkStateChanged();
+    m_frontend.showControlDisplay();
+    return true;
+}
+
+void NetworkQuiz::EndFromJournal(const ResumableExercise &exercise)
+{
+    const JournalReplay replay = replayJournal(exercise.journal.records, m_board);
+    if (!m_journal.reopen(exercise.journalPath))
+        ShowWriteError(m_messages, exercise.journalPath);
+    // Ended as the end command would: what came in is kept, results file included.
+    const int role = m_engine.run().networkRole;
+    m_engine.run().networkRole = nrInitiator;
+    for (auto it = replay.pendingBestList.cbegin(); it != replay.pendingBestList.cend(); ++it)
+        for (int row = 0; row < m_board.rows().size(); ++row)
+            if (m_board.rows().at(row).key == it.key())
+                enterInBestList(row, it.value());
+    collectResultFiles();
+    saveResultsAutomatically();
+    endJournal();
+    m_engine.run().networkRole = role;
+    deleteExchangeFiles();
+    m_frontend.networkStateChanged();
 }
 
 } // namespace kapitolo

@@ -1,11 +1,16 @@
 #pragma once
 
 #include "network/control_board.h"
+#include "network/exercise_journal.h"
 #include "network/mailslot.h"
 #include "quiz/quiz_engine.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
+#include <QTimer>
+
+#include <optional>
 
 namespace kapitolo {
 
@@ -103,6 +108,25 @@ public:
     // The teacher's side of one received message (MasterMailslot's handler).
     void MasterMailslotNewMessage(const QString &computer, const QString &userName, const QString &text);
 
+    // An exercise this computer initiated and never ended, because the program went
+    // down: its exchange files are in the folder and its journal in the protocol folder.
+    struct ResumableExercise {
+        QString journalPath;
+        JournalContents journal;
+        double initiatedAt = 0;
+    };
+    std::optional<ResumableExercise> findResumableExercise() const;
+    // At start and before an initiation: asks whether such an exercise goes on. "Ja"
+    // takes it up again, "Nein" ends it as the end command would. True when resumed.
+    bool offerResume();
+    bool Resume(const ResumableExercise &exercise);
+    void EndFromJournal(const ResumableExercise &exercise);
+    // The participants' result files: taken while the exercise runs (on the check
+    // interval), when it is taken up again and before it ends.
+    void collectResultFiles();
+    // The journal of the running exercise; empty when none is written.
+    const QString &journalPath() const { return m_journal.path(); }
+
 Q_SIGNALS:
     // A report changed the control display (row, or -1 for the counts only).
     void reportHandled(int row);
@@ -110,6 +134,11 @@ Q_SIGNALS:
 private:
     bool sendReport(const QStringList &lines);
     void deleteExchangeFiles();
+    void journal(const JournalRecord &record, bool sync);
+    void startJournal(const QuizOptions &options);
+    void endJournal();
+    void enterInBestList(int row, const BestListEntry &entry);
+    bool openMasterMailslot();
     QString newParticipantKey();
 
     TopicDocument &m_document;
@@ -127,6 +156,11 @@ private:
     QString m_initiatorComputer;
     QString m_lastResultsFile;
     int m_bestListFailures = 0;
+
+    // The initiator's journal and the result files already taken this exercise.
+    ExerciseJournal m_journal;
+    QTimer m_collectTimer;
+    QSet<QString> m_collected;
 };
 
 } // namespace kapitolo

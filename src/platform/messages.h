@@ -15,6 +15,13 @@ class Messages
 public:
     virtual ~Messages() = default;
     virtual MessageAnswer show(MessageKind kind, const QString &text, MessageButtons buttons) = 0;
+    // A box with a caption of its own instead of the program's name.
+    virtual MessageAnswer showTitled(MessageKind kind, const QString &title, const QString &text,
+                                     MessageButtons buttons)
+    {
+        Q_UNUSED(title);
+        return show(kind, text, buttons);
+    }
 
     void information(const QString &text) { show(MessageKind::Information, text, MessageButtons::Ok); }
     void error(const QString &text) { show(MessageKind::Error, text, MessageButtons::Ok); }

@@ -21,6 +21,18 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes)
     return file.commit();
 }
 
+bool writePrivateFileAtomically(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (!file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) || file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
 QString withDefaultExtension(const QString &path, const QString &extension)
 {
     if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty())

@@ -11,6 +11,8 @@ class Messages;
 // Writes the bytes beside the target and renames them over it: a reader never sees half
 // a file, and a failed write leaves the old file as it was. False on any failure.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes);
+// The same for a file only its owner may read (results that name pupils).
+bool writePrivateFileAtomically(const QString &path, const QByteArray &bytes);
 
 // A file name the save dialog gave without extension gets the default one.
 QString withDefaultExtension(const QString &path, const QString &extension);

@@ -10,6 +10,12 @@ namespace kapitolo {
 
 MessageAnswer WidgetMessages::show(MessageKind kind, const QString &text, MessageButtons buttons)
 {
+    return showTitled(kind, QGuiApplication::applicationDisplayName(), text, buttons);
+}
+
+MessageAnswer WidgetMessages::showTitled(MessageKind kind, const QString &title, const QString &text,
+                                         MessageButtons buttons)
+{
     QMessageBox box;
     switch (kind) {
     case MessageKind::Information: box.setIcon(QMessageBox::Information); break;
@@ -17,7 +23,7 @@ MessageAnswer WidgetMessages::show(MessageKind kind, const QString &text, Messag
     case MessageKind::Error: box.setIcon(QMessageBox::Critical); break;
     case MessageKind::Confirmation: box.setIcon(QMessageBox::Question); break;
     }
-    box.setWindowTitle(QGuiApplication::applicationDisplayName());
+    box.setWindowTitle(title);
     QString shown = text;
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     box.setText(shown);

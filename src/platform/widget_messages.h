@@ -9,6 +9,8 @@ class WidgetMessages : public Messages
 {
 public:
     MessageAnswer show(MessageKind kind, const QString &text, MessageButtons buttons) override;
+    MessageAnswer showTitled(MessageKind kind, const QString &title, const QString &text,
+                             MessageButtons buttons) override;
 };
 
 } // namespace kapitolo

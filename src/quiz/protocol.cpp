@@ -259,7 +259,7 @@ QString protocolFileName(const QDateTime &time, const QString &computer, int cou
         + safeComputer + QLatin1Char('-') + QString::number(counter) + QStringLiteral(".rtf");
 }
 
-bool writeFileAtomically(const QString &path, const QByteArray &bytes, bool mayReplace, bool *alreadyExists)
+bool writeFileAtomically(const QString &path, const QByteArray &bytes, bool mayReplace, bool *alreadyExists, int mode)
 {
     if (alreadyExists)
         *alreadyExists = false;
@@ -267,8 +267,9 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes, bool mayR
     QTemporaryFile temporary(target.absolutePath() + QStringLiteral("/.kapitolo-XXXXXX.tmp"));
     if (!temporary.open())
         return false;
-    // Protocols and texts are for reading by others, not private like a temporary file.
-    ::fchmod(temporary.handle(), 0644);
+    // Texts are for reading by others, not private like a temporary file; a pupil's
+    // protocol in the shared folder is the pupil's own (the caller says so).
+    ::fchmod(temporary.handle(), mode_t(mode));
     if (temporary.write(bytes) != bytes.size() || !temporary.flush() || ::fsync(temporary.handle()) != 0)
         return false;
     temporary.close();
@@ -291,7 +292,7 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes, bool mayR
     }
     // Folders without hard links (some network shares): claim the name exclusively,
     // then move the finished file onto the claimed, still empty name.
-    const int claim = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    const int claim = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL, mode_t(mode));
     if (claim < 0) {
         if (errno == EEXIST && alreadyExists)
             *alreadyExists = true;
@@ -320,7 +321,8 @@ bool AutoSaveProtocol(const QTextDocument &view, const QString &protocolFolder, 
             if (QFileInfo::exists(path))
                 continue;
             bool exists = false;
-            if (writeFileAtomically(path, rtf, false, &exists)) {
+            // Results with the pupil's name: classmates on the same computer must not read them.
+            if (writeFileAtomically(path, rtf, false, &exists, 0600)) {
                 if (savedPath)
                     *savedPath = path;
                 return true;

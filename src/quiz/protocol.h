@@ -72,7 +72,8 @@ QString protocolFileName(const QDateTime &time, const QString &computer, int cou
 
 // Writes the file completely or not at all. With mayReplace false an existing file is
 // never touched: the call fails with alreadyExists set instead.
-bool writeFileAtomically(const QString &path, const QByteArray &bytes, bool mayReplace, bool *alreadyExists = nullptr);
+bool writeFileAtomically(const QString &path, const QByteArray &bytes, bool mayReplace, bool *alreadyExists = nullptr,
+                         int mode = 0644);
 
 // Saves the window's text under the first free protocol name of this second in the
 // protocol folder; on failure shows the write error with the advice and returns false.

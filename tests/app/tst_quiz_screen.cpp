@@ -486,6 +486,11 @@ void playPlaces(Fixture &f, Play play, bool plainCard)
         }
         if (!f.running())
             break;
+        // Played from the keyboard, the focus stays on the tiles for the next drop.
+        const auto *focused = qobject_cast<const AnswerTile *>(QApplication::focusWidget());
+        QVERIFY2(focused && focused->isVisible(),
+                 qPrintable(QStringLiteral("Schritt %1: Fokus auf %2").arg(step).arg(
+                     QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QStringLiteral("nichts"))));
         // The answer changed its own place and, one position asked at a time, the marks
         // of the position asked before and after it: nothing else on the card.
         const QImage after = f.cardShot();

@@ -7,6 +7,7 @@
 #include "support/test_files.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
@@ -223,9 +224,20 @@ private Q_SLOTS:
         QCOMPARE(t->network->role(), int(nrOwnQuiz));
         QVERIFY(!t->network->masterMailslot().Active());
         QCOMPARE(room.files(), QStringList{room.channel + QStringLiteral("-tsrnetzuebung.hsc")});
-        // The results of the class are kept in the protocol folder.
-        QCOMPARE(QDir(t->netFrontend.protocols).entryList(QDir::Files),
-                 QStringList{QStringLiteral("Netzwerk-Uebung-") + room.channel + QStringLiteral("-20251209-060001.csv")});
+        // The results of the class are kept in the protocol folder, beside the journal of
+        // the exercise, both for the teacher's eyes only.
+        const QString stem = t->netFrontend.protocols + QStringLiteral("Netzwerk-Uebung-") + room.channel;
+        QCOMPARE(QDir(t->netFrontend.protocols).entryList({QStringLiteral("*.csv")}, QDir::Files),
+                 QStringList{QFileInfo(stem + QStringLiteral("-20251209-060001.csv")).fileName()});
+        const QStringList journals = QDir(t->netFrontend.protocols).entryList({QStringLiteral("*.journal")}, QDir::Files);
+        QCOMPARE(journals, QStringList{QFileInfo(stem + QStringLiteral("-20251209-060001.journal")).fileName()});
+        for (const QString &file : {stem + QStringLiteral("-20251209-060001.csv"), stem + QStringLiteral("-20251209-060001.journal")})
+            QCOMPARE(QFileInfo(file).permissions() & ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser),
+                     QFile::Permissions());
+        JournalContents journal;
+        QVERIFY(readJournal(stem + QStringLiteral("-20251209-060001.journal"), journal));
+        QCOMPARE(journal.records.size(), 3); // initiation, the pupil's report, the end
+        QCOMPARE(journal.records.last().kind, JournalRecord::Kind::Ended);
 
         // A pupil's exit leaves the exercise to the class; the teacher's exit closes it.
         t->network->Initiate();
@@ -235,7 +247,7 @@ private Q_SLOTS:
         t->network->cleanUpAtExit();
         QCOMPARE(room.files(), QStringList{});
         QVERIFY(!t->network->masterMailslot().Active());
-        QCOMPARE(QDir(t->netFrontend.protocols).entryList(QDir::Files).size(), 1); // nobody reported this time
+        QCOMPARE(QDir(t->netFrontend.protocols).entryList({QStringLiteral("*.csv")}, QDir::Files).size(), 1); // nobody reported this time
     }
 
     // --- the pupil's side -----------------------------------------------------------
@@ -560,6 +572,133 @@ private Q_SLOTS:
         QCOMPARE(t->network->board().cellText(0, ControlBoard::ColTotalPerformance), QStringLiteral("87.5 %"));
         QCOMPARE(t->network->board().discardedCount(), 1);
         QVERIFY(t->messages.shown().isEmpty());
+    }
+
+    // A pupil's result does not hang on one datagram: with every report after the first
+    // answer lost, the result file in the exchange folder still brings the pupil into
+    // the network best list and the results file, once, and goes with the clean-up.
+    void resultWithoutItsDatagrams()
+    {
+        Classroom room;
+        auto t = teacher(room);
+        t->netFrontend.options = plainOptions();
+        t->network->Initiate();
+        auto p = pupil(room);
+        p->network->Participate();
+        QVERIFY(p->messages.shown().isEmpty());
+        p->drop(QStringLiteral("Berlin"), QStringLiteral("Berlin"));
+        QTRY_COMPARE(t->network->board().acceptedCount(), 2);
+        t->network->masterMailslot().setActive(false); // the network swallows the rest
+        p->drop(QStringLiteral("Rio de Janeiro"), QStringLiteral("Rio de Janeiro"));
+        p->drop(QStringLiteral("Bad\r\nEms"), QStringLiteral("Bad\r\nEms"));
+        QCOMPARE(p->engine.run().endState, int(esFinished));
+
+        const QString key = p->network->participantKey();
+        const QString erg = participantResultPath(room.folder, room.channel, key);
+        QCOMPARE(QFileInfo(erg).fileName(), room.channel + QStringLiteral("-tsrnetzuebung-") + key + QStringLiteral(".erg"));
+        const QByteArray bytes = readFile(erg);
+        // The payload lines of TN-BESTLIST alone, each ended by CR LF: no header lines.
+        QVERIFY2(bytes.startsWith(QByteArray("TN-BESTLIST\r\n" + key.toLatin1() + "\r\n\r\nPC-07\r\n")), bytes.constData());
+        QCOMPARE(bytes.count("\r\n"), 7);
+        QVERIFY(bytes.endsWith(",\r\n") || bytes.endsWith("1\r\n"));
+
+        t->network->masterMailslot().setActive(true);
+        t->network->collectResultFiles();
+        t->network->collectResultFiles(); // the same file twice counts once
+        BestList list;
+        QVERIFY(readBestList(room.path(kExchangeBestList), list, t->clock));
+        QCOMPARE(list.size(), 1);
+        QCOMPARE(list.first().computer, QStringLiteral("PC-07"));
+        QCOMPARE(list.first().performance, 1.0);
+        QCOMPARE(t->network->board().rows().first().correct, 1); // the answers' datagrams stay lost
+        QCOMPARE(t->network->board().cellText(0, ControlBoard::ColTotalPerformance), QStringLiteral("100.0 %"));
+        QVERIFY(t->messages.shown().isEmpty());
+
+        t->network->EndExercise();
+        QVERIFY(!QFileInfo::exists(erg));
+        QVERIFY(t->network->lastResultsFile().endsWith(QLatin1String(".csv")));
+        const QString csv = QString::fromUtf8(readFile(t->network->lastResultsFile()));
+        QVERIFY2(csv.contains(QStringLiteral(";100,0;")), qPrintable(csv));
+    }
+
+    // The teacher's program goes down mid-exercise and starts again: it asks, takes the
+    // exercise up from its journal, accepts the keys from before and collects the result
+    // of a pupil who finished meanwhile; "Nein" ends the exercise with its results file.
+    void teacherTakesTheExerciseUpAgain_data()
+    {
+        QTest::addColumn<bool>("resume");
+        QTest::newRow("Ja") << true;
+        QTest::newRow("Nein") << false;
+    }
+    void teacherTakesTheExerciseUpAgain()
+    {
+        QFETCH(bool, resume);
+        Classroom room;
+        auto t = teacher(room);
+        t->netFrontend.options = plainOptions();
+        t->clock.setNow(46000.25);
+        t->network->Initiate();
+        auto anna = pupil(room);
+        auto ben = std::make_unique<Station>(room.folder, room.channel,
+                                             testHost(QStringLiteral("PC-08"), QStringLiteral("ben"), QStringLiteral("127.0.0.4")));
+        anna->network->Participate();
+        ben->network->Participate();
+        anna->drop(QStringLiteral("Berlin"), QStringLiteral("Rio de Janeiro"));
+        QTRY_COMPARE(t->network->board().acceptedCount(), 3);
+        const QString protocols = t->netFrontend.protocols;
+        t.reset(); // gone without a word: no end, no clean-up
+
+        // While the teacher is away Anna finishes; Ben answers on.
+        anna->drop(QStringLiteral("Berlin"), QStringLiteral("Berlin"));
+        anna->drop(QStringLiteral("Rio de Janeiro"), QStringLiteral("Rio de Janeiro"));
+        anna->drop(QStringLiteral("Bad\r\nEms"), QStringLiteral("Bad\r\nEms"));
+        ben->drop(QStringLiteral("Berlin"), QStringLiteral("Berlin"));
+
+        auto again = teacher(room);
+        again->netFrontend.protocols = protocols;
+        again->messages.setNextAnswer(resume ? MessageAnswer::Yes : MessageAnswer::No);
+        QCOMPARE(again->network->offerResume(), resume);
+        QCOMPARE(again->messages.shown().size(), 1);
+        QCOMPARE(again->messages.shown().first().title, QStringLiteral("Netzwerk-Übung fortsetzen"));
+        QCOMPARE(again->messages.shown().first().buttons, MessageButtons::YesNo);
+        QCOMPARE(again->messages.texts().first(), QStringLiteral("Auf diesem Rechner läuft noch die Netzwerk-Übung auf dem "
+                                                                 "Kanal \"") + room.channel
+                     + QStringLiteral("\" (begonnen um 06:00). Fortsetzen?"));
+        const ControlBoard &board = again->network->board();
+        QCOMPARE(board.joinedCount(), 2);
+        const ParticipantRow &annaRow = board.rows().at(0);
+        QCOMPARE(annaRow.key, anna->network->participantKey());
+        QCOMPARE(annaRow.computer, QStringLiteral("PC-07"));
+        QVERIFY(annaRow.inBestList);
+        QCOMPARE(annaRow.totalPerformance, QStringLiteral("75.0"));
+        BestList list;
+        QVERIFY(readBestList(room.path(kExchangeBestList), list, again->clock));
+        QCOMPARE(list.size(), 1);
+        if (!resume) {
+            QCOMPARE(again->network->role(), int(nrOwnQuiz));
+            QCOMPARE(room.files(), QStringList{room.channel + QStringLiteral("-tsrnetzuebung.hsc")});
+            QCOMPARE(QDir(protocols).entryList({QStringLiteral("*.csv")}, QDir::Files).size(), 1);
+            QVERIFY(!again->network->findResumableExercise()); // ended: nothing asks again
+            return;
+        }
+        QCOMPARE(again->network->role(), int(nrInitiator));
+        QVERIFY(again->network->masterMailslot().Active());
+        // Ben's key from before the crash is known: his next answer counts, his row catches up.
+        ben->drop(QStringLiteral("Rio de Janeiro"), QStringLiteral("Rio de Janeiro"));
+        QTRY_COMPARE(board.rows().at(1).correct, 2);
+        ben->drop(QStringLiteral("Bad\r\nEms"), QStringLiteral("Bad\r\nEms"));
+        QTRY_VERIFY(board.rows().at(1).inBestList);
+        QCOMPARE(board.discardedCount(), 0);
+        QVERIFY(readBestList(room.path(kExchangeBestList), list, again->clock));
+        QCOMPARE(list.size(), 2);
+        // A second start finds the exercise again, with both pupils, as long as it runs.
+        auto third = teacher(room);
+        third->netFrontend.protocols = protocols;
+        const auto found = third->network->findResumableExercise();
+        QVERIFY(found);
+        ControlBoard replayed;
+        replayJournal(found->journal.records, replayed);
+        QCOMPARE(replayed.resultsCsv(), board.resultsCsv());
     }
 
     void resultsFile()

@@ -4,7 +4,7 @@ namespace kapitolo::test {
 
 MessageAnswer ScriptedMessages::show(MessageKind kind, const QString &text, MessageButtons buttons)
 {
-    m_shown.append({kind, text, buttons});
+    m_shown.append({kind, text, buttons, QString()});
     if (!m_answers.isEmpty())
         return m_answers.takeFirst();
     return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Yes;

@@ -17,9 +17,17 @@ public:
         MessageKind kind;
         QString text;
         MessageButtons buttons;
+        QString title; // empty: the program's name
     };
 
     MessageAnswer show(MessageKind kind, const QString &text, MessageButtons buttons) override;
+    MessageAnswer showTitled(MessageKind kind, const QString &title, const QString &text,
+                             MessageButtons buttons) override
+    {
+        const MessageAnswer answer = show(kind, text, buttons);
+        m_shown.last().title = title;
+        return answer;
+    }
 
     void setNextAnswer(MessageAnswer answer) { m_answers.append(answer); }
     QStringList texts() const;
