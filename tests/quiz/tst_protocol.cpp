@@ -7,6 +7,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -369,6 +370,8 @@ void TestProtocol::autoSave()
     QCOMPARE(first, folder + QStringLiteral("20260319-060001-RAUM-12-1.rtf"));
     QCOMPARE(second, folder + QStringLiteral("20260319-060001-RAUM-12-2.rtf"));
     QCOMPARE(readFile(second), writeRtf(view));
+    // The pupil's results in a folder the whole class shares: for the pupil alone.
+    QCOMPARE(QFileInfo(second).permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
     QVERIFY(readFile(first).contains("\\fs18 A\r\n"));
     QCOMPARE(readFile(folder + QStringLiteral("20260319-060001-RAUM-12-0.rtf")), QByteArray("fremd"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3); // no temporary files left
