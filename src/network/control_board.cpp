@@ -131,9 +131,12 @@ ControlBoard::Outcome ControlBoard::handleReport(const QString &computer, const 
     case NetworkReport::Kind::BestList:
         p.totalPerformance = percentNumber(r.performance);
         p.grade = gradeFor(r.performance);
-        // Only a finished quiz sends its result: its end report may have been lost.
-        if (p.state == ParticipantRow::State::Running)
+        // Only a finished quiz sends its result: its end report may have been lost, and
+        // with it the time the pupil needed, which the result carries too.
+        if (p.state == ParticipantRow::State::Running) {
             p.state = ParticipantRow::State::Finished;
+            p.clock = clockText(r.durationMs / 1000);
+        }
         if (!p.inBestList) {
             BestListEntry entry;
             entry.name = bestListName(r.name);

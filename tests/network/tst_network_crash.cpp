@@ -162,7 +162,7 @@ private Q_SLOTS:
         const QJsonArray annaCalm = calm.rows.at(0).toArray();
         const QJsonArray annaCrashed = crashed.rows.at(0).toArray();
         for (int column : {ControlBoard::ColComputer, ControlBoard::ColUser, ControlBoard::ColStart, ControlBoard::ColState,
-                           ControlBoard::ColTotalPerformance, ControlBoard::ColGrade})
+                           ControlBoard::ColTotalPerformance, ControlBoard::ColGrade, ControlBoard::ColClock})
             QCOMPARE(annaCrashed.at(column), annaCalm.at(column));
         QCOMPARE(annaCrashed.at(ControlBoard::ColState).toString(), QStringLiteral("beendet"));
         QVERIFY(annaCrashed.last().toBool());
