@@ -20,20 +20,6 @@ ParticipantRow::State stateOf(qint32 endState)
     }
 }
 
-// A cell a spreadsheet would take for a formula is kept as text; names arrive from the
-// network and are not to be trusted.
-QString csvCell(QString text)
-{
-    if (!text.isEmpty() && QStringLiteral("=+-@\t\r").contains(text.front()))
-        text.prepend(QLatin1Char('\''));
-    if (text.contains(QLatin1Char(';')) || text.contains(QLatin1Char('"')) || text.contains(QLatin1Char('\n'))
-        || text.contains(QLatin1Char('\r'))) {
-        text.replace(QStringLiteral("\""), QStringLiteral("\"\""));
-        text = QLatin1Char('"') + text + QLatin1Char('"');
-    }
-    return text;
-}
-
 // The quiz clock "mm:ss" as "h:mm:ss": a spreadsheet reads "00:42" as 42 minutes, this as
 // 42 seconds.
 QString durationCell(const QString &clock)
@@ -56,6 +42,20 @@ QString decimalComma(const QString &number)
 }
 
 } // namespace
+
+// A cell a spreadsheet would take for a formula is kept as text; names arrive from the
+// network and are not to be trusted.
+QString csvCell(QString text)
+{
+    if (!text.isEmpty() && QStringLiteral("=+-@\t\r").contains(text.front()))
+        text.prepend(QLatin1Char('\''));
+    if (text.contains(QLatin1Char(';')) || text.contains(QLatin1Char('"')) || text.contains(QLatin1Char('\n'))
+        || text.contains(QLatin1Char('\r'))) {
+        text.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+        text = QLatin1Char('"') + text + QLatin1Char('"');
+    }
+    return text;
+}
 
 QString participantStateText(ParticipantRow::State state)
 {
@@ -98,6 +98,7 @@ ControlBoard::Outcome ControlBoard::handleReport(const QString &computer, const 
         fresh.key = r.key;
         m_rows.append(fresh);
         m_rowOfKey.insert(r.key, row);
+        m_items.announce(r.key);
         endInsertRows();
     }
     ParticipantRow &p = m_rows[row];
@@ -112,6 +113,7 @@ ControlBoard::Outcome ControlBoard::handleReport(const QString &computer, const 
         // it on the way and holds older figures.
         if (p.state != ParticipantRow::State::Running)
             break;
+        m_items.action(r.key, r.hitObject, r.correctCount, r.failedCount);
         p.questionCount = r.questionCount;
         p.correct = r.correctCount;
         p.failed = r.failedCount;
@@ -169,6 +171,7 @@ void ControlBoard::reset()
     beginResetModel();
     m_rows.clear();
     m_rowOfKey.clear();
+    m_items.reset();
     m_discarded = 0;
     m_accepted = 0;
     endResetModel();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "network/item_analysis.h"
 #include "network/network_reports.h"
 #include "results/best_list.h"
 
@@ -67,6 +68,8 @@ public:
     void reset();
 
     const QList<ParticipantRow> &rows() const { return m_rows; }
+    // Which places, gaps and questions the class answered how, from the same reports.
+    const ItemAnalysis &items() const { return m_items; }
     int joinedCount() const { return int(m_rows.size()); }
     int runningCount() const;
     int finishedCount() const;
@@ -97,9 +100,14 @@ private:
 
     QList<ParticipantRow> m_rows;
     QHash<QString, int> m_rowOfKey;
+    ItemAnalysis m_items;
     int m_discarded = 0;
     int m_accepted = 0;
 };
+
+// A cell of a results table: quoted where needed, and a text a spreadsheet would take
+// for a formula kept as text.
+QString csvCell(QString text);
 
 // "Netzwerk-Uebung-" + channel + "-" + yyyymmdd-hhmmss + ".csv".
 QString resultsFileName(const QString &channel, const QDateTime &when);

@@ -225,6 +225,9 @@ private Q_SLOTS:
         QCOMPARE(replayed.joinedCount(), 30);
         QCOMPARE(replayed.finishedCount(), live.finishedCount());
         QCOMPARE(replayed.resultsCsv(), live.resultsCsv());
+        // The item figures come back from the same reports.
+        QVERIFY(replayed.items().itemCount() > 0);
+        QCOMPARE(replayed.items().rows(), live.items().rows());
         QCOMPARE(replay.pendingBestList.keys(), QList<QString>{keyOf(12)});
         QCOMPARE(replay.pendingBestList.value(keyOf(12)).name, QStringLiteral("Schüler 12"));
         int inBestList = 0;
