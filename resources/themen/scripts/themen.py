@@ -234,70 +234,108 @@ LEADER_DIRS = [(1, 0), (-1, 0), (0, -1), (0, 1), (1, -1), (-1, -1), (1, 1), (-1,
 LEADER_LENGTHS = (40, 60, 85, 115, 150, 190, 240, 300, 360)
 
 
+def sheet_box(obj, card_w, card_h):
+    """Box of obj's answer field on a worksheet: the label box widened by
+    36 % of its width away from the anchor, by 1 % of the card on both sides
+    and by 10 % of its height above and below, as the worksheet draws it."""
+    unit = card_w / CARD_UNITS
+    w, h = caption_units(obj["Cap"])
+    x0, y0, x1, y1 = label_box(obj, card_w, card_h)
+    m = 0.18 * max(w, BADGE) * unit
+    side = obj["KAusr"]
+    if side == 1:
+        x1 += 2 * m
+    elif side == 3:
+        x0 -= 2 * m
+    else:
+        x0, x1 = x0 - m, x1 + m
+    grow_x, grow_y = 0.01 * card_w, 0.1 * max(h, BADGE) * unit
+    return (x0 - grow_x, y0 - grow_y, x1 + grow_x, y1 + grow_y)
+
+
 def auto_place(result, srcs, card_w, card_h):
     """Give every object marked for automatic placement a side, and where
     the label does not fit next to its spot, a leader line to a free place.
-    The first free place in a fixed order wins, so the result only depends
-    on the template."""
+    A place where the wider field of the worksheet fits too is preferred;
+    within that, the first free place in a fixed order wins, so the result
+    only depends on the template."""
     unit = card_w / CARD_UNITS
     margin = 3 * unit
     spots = [(o["Sx"] * card_w, o["Sy"] * card_h) for o in result]
-    boxes = []
+    boxes, sheet_boxes = [], []
     leaders = []
-    for o, src in zip(result, srcs):
+    for n, (o, src) in enumerate(zip(result, srcs)):
         if not src.get("_auto"):
             if o["Typ"] in (0, 1) and o["Cap"]:
                 boxes.append(label_box(o, card_w, card_h))
+                sheet_boxes.append(sheet_box(o, card_w, card_h) if o["Typ"] == 0 else boxes[-1])
             elif o["Typ"] in (2, 4, 5):
                 boxes.append(badge_box(o, card_w, card_h))
             if o["Sline"]:
-                leaders.append((spots[result.index(o)],
-                                (o["Kx"] * card_w, o["Ky"] * card_h)))
+                leaders.append((spots[n], (o["Kx"] * card_w, o["Ky"] * card_h)))
+
     def crowding(i):
         return min((length_of(*spots[i], *p) for j, p in enumerate(spots) if j != i),
                    default=0)
+
+    def inside(box):
+        return (box[0] >= margin and box[1] >= margin and box[2] <= card_w - margin
+                and box[3] <= card_h - margin)
+
+    def free(i, kx, ky, side, line, box):
+        sx, sy = spots[i]
+        if not inside(box) or any(boxes_overlap(box, b) for b in boxes):
+            return False
+        grown = (box[0] - margin, box[1] - margin, box[2] + margin, box[3] + margin)
+        if any(grown[0] < x < grown[2] and grown[1] < y < grown[3]
+               for j, (x, y) in enumerate(spots) if j != i or line):
+            return False
+        if line:
+            seg = ((sx, sy), (kx, ky))
+            if any(segments_cross(*seg, *other) for other in leaders):
+                return False
+            if any(segment_hits_box(*seg, b) for b in boxes):
+                return False
+            if any(j != i and (x - sx) * (kx - x) + (y - sy) * (ky - y) > 0
+                   and abs((kx - sx) * (y - sy) - (ky - sy) * (x - sx))
+                   / (length_of(sx, sy, kx, ky) or 1) < margin
+                   for j, (x, y) in enumerate(spots)):
+                return False
+        return True
+
     # the most crowded spots first: they have the fewest free places
     order = sorted((i for i, src in enumerate(srcs) if src.get("_auto")), key=crowding)
     for i in order:
         o, src = result[i], srcs[i]
         sx, sy = spots[i]
-        w, h = caption_units(o["Cap"])
-        w, h = max(w, BADGE), max(h, BADGE)
-        candidates = [(sx, sy, side, 0) for side in src.get("_seiten", (1, 3, 2, 4))]
+        candidates = [(sx, sy, side, 0) for side in (1, 3, 2, 4)]
         for length in LEADER_LENGTHS:
             for dx, dy in LEADER_DIRS:
                 n = (dx * dx + dy * dy) ** 0.5
                 kx, ky = sx + dx / n * length * unit, sy + dy / n * length * unit
                 side = 1 if dx > 0 else 3 if dx < 0 else 2 if dy < 0 else 4
                 candidates.append((kx, ky, side, 1))
-        for kx, ky, side, line in candidates:
-            box = box_at(kx, ky, side, w, h, unit)
-            if box[0] < margin or box[1] < margin or box[2] > card_w - margin \
-                    or box[3] > card_h - margin:
-                continue
-            if any(boxes_overlap(box, b) for b in boxes):
-                continue
-            grown = (box[0] - margin, box[1] - margin, box[2] + margin, box[3] + margin)
-            if any(grown[0] < x < grown[2] and grown[1] < y < grown[3]
-                   for j, (x, y) in enumerate(spots) if j != i or line):
-                continue
-            if line:
-                seg = ((sx, sy), (kx, ky))
-                if any(segments_cross(*seg, *other) for other in leaders):
+        chosen = None
+        for for_sheet in (True, False):
+            for kx, ky, side, line in candidates:
+                trial = dict(o, KAusr=side, Kx=kx / card_w, Ky=ky / card_h)
+                box = label_box(trial, card_w, card_h)
+                sbox = sheet_box(trial, card_w, card_h)
+                if for_sheet and (not inside(sbox)
+                                  or any(boxes_overlap(sbox, b) for b in sheet_boxes)):
                     continue
-                if any(segment_hits_box(*seg, b) for b in boxes):
-                    continue
-                if any(j != i and (x - sx) * (kx - x) + (y - sy) * (ky - y) > 0
-                       and abs((kx - sx) * (y - sy) - (ky - sy) * (x - sx))
-                       / (length_of(sx, sy, kx, ky) or 1) < margin
-                       for j, (x, y) in enumerate(spots)):
-                    continue
-            break
-        else:
+                if free(i, kx, ky, side, line, box):
+                    chosen = (kx, ky, side, line, box, sbox)
+                    break
+            if chosen:
+                break
+        if not chosen:
             raise TemplateError(f"no free place for the label {o['Cap']!r}")
+        kx, ky, side, line, box, sbox = chosen
         o["KAusr"], o["Sline"] = side, line
         o["Kx"], o["Ky"] = round(kx / card_w, 5), round(ky / card_h, 5)
         boxes.append(box)
+        sheet_boxes.append(sbox)
         if line:
             leaders.append(((sx, sy), (kx, ky)))
 

@@ -260,6 +260,23 @@ class Labelling(unittest.TestCase):
                     self.assertFalse(themen.boxes_overlap(a, b),
                                      f"{rel}: badges of {labels[i]['Cap']} and {labels[j]['Cap']}")
 
+    def test_worksheet_fields_of_the_library_keep_apart(self):
+        # A worksheet widens every answer field for handwriting; the library's
+        # maps leave room for that (the dense capitals sample does not).
+        maps = [rel for rel, doc in R["docs"].items() if doc["DokTyp"] == 0
+                and (rel.startswith("erdkunde/") or rel == "alle-themen.tsr")]
+        self.assertGreaterEqual(len(maps), 20)
+        for rel in maps:
+            cw, ch, _, _ = self.card(rel)
+            labels = [o for o in R["docs"][rel]["objects"] if o["Typ"] == 0]
+            fields = [themen.sheet_box(o, cw, ch) for o in labels]
+            for i, a in enumerate(fields):
+                self.assertTrue(a[0] >= 0 and a[1] >= 0 and a[2] <= cw and a[3] <= ch,
+                                f"{rel}: {labels[i]['Cap']} leaves the sheet's picture")
+                for j, b in enumerate(fields[:i]):
+                    self.assertFalse(themen.boxes_overlap(a, b),
+                                     f"{rel}: fields of {labels[i]['Cap']} and {labels[j]['Cap']}")
+
     def test_map_spots_lie_on_land(self):
         for rel in MAPS:
             doc = R["docs"][rel]
