@@ -22,6 +22,8 @@ Everything is written to OUTDIR with the same relative path as the template
 usage: themen.py SRCDIR OUTDIR       prints the relative paths it wrote
 """
 
+import concurrent.futures
+import hashlib
 import json
 import os
 import shutil
@@ -37,13 +39,39 @@ OBJ_DEFAULTS = {"Cap": "", "KAusr": 0, "TAusr": 0, "Ebene": 0, "Typ": 0,
                 "Sline": 0, "Fsize": 0, "KAusrAkt": 0, "FrageNummer": -1}
 SKIP_DIRS = {"scripts", "tests", "bilder", "__pycache__"}
 
-# Rough size of a label as the program shows it at 100 %: used to keep
-# labels apart on the crowded maps and for the preview.
-LABEL_CHAR_W = 8.0
-LABEL_PAD_W = 8.0
-LABEL_H = 22.0
-ANCHOR_GAP = 8.0      # default distance between a spot and its label
+# A label as the program draws it: Arial at 22 px on a card that is 870 px
+# wide, scaled with the card, so these sizes are in 1/870 of the card width.
+# The box starts 7 units right of its anchor (KAusr 1), ends 7 left of it (3),
+# or sits 2 above (2) or below (4).  A quiz shows a 30-unit badge in its place.
+CARD_UNITS = 870.0
+LABEL_PX = 22.0
+LABEL_H = 29.0
+BADGE = 30.0
+SIDE_GAP = 7.0
+TOP_GAP = 2.0
+# Advance widths of Arial (Liberation Sans has the same) in 1/2048 em.
+_ARIAL = {}
+for _chars, _w in (("ijl\'|", 455), ("ft ,.:;!/I[]", 569), ("r-()", 682),
+                   ("\"*", 727), ("cksvxyzJ", 1024), ("_", 1139),
+                   ("abdeghnopqu0123456789äöüßL", 1139), ("FTZ", 1251),
+                   ("ABEKPSVXYÄ", 1366), ("CDHNRUwÜ", 1479), ("GOQÖ", 1593),
+                   ("mM", 1706), ("W", 1933), ("–", 1139)):
+    for _c in _chars:
+        _ARIAL[_c] = _w
 
+
+def text_units(text):
+    """Width of one line of text in card units."""
+    return sum(_ARIAL.get(c, 1139) for c in text) * LABEL_PX / 2048.0
+
+
+def caption_units(cap):
+    lines = cap.split("\r\n")
+    return (max(text_units(line) for line in lines),
+            LABEL_H + (len(lines) - 1) * 25.0)
+
+
+ANCHOR_GAP = 8.0      # default distance between a spot and its label, pixels
 # Offset of the label anchor from the spot for each KAusr without dx/dy.
 DEFAULT_OFFSET = {0: (ANCHOR_GAP, 0), 1: (ANCHOR_GAP, 0), 2: (0, -ANCHOR_GAP),
                   3: (-ANCHOR_GAP, 0), 4: (0, ANCHOR_GAP)}
@@ -97,7 +125,7 @@ def draw_map(karte, png_out, workdir):
     rj = ["-R" + region, "-J" + proj]
     env = dict(os.environ)
     # each map gets its own modern-mode session inside our scratch folder
-    env["GMT_SESSION_NAME"] = f"{os.getpid()}-{os.path.basename(png_out)}"
+    env["GMT_SESSION_NAME"] = f"{os.getpid()}-{os.path.basename(workdir)}"
     stem = "karte"
     run(["gmt", "begin", stem, "png", f"E{dpi}"], workdir, env)
     try:
@@ -154,17 +182,184 @@ def card_geometry(img_w, img_h, rand):
             img_w * left, img_h * top)
 
 
-def place_objects(objekte, spots, img_w, img_h, rand):
+def box_at(kx, ky, side, w, h, unit):
+    """Box (x0, y0, x1, y1) of w x h units drawn at anchor (kx, ky) on side
+    KAusr, in card pixels; unit is card pixels per unit."""
+    w, h = w * unit, h * unit
+    if side == 2:
+        return (kx - w / 2, ky - h - TOP_GAP * unit, kx + w / 2, ky - TOP_GAP * unit)
+    if side == 3:
+        return (kx - w - SIDE_GAP * unit, ky - h / 2, kx - SIDE_GAP * unit, ky + h / 2)
+    if side == 4:
+        return (kx - w / 2, ky + TOP_GAP * unit, kx + w / 2, ky + h + TOP_GAP * unit)
+    return (kx + SIDE_GAP * unit, ky - h / 2, kx + w + SIDE_GAP * unit, ky + h / 2)
+
+
+def label_box(obj, card_w, card_h):
+    """Box (x0, y0, x1, y1) in card pixels that the label of obj covers, or
+    its quiz badge, whichever is larger."""
+    w, h = caption_units(obj["Cap"])
+    return box_at(obj["Kx"] * card_w, obj["Ky"] * card_h, obj["KAusr"],
+                  max(w, BADGE), max(h, BADGE), card_w / CARD_UNITS)
+
+
+def badge_box(obj, card_w, card_h):
+    return box_at(obj["Kx"] * card_w, obj["Ky"] * card_h, obj["KAusr"],
+                  BADGE, BADGE, card_w / CARD_UNITS)
+
+
+def boxes_overlap(a, b):
+    return a[0] < b[2] and b[0] < a[2] and a[1] < b[3] and b[1] < a[3]
+
+
+def segments_cross(p1, p2, q1, q2):
+    def side(a, b, c):
+        return (b[0] - a[0]) * (c[1] - a[1]) - (b[1] - a[1]) * (c[0] - a[0])
+    return (side(p1, p2, q1) * side(p1, p2, q2) < 0
+            and side(q1, q2, p1) * side(q1, q2, p2) < 0)
+
+
+def segment_hits_box(p, q, box):
+    x0, y0, x1, y1 = box
+    if any(x0 <= x <= x1 and y0 <= y <= y1 for x, y in (p, q)):
+        return True
+    corners = [(x0, y0), (x1, y0), (x1, y1), (x0, y1)]
+    return any(segments_cross(p, q, corners[i], corners[(i + 1) % 4])
+               for i in range(4))
+
+
+# Directions tried for a leader line, in order of preference.
+LEADER_DIRS = [(1, 0), (-1, 0), (0, -1), (0, 1), (1, -1), (-1, -1), (1, 1), (-1, 1),
+               (2, -1), (-2, -1), (2, 1), (-2, 1), (1, -2), (-1, -2), (1, 2), (-1, 2)]
+LEADER_LENGTHS = (40, 60, 85, 115, 150, 190, 240, 300, 360)
+
+
+def sheet_box(obj, card_w, card_h):
+    """Box of obj's answer field on a worksheet: the label box widened by
+    36 % of its width away from the anchor, by 1 % of the card on both sides
+    and by 10 % of its height above and below, as the worksheet draws it."""
+    unit = card_w / CARD_UNITS
+    w, h = caption_units(obj["Cap"])
+    x0, y0, x1, y1 = label_box(obj, card_w, card_h)
+    m = 0.18 * max(w, BADGE) * unit
+    side = obj["KAusr"]
+    if side == 1:
+        x1 += 2 * m
+    elif side == 3:
+        x0 -= 2 * m
+    else:
+        x0, x1 = x0 - m, x1 + m
+    grow_x, grow_y = 0.01 * card_w, 0.1 * max(h, BADGE) * unit
+    return (x0 - grow_x, y0 - grow_y, x1 + grow_x, y1 + grow_y)
+
+
+def auto_place(result, srcs, card_w, card_h):
+    """Give every object marked for automatic placement a side, and where
+    the label does not fit next to its spot, a leader line to a free place.
+    A place where the wider field of the worksheet fits too is preferred;
+    within that, the first free place in a fixed order wins, so the result
+    only depends on the template."""
+    unit = card_w / CARD_UNITS
+    margin = 3 * unit
+    spots = [(o["Sx"] * card_w, o["Sy"] * card_h) for o in result]
+    boxes, sheet_boxes = [], []
+    leaders = []
+    for n, (o, src) in enumerate(zip(result, srcs)):
+        if not src.get("_auto"):
+            if o["Typ"] in (0, 1) and o["Cap"]:
+                boxes.append(label_box(o, card_w, card_h))
+                sheet_boxes.append(sheet_box(o, card_w, card_h) if o["Typ"] == 0 else boxes[-1])
+            elif o["Typ"] in (2, 4, 5):
+                boxes.append(badge_box(o, card_w, card_h))
+            if o["Sline"]:
+                leaders.append((spots[n], (o["Kx"] * card_w, o["Ky"] * card_h)))
+
+    def crowding(i):
+        return min((length_of(*spots[i], *p) for j, p in enumerate(spots) if j != i),
+                   default=0)
+
+    def inside(box):
+        return (box[0] >= margin and box[1] >= margin and box[2] <= card_w - margin
+                and box[3] <= card_h - margin)
+
+    def free(i, kx, ky, side, line, box):
+        sx, sy = spots[i]
+        if not inside(box) or any(boxes_overlap(box, b) for b in boxes):
+            return False
+        grown = (box[0] - margin, box[1] - margin, box[2] + margin, box[3] + margin)
+        if any(grown[0] < x < grown[2] and grown[1] < y < grown[3]
+               for j, (x, y) in enumerate(spots) if j != i or line):
+            return False
+        if line:
+            seg = ((sx, sy), (kx, ky))
+            if any(segments_cross(*seg, *other) for other in leaders):
+                return False
+            if any(segment_hits_box(*seg, b) for b in boxes):
+                return False
+            if any(j != i and (x - sx) * (kx - x) + (y - sy) * (ky - y) > 0
+                   and abs((kx - sx) * (y - sy) - (ky - sy) * (x - sx))
+                   / (length_of(sx, sy, kx, ky) or 1) < margin
+                   for j, (x, y) in enumerate(spots)):
+                return False
+        return True
+
+    # the most crowded spots first: they have the fewest free places
+    order = sorted((i for i, src in enumerate(srcs) if src.get("_auto")), key=crowding)
+    for i in order:
+        o, src = result[i], srcs[i]
+        sx, sy = spots[i]
+        candidates = [(sx, sy, side, 0) for side in (1, 3, 2, 4)]
+        for length in LEADER_LENGTHS:
+            for dx, dy in LEADER_DIRS:
+                n = (dx * dx + dy * dy) ** 0.5
+                kx, ky = sx + dx / n * length * unit, sy + dy / n * length * unit
+                side = 1 if dx > 0 else 3 if dx < 0 else 2 if dy < 0 else 4
+                candidates.append((kx, ky, side, 1))
+        chosen = None
+        for for_sheet in (True, False):
+            for kx, ky, side, line in candidates:
+                trial = dict(o, KAusr=side, Kx=kx / card_w, Ky=ky / card_h)
+                box = label_box(trial, card_w, card_h)
+                sbox = sheet_box(trial, card_w, card_h)
+                if for_sheet and (not inside(sbox)
+                                  or any(boxes_overlap(sbox, b) for b in sheet_boxes)):
+                    continue
+                if free(i, kx, ky, side, line, box):
+                    chosen = (kx, ky, side, line, box, sbox)
+                    break
+            if chosen:
+                break
+        if not chosen:
+            raise TemplateError(f"no free place for the label {o['Cap']!r}")
+        kx, ky, side, line, box, sbox = chosen
+        o["KAusr"], o["Sline"] = side, line
+        o["Kx"], o["Ky"] = round(kx / card_w, 5), round(ky / card_h, 5)
+        boxes.append(box)
+        sheet_boxes.append(sbox)
+        if line:
+            leaders.append(((sx, sy), (kx, ky)))
+
+
+def length_of(x0, y0, x1, y1):
+    return ((x1 - x0) ** 2 + (y1 - y0) ** 2) ** 0.5
+
+
+def place_objects(objekte, spots, img_w, img_h, rand, auto=False):
     """Build the tool's object list; spots[i] is the spot of objekte[i] in
-    pixels of the base image."""
+    pixels of the base image.  With auto, labels (Typ 0) that give neither
+    an anchor nor a side are placed by auto_place."""
     card_w, card_h, off_x, off_y = card_geometry(img_w, img_h, rand)
     result = []
+    srcs = []
     for src, (sx, sy) in zip(objekte, spots):
         obj = dict(OBJ_DEFAULTS)
         for key in OBJ_DEFAULTS:
             if key in src:
                 obj[key] = src[key]
         obj["Cap"] = join_lines(obj["Cap"])
+        is_auto = auto and obj["Typ"] == 0 and not any(
+            k in src for k in ("kx", "dx", "KAusr"))
+        srcs.append(dict(src, _auto=is_auto))
         if "kx" in src:
             kx, ky = src["kx"], src["ky"]
         else:
@@ -174,31 +369,21 @@ def place_objects(objekte, spots, img_w, img_h, rand):
         obj["Sy"] = round((off_y + sy) / card_h, 5)
         obj["Kx"] = round((off_x + kx) / card_w, 5)
         obj["Ky"] = round((off_y + ky) / card_h, 5)
-        for name in ("Sx", "Sy", "Kx", "Ky"):
+        for name in ("Sx", "Sy"):
             if not 0.0 <= obj[name] <= 1.0:
                 raise TemplateError(f"object {obj['Cap'][:30]!r}: {name}="
                                     f"{obj[name]} lies outside the card")
-        result.append({k: obj[k] for k in ("Sx", "Sy", "Kx", "Ky", "Cap",
-                                           "KAusr", "TAusr", "Ebene", "Typ",
-                                           "Sline", "Fsize", "KAusrAkt",
-                                           "FrageNummer")})
-    return result
-
-
-def label_box(obj, card_w, card_h):
-    """Approximate box (x0, y0, x1, y1) in card pixels that the label of obj
-    covers, judging from its anchor and KAusr."""
-    w = len(obj["Cap"]) * LABEL_CHAR_W + LABEL_PAD_W
-    h = LABEL_H
-    x, y = obj["Kx"] * card_w, obj["Ky"] * card_h
-    side = obj["KAusr"]
-    if side == 2:
-        return (x - w / 2, y - h, x + w / 2, y)
-    if side == 3:
-        return (x - w, y - h / 2, x, y + h / 2)
-    if side == 4:
-        return (x - w / 2, y, x + w / 2, y + h)
-    return (x, y - h / 2, x + w, y + h / 2)
+        result.append(obj)
+    if auto:
+        auto_place(result, srcs, card_w, card_h)
+    for obj in result:
+        for name in ("Kx", "Ky"):
+            if not 0.0 <= obj[name] <= 1.0:
+                raise TemplateError(f"object {obj['Cap'][:30]!r}: {name}="
+                                    f"{obj[name]} lies outside the card")
+    return [{k: obj[k] for k in ("Sx", "Sy", "Kx", "Ky", "Cap", "KAusr", "TAusr",
+                                 "Ebene", "Typ", "Sline", "Fsize", "KAusrAkt",
+                                 "FrageNummer")} for obj in result]
 
 
 # ---------------------------------------------------------------- build
@@ -230,14 +415,15 @@ def build_one(srcdir, rel, outdir, workdir):
             spots = [(o["x"], o["y"]) for o in objekte]
         elif "leer" in bild:
             blank_page(bild["leer"], png_out, workdir)
-            spots = []
+            spots = [(o["x"], o["y"]) for o in objekte]
         else:
             raise TemplateError(f"{rel}: unknown kind of image {bild}")
         doc["image"] = stem + ".png"
         w, h = png_size(png_out)
         rand = doc.get("RandErw", [0, 0, 0, 0])
         if objekte:
-            doc["objects"] = place_objects(objekte, spots, w, h, rand)
+            doc["objects"] = place_objects(objekte, spots, w, h, rand,
+                                           tpl.get("platzierung") == "auto")
     elif objekte:
         raise TemplateError(f"{rel}: objects need an image")
 
@@ -247,23 +433,84 @@ def build_one(srcdir, rel, outdir, workdir):
     return rel
 
 
+def cache_key(srcdir, rel, gmt_version):
+    """Everything a build source depends on: this script, the template, a
+    drawing it names, and the GMT that draws the maps."""
+    h = hashlib.sha256()
+    with open(os.path.abspath(__file__), "rb") as f:
+        h.update(f.read())
+    h.update(gmt_version.encode() + b"\0" + rel.encode() + b"\0")
+    src_path = os.path.join(srcdir, rel)
+    with open(src_path, "rb") as f:
+        data = f.read()
+    h.update(data)
+    bild = json.loads(data).get("bild") or {}
+    if "mvg" in bild:
+        with open(os.path.join(os.path.dirname(src_path), bild["mvg"]), "rb") as f:
+            h.update(f.read())
+    return h.hexdigest()
+
+
+def build_cached(srcdir, rel, outdir, workdir, cache, gmt_version):
+    """build_one, or a copy of what an earlier run built from the same inputs."""
+    if cache is None:
+        return build_one(srcdir, rel, outdir, workdir)
+    key = cache_key(srcdir, rel, gmt_version)
+    out_json = os.path.join(outdir, rel)
+    stem = os.path.splitext(os.path.basename(rel))[0]
+    out_png = os.path.join(os.path.dirname(out_json), stem + ".png")
+    entry = os.path.join(cache, key)
+    if os.path.exists(entry + ".json"):
+        os.makedirs(os.path.dirname(out_json), exist_ok=True)
+        shutil.copyfile(entry + ".json", out_json)
+        if os.path.exists(entry + ".png"):
+            shutil.copyfile(entry + ".png", out_png)
+        return rel
+    build_one(srcdir, rel, outdir, workdir)
+    # another run may fill the same entry at the same time: write under a
+    # name of our own, rename into place, the picture before the source
+    for src, ext in ((out_png, ".png"), (out_json, ".json")):
+        if os.path.exists(src):
+            tmp = f"{entry}.{os.getpid()}.{os.path.basename(workdir)}{ext}"
+            shutil.copyfile(src, tmp)
+            os.replace(tmp, entry + ext)
+    return rel
+
+
 def main(argv):
     if len(argv) != 3:
         sys.stderr.write("usage: themen.py SRCDIR OUTDIR\n")
         return 2
     srcdir, outdir = (os.path.abspath(p) for p in argv[1:])
     os.makedirs(outdir, exist_ok=True)
-    workdir = tempfile.mkdtemp(prefix="work-", dir=outdir)
+    cache = os.environ.get("KAPITOLO_THEMEN_CACHE") or None
+    gmt_version = ""
+    if cache:
+        cache = os.path.abspath(cache)
+        os.makedirs(cache, exist_ok=True)
+        gmt_version = run(["gmt", "--version"], outdir).strip()
+    workroot = tempfile.mkdtemp(prefix="work-", dir=outdir)
+    templates = find_templates(srcdir)
+    failed = False
     try:
-        for rel in find_templates(srcdir):
-            try:
-                print(build_one(srcdir, rel, outdir, workdir))
-            except (TemplateError, KeyError, ValueError) as err:
-                sys.stderr.write(f"{rel}: {err}\n")
-                return 1
+        # GMT spends much of its time waiting for its data files: two maps
+        # at a time keep both cores of a small machine busy
+        with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+            jobs = []
+            for n, rel in enumerate(templates):
+                workdir = os.path.join(workroot, str(n))
+                os.mkdir(workdir)
+                jobs.append(pool.submit(build_cached, srcdir, rel, outdir, workdir,
+                                        cache, gmt_version))
+            for rel, job in zip(templates, jobs):
+                try:
+                    print(job.result())
+                except (TemplateError, KeyError, ValueError) as err:
+                    sys.stderr.write(f"{rel}: {err}\n")
+                    failed = True
     finally:
-        shutil.rmtree(workdir, ignore_errors=True)
-    return 0
+        shutil.rmtree(workroot, ignore_errors=True)
+    return 1 if failed else 0
 
 
 if __name__ == "__main__":

@@ -45,8 +45,10 @@ def main(argv):
             draw.append(f"stroke gray30 line {sx:.1f},{sy:.1f} {kx:.1f},{ky:.1f}")
         draw.append(f"stroke none fill red circle {sx:.1f},{sy:.1f} "
                     f"{sx + 3.5:.1f},{sy:.1f}")
-        if obj["Typ"] == 2:
-            draw.append(f"fill purple text {sx + 6:.1f},{sy + 5:.1f} 'i'")
+        if obj["Typ"] in (2, 4, 5):
+            x0, y0, x1, y1 = themen.badge_box(obj, card_w, card_h)
+            draw.append(f"stroke {colour} fill none rectangle "
+                        f"{x0:.1f},{y0:.1f} {x1:.1f},{y1:.1f}")
             continue
         cap = obj["Cap"].split("\r\n")[0]
         x0, y0, x1, y1 = themen.label_box(dict(obj, Cap=cap), card_w, card_h)

@@ -21,6 +21,8 @@ import themen  # noqa: E402
 STAND_IN = os.path.join(HERE, "stand-in-tool.sh")
 SEA = (175, 208, 235)
 MAPS = ("europa-hauptstaedte.tsr", "deutschland/landeshauptstaedte-karte.tsr")
+FACT_KEYS = ("in", "fluss", "wasser", "land")
+RIVER_KM = 3
 MARKUP = re.compile(r"<(/?[BIU]|@LINIE|@POSX=\d{1,3}%|@REB=\d+)>")
 R = {}
 
@@ -58,11 +60,15 @@ def setUpModule():
         os.mkdir(os.path.join(tmp, sub))
     R["before"] = snapshot(SRC)
     env = dict(os.environ, TMPDIR=os.path.join(tmp, "scratch"))
+    env.pop("KAPITOLO_THEMEN_CACHE", None)
+    # the second run keeps its maps in a cache, which later runs reuse
+    R["cache"] = os.path.join(tmp, "cache")
     runs = [subprocess.Popen(["bash", os.path.join(SRC, "generate.sh"),
                               STAND_IN, os.path.join(tmp, name)],
-                             cwd=os.path.join(tmp, "cwd"), env=env, text=True,
-                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-            for name in ("out1", "out2")]
+                             cwd=os.path.join(tmp, "cwd"), text=True,
+                             env=dict(env, **cached), stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE)
+            for name, cached in (("out1", {}), ("out2", {"KAPITOLO_THEMEN_CACHE": R["cache"]}))]
     outputs = [p.communicate() for p in runs]
     R["runs"] = [(p.returncode, out, err) for p, (out, err) in zip(runs, outputs)]
     R["out"] = out = os.path.join(tmp, "out1")
@@ -104,16 +110,50 @@ class Generation(unittest.TestCase):
         self.assertEqual(set(R["docs"]), want)
         self.assertIn("deutschland/bundeslaender-hauptstaedte.tsr", want)
         for rel in want:
-            self.assertRegex(rel, r"^([a-z0-9-]+/)?[a-z0-9-]+\.tsr$")
+            self.assertRegex(rel, r"^([a-z0-9-]+/){0,2}[a-z0-9-]+\.tsr$")
 
     def test_failing_tool_fails_the_run_and_cleans_up(self):
         scratch = tempfile.mkdtemp(dir=R["tmp"])
         res = subprocess.run(["bash", os.path.join(SRC, "generate.sh"),
                               "false", os.path.join(scratch, "out")],
-                             env=dict(os.environ, TMPDIR=scratch),
+                             env=dict(os.environ, TMPDIR=scratch,
+                                      KAPITOLO_THEMEN_CACHE=R["cache"]),
                              capture_output=True)
         self.assertNotEqual(res.returncode, 0)
         self.assertEqual(os.listdir(scratch), ["out"])
+
+    def test_cache_reuses_a_drawn_map_and_notices_a_change(self):
+        tmp = tempfile.mkdtemp(dir=R["tmp"])
+        src, cache, stub = (os.path.join(tmp, d) for d in ("src", "cache", "bin"))
+        for d in (src, stub):
+            os.mkdir(d)
+        tpl = {"titel": "Probe", "DokTyp": 0, "RandErw": [0, 0, 0, 0],
+               "bild": {"karte": {"region": "5/15/47/55", "projektion": "M2i", "dpi": 50,
+                                  "ebenen": [["coast", "-Dl", "-S200", "-G240"]]}},
+               "objekte": [{"Cap": "Berlin", "lon": 13.4, "lat": 52.5, "KAusr": 1}]}
+        with open(os.path.join(src, "probe.json"), "w", encoding="utf-8") as f:
+            json.dump(tpl, f)
+        # a gmt that only tells its version: a run that needs to draw fails
+        version = subprocess.run(["gmt", "--version"], capture_output=True, text=True).stdout
+        with open(os.path.join(stub, "gmt"), "w") as f:
+            f.write(f"#!/bin/sh\n[ \"$1\" = --version ] && echo {version.strip()} && exit 0\nexit 1\n")
+        os.chmod(os.path.join(stub, "gmt"), 0o755)
+        env = dict(os.environ, KAPITOLO_THEMEN_CACHE=cache, GMT_TMPDIR=tmp, GMT_USERDIR=tmp)
+        stub_env = dict(env, PATH=stub + os.pathsep + env["PATH"])
+        script = os.path.join(SRC, "scripts", "themen.py")
+
+        def make(out, run_env):
+            return subprocess.run([sys.executable, "-B", script, src, os.path.join(tmp, out)],
+                                  env=run_env, capture_output=True, text=True)
+        self.assertEqual(make("drawn", env).returncode, 0)
+        self.assertEqual(len(os.listdir(cache)), 2)
+        again = make("cached", stub_env)
+        self.assertEqual(again.returncode, 0, again.stderr)
+        self.assertEqual(tree_bytes(os.path.join(tmp, "drawn")), tree_bytes(os.path.join(tmp, "cached")))
+        tpl["objekte"][0]["lon"] = 13.5
+        with open(os.path.join(src, "probe.json"), "w", encoding="utf-8") as f:
+            json.dump(tpl, f)
+        self.assertNotEqual(make("changed", stub_env).returncode, 0)
 
 
 class Texts(unittest.TestCase):
@@ -190,8 +230,9 @@ class Labelling(unittest.TestCase):
             if doc["DokTyp"] != 0:
                 continue
             cw, ch, _, _ = self.card(rel)
-            shown = [o for o in doc["objects"] if o["Typ"] in (0, 1, 5)]
-            boxes = [themen.label_box(o, cw, ch) for o in shown]
+            shown = [o for o in doc["objects"] if o["Typ"] in (0, 1, 2, 4, 5)]
+            boxes = [themen.label_box(o, cw, ch) if o["Typ"] in (0, 1)
+                     else themen.badge_box(o, cw, ch) for o in shown]
             for o, (x0, y0, x1, y1) in zip(shown, boxes):
                 self.assertTrue(x0 >= 0 and y0 >= 0 and x1 <= cw and y1 <= ch,
                                 f"{rel}: {o['Cap']} leaves the card")
@@ -204,6 +245,37 @@ class Labelling(unittest.TestCase):
                 for j, b in enumerate(boxes[:i]):
                     overlap = a[0] < b[2] and b[0] < a[2] and a[1] < b[3] and b[1] < a[3]
                     self.assertFalse(overlap, f"{rel}: {shown[i]['Cap']} / {shown[j]['Cap']}")
+
+    def test_quiz_badges_keep_apart(self):
+        # In a quiz every label is a numbered badge at its anchor: two badges
+        # must not touch, or a pupil cannot tell which one a tile is dropped on.
+        for rel, doc in R["docs"].items():
+            if doc["DokTyp"] != 0:
+                continue
+            cw, ch, _, _ = self.card(rel)
+            labels = [o for o in doc["objects"] if o["Typ"] == 0]
+            badges = [themen.badge_box(o, cw, ch) for o in labels]
+            for i, a in enumerate(badges):
+                for j, b in enumerate(badges[:i]):
+                    self.assertFalse(themen.boxes_overlap(a, b),
+                                     f"{rel}: badges of {labels[i]['Cap']} and {labels[j]['Cap']}")
+
+    def test_worksheet_fields_of_the_library_keep_apart(self):
+        # A worksheet widens every answer field for handwriting; the library's
+        # maps leave room for that (the dense capitals sample does not).
+        maps = [rel for rel, doc in R["docs"].items() if doc["DokTyp"] == 0
+                and (rel.startswith("erdkunde/") or rel == "alle-themen.tsr")]
+        self.assertGreaterEqual(len(maps), 20)
+        for rel in maps:
+            cw, ch, _, _ = self.card(rel)
+            labels = [o for o in R["docs"][rel]["objects"] if o["Typ"] == 0]
+            fields = [themen.sheet_box(o, cw, ch) for o in labels]
+            for i, a in enumerate(fields):
+                self.assertTrue(a[0] >= 0 and a[1] >= 0 and a[2] <= cw and a[3] <= ch,
+                                f"{rel}: {labels[i]['Cap']} leaves the sheet's picture")
+                for j, b in enumerate(fields[:i]):
+                    self.assertFalse(themen.boxes_overlap(a, b),
+                                     f"{rel}: fields of {labels[i]['Cap']} and {labels[j]['Cap']}")
 
     def test_map_spots_lie_on_land(self):
         for rel in MAPS:
@@ -261,6 +333,120 @@ class Labelling(unittest.TestCase):
         with self.assertRaises(themen.TemplateError):
             themen.place_objects([{"Cap": "c", "kx": -51, "ky": 0}], [(0, 0)], 200, 100,
                                  [0.25, 0.1, 0.25, 0.1])
+
+
+def gmt(args, text=""):
+    res = subprocess.run(["gmt"] + args, input=text, capture_output=True, text=True,
+                         cwd=R["gmt"], env=R["gmt_env"])
+    if res.returncode != 0:
+        raise AssertionError(f"gmt {' '.join(args)}: {res.stderr}")
+    return res.stdout
+
+
+def project(karte, objs):
+    """Spots of objs as fractions of the map's width and height."""
+    rj = ["-R" + karte["region"], "-J" + karte["projektion"]]
+    w, h = map(float, gmt(["mapproject"] + rj + ["-W", "-Di"]).split())
+    out = gmt(["mapproject"] + rj + ["-Di"], "".join(f"{o['lon']} {o['lat']}\n" for o in objs))
+    return [(float(x) / w, 1 - float(y) / h) for x, y, *_ in (line.split() for line in out.splitlines())]
+
+
+def kept(args, points):
+    """Indexes of the lon/lat points that "gmt select ARGS" keeps."""
+    text = "".join(f"{lon} {lat} {i}\n" for i, (lon, lat) in enumerate(points))
+    return {int(float(line.split()[2])) for line in gmt(["select"] + args, text).splitlines()
+            if line.strip() and not line.startswith(">")}
+
+
+def country_mask(karte, codes):
+    """The map's frame with every country of codes filled in a colour of its
+    own (DCW outlines, as the map draws them): (width, height, pixels, the
+    colour of each code)."""
+    colours = {c: (20 + (i % 12) * 19, 20 + (i // 12) * 40, 50) for i, c in enumerate(sorted(codes))}
+    rj = ["-R" + karte["region"], "-J" + karte["projektion"]]
+    env = dict(R["gmt_env"], GMT_SESSION_NAME=f"mask{os.getpid()}")
+    fills = [f"-E{c}+g{r}/{g}/{b}" for c, (r, g, b) in colours.items()]
+    for cmd in (["begin", "maske", "png", f"E{karte['dpi']}"],
+                ["coast"] + rj + ["-Dl", "-S255/255/255"] + fills, ["end"]):
+        res = subprocess.run(["gmt"] + cmd, cwd=R["gmt"], env=env, capture_output=True, text=True)
+        if res.returncode != 0:
+            raise AssertionError(f"gmt {' '.join(cmd)}: {res.stderr}")
+    w, h, px = read_pixels(os.path.join(R["gmt"], "maske.png"))
+    return w, h, px, colours
+
+
+class Facts(unittest.TestCase):
+    """The spots of the maps against the same GMT data the maps are drawn
+    from: a country's or a city's spot lies inside that country (DCW), a
+    river's spot on a river line (GSHHG, all permanent rivers), a sea's in
+    the water and an island's on land."""
+
+    @classmethod
+    def setUpClass(cls):
+        R["gmt"] = folder = tempfile.mkdtemp(dir=R["tmp"])
+        R["gmt_env"] = dict(os.environ, GMT_TMPDIR=folder, GMT_USERDIR=folder)
+        cls.maps = {}
+        for rel in themen.find_templates(SRC):
+            with open(os.path.join(SRC, rel), encoding="utf-8") as f:
+                tpl = json.load(f)
+            if "karte" in tpl.get("bild", {}):
+                cls.maps[rel] = tpl
+
+    def facts(self, key):
+        for rel, tpl in self.maps.items():
+            objs = [o for o in tpl["objekte"] if key in o]
+            if objs:
+                yield rel, tpl["bild"]["karte"], objs
+
+    def test_every_label_of_a_map_is_checked(self):
+        self.assertGreaterEqual(len(self.maps), 8)
+        for rel, tpl in self.maps.items():
+            for o in tpl["objekte"]:
+                if o.get("Typ", 0) == 0:
+                    self.assertTrue(any(k in o for k in FACT_KEYS), f"{rel}: {o['Cap']} unchecked")
+
+    def test_spots_lie_inside_their_country(self):
+        # a country's or a city's spot on a pixel of that country's colour
+        for rel, karte, objs in self.facts("in"):
+            w, h, px, colours = country_mask(karte, {o["in"] for o in objs})
+            for (x, y), o in zip(project(karte, objs), objs):
+                u, v = round(x * w), round(y * h)
+                self.assertTrue(0 < u < w - 1 and 0 < v < h - 1, f"{rel}: {o['Cap']} off the map")
+                # within one pixel: a port may lie on the coarse coastline itself
+                near = {tuple(px[3 * (j * w + i):3 * (j * w + i) + 3])
+                        for i in (u - 1, u, u + 1) for j in (v - 1, v, v + 1)}
+                self.assertIn(colours[o["in"]], near, f"{rel}: {o['Cap']} lies outside {o['in']}")
+
+    def test_river_spots_lie_on_a_river(self):
+        for rel, karte, objs in self.facts("fluss"):
+            lines = os.path.join(R["gmt"], "fluesse.txt")
+            with open(lines, "w") as f:
+                f.write(gmt(["coast", "-R" + karte["region"], "-J" + karte["projektion"],
+                             "-Dl", "-Ir", "-M"]))
+            got = kept([f"-L{lines}+d{RIVER_KM}k", "-fg"], [(o["lon"], o["lat"]) for o in objs])
+            for i, o in enumerate(objs):
+                self.assertIn(i, got, f"{rel}: {o['Cap']} more than {RIVER_KM} km from a river")
+
+    def test_seas_lie_in_the_water_and_islands_on_land(self):
+        for key, mask in (("wasser", "-Nk/s"), ("land", "-Ns/k")):
+            for rel, _, objs in self.facts(key):
+                got = kept([mask, "-Dl", "-fg"], [(o["lon"], o["lat"]) for o in objs])
+                for i, o in enumerate(objs):
+                    self.assertIn(i, got, f"{rel}: {o['Cap']} not where {key} says")
+
+    def test_checks_catch_a_wrong_spot(self):
+        # Berlin's spot in Poland, the North Sea on land, the Rhine in the Black Forest
+        karte = {"region": "5/12/47/55", "projektion": "M3i", "dpi": 100}
+        w, h, px, colours = country_mask(karte, {"DE", "NL"})
+        (x, y), = project(karte, [{"lon": 5.5, "lat": 52.3}])
+        u, v = round(x * w), round(y * h)
+        self.assertEqual(tuple(px[3 * (v * w + u):3 * (v * w + u) + 3]), colours["NL"])
+        self.assertNotEqual(colours["NL"], colours["DE"])
+        self.assertEqual(kept(["-Nk/s", "-Dl", "-fg"], [(6.5, 54.3), (9.0, 51.0)]), {0})
+        lines = os.path.join(R["gmt"], "probe-rivers.txt")
+        with open(lines, "w") as f:
+            f.write(gmt(["coast", "-R5/12/47/55", "-JM3i", "-Dl", "-Ir", "-M"]))
+        self.assertEqual(kept([f"-L{lines}+d{RIVER_KM}k", "-fg"], [(8.432, 49.293), (8.1, 48.2)]), {0})
 
 
 if __name__ == "__main__":
