@@ -23,6 +23,16 @@ const QString kChooseQuizText =
     QStringLiteral("Bitte zuerst über das Menü \"Quizauswahl\" das gewünschte Quiz auswählen.");
 const QString kCloseEditorText = QStringLiteral("Bitte zuerst den Beschriftungseditor schließen.");
 
+// The exchange document is read for its captions only; a failure leaves them empty.
+class SilentMessages : public Messages
+{
+public:
+    MessageAnswer show(MessageKind, const QString &, MessageButtons buttons) override
+    {
+        return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::No;
+    }
+};
+
 } // namespace
 
 NetworkQuiz::NetworkQuiz(TopicDocument &document, QuizEngine &engine, Messages &messages, Clock &clock,
@@ -200,6 +210,7 @@ void NetworkQuiz::Initiate()
         return;
     }
     m_engine.run().networkRole = nrInitiator;
+    m_exerciseDocument = m_document;
     m_collected.clear();
     startJournal(options);
     m_collectTimer.start();
@@ -379,7 +390,25 @@ bool NetworkQuiz::saveResults(const QString &path)
         ShowWriteError(m_messages, path);
         return false;
     }
+    // Beside it, the same moment: which places, gaps and questions went how.
+    const QString items = QFileInfo(path).absolutePath() + QLatin1Char('/') + itemResultsFileName(QFileInfo(path).fileName());
+    if (!writeResultsFile(items, itemAnalysisCsv(m_board.items(), exerciseDocument()))) {
+        ShowWriteError(m_messages, items);
+        return false;
+    }
     return true;
+}
+
+const TopicDocument &NetworkQuiz::exerciseDocument()
+{
+    // The class plays the copy in the exchange folder; the teacher may have opened
+    // another topic since.
+    if (m_exerciseDocument.objects.isEmpty() && QFileInfo::exists(exchangePath(kExchangeDocument))) {
+        TopicNavigation navigation;
+        SilentMessages quiet;
+        readDocument(exchangePath(kExchangeDocument), m_exerciseDocument, navigation, quiet);
+    }
+    return m_exerciseDocument;
 }
 
 QString NetworkQuiz::saveResultsAutomatically()
@@ -506,6 +535,7 @@ bool NetworkQuiz::Resume(const ResumableExercise &exercise)
         m_engine.LeaveQuiz();
     m_tnMailSlot->setActive(false);
     const JournalReplay replay = replayJournal(exercise.journal.records, m_board);
+    m_exerciseDocument = TopicDocument();
     m_frontend.clearBestList();
     m_initiatorComputer = m_masterMailslot->localComputerName();
     if (!openMasterMailslot()) {
@@ -531,6 +561,7 @@ bool NetworkQuiz::Resume(const ResumableExercise &exercise)
 void NetworkQuiz::EndFromJournal(const ResumableExercise &exercise)
 {
     const JournalReplay replay = replayJournal(exercise.journal.records, m_board);
+    m_exerciseDocument = TopicDocument();
     if (!m_journal.reopen(exercise.journalPath))
         ShowWriteError(m_messages, exercise.journalPath);
     // Ended as the end command would: what came in is kept, results file included.

@@ -2,6 +2,7 @@
 
 #include "network/control_board.h"
 #include "network/exercise_journal.h"
+#include "document/topic_document.h"
 #include "network/mailslot.h"
 #include "quiz/quiz_engine.h"
 
@@ -139,6 +140,7 @@ private:
     void endJournal();
     void enterInBestList(int row, const BestListEntry &entry);
     bool openMasterMailslot();
+    const TopicDocument &exerciseDocument();
     QString newParticipantKey();
 
     TopicDocument &m_document;
@@ -161,6 +163,8 @@ private:
     ExerciseJournal m_journal;
     QTimer m_collectTimer;
     QSet<QString> m_collected;
+    // The document the class plays, for the item texts of the results.
+    TopicDocument m_exerciseDocument;
 };
 
 } // namespace kapitolo

@@ -227,11 +227,14 @@ private Q_SLOTS:
         // The results of the class are kept in the protocol folder, beside the journal of
         // the exercise, both for the teacher's eyes only.
         const QString stem = t->netFrontend.protocols + QStringLiteral("Netzwerk-Uebung-") + room.channel;
+        // Beside the results, the item figures of the same moment.
         QCOMPARE(QDir(t->netFrontend.protocols).entryList({QStringLiteral("*.csv")}, QDir::Files),
-                 QStringList{QFileInfo(stem + QStringLiteral("-20251209-060001.csv")).fileName()});
+                 QStringList({QFileInfo(stem + QStringLiteral("-20251209-060001-Aufgaben.csv")).fileName(),
+                              QFileInfo(stem + QStringLiteral("-20251209-060001.csv")).fileName()}));
         const QStringList journals = QDir(t->netFrontend.protocols).entryList({QStringLiteral("*.journal")}, QDir::Files);
         QCOMPARE(journals, QStringList{QFileInfo(stem + QStringLiteral("-20251209-060001.journal")).fileName()});
-        for (const QString &file : {stem + QStringLiteral("-20251209-060001.csv"), stem + QStringLiteral("-20251209-060001.journal")})
+        for (const QString &file : {stem + QStringLiteral("-20251209-060001.csv"), stem + QStringLiteral("-20251209-060001.journal"),
+                                    stem + QStringLiteral("-20251209-060001-Aufgaben.csv")})
             QCOMPARE(QFileInfo(file).permissions() & ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser),
                      QFile::Permissions());
         JournalContents journal;
@@ -247,7 +250,7 @@ private Q_SLOTS:
         t->network->cleanUpAtExit();
         QCOMPARE(room.files(), QStringList{});
         QVERIFY(!t->network->masterMailslot().Active());
-        QCOMPARE(QDir(t->netFrontend.protocols).entryList({QStringLiteral("*.csv")}, QDir::Files).size(), 1); // nobody reported this time
+        QCOMPARE(QDir(t->netFrontend.protocols).entryList({QStringLiteral("*.csv")}, QDir::Files).size(), 2); // nobody reported this time
     }
 
     // --- the pupil's side -----------------------------------------------------------
@@ -619,6 +622,10 @@ private Q_SLOTS:
         QVERIFY(t->network->lastResultsFile().endsWith(QLatin1String(".csv")));
         const QString csv = QString::fromUtf8(readFile(t->network->lastResultsFile()));
         QVERIFY2(csv.contains(QStringLiteral(";100,0;")), qPrintable(csv));
+        // The one answer that arrived, on Berlin (object 0), with the document's caption.
+        QCOMPARE(readFile(t->network->lastResultsFile().chopped(4) + QStringLiteral("-Aufgaben.csv")),
+                 QByteArray("\xEF\xBB\xBFObjekt;Aufgabe;Beantwortet;Richtig beim ersten Versuch;Gel\xC3\xB6st;Fehlversuche;"
+                            "Quote beim ersten Versuch (%)\r\n0;Berlin;1;1;1;0;100,0\r\n"));
     }
 
     // The teacher's program goes down mid-exercise and starts again: it asks, takes the
@@ -677,7 +684,7 @@ private Q_SLOTS:
         if (!resume) {
             QCOMPARE(again->network->role(), int(nrOwnQuiz));
             QCOMPARE(room.files(), QStringList{room.channel + QStringLiteral("-tsrnetzuebung.hsc")});
-            QCOMPARE(QDir(protocols).entryList({QStringLiteral("*.csv")}, QDir::Files).size(), 1);
+            QCOMPARE(QDir(protocols).entryList({QStringLiteral("*.csv")}, QDir::Files).size(), 2); // results, items
             QVERIFY(!again->network->findResumableExercise()); // ended: nothing asks again
             return;
         }
