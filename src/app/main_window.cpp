@@ -84,7 +84,6 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
 {
     setObjectName(QStringLiteral("TForm1"));
     m_programFolder = withTrailingSeparator(services.programFolder);
-    m_soundFolder = m_programFolder + QStringLiteral("sound/");
     m_helpFolder = m_programFolder + QStringLiteral("hilfe/");
     m_dataFolder = m_programFolder + QStringLiteral("data/");
     m_startFolder = m_programFolder;
@@ -123,25 +122,20 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
     if (!m_prefetchedFolder.isEmpty())
         m_topicFolderLoad = std::async(std::launch::async, [folder = m_prefetchedFolder] { return readTopicFolder(folder); });
 
-    m_engine = std::make_unique<QuizEngine>(m_doc, m_services.messages, m_services.clock, m_services.random, *this);
-    m_network = std::make_unique<NetworkQuiz>(m_doc, *m_engine, m_services.messages, m_services.clock, *this);
+    m_renderer = std::make_unique<CardRenderer>(m_doc, m_view, m_bitmaps, *this, m_services.messages);
+    m_learning = std::make_unique<LearningView>(m_doc, m_view, *m_renderer, *this, m_services.messages,
+                                                m_services.random);
+    m_quiz = std::make_unique<QuizController>(m_services, m_doc, m_view, m_bitmaps, *m_renderer, *this,
+                                              m_programFolder + QStringLiteral("sound/"));
+    m_network = std::make_unique<NetworkQuiz>(m_doc, m_quiz->engine(), m_services.messages, m_services.clock, *this);
     connect(m_network.get(), &NetworkQuiz::reportHandled, this, [this] { writeAutomationState(); });
-    m_ownSoundPlayer = std::make_unique<QtSoundPlayer>(m_services.clock);
-    m_soundPlayer = m_ownSoundPlayer.get();
     m_ownMailClient = std::make_unique<XdgEmailClient>();
     m_mailClient = m_ownMailClient.get();
-    m_zeitTimer = new QTimer(this);
-    m_zeitTimer->setObjectName(QStringLiteral("ZeitTimer"));
-    m_zeitTimer->setInterval(100);
-    connect(m_zeitTimer, &QTimer::timeout, this, &TForm1::ZeitTimerTimer);
 
     loadThemeColours();
     createPanels();
     createMenus();
 
-    m_renderer = std::make_unique<CardRenderer>(m_doc, m_view, m_bitmaps, *this, m_services.messages);
-    m_learning = std::make_unique<LearningView>(m_doc, m_view, *m_renderer, *this, m_services.messages,
-                                                m_services.random);
     m_cardArea->image()->setView(&m_bitmaps.display, m_learning.get());
     createLearningToolStrip();
     connect(m_cardArea->image(), &CardImageWidget::controlResized, this, [this](const QSize &size) {
@@ -151,24 +145,7 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
         if (!m_firstShowing)
             rebuildCard();
     });
-    // The tile area moves when single texts are shown: the card follows its left edge.
-    connect(m_board, &QuizBoard::tileAreaChanged, this, [this] {
-        if (!quizInProgress())
-            return;
-        m_view.controlSize = QSize(qMax(1, m_board->tileAreaLeft()), m_board->height());
-        rebuildCard();
-        drawPanelBackground();
-    });
-    m_cardArea->resized = [this] {
-        if (!quizInProgress())
-            return;
-        // The quiz area follows the window: the tiles that are left go back to their
-        // stacks, a single text or question is arranged again, the card follows.
-        m_board->setGeometry(m_cardArea->boardRect());
-        m_board->relayoutTiles();
-        if (m_doc.DokTyp == dtSingleQuestions || m_engine->options().queryMode == 1)
-            arrangeVisibleTiles();
-    };
+    m_cardArea->resized = [this] { m_quiz->quizAreaResized(m_cardArea->boardRect()); };
 
     m_doc.reset(m_nav);
     m_nav.previousDocument.clear();
@@ -225,8 +202,8 @@ void TForm1::createPanels()
     m_dokTitelLab->setStyleSheet(QStringLiteral("color: rgb(81, 81, 78);"));
     column->addWidget(m_dokTitelLab);
 
-    m_board = new QuizBoard(m_services.clock, m_services.random, central);
-    m_cardArea = new CardArea(m_board, central);
+    m_quiz->createBoard(central);
+    m_cardArea = new CardArea(m_quiz->board(), central);
     QPalette cardPalette = m_cardArea->palette();
     cardPalette.setColor(QPalette::Window, m_cardColor);
     m_cardArea->setPalette(cardPalette);
@@ -240,30 +217,8 @@ void TForm1::createPanels()
     connect(m_cardArea->makerLabel(), &QLabel::linkActivated, this, [this] { OpenWebPage(makerWebAddress()); });
     column->addWidget(m_cardArea, 1);
 
-    m_statusPanel = new QuizStatusPanel(central);
-    QPalette statusPalette = m_statusPanel->palette();
-    statusPalette.setColor(QPalette::Window, m_cardColor);
-    m_statusPanel->setPalette(statusPalette);
-    m_statusPanel->hide();
-    column->addWidget(m_statusPanel);
-
-    // The quiz panel asks the card what lies under a tile, and the engine decides.
-    m_board->hitTest = [this](const QRect &r) { return quizTileHitTest(r); };
-    m_board->targetFrame = [this](int object) { return quizTargetFrame(object); };
-    m_board->setHitObject = [this](int object) { m_engine->setHitObject(object); };
-    m_board->questionPressed = [this] { m_engine->setHitObject(m_engine->askedObject()); };
-    m_board->evaluate = [this](int pair) {
-        m_evaluationRunning = true;
-        m_engine->EvaluateAnswer(pair);
-        m_evaluationRunning = false;
-        writeAutomationState();
-    };
-    m_board->paintCard = [this](QPainter &painter, const QRect &rect) {
-        painter.translate(rect.topLeft());
-        paintCardControl(painter, rect.size(), m_bitmaps.display);
-        painter.translate(-rect.topLeft());
-    };
-    connectQuizAccess();
+    m_quiz->createStatusPanel(central, m_cardColor);
+    column->addWidget(m_quiz->statusPanel());
 
     setCentralWidget(central);
 }
@@ -394,10 +349,7 @@ void TForm1::createMenus()
     connect(bestList, &QAction::triggered, this, &TForm1::Bestenliste1Click);
     QAction *protocol = addMenuAction(aktion, QStringLiteral("ProtokollderletztenUebung1"), QStringLiteral("&Protokoll..."),
                                       {}, false);
-    connect(protocol, &QAction::triggered, this, [this] {
-        if (m_protokollForm)
-            m_protokollForm->exec();
-    });
+    connect(protocol, &QAction::triggered, m_quiz.get(), &QuizController::showProtocol);
     QAction *participate = addMenuAction(aktion, QStringLiteral("NetzTeilnehmen1"),
                                          QStringLiteral("An Netzwerk-Übung &teilnehmen..."), QKeySequence(Qt::Key_F8),
                                          true);
@@ -412,7 +364,7 @@ void TForm1::createMenus()
     QAction *cancel = addMenuAction(aktion, QStringLiteral("Lernkarte1"), QStringLiteral("Quiz &abbrechen"), {}, false);
     connect(cancel, &QAction::triggered, this, [this] {
         if (quizInProgress())
-            m_engine->CancelQuiz();
+            m_quiz->engine().CancelQuiz();
     });
     aktion->addSeparator();
     QAction *quit = addMenuAction(aktion, QStringLiteral("Beenden1"), QStringLiteral("Programm &beenden"), {}, false);
@@ -565,64 +517,45 @@ void TForm1::CreateDialogs()
     if (!m_dialogs.isEmpty())
         return;
     const DialogLook look = dialogLook();
-    auto add = [this](QWidget *dialog, const char *name) {
-        dialog->setObjectName(QLatin1String(name));
-        m_dialogs.append(dialog);
-    };
     // Created once, in this order, after the main window; shown modally when needed.
-    m_bestListForm = new TBestListForm(m_services.messages, m_services.fileDialogs, this);
-    add(m_bestListForm, "TBestListForm");
-    m_uebOptFragenForm = new TUebOptFragenForm(this);
-    m_uebOptFragenForm->applyLook(look);
-    add(m_uebOptFragenForm, "TUebOptFragenForm");
-    m_uebFertigForm = new TUebFertigForm(this);
-    m_uebFertigForm->applyLook(look);
-    add(m_uebFertigForm, "TUebFertigForm");
-    m_arbeitsblattForm = new TArbeitsblattForm(m_services.messages, this);
-    add(m_arbeitsblattForm, "TArbeitsblattForm");
-    m_mailForm = new TMailForm(this);
-    add(m_mailForm, "TMailForm");
-    m_infoBox = new TInfoBox(m_services.shell, this);
-    add(m_infoBox, "TInfoBox");
-    m_kennzInfoBox = new TKennzInfoBox(this);
-    m_kennzInfoBox->applyLook(look);
-    add(m_kennzInfoBox, "TKennzInfoBox");
-    m_protokollForm = new TUebProtokollForm(m_services.messages, m_services.fileDialogs, this);
-    add(m_protokollForm, "TUebProtokollForm");
-    m_saveDialog = std::make_unique<QtSaveFileDialog>(this);
-    m_infoboxForm = new TInfoboxForm(*m_saveDialog, m_services.messages, this);
-    add(m_infoboxForm, "TInfoboxForm");
-    m_protKomForm = new TProtKomForm(this);
-    add(m_protKomForm, "TProtKomForm");
-    m_protokollForm->setCommentForm(m_protKomForm);
-    m_nameEingabeForm = new TNameEingabeForm(this);
-    m_nameEingabeForm->applyLook(look);
-    add(m_nameEingabeForm, "TNameEingabeForm");
-    m_bestListVerzForm = new TBestListVerzForm(m_services.messages, m_services.fileDialogs, this);
-    add(m_bestListVerzForm, "TBestListVerzForm");
-    m_uebOptForm = new TUebOptForm(this);
-    m_uebOptForm->applyLook(look);
-    add(m_uebOptForm, "TUebOptForm");
-    m_uebOptFragenForm->shareShowCheckWith(m_uebOptForm);
+    // The quiz creates its own dialogs in their places of the order.
+    for (const char *name : {"TBestListForm", "TUebOptFragenForm", "TUebFertigForm", "TArbeitsblattForm", "TMailForm",
+                             "TInfoBox", "TKennzInfoBox", "TUebProtokollForm", "TInfoboxForm", "TProtKomForm",
+                             "TNameEingabeForm", "TBestListVerzForm", "TUebOptForm"}) {
+        const QString dialogName = QLatin1String(name);
+        QWidget *dialog = m_quiz->createDialog(dialogName, look, this);
+        if (dialog) {
+        } else if (dialogName == QLatin1String("TBestListForm")) {
+            dialog = m_bestListForm = new TBestListForm(m_services.messages, m_services.fileDialogs, this);
+        } else if (dialogName == QLatin1String("TArbeitsblattForm")) {
+            dialog = m_arbeitsblattForm = new TArbeitsblattForm(m_services.messages, this);
+        } else if (dialogName == QLatin1String("TMailForm")) {
+            dialog = m_mailForm = new TMailForm(this);
+        } else if (dialogName == QLatin1String("TInfoBox")) {
+            dialog = m_infoBox = new TInfoBox(m_services.shell, this);
+        } else if (dialogName == QLatin1String("TInfoboxForm")) {
+            m_saveDialog = std::make_unique<QtSaveFileDialog>(this);
+            dialog = m_infoboxForm = new TInfoboxForm(*m_saveDialog, m_services.messages, this);
+        } else if (dialogName == QLatin1String("TBestListVerzForm")) {
+            dialog = m_bestListVerzForm = new TBestListVerzForm(m_services.messages, m_services.fileDialogs, this);
+        }
+        dialog->setObjectName(dialogName);
+        m_dialogs.append(dialog);
+    }
     createNetworkWindows();
 
-    m_engine->setOptionsSource([this](qint32 dokTyp) {
-        return dokTyp == dtSingleQuestions ? m_uebOptFragenForm->readOptions() : m_uebOptForm->readOptions();
-    });
-    connect(m_statusPanel, &QuizStatusPanel::keyFiguresRequested, this, [this] { m_kennzInfoBox->exec(); });
-
-    m_uebFertigForm->onShowProtocol = [this] { m_protokollForm->exec(); };
-    m_uebFertigForm->onShowBestList = [this] {
-        if (FinishedDialogBestListCommand(m_engine->run().networkRole, m_doc, bestListPlaces(), m_bestList,
+    TUebFertigForm *finished = m_quiz->uebFertigForm();
+    finished->onShowBestList = [this] {
+        if (FinishedDialogBestListCommand(m_quiz->engine().run().networkRole, m_doc, bestListPlaces(), m_bestList,
                                           m_services.clock, m_services.messages))
             showBestList();
     };
-    m_uebFertigForm->onEnterBestList = [this] {
-        return EnterResultOnRequest(m_engine->run(), m_engine->score(), m_doc, bestListPlaces(), computerName(),
-                                    m_services.clock, m_services.messages)
+    finished->onEnterBestList = [this] {
+        return EnterResultOnRequest(m_quiz->engine().run(), m_quiz->engine().score(), m_doc, bestListPlaces(),
+                                    computerName(), m_services.clock, m_services.messages)
             == EnterResult::Entered;
     };
-    m_uebFertigForm->onChooseResultFolders = [this] { BestListVerz1Click(); };
+    finished->onChooseResultFolders = [this] { BestListVerz1Click(); };
 }
 
 BestListPlaces TForm1::bestListPlaces() const
@@ -639,7 +572,7 @@ void TForm1::showBestList()
 
 void TForm1::Bestenliste1Click()
 {
-    if (BestListCommand(m_engine->run().networkRole, m_doc, bestListPlaces(), m_bestList, m_services.clock,
+    if (BestListCommand(m_quiz->engine().run().networkRole, m_doc, bestListPlaces(), m_bestList, m_services.clock,
                         m_services.messages))
         showBestList();
 }
@@ -672,7 +605,7 @@ void TForm1::BestListVerz1Click()
     m_settings.protocolFolder = m_bestListVerzForm->protocolFolder();
     m_settings.bestListFolder = m_bestListVerzForm->bestListFolder();
     m_protocolDialogFolder = m_settings.protocolFolder;
-    m_protokollForm->setSaveFolder(m_settings.protocolFolder);
+    m_quiz->protokollForm()->setSaveFolder(m_settings.protocolFolder);
     m_bestListForm->setTextSaveFolder(m_settings.protocolFolder);
 }
 
@@ -683,9 +616,7 @@ void TForm1::UebOpt1Click()
             QStringLiteral("Die Übungsoptionen können nicht während der Übung geändert werden."));
         return;
     }
-    QuizOptionsDialog *form = m_doc.DokTyp == dtSingleQuestions ? static_cast<QuizOptionsDialog *>(m_uebOptFragenForm)
-                                                                : static_cast<QuizOptionsDialog *>(m_uebOptForm);
-    if (form && form->exec() == QuizOptionsDialog::kStartQuiz)
+    if (m_quiz->UebOpt1Click())
         UebungStart1Click();
 }
 
@@ -704,10 +635,10 @@ void TForm1::applySettingsToControls()
     findMenuAction(QStringLiteral("AutoProtSpeichern1"))->setChecked(m_settings.autoSaveProtocol);
     findMenuAction(QStringLiteral("ErgebBestListEintragen1"))->setChecked(m_settings.autoBestListEntry);
     SetLearningViewShown(m_settings.learningView);
-    if (m_uebOptForm)
-        m_uebOptForm->loadFrom(m_settings);
-    if (m_uebOptFragenForm)
-        m_uebOptFragenForm->loadFrom(m_settings);
+    if (m_quiz->uebOptForm())
+        m_quiz->uebOptForm()->loadFrom(m_settings);
+    if (m_quiz->uebOptFragenForm())
+        m_quiz->uebOptFragenForm()->loadFrom(m_settings);
 }
 
 void TForm1::takeSettingsFromControls()
@@ -717,10 +648,10 @@ void TForm1::takeSettingsFromControls()
     m_settings.autoSaveProtocol = findMenuAction(QStringLiteral("AutoProtSpeichern1"))->isChecked();
     m_settings.autoBestListEntry = findMenuAction(QStringLiteral("ErgebBestListEintragen1"))->isChecked();
     m_settings.learningView = learningViewShown();
-    if (m_uebOptForm)
-        m_uebOptForm->storeTo(m_settings);
-    if (m_uebOptFragenForm)
-        m_uebOptFragenForm->storeTo(m_settings);
+    if (m_quiz->uebOptForm())
+        m_quiz->uebOptForm()->storeTo(m_settings);
+    if (m_quiz->uebOptFragenForm())
+        m_quiz->uebOptFragenForm()->storeTo(m_settings);
 }
 
 void TForm1::showEvent(QShowEvent *event)
@@ -737,8 +668,8 @@ void TForm1::FormShow()
     m_settings.read(m_services.settings);
     applySettingsToControls();
     m_protocolDialogFolder = m_settings.protocolFolder;
-    if (m_protokollForm)
-        m_protokollForm->setSaveFolder(m_settings.protocolFolder);
+    if (m_quiz->protokollForm())
+        m_quiz->protokollForm()->setSaveFolder(m_settings.protocolFolder);
     if (m_bestListForm)
         m_bestListForm->setTextSaveFolder(m_settings.protocolFolder);
 
@@ -796,7 +727,7 @@ bool TForm1::ReadDocumentAsTopic(const QString &path)
 {
     // The question before was asked by the caller; a quiz on the old document ends here.
     if (quizInProgress())
-        m_engine->LeaveQuiz();
+        m_quiz->engine().LeaveQuiz();
     const ReadResult result = readDocument(path, m_doc, m_nav, m_services.messages);
     if (result == ReadResult::MissingFile)
         return false;
@@ -903,7 +834,7 @@ void TForm1::OpenDocumentDialog()
 void TForm1::CloseDocument()
 {
     if (quizInProgress())
-        m_engine->LeaveQuiz();
+        m_quiz->engine().LeaveQuiz();
     m_doc.close(m_nav);
     m_bestList = BestList();
     rebuildCard();
@@ -944,7 +875,7 @@ void TForm1::UpdateTitles()
 
 bool TForm1::ConfirmLeaveQuiz()
 {
-    return m_engine->ConfirmLeaveQuiz();
+    return m_quiz->engine().ConfirmLeaveQuiz();
 }
 
 void TForm1::setQuizMenuEnabled(bool enabled)
@@ -1026,7 +957,7 @@ void TForm1::keyPressEvent(QKeyEvent *event)
 {
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
     const bool keypad = event->modifiers() & Qt::KeypadModifier;
-    if (quizInProgress() && m_board->quizKey(event))
+    if (m_quiz->quizKey(event))
         return; // the keys 1 to 6 answer a single question wherever the focus is
     if (mods == Qt::ControlModifier) {
         switch (event->key()) {
@@ -1075,7 +1006,7 @@ void TForm1::closeEvent(QCloseEvent *event)
     }
     m_network->prepareClose();
     m_closing = true;
-    m_zeitTimer->stop();
+    m_quiz->prepareClose();
     m_network->cleanUpAtExit();
     takeSettingsFromControls();
     m_settings.write(m_services.settings);

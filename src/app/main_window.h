@@ -7,6 +7,7 @@
 #include "network/network_quiz.h"
 #include "platform/services.h"
 #include "quiz/dialog_look.h"
+#include "quiz/quiz_controller.h"
 #include "quiz/quiz_engine.h"
 #include "results/best_list.h"
 #include "view/view_state.h"
@@ -59,7 +60,7 @@ class TNetzKomForm;
 // the settings, and its handlers carry every user action.
 class TForm1 : public QMainWindow,
                public LearningViewHost,
-               public QuizFrontend,
+               public QuizWindow,
                public NetworkQuizFrontend,
                public TopicEditorHost
 {
@@ -116,15 +117,15 @@ public:
     // The quiz: F7, the "Quiz starten" button, a topic item; the start page button.
     bool UebungStart1Click();
     void LernKartBtnClick();
-    void ZeitTimerTimer();
-    QuizEngine &engine() { return *m_engine; }
-    QuizBoard *quizBoard() const { return m_board; }
-    QuizStatusPanel *statusPanel() const { return m_statusPanel; }
+    QuizController &quiz() { return *m_quiz; }
+    QuizEngine &engine() { return m_quiz->engine(); }
+    QuizBoard *quizBoard() const { return m_quiz->board(); }
+    QuizStatusPanel *statusPanel() const { return m_quiz->statusPanel(); }
     const ViewState &viewState() const { return m_view; }
     const CardBitmaps &cardBitmaps() const { return m_bitmaps; }
     CardRenderer &renderer() { return *m_renderer; }
     LearningView &learningView() { return *m_learning; }
-    void setSoundPlayer(SoundPlayer *player) { m_soundPlayer = player; }
+    void setSoundPlayer(SoundPlayer *player) { m_quiz->setSoundPlayer(player); }
     THoverPanel *toolButton(const QString &objectName) const;
 
     // LearningViewHost
@@ -153,34 +154,20 @@ public:
     void openTopicFolder(const QString &folder) override;
     void openLinkedDocument(const QString &path) override;
 
-    // QuizFrontend
-    bool askParticipantName(QString &name) override;
-    void enterQuizView() override;
-    void leaveQuizView() override;
-    void updateModeControls() override;
-    void redrawCard() override;
-    void redrawObject(int objectIndex) override;
-    void drawPanelBackground() override;
-    bool tileExists(int pair) const override;
-    bool isTileVisible(int pair) const override;
-    void setTileVisible(int pair, bool visible) override;
-    void hideAllTiles() override;
-    void arrangeVisibleTiles() override;
-    void setTileColour(int pair, const QColor &colour) override;
-    void restoreTileColour(int pair) override;
-    void removeTile(int pair) override;
-    void flyTileHome(int pair) override;
-    void hideHitFrame() override;
-    void showQuestionCounter(const QString &text) override;
-    void showStatus(const QuizStatusTexts &texts) override;
-    void showClock(const QString &text) override;
-    void showVerdict(bool correct) override;
-    void playQuizSound(bool correct) override;
-    void processPendingEvents() override;
-    void setTimerEnabled(bool enabled) override;
-    void finishProtocol() override;
-    bool enterBestList() override;
-    QuizFinishedChoice showFinishedDialog(const QuizFinishedInfo &info) override;
+    // QuizWindow
+    QRect quizArea() const override;
+    void quizAreaEntered() override;
+    void quizAreaLeft() override;
+    void quizModeChanged(bool running, bool ownQuiz) override;
+    void rebuildCard() override;
+    bool soundOn() const override;
+    ProtocolPlaces protocolPlaces() override;
+    bool testRun() const override { return testingEditedTopic(); }
+    bool enterResultInBestList() override;
+    void describeState(const QString &dialog = QString(), const QuizFinishedInfo *finished = nullptr) override
+    {
+        writeAutomationState(dialog, finished);
+    }
 
     // The network quiz: F9, F8, Alt+F9, the end command and the communication settings.
     void NetzInit1Click();
@@ -236,12 +223,12 @@ public:
     QAction *findMenuAction(const QString &objectName) const;
     const QList<int> &viewKeyLog() const { return m_viewKeyLog; }
     TInfoBox *infoBox() const { return m_infoBox; }
-    TUebOptForm *uebOptForm() const { return m_uebOptForm; }
-    TUebOptFragenForm *uebOptFragenForm() const { return m_uebOptFragenForm; }
-    TUebFertigForm *uebFertigForm() const { return m_uebFertigForm; }
-    TNameEingabeForm *nameEingabeForm() const { return m_nameEingabeForm; }
-    TKennzInfoBox *kennzInfoBox() const { return m_kennzInfoBox; }
-    TUebProtokollForm *protokollForm() const { return m_protokollForm; }
+    TUebOptForm *uebOptForm() const { return m_quiz->uebOptForm(); }
+    TUebOptFragenForm *uebOptFragenForm() const { return m_quiz->uebOptFragenForm(); }
+    TUebFertigForm *uebFertigForm() const { return m_quiz->uebFertigForm(); }
+    TNameEingabeForm *nameEingabeForm() const { return m_quiz->nameEingabeForm(); }
+    TKennzInfoBox *kennzInfoBox() const { return m_quiz->kennzInfoBox(); }
+    TUebProtokollForm *protokollForm() const { return m_quiz->protokollForm(); }
     TBestListForm *bestListForm() const { return m_bestListForm; }
     TBestListVerzForm *bestListVerzForm() const { return m_bestListVerzForm; }
     // The best list of the open document (Ctrl+F7 and the tool button).
@@ -285,13 +272,7 @@ private:
     // (the quiz takes its room); the card area takes its new size at once.
     void placeLearningToolStrip(bool learningViewActive);
     // Keyboard play and screen readers on the quiz panel.
-    void connectQuizAccess();
     QJsonObject learningViewAutomationState() const;
-    void layoutQuizArea();
-    void rebuildCard();
-    QPoint gridOrigin() const;
-    int quizTileHitTest(const QRect &panelRect) const;
-    QRect quizTargetFrame(int object) const;
     void writeAutomationState(const QString &dialog = QString(), const QuizFinishedInfo *finished = nullptr);
     DialogLook dialogLook() const;
     BestListPlaces bestListPlaces() const;
@@ -319,7 +300,6 @@ private:
     QList<TopicEntry> m_topicList;
 
     QString m_programFolder;
-    QString m_soundFolder;
     QString m_helpFolder;
     QString m_dataFolder;
     QString m_startFolder;
@@ -332,16 +312,11 @@ private:
     CardBitmaps m_bitmaps;
     std::unique_ptr<CardRenderer> m_renderer;
     std::unique_ptr<LearningView> m_learning;
-    std::unique_ptr<QuizEngine> m_engine;
+    std::unique_ptr<QuizController> m_quiz;
     std::unique_ptr<NetworkQuiz> m_network;
-    std::unique_ptr<SoundPlayer> m_ownSoundPlayer;
     std::unique_ptr<QtSaveFileDialog> m_saveDialog;
-    SoundPlayer *m_soundPlayer = nullptr;
     std::unique_ptr<MailClient> m_ownMailClient;
     MailClient *m_mailClient = nullptr;
-    QuizBoard *m_board = nullptr;
-    QuizStatusPanel *m_statusPanel = nullptr;
-    QTimer *m_zeitTimer = nullptr;
     TInfoboxForm *m_infoboxForm = nullptr;
     QList<THoverPanel *> m_toolButtons;
     QWidget *m_lernInfoPan = nullptr;
@@ -353,7 +328,6 @@ private:
     QString m_prefetchedFolder;
     std::future<QList<TopicEntry>> m_topicFolderLoad;
     int m_automationSerial = 0;
-    bool m_evaluationRunning = false;
     bool m_firstShowing = true;
     bool m_quizLayoutPending = false;
     bool m_closing = false;
@@ -371,13 +345,6 @@ private:
     QList<int> m_viewKeyLog;
 
     TInfoBox *m_infoBox = nullptr;
-    TUebOptForm *m_uebOptForm = nullptr;
-    TUebOptFragenForm *m_uebOptFragenForm = nullptr;
-    TUebFertigForm *m_uebFertigForm = nullptr;
-    TNameEingabeForm *m_nameEingabeForm = nullptr;
-    TKennzInfoBox *m_kennzInfoBox = nullptr;
-    TUebProtokollForm *m_protokollForm = nullptr;
-    TProtKomForm *m_protKomForm = nullptr;
     TBestListForm *m_bestListForm = nullptr;
     TBestListVerzForm *m_bestListVerzForm = nullptr;
     TKontrollanzeigeForm *m_controlDisplay = nullptr;

@@ -66,7 +66,7 @@ void TForm1::NetzKom1Click()
     if (!m_netzKomForm)
         return;
     // The running exercise lives in these files and on this channel.
-    const bool locked = m_network->initiator() || m_engine->run().networkRole == nrParticipant;
+    const bool locked = m_network->initiator() || m_quiz->engine().run().networkRole == nrParticipant;
     m_netzKomForm->setValues(m_settings.communicationFolder, m_settings.channel, locked);
     if (m_netzKomForm->exec() != QDialog::Accepted || locked)
         return;
@@ -107,15 +107,14 @@ bool TForm1::labelEditorOpen() const
 
 bool TForm1::askNetworkOptions(qint32 dokTyp, QuizOptions &options)
 {
-    QuizOptionsDialog *form = dokTyp == dtSingleQuestions ? static_cast<QuizOptionsDialog *>(m_uebOptFragenForm)
-                                                          : static_cast<QuizOptionsDialog *>(m_uebOptForm);
+    QuizOptionsDialog *form = m_quiz->optionsForm(dokTyp);
     if (!form)
         return false;
     form->setNetworkMode(true); // closing the dialog in any way restores it
     QTimer::singleShot(0, this, [this, form] { writeAutomationState(form->objectName()); });
     if (form->exec() != QuizOptionsDialog::kStartQuiz)
         return false;
-    options = dokTyp == dtSingleQuestions ? m_uebOptFragenForm->readOptions() : m_uebOptForm->readOptions();
+    options = dokTyp == dtSingleQuestions ? m_quiz->uebOptFragenForm()->readOptions() : m_quiz->uebOptForm()->readOptions();
     return true;
 }
 
@@ -146,7 +145,7 @@ void TForm1::showControlDisplay()
 
 void TForm1::networkStateChanged()
 {
-    updateModeControls();
+    m_quiz->updateModeControls();
     if (m_controlDisplay)
         m_controlDisplay->setExerciseState(m_network->initiator(), communicationFolder(), channel());
     writeAutomationState();
@@ -155,7 +154,7 @@ void TForm1::networkStateChanged()
 QJsonObject TForm1::networkAutomationState() const
 {
     QJsonObject state;
-    state[QStringLiteral("role")] = m_engine->run().networkRole;
+    state[QStringLiteral("role")] = m_quiz->engine().run().networkRole;
     const ControlBoard &board = m_network->board();
     state[QStringLiteral("joined")] = board.joinedCount();
     state[QStringLiteral("running")] = board.runningCount();

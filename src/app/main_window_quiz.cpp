@@ -42,12 +42,12 @@ namespace kapitolo {
 
 int TForm1::appMode() const
 {
-    return m_engine->appMode();
+    return m_quiz->engine().appMode();
 }
 
 bool TForm1::quizInProgress() const
 {
-    return m_engine->appMode() == amQuizRunning;
+    return m_quiz->quizInProgress();
 }
 
 void TForm1::rebuildCard()
@@ -60,29 +60,18 @@ void TForm1::rebuildCard()
 
 bool TForm1::UebungStart1Click()
 {
-    m_engine->setNameEntryEnabled(findMenuAction(QStringLiteral("OptNameEingabe1"))->isChecked());
-    m_engine->setAutoBestListEntry(findMenuAction(QStringLiteral("ErgebBestListEintragen1"))->isChecked());
-    const bool started = m_engine->StartQuiz(0, nrOwnQuiz);
-    updateModeControls();
-    writeAutomationState();
-    return started;
+    return m_quiz->UebungStart1Click(findMenuAction(QStringLiteral("OptNameEingabe1"))->isChecked(),
+                                     findMenuAction(QStringLiteral("ErgebBestListEintragen1"))->isChecked());
 }
 
 void TForm1::LernKartBtnClick()
 {
     if (quizInProgress()) {
-        m_engine->CancelQuiz();
+        m_quiz->engine().CancelQuiz();
         writeAutomationState();
         return;
     }
     ShowStartPage();
-}
-
-void TForm1::ZeitTimerTimer()
-{
-    m_engine->ZeitTimerTimer();
-    if (!quizInProgress())
-        writeAutomationState();
 }
 
 // --- learning view host ---
@@ -91,8 +80,8 @@ QuizDisplay TForm1::quizDisplay() const
 {
     QuizDisplay d;
     d.running = quizInProgress();
-    d.queryMode = m_engine->options().queryMode;
-    const int asked = m_engine->askedObject();
+    d.queryMode = m_quiz->engine().options().queryMode;
+    const int asked = m_quiz->engine().askedObject();
     d.askedPositionObject = d.running && m_doc.DokTyp != dtSingleQuestions && d.queryMode == 2 ? asked : -1;
     return d;
 }
@@ -100,7 +89,7 @@ QuizDisplay TForm1::quizDisplay() const
 void TForm1::repaintCard()
 {
     if (quizInProgress())
-        m_board->update(m_board->cardRect());
+        m_quiz->board()->update(m_quiz->board()->cardRect());
     else
         m_cardArea->image()->update();
 }
@@ -108,7 +97,7 @@ void TForm1::repaintCard()
 void TForm1::redrawQuizPanel()
 {
     if (quizInProgress())
-        m_board->update(m_board->cardRect());
+        m_quiz->board()->update(m_quiz->board()->cardRect());
 }
 
 void TForm1::placePositionMarker(const QRect &rect, bool visible)
@@ -162,57 +151,24 @@ void TForm1::openLinkedDocument(const QString &path)
     ReadTopicFolder();
 }
 
-// --- quiz frontend ---
+// --- the quiz's window ---
 
-bool TForm1::askParticipantName(QString &name)
+QRect TForm1::quizArea() const
 {
-    if (!m_nameEingabeForm)
-        return true;
-    QTimer::singleShot(0, this, [this] { writeAutomationState(QStringLiteral("TNameEingabeForm")); });
-    const bool start = m_nameEingabeForm->exec() == TNameEingabeForm::kStartQuiz;
-    name = m_nameEingabeForm->name();
-    return start;
+    return m_cardArea->boardRect();
 }
 
-void TForm1::layoutQuizArea()
-{
-    const QRect area = m_cardArea->boardRect();
-    m_board->setGeometry(area);
-    m_board->createTiles(m_engine->run().quizList, [this] {
-        QStringList captions;
-        for (const QuizPair &p : m_engine->run().quizList)
-            captions << tileCaption(m_doc.objects.at(p.tileObject).Cap);
-        return captions;
-    }(), m_doc.DokTyp == dtSingleQuestions, m_engine->options().queryMode != 1, namedCursor(QStringLiteral("PFEILMOVE")));
-}
-
-void TForm1::enterQuizView()
+void TForm1::quizAreaEntered()
 {
     m_learning->SelectTool(toolPointer);
     placeLearningToolStrip(false);
     m_cardArea->startPanel()->hide();
     m_cardArea->image()->hide();
     m_cardArea->marker()->hide();
-    const QRect area = m_cardArea->boardRect();
-    m_board->setGeometry(area);
-    m_board->show();
-    m_board->raise();
-    // The keys reach the quiz at once, also after the name entry; Tab then walks the tiles.
-    activateWindow();
-    m_board->setFocus(Qt::OtherFocusReason);
-    layoutQuizArea();
-    m_view.controlSize = QSize(qMax(1, m_board->tileAreaLeft()), area.height());
-    m_view.zoomIndex = 0;
-    m_view.zoomFactor = kZoomTable[0];
-    m_statusPanel->show();
 }
 
-void TForm1::leaveQuizView()
+void TForm1::quizAreaLeft()
 {
-    m_zeitTimer->stop();
-    m_board->removeAllTiles();
-    m_board->hide();
-    m_statusPanel->hide();
     m_cardArea->image()->show();
     placeLearningToolStrip(true);
     m_view.controlSize = m_cardArea->image()->size();
@@ -221,214 +177,37 @@ void TForm1::leaveQuizView()
     showCardOrStartPage();
 }
 
-void TForm1::updateModeControls()
+void TForm1::quizModeChanged(bool quiz, bool ownQuiz)
 {
-    const bool quiz = quizInProgress();
-    m_statusPanel->setVisible(quiz);
     if (THoverPanel *b = toolButton(QStringLiteral("LernKartBtn"))) {
         b->setCaption(quiz ? QStringLiteral("Quiz\r\nabbrechen") : QStringLiteral("Startseite"));
         b->setChecked(!quiz);
     }
     if (THoverPanel *b = toolButton(QStringLiteral("UebungenBtn")))
-        b->setChecked(quiz && m_engine->run().networkRole == nrOwnQuiz);
+        b->setChecked(ownQuiz);
     setQuizMenuEnabled(!quiz);
     // The learning view's tools act only outside a quiz.
     m_lernansichtMenu->setEnabled(!quiz);
 }
 
-void TForm1::redrawCard()
+bool TForm1::soundOn() const
 {
-    rebuildCard();
-    m_board->update();
+    return findMenuAction(QStringLiteral("Sound1"))->isChecked();
 }
 
-void TForm1::redrawObject(int objectIndex)
-{
-    m_renderer->DrawObject(m_bitmaps.cardBitmap, objectIndex, 0, true, true, true);
-    m_board->update(m_board->cardRect());
-}
-
-void TForm1::drawPanelBackground()
-{
-    m_board->drawBackground(m_cardColor, m_engine->instructionText());
-}
-
-bool TForm1::tileExists(int pair) const
-{
-    return m_board->tile(pair) != nullptr;
-}
-
-bool TForm1::isTileVisible(int pair) const
-{
-    const AnswerTile *t = m_board->tile(pair);
-    return t && !t->isHidden();
-}
-
-void TForm1::setTileVisible(int pair, bool visible)
-{
-    if (AnswerTile *t = m_board->tile(pair))
-        t->setVisible(visible);
-}
-
-void TForm1::hideAllTiles()
-{
-    for (int k = 0; k < m_board->tileCount(); ++k)
-        setTileVisible(k, false);
-    m_board->repaint();
-}
-
-QPoint TForm1::gridOrigin() const
-{
-    const RectD &w = m_view.viewWindow;
-    const QPoint p = m_renderer->fractionToControl(w.left + 0.10 * (w.right - w.left), w.top + 0.58 * (w.bottom - w.top));
-    return p + QPoint(4, 0);
-}
-
-void TForm1::arrangeVisibleTiles()
-{
-    m_board->arrangeVisibleTiles(m_engine->options().queryMode, m_doc.DokTyp == dtSingleQuestions, gridOrigin(),
-                                 m_engine->options().tileOrder != 0);
-}
-
-void TForm1::setTileColour(int pair, const QColor &colour)
-{
-    if (AnswerTile *t = m_board->tile(pair)) {
-        t->setBackgroundColor(colour);
-        t->repaint();
-    }
-}
-
-void TForm1::restoreTileColour(int pair)
-{
-    if (AnswerTile *t = m_board->tile(pair))
-        t->restoreColour();
-}
-
-void TForm1::removeTile(int pair)
-{
-    m_board->removeTile(pair);
-}
-
-void TForm1::flyTileHome(int pair)
-{
-    m_board->flyTileHome(pair);
-}
-
-void TForm1::hideHitFrame()
-{
-    m_board->hideHitFrame();
-}
-
-void TForm1::showQuestionCounter(const QString &text)
-{
-    m_board->showQuestionCounter(text, gridOrigin());
-}
-
-void TForm1::showStatus(const QuizStatusTexts &texts)
-{
-    m_statusPanel->showTexts(texts);
-}
-
-void TForm1::showClock(const QString &text)
-{
-    m_statusPanel->showClock(text);
-}
-
-void TForm1::showVerdict(bool correct)
-{
-    m_statusPanel->showVerdict(correct);
-}
-
-void TForm1::playQuizSound(bool correct)
-{
-    if (!m_soundPlayer)
-        return;
-    if (!findMenuAction(QStringLiteral("Sound1"))->isChecked()) {
-        m_soundPlayer->stop();
-        return;
-    }
-    const QString name = correct ? QStringLiteral("Richtig1.wav") : QStringLiteral("Falsch1.wav");
-    const QString path = m_soundFolder + name;
-    if (!QFileInfo::exists(path)) {
-        m_services.messages.error(QStringLiteral("Sounddatei \"") + name + QStringLiteral("\" nicht gefunden."));
-        return;
-    }
-    m_soundPlayer->playToEnd(path);
-}
-
-void TForm1::processPendingEvents()
-{
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
-
-void TForm1::setTimerEnabled(bool enabled)
-{
-    if (enabled)
-        m_zeitTimer->start();
-    else
-        m_zeitTimer->stop();
-}
-
-void TForm1::finishProtocol()
+ProtocolPlaces TForm1::protocolPlaces()
 {
     takeSettingsFromControls();
-    const ProtocolEnvironment env{computerName(), userName(), m_settings.communicationFolder, m_settings.channel,
-                                  QLocale(QLocale::German, QLocale::Germany)};
-    WriteProtocolSummary(m_engine->run(), m_engine->score(), m_engine->options(), m_doc, env);
-    if (!m_protokollForm)
-        return;
-    m_protokollForm->ShowProtocol(protocolText(m_engine->run()));
-    if (findMenuAction(QStringLiteral("AutoProtSpeichern1"))->isChecked())
-        AutoSaveProtocol(*m_protokollForm->document(), m_settings.protocolFolder, computerName(), m_services.clock,
-                         m_services.messages);
+    return ProtocolPlaces{m_settings.communicationFolder, m_settings.channel, m_settings.protocolFolder,
+                          findMenuAction(QStringLiteral("AutoProtSpeichern1"))->isChecked()};
 }
 
-bool TForm1::enterBestList()
+bool TForm1::enterResultInBestList()
 {
-    if (testingEditedTopic())
-        return false;
-    EnterResultAtQuizEnd(m_engine->run(), m_engine->score(), true, m_doc, bestListPlaces(), computerName(),
+    QuizEngine &engine = m_quiz->engine();
+    EnterResultAtQuizEnd(engine.run(), engine.score(), true, m_doc, bestListPlaces(), computerName(),
                          m_services.clock, m_services.messages);
-    return m_engine->run().bestListEntered;
-}
-
-QuizFinishedChoice TForm1::showFinishedDialog(const QuizFinishedInfo &info)
-{
-    if (!m_uebFertigForm)
-        return {};
-    const QuizRun &run = m_engine->run();
-    BestListState best = BestListState::NotOffered;
-    if (run.bestListEntered)
-        best = BestListState::Entered;
-    else if (run.networkRole == nrOwnQuiz && run.selectionMode != 1 && !testingEditedTopic())
-        best = BestListState::Offered;
-    m_uebFertigForm->fill(m_engine->score(), info.timeCaption, info.clock, info.repetitionEnabled, best);
-    // Described once the dialog stands in its place.
-    QTimer::singleShot(0, this, [this, info] { writeAutomationState(QStringLiteral("TUebFertigForm"), &info); });
-    const int result = m_uebFertigForm->exec();
-    return QuizFinishedChoice{result == TUebFertigForm::kRepeat, m_uebFertigForm->repetitionMode()};
-}
-
-// --- hit test of a dragged tile ---
-
-int TForm1::quizTileHitTest(const QRect &panelRect) const
-{
-    // The card image lies at the panel's origin: panel pixels are its control pixels.
-    const QPointF tl = m_renderer->controlToFraction(panelRect.topLeft());
-    const QPointF br = m_renderer->controlToFraction(panelRect.bottomRight() + QPoint(1, 1));
-    const RectD tile{tl.x(), tl.y(), br.x(), br.y()};
-    const bool singlePosition = m_doc.DokTyp != dtSingleQuestions && m_engine->options().queryMode == 2;
-    return quizHitTest(m_doc, tile, m_engine->run().currentQuestionNo, singlePosition ? m_engine->askedObject() : -1);
-}
-
-QRect TForm1::quizTargetFrame(int object) const
-{
-    if (object < 0 || object >= m_doc.objects.size())
-        return {};
-    const RectD &b = m_doc.objects.at(object).hitBox;
-    const QPoint tl = m_renderer->fractionToControl(b.left, b.top);
-    const QPoint br = m_renderer->fractionToControl(b.right, b.bottom);
-    return QRect(tl, br).adjusted(-4, -4, 4, 4);
+    return engine.run().bestListEntered;
 }
 
 // --- automation ---
@@ -442,7 +221,7 @@ void TForm1::writeAutomationState(const QString &dialog, const QuizFinishedInfo 
     QJsonObject state;
     state[QStringLiteral("serial")] = ++m_automationSerial;
     state[QStringLiteral("appMode")] = appMode();
-    state[QStringLiteral("idle")] = !m_evaluationRunning && dialog.isEmpty();
+    state[QStringLiteral("idle")] = !m_quiz->evaluationRunning() && dialog.isEmpty();
     state[QStringLiteral("dialog")] = dialog;
     QJsonArray items;
     for (QAction *a : m_quizMenu->topicActions())
@@ -451,71 +230,16 @@ void TForm1::writeAutomationState(const QString &dialog, const QuizFinishedInfo 
     const QRect menuRect = menuBar()->actionGeometry(m_quizMenu->menuAction());
     const QPoint menuCentre = menuBar()->mapToGlobal(menuRect.center());
     state[QStringLiteral("quizMenu")] = QJsonArray{menuCentre.x(), menuCentre.y()};
-    auto box = [](const QRect &r) {
-        QJsonObject o;
-        o[QStringLiteral("x")] = r.x();
-        o[QStringLiteral("y")] = r.y();
-        o[QStringLiteral("w")] = r.width();
-        o[QStringLiteral("h")] = r.height();
-        return o;
-    };
-    QJsonArray tiles;
-    QJsonArray targets;
     if (quizInProgress()) {
-        for (int k = 0; k < m_board->tileCount(); ++k) {
-            const AnswerTile *t = m_board->tile(k);
-            if (!t)
-                continue;
-            QJsonObject o = box(QRect(m_board->mapToGlobal(t->pos()), t->size()));
-            o[QStringLiteral("pair")] = k;
-            o[QStringLiteral("caption")] = CleanCaption(m_doc.objects.at(t->tileObject()).Cap);
-            o[QStringLiteral("visible")] = !t->isHidden();
-            tiles.append(o);
-        }
-        for (int i = 0; i < m_doc.objects.size(); ++i) {
-            const DocObject &o = m_doc.objects.at(i);
-            if (o.coverState != csOpenQuestion || o.hitBox.left < 0)
-                continue;
-            const QRect frame = quizTargetFrame(i).adjusted(4, 4, -4, -4);
-            QJsonObject t = box(QRect(m_board->mapToGlobal(frame.topLeft()), frame.size()));
-            t[QStringLiteral("object")] = i;
-            t[QStringLiteral("caption")] = CleanCaption(o.Cap);
-            t[QStringLiteral("number")] = m_doc.displayNumberText(o);
-            targets.append(t);
-        }
-        const int asked = m_engine->askedObject();
-        state[QStringLiteral("answer")] = asked >= 0 ? CleanCaption(m_doc.objects.at(asked).Cap) : QString();
-        const auto *focused = qobject_cast<const AnswerTile *>(QApplication::focusWidget());
-        state[QStringLiteral("focusedPair")] = focused && focused->parentWidget() == m_board ? focused->pair() : -1;
-        state[QStringLiteral("heldPair")] = m_board->heldPair();
+        m_quiz->describeQuiz(state);
     } else {
         state[QStringLiteral("learningView")] = learningViewAutomationState();
+        state[QStringLiteral("tiles")] = QJsonArray();
+        state[QStringLiteral("targets")] = QJsonArray();
     }
     state[QStringLiteral("network")] = networkAutomationState();
-    state[QStringLiteral("tiles")] = tiles;
-    state[QStringLiteral("targets")] = targets;
-    if (finished) {
-        QJsonObject f;
-        f[QStringLiteral("correct")] = finished->correct;
-        f[QStringLiteral("failed")] = finished->failed;
-        f[QStringLiteral("successRate")] = finished->successRate;
-        f[QStringLiteral("open")] = finished->open;
-        f[QStringLiteral("totalPerformance")] = finished->totalPerformanceText;
-        f[QStringLiteral("grade")] = finished->grade;
-        f[QStringLiteral("rating")] = finished->rating;
-        f[QStringLiteral("repetitionEnabled")] = finished->repetitionEnabled;
-        state[QStringLiteral("finished")] = f;
-        if (m_uebFertigForm) {
-            const QWidget *repeat = m_uebFertigForm->wiederholenBtn();
-            const QPoint c = repeat->mapToGlobal(repeat->rect().center());
-            state[QStringLiteral("repeatButton")] = QJsonArray{c.x(), c.y()};
-            const QList<QRadioButton *> modes = m_uebFertigForm->findChildren<QRadioButton *>();
-            if (modes.size() == 2) {
-                const QPoint o = modes.at(1)->mapToGlobal(QPoint(8, modes.at(1)->height() / 2));
-                state[QStringLiteral("repeatWrongOption")] = QJsonArray{o.x(), o.y()};
-            }
-        }
-    }
+    if (finished)
+        m_quiz->describeFinished(state, *finished);
     writeFileAtomically(m_automationFile, QJsonDocument(state).toJson(QJsonDocument::Compact));
 }
 

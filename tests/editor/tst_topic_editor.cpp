@@ -343,7 +343,7 @@ private Q_SLOTS:
         QVERIFY(window.testingEditedTopic());
         QCOMPARE(window.document().titel, QStringLiteral("Der Fluss"));
         QCOMPARE(window.topicFolder(), themen); // the topic menu stays with the teacher's topics
-        QVERIFY(!window.enterBestList());
+        QVERIFY(!window.quiz().enterBestList());
         QVERIFY(QDir(dir.filePath(QStringLiteral("best"))).entryList(QDir::Files).isEmpty());
         messages.setNextAnswer(MessageAnswer::Yes);
         window.LernKartBtnClick(); // cancels the test quiz
