@@ -28,7 +28,7 @@
 #include "view/learning_view.h"
 #include "view/link_safety.h"
 #include "view/view_output_ui.h"
-#include "document/png_codec.h"
+#include "platform/png_codec.h"
 #include "platform/folders.h"
 #include "platform/messages.h"
 #include "platform/random.h"

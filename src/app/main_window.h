@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/app_settings.h"
+#include "platform/app_settings.h"
 #include "app/topic_folder.h"
 #include "document/topic_document.h"
 #include "editor/topic_editor_form.h"
