@@ -127,8 +127,7 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
                                                 m_services.random);
     m_quiz = std::make_unique<QuizController>(m_services, m_doc, m_view, m_bitmaps, *m_renderer, *this,
                                               m_programFolder + QStringLiteral("sound/"));
-    m_network = std::make_unique<NetworkQuiz>(m_doc, m_quiz->engine(), m_services.messages, m_services.clock, *this);
-    connect(m_network.get(), &NetworkQuiz::reportHandled, this, [this] { writeAutomationState(); });
+    m_net = std::make_unique<NetworkController>(m_services, m_doc, m_quiz->engine(), m_settings, *this, this);
     m_ownMailClient = std::make_unique<XdgEmailClient>();
     m_mailClient = m_ownMailClient.get();
 
@@ -353,14 +352,11 @@ void TForm1::createMenus()
     QAction *participate = addMenuAction(aktion, QStringLiteral("NetzTeilnehmen1"),
                                          QStringLiteral("An Netzwerk-Übung &teilnehmen..."), QKeySequence(Qt::Key_F8),
                                          true);
-    connect(participate, &QAction::triggered, this, &TForm1::NetzTeilnehmen1Click);
+    connect(participate, &QAction::triggered, m_net.get(), &NetworkController::NetzTeilnehmen1Click);
     QAction *networkList = addMenuAction(aktion, QStringLiteral("NetzBestenliste1"),
                                          QStringLiteral("Besten&liste Netzwerk-Übung..."),
                                          QKeySequence(Qt::CTRL | Qt::Key_F8), true);
-    connect(networkList, &QAction::triggered, this, [this] {
-        if (NetworkBestListCommand(m_doc, bestListPlaces(), m_bestList, m_services.clock, m_services.messages))
-            showBestList();
-    });
+    connect(networkList, &QAction::triggered, this, &TForm1::showNetworkBestList);
     QAction *cancel = addMenuAction(aktion, QStringLiteral("Lernkarte1"), QStringLiteral("Quiz &abbrechen"), {}, false);
     connect(cancel, &QAction::triggered, this, [this] {
         if (quizInProgress())
@@ -441,13 +437,13 @@ void TForm1::createMenus()
     connect(fold, &QAction::triggered, this, &TForm1::toggleToolStrip);
     QAction *initiate = addMenuAction(nullptr, QStringLiteral("NetzInit1"), QStringLiteral("&Netzwerk-Übung initiieren..."),
                                       QKeySequence(Qt::Key_F9), true);
-    connect(initiate, &QAction::triggered, this, &TForm1::NetzInit1Click);
+    connect(initiate, &QAction::triggered, m_net.get(), &NetworkController::NetzInit1Click);
     QAction *endNetwork = addMenuAction(nullptr, QStringLiteral("NetzBeenden1"), QStringLiteral("Netzwerk-Übung &beenden"),
                                         {}, true);
-    connect(endNetwork, &QAction::triggered, this, &TForm1::NetzBeenden1Click);
+    connect(endNetwork, &QAction::triggered, m_net.get(), &NetworkController::NetzBeenden1Click);
     QAction *display = addMenuAction(nullptr, QStringLiteral("Kontrollanzeige1"), QStringLiteral("&Kontrollanzeige..."),
                                      QKeySequence(Qt::ALT | Qt::Key_F9), true);
-    connect(display, &QAction::triggered, this, &TForm1::Kontrollanzeige1Click);
+    connect(display, &QAction::triggered, m_net.get(), &NetworkController::Kontrollanzeige1Click);
 
     // &Optionen
     QMenu *optionen = bar->addMenu(QStringLiteral("&Optionen"));
@@ -487,7 +483,7 @@ void TForm1::createMenus()
     connect(folders, &QAction::triggered, this, &TForm1::BestListVerz1Click);
     QAction *communication = addMenuAction(optionen, QStringLiteral("NetzKom1"), QStringLiteral("Netzwerk-&Kommunikation..."),
                                            {}, false);
-    connect(communication, &QAction::triggered, this, &TForm1::NetzKom1Click);
+    connect(communication, &QAction::triggered, m_net.get(), &NetworkController::NetzKom1Click);
 
     // &Hilfe
     QMenu *hilfe = bar->addMenu(QStringLiteral("&Hilfe"));
@@ -542,7 +538,7 @@ void TForm1::CreateDialogs()
         dialog->setObjectName(dialogName);
         m_dialogs.append(dialog);
     }
-    createNetworkWindows();
+    m_net->createWindows();
 
     TUebFertigForm *finished = m_quiz->uebFertigForm();
     finished->onShowBestList = [this] {
@@ -694,7 +690,7 @@ void TForm1::FormShow()
     m_firstShowing = false;
     writeAutomationState();
     // An exercise this computer initiated and never ended: the program went down.
-    if (m_network->offerResume())
+    if (m_net->network().offerResume())
         writeAutomationState();
 }
 
@@ -1004,10 +1000,10 @@ void TForm1::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    m_network->prepareClose();
+    m_net->network().prepareClose();
     m_closing = true;
     m_quiz->prepareClose();
-    m_network->cleanUpAtExit();
+    m_net->network().cleanUpAtExit();
     takeSettingsFromControls();
     m_settings.write(m_services.settings);
     m_services.settings.sync();

@@ -4,7 +4,7 @@
 #include "app/topic_folder.h"
 #include "document/topic_document.h"
 #include "editor/topic_editor_form.h"
-#include "network/network_quiz.h"
+#include "network/network_controller.h"
 #include "platform/services.h"
 #include "quiz/dialog_look.h"
 #include "quiz/quiz_controller.h"
@@ -61,7 +61,7 @@ class TNetzKomForm;
 class TForm1 : public QMainWindow,
                public LearningViewHost,
                public QuizWindow,
-               public NetworkQuizFrontend,
+               public NetworkWindow,
                public TopicEditorHost
 {
     Q_OBJECT
@@ -170,26 +170,20 @@ public:
     }
 
     // The network quiz: F9, F8, Alt+F9, the end command and the communication settings.
-    void NetzInit1Click();
-    void NetzTeilnehmen1Click();
-    void Kontrollanzeige1Click();
-    void NetzBeenden1Click();
-    void NetzKom1Click();
-    NetworkQuiz &network() { return *m_network; }
-    TKontrollanzeigeForm *controlDisplay() const { return m_controlDisplay; }
-    TNetzKomForm *netzKomForm() const { return m_netzKomForm; }
+    NetworkController &networkQuiz() { return *m_net; }
+    NetworkQuiz &network() { return m_net->network(); }
+    TKontrollanzeigeForm *controlDisplay() const { return m_net->controlDisplay(); }
+    TNetzKomForm *netzKomForm() const { return m_net->netzKomForm(); }
 
-    // NetworkQuizFrontend
-    QString communicationFolder() const override;
-    QString channel() const override;
-    QString protocolFolder() const override;
+    // NetworkWindow
     bool labelEditorOpen() const override;
     bool askNetworkOptions(qint32 dokTyp, QuizOptions &options) override;
     bool openExchangeDocument(const QString &path) override;
     void closeExchangeDocument() override;
     void clearBestList() override;
-    void showControlDisplay() override;
-    void networkStateChanged() override;
+    void showNetworkBestList() override;
+    void networkRoleChanged() override;
+    void describeNetworkState() override { writeAutomationState(); }
 
     // Window modes.
     void SetFullScreenMode();
@@ -284,9 +278,6 @@ private:
     void loadStartPicture();
     void applySettingsToControls();
     void takeSettingsFromControls();
-    void createNetworkWindows();
-    void saveNetworkResultsAs();
-    QJsonObject networkAutomationState() const;
     void setQuizMenuEnabled(bool enabled);
     QAction *addMenuAction(QMenu *menu, const QString &name, const QString &caption, const QKeySequence &shortcut,
                            bool hidden);
@@ -313,7 +304,7 @@ private:
     std::unique_ptr<CardRenderer> m_renderer;
     std::unique_ptr<LearningView> m_learning;
     std::unique_ptr<QuizController> m_quiz;
-    std::unique_ptr<NetworkQuiz> m_network;
+    std::unique_ptr<NetworkController> m_net;
     std::unique_ptr<QtSaveFileDialog> m_saveDialog;
     std::unique_ptr<MailClient> m_ownMailClient;
     MailClient *m_mailClient = nullptr;
@@ -347,8 +338,6 @@ private:
     TInfoBox *m_infoBox = nullptr;
     TBestListForm *m_bestListForm = nullptr;
     TBestListVerzForm *m_bestListVerzForm = nullptr;
-    TKontrollanzeigeForm *m_controlDisplay = nullptr;
-    TNetzKomForm *m_netzKomForm = nullptr;
     TArbeitsblattForm *m_arbeitsblattForm = nullptr;
     TMailForm *m_mailForm = nullptr;
     BestList m_bestList;

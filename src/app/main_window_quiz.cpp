@@ -237,7 +237,7 @@ void TForm1::writeAutomationState(const QString &dialog, const QuizFinishedInfo 
         state[QStringLiteral("tiles")] = QJsonArray();
         state[QStringLiteral("targets")] = QJsonArray();
     }
-    state[QStringLiteral("network")] = networkAutomationState();
+    state[QStringLiteral("network")] = m_net->automationState();
     if (finished)
         m_quiz->describeFinished(state, *finished);
     writeFileAtomically(m_automationFile, QJsonDocument(state).toJson(QJsonDocument::Compact));

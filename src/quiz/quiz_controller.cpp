@@ -238,6 +238,19 @@ void QuizController::prepareClose()
     m_zeitTimer->stop();
 }
 
+bool QuizController::askNetworkOptions(qint32 dokTyp, QuizOptions &options)
+{
+    QuizOptionsDialog *form = optionsForm(dokTyp);
+    if (!form)
+        return false;
+    form->setNetworkMode(true); // closing the dialog in any way restores it
+    QTimer::singleShot(0, this, [this, form] { m_window.describeState(form->objectName()); });
+    if (form->exec() != QuizOptionsDialog::kStartQuiz)
+        return false;
+    options = dokTyp == dtSingleQuestions ? m_uebOptFragenForm->readOptions() : m_uebOptForm->readOptions();
+    return true;
+}
+
 // --- quiz frontend ---
 
 bool QuizController::askParticipantName(QString &name)

@@ -102,6 +102,9 @@ public:
     bool UebOpt1Click();
     void ZeitTimerTimer();
     void showProtocol();
+    // The options dialog of the document kind in its network form; true only for
+    // "Übung starten", with the options it holds.
+    bool askNetworkOptions(qint32 dokTyp, QuizOptions &options);
     // The keys 1 to 6 answer a single question wherever the focus is.
     bool quizKey(QKeyEvent *event);
     // The window has resized the card area.

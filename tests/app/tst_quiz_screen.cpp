@@ -277,7 +277,7 @@ struct Fixture {
         QVERIFY(writeDocument(exchangeFilePath(kom(), channel, kExchangeDocument), copy, false, messages));
         QVERIFY(writeOptionFile(exchangeFilePath(kom(), channel, kExchangeOptions), options));
         QVERIFY(writeMarkerFile(exchangeFilePath(kom(), channel, kExchangeMarker)));
-        window->NetzTeilnehmen1Click();
+        window->networkQuiz().NetzTeilnehmen1Click();
     }
 };
 

@@ -241,7 +241,7 @@ private Q_SLOTS:
             form->OKBtn->click();
         });
         f.window->controlDisplay()->communicationButton()->click();
-        QCOMPARE(f.window->channel(), f.channel);
+        QCOMPARE(f.window->networkQuiz().channel(), f.channel);
         QVERIFY(f.messages.shown().isEmpty());
     }
 };

@@ -1,0 +1,176 @@
+// The classroom network quiz in the window: it routes the commands to the network quiz
+// and owns the windows the teacher sees.
+
+#include "network/network_controller.h"
+
+#include "network/communication_dialog.h"
+#include "network/control_display.h"
+#include "platform/app_settings.h"
+#include "platform/save_path.h"
+#include "quiz/quiz_engine.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QLabel>
+#include <QTableView>
+
+namespace kapitolo {
+
+NetworkController::NetworkController(Services &services, TopicDocument &document, QuizEngine &engine,
+                                     AppSettings &settings, NetworkWindow &window, QWidget *parentWindow)
+    : m_services(services)
+    , m_engine(engine)
+    , m_settings(settings)
+    , m_window(window)
+    , m_parentWindow(parentWindow)
+{
+    m_network = std::make_unique<NetworkQuiz>(document, engine, m_services.messages, m_services.clock, *this);
+    connect(m_network.get(), &NetworkQuiz::reportHandled, this, [this] { m_window.describeNetworkState(); });
+}
+
+NetworkController::~NetworkController() = default;
+
+void NetworkController::createWindows()
+{
+    m_controlDisplay = new TKontrollanzeigeForm(m_network->board(), m_parentWindow);
+    m_controlDisplay->onEndExercise = [this] { NetzBeenden1Click(); };
+    m_controlDisplay->onCommunication = [this] { NetzKom1Click(); };
+    m_controlDisplay->onBestList = [this] { m_window.showNetworkBestList(); };
+    m_controlDisplay->onSaveResults = [this] { saveNetworkResultsAs(); };
+    m_netzKomForm = new TNetzKomForm(m_services.messages, m_services.fileDialogs, m_parentWindow);
+}
+
+void NetworkController::NetzInit1Click()
+{
+    m_network->Initiate();
+    m_window.describeNetworkState();
+}
+
+void NetworkController::NetzTeilnehmen1Click()
+{
+    m_network->Participate();
+    m_window.describeNetworkState();
+}
+
+void NetworkController::Kontrollanzeige1Click()
+{
+    if (!m_controlDisplay)
+        return;
+    m_controlDisplay->setExerciseState(m_network->initiator(), communicationFolder(), channel());
+    m_controlDisplay->show();
+    m_controlDisplay->raise();
+    m_controlDisplay->activateWindow();
+    m_window.describeNetworkState();
+}
+
+void NetworkController::NetzBeenden1Click()
+{
+    m_network->EndExercise();
+    m_window.describeNetworkState();
+}
+
+void NetworkController::NetzKom1Click()
+{
+    if (!m_netzKomForm)
+        return;
+    // The running exercise lives in these files and on this channel.
+    const bool locked = m_network->initiator() || m_engine.run().networkRole == nrParticipant;
+    m_netzKomForm->setValues(m_settings.communicationFolder, m_settings.channel, locked);
+    if (m_netzKomForm->exec() != QDialog::Accepted || locked)
+        return;
+    m_settings.communicationFolder = m_netzKomForm->folder();
+    m_settings.channel = m_netzKomForm->channel();
+}
+
+void NetworkController::saveNetworkResultsAs()
+{
+    const QString path = askSaveFileName(m_services.fileDialogs, m_services.messages,
+                                         QStringLiteral("Ergebnisse der Netzwerk-Übung speichern"),
+                                         m_settings.protocolFolder,
+                                         QStringLiteral("CSV-Datei (*.csv)|*.csv|Alle Dateien (*.*)|*.*"),
+                                         QStringLiteral("csv"));
+    if (!path.isEmpty())
+        m_network->saveResults(path);
+}
+
+QString NetworkController::communicationFolder() const
+{
+    return m_settings.communicationFolder;
+}
+
+QString NetworkController::channel() const
+{
+    return m_settings.channel;
+}
+
+QString NetworkController::protocolFolder() const
+{
+    return m_settings.protocolFolder;
+}
+
+bool NetworkController::labelEditorOpen() const
+{
+    return m_window.labelEditorOpen();
+}
+
+bool NetworkController::askNetworkOptions(qint32 dokTyp, QuizOptions &options)
+{
+    return m_window.askNetworkOptions(dokTyp, options);
+}
+
+bool NetworkController::openExchangeDocument(const QString &path)
+{
+    return m_window.openExchangeDocument(path);
+}
+
+void NetworkController::closeExchangeDocument()
+{
+    m_window.closeExchangeDocument();
+}
+
+void NetworkController::clearBestList()
+{
+    m_window.clearBestList();
+}
+
+void NetworkController::showControlDisplay()
+{
+    Kontrollanzeige1Click();
+}
+
+void NetworkController::networkStateChanged()
+{
+    m_window.networkRoleChanged();
+    if (m_controlDisplay)
+        m_controlDisplay->setExerciseState(m_network->initiator(), communicationFolder(), channel());
+    m_window.describeNetworkState();
+}
+
+QJsonObject NetworkController::automationState() const
+{
+    QJsonObject state;
+    state[QStringLiteral("role")] = m_engine.run().networkRole;
+    const ControlBoard &board = m_network->board();
+    state[QStringLiteral("joined")] = board.joinedCount();
+    state[QStringLiteral("running")] = board.runningCount();
+    state[QStringLiteral("finished")] = board.finishedCount();
+    state[QStringLiteral("discarded")] = board.discardedCount();
+    state[QStringLiteral("resultsFile")] = m_network->lastResultsFile();
+    if (m_controlDisplay) {
+        state[QStringLiteral("controlDisplayVisible")] = m_controlDisplay->isVisible();
+        state[QStringLiteral("counts")] = m_controlDisplay->countsLabel()->text();
+        // What the grid shows, read from the view's own model.
+        const QAbstractItemModel *model = m_controlDisplay->grid()->model();
+        QJsonArray rows;
+        for (int r = 0; r < model->rowCount(); ++r) {
+            QJsonObject row;
+            for (int c = 0; c < model->columnCount(); ++c)
+                row[model->headerData(c, Qt::Horizontal).toString()] = model->index(r, c).data().toString();
+            rows.append(row);
+        }
+        state[QStringLiteral("rows")] = rows;
+    }
+    return state;
+}
+
+} // namespace kapitolo
