@@ -122,10 +122,8 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
     if (!m_prefetchedFolder.isEmpty())
         m_topicFolderLoad = std::async(std::launch::async, [folder = m_prefetchedFolder] { return readTopicFolder(folder); });
 
-    m_renderer = std::make_unique<CardRenderer>(m_doc, m_view, m_bitmaps, *this, m_services.messages);
-    m_learning = std::make_unique<LearningView>(m_doc, m_view, *m_renderer, *this, m_services.messages,
-                                                m_services.random);
-    m_quiz = std::make_unique<QuizController>(m_services, m_doc, m_view, m_bitmaps, *m_renderer, *this,
+    m_viewCtl = std::make_unique<LearningViewController>(m_services, m_doc, m_view, m_bitmaps, *this);
+    m_quiz = std::make_unique<QuizController>(m_services, m_doc, m_view, m_bitmaps, m_viewCtl->renderer(), *this,
                                               m_programFolder + QStringLiteral("sound/"));
     m_net = std::make_unique<NetworkController>(m_services, m_doc, m_quiz->engine(), m_settings, *this, this);
     m_ownMailClient = std::make_unique<XdgEmailClient>();
@@ -135,8 +133,11 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
     createPanels();
     createMenus();
 
-    m_cardArea->image()->setView(&m_bitmaps.display, m_learning.get());
-    createLearningToolStrip();
+    m_viewCtl->attachCard(m_cardArea->image(), m_cardArea->marker());
+    QWidget *strip = m_viewCtl->createToolStrip(this, findMenuAction(QStringLiteral("Klappen1")));
+    // Right of the card, where it is out of the way of the tiles' stacks' side.
+    if (auto *row = qobject_cast<QHBoxLayout *>(centralWidget()->layout()))
+        row->addWidget(strip, 0, Qt::AlignTop);
     connect(m_cardArea->image(), &CardImageWidget::controlResized, this, [this](const QSize &size) {
         if (quizInProgress())
             return;
@@ -411,10 +412,10 @@ void TForm1::createMenus()
     addMenuAction(datei, QStringLiteral("Drucken1"), QStringLiteral("&Drucken..."), QKeySequence(Qt::CTRL | Qt::Key_P), true);
     QAction *exportView = addMenuAction(datei, QStringLiteral("Exportieren1"), QStringLiteral("&Exportieren..."),
                                         QKeySequence(Qt::CTRL | Qt::Key_E), true);
-    connect(exportView, &QAction::triggered, this, &TForm1::ExportView1Click);
+    connect(exportView, &QAction::triggered, m_viewCtl.get(), &LearningViewController::ExportView1Click);
     QAction *copyView = addMenuAction(datei, QStringLiteral("Zwischenablage1"), QStringLiteral("In &Zwischenablage kopieren"),
                                       QKeySequence(Qt::CTRL | Qt::Key_Z), true);
-    connect(copyView, &QAction::triggered, this, &TForm1::CopyView1Click);
+    connect(copyView, &QAction::triggered, m_viewCtl.get(), &LearningViewController::CopyView1Click);
     QAction *sheet = addMenuAction(datei, QStringLiteral("Arbeitsblatt1"), QStringLiteral("&Arbeitsblatt erstellen..."),
                                    QKeySequence(Qt::CTRL | Qt::Key_A), true);
     connect(sheet, &QAction::triggered, this, &TForm1::Arbeitsblatt1Click);
@@ -434,7 +435,7 @@ void TForm1::createMenus()
     // &Lernansicht and Lehrer&steuerung (hidden)
     QAction *fold = addMenuAction(nullptr, QStringLiteral("Klappen1"), QStringLiteral("Werkzeugleiste zu&klappen"),
                                   QKeySequence(Qt::ALT | Qt::Key_W), true);
-    connect(fold, &QAction::triggered, this, &TForm1::toggleToolStrip);
+    connect(fold, &QAction::triggered, m_viewCtl.get(), &LearningViewController::toggleToolStrip);
     QAction *initiate = addMenuAction(nullptr, QStringLiteral("NetzInit1"), QStringLiteral("&Netzwerk-Übung initiieren..."),
                                       QKeySequence(Qt::Key_F9), true);
     connect(initiate, &QAction::triggered, m_net.get(), &NetworkController::NetzInit1Click);
@@ -530,8 +531,7 @@ void TForm1::CreateDialogs()
         } else if (dialogName == QLatin1String("TInfoBox")) {
             dialog = m_infoBox = new TInfoBox(m_services.shell, this);
         } else if (dialogName == QLatin1String("TInfoboxForm")) {
-            m_saveDialog = std::make_unique<QtSaveFileDialog>(this);
-            dialog = m_infoboxForm = new TInfoboxForm(*m_saveDialog, m_services.messages, this);
+            dialog = m_viewCtl->createInfoWindow(this);
         } else if (dialogName == QLatin1String("TBestListVerzForm")) {
             dialog = m_bestListVerzForm = new TBestListVerzForm(m_services.messages, m_services.fileDialogs, this);
         }
@@ -736,7 +736,7 @@ bool TForm1::ReadDocumentAsTopic(const QString &path)
     m_topicFolder = withTrailingSeparator(QFileInfo(path).absolutePath());
     m_view.zoomIndex = 0;
     m_view.zoomFactor = kZoomTable[0];
-    m_learning->SetNumbering(m_view.numberingMode, false);
+    m_viewCtl->learningView().SetNumbering(m_view.numberingMode, false);
     rebuildCard();
     UpdateTitles();
     showCardOrStartPage();
@@ -933,7 +933,7 @@ void TForm1::ScrollView(int dx, int dy)
     m_viewKeyLog.append(dx * 10 + dy);
     if (quizInProgress())
         return; // the quiz keeps its card still under the tiles
-    m_learning->Scroll(dx < 0 ? ScrollDirection::Left : dx > 0 ? ScrollDirection::Right
+    m_viewCtl->learningView().Scroll(dx < 0 ? ScrollDirection::Left : dx > 0 ? ScrollDirection::Right
                          : dy < 0                  ? ScrollDirection::Up
                                                    : ScrollDirection::Down);
 }
@@ -944,9 +944,9 @@ void TForm1::ZoomView(int steps)
     if (quizInProgress())
         return;
     if (steps > 0)
-        m_learning->ZoomIn();
+        m_viewCtl->learningView().ZoomIn();
     else
-        m_learning->ZoomOut();
+        m_viewCtl->learningView().ZoomOut();
 }
 
 void TForm1::keyPressEvent(QKeyEvent *event)

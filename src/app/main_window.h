@@ -10,6 +10,7 @@
 #include "quiz/quiz_controller.h"
 #include "quiz/quiz_engine.h"
 #include "results/best_list.h"
+#include "view/learning_view_controller.h"
 #include "view/view_state.h"
 
 #include <QImage>
@@ -59,7 +60,7 @@ class TNetzKomForm;
 // The program's one main window: it owns the document, the view, the quiz state and
 // the settings, and its handlers carry every user action.
 class TForm1 : public QMainWindow,
-               public LearningViewHost,
+               public LearningViewWindow,
                public QuizWindow,
                public NetworkWindow,
                public TopicEditorHost
@@ -123,36 +124,25 @@ public:
     QuizStatusPanel *statusPanel() const { return m_quiz->statusPanel(); }
     const ViewState &viewState() const { return m_view; }
     const CardBitmaps &cardBitmaps() const { return m_bitmaps; }
-    CardRenderer &renderer() { return *m_renderer; }
-    LearningView &learningView() { return *m_learning; }
+    LearningViewController &learningViewController() { return *m_viewCtl; }
+    CardRenderer &renderer() { return m_viewCtl->renderer(); }
+    LearningView &learningView() { return m_viewCtl->learningView(); }
     void setSoundPlayer(SoundPlayer *player) { m_quiz->setSoundPlayer(player); }
     THoverPanel *toolButton(const QString &objectName) const;
 
-    // LearningViewHost
+    // LearningViewWindow
     QuizDisplay quizDisplay() const override;
-    void repaintCard() override;
-    void redrawQuizPanel() override;
-    void placePositionMarker(const QRect &rect, bool visible) override;
-    void setCardCursor(CardCursor cursor) override;
-    void viewControlsChanged() override;
-    // Ctrl+E and Ctrl+Z: the view as an image file, and on the clipboard.
-    void ExportView1Click();
-    void CopyView1Click();
-    QWidget *learningToolStrip() const { return m_lernInfoPan; }
-    QMenu *learningMenu() const { return m_lernansichtMenu; }
-    void hideKeywordEdit() override;
-    void showKeywordEdit(const QPoint &click) override;
-    void clearHiddenKeywordEdit() override;
-    void repaintCardArea(const QRect &controlRect) override;
+    void repaintQuizCard() override;
+    DocumentLinkFolders documentLinkFolders() const override;
+    void openTopicFolder(const QString &folder) override;
+    void openLinkedDocument(const QString &path) override;
+    void learningViewChanged() override;
+    QWidget *learningToolStrip() const { return m_viewCtl->toolStrip(); }
+    QMenu *learningMenu() const { return m_viewCtl->menu(); }
     // "&Lernansicht anzeigen": the learning card and its tools outside a quiz.
     void SetLearningViewShown(bool on);
     bool learningViewShown() const { return !m_view.cardHiddenOutsideQuiz; }
     CardImageWidget *cardImage() const;
-    bool shellOpen(const QString &target) override;
-    void showInfoText(const QString &caption) override;
-    DocumentLinkFolders documentLinkFolders() const override;
-    void openTopicFolder(const QString &folder) override;
-    void openLinkedDocument(const QString &path) override;
 
     // QuizWindow
     QRect quizArea() const override;
@@ -258,15 +248,9 @@ protected:
 
 private:
     void createToolButtons(QWidget *panel);
-    void createLearningToolStrip();
-    void toggleToolStrip();
     // The start page, or with the learning view shown and a document open its card.
     void showCardOrStartPage();
-    // The tool strip beside the card while the learning view is shown and no quiz runs
-    // (the quiz takes its room); the card area takes its new size at once.
-    void placeLearningToolStrip(bool learningViewActive);
     // Keyboard play and screen readers on the quiz panel.
-    QJsonObject learningViewAutomationState() const;
     void writeAutomationState(const QString &dialog = QString(), const QuizFinishedInfo *finished = nullptr);
     DialogLook dialogLook() const;
     BestListPlaces bestListPlaces() const;
@@ -301,18 +285,12 @@ private:
 
     ViewState m_view;
     CardBitmaps m_bitmaps;
-    std::unique_ptr<CardRenderer> m_renderer;
-    std::unique_ptr<LearningView> m_learning;
+    std::unique_ptr<LearningViewController> m_viewCtl;
     std::unique_ptr<QuizController> m_quiz;
     std::unique_ptr<NetworkController> m_net;
-    std::unique_ptr<QtSaveFileDialog> m_saveDialog;
     std::unique_ptr<MailClient> m_ownMailClient;
     MailClient *m_mailClient = nullptr;
-    TInfoboxForm *m_infoboxForm = nullptr;
     QList<THoverPanel *> m_toolButtons;
-    QWidget *m_lernInfoPan = nullptr;
-    QMenu *m_lernansichtMenu = nullptr;
-    QList<std::pair<THoverPanel *, QAction *>> m_learningTools;
     QString m_automationFile;
     // Work of the first showing that runs beside the creation of the windows.
     std::future<QImage> m_startPictureLoad;

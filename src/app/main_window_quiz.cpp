@@ -23,8 +23,8 @@
 #include "quiz/tile_layout.h"
 #include "view/card_image_widget.h"
 #include "view/card_renderer.h"
-#include "view/infobox_form.h"
 #include "view/learning_view.h"
+#include <QMenu>
 #include "view/view_output_ui.h"
 
 #include <QAction>
@@ -54,7 +54,7 @@ void TForm1::rebuildCard()
 {
     if (m_closing)
         return;
-    m_renderer->BuildCardView();
+    m_viewCtl->renderer().BuildCardView();
     m_doc.normaliseAfterRebuild(quizInProgress());
 }
 
@@ -74,7 +74,7 @@ void TForm1::LernKartBtnClick()
     ShowStartPage();
 }
 
-// --- learning view host ---
+// --- the learning view's window ---
 
 QuizDisplay TForm1::quizDisplay() const
 {
@@ -86,46 +86,9 @@ QuizDisplay TForm1::quizDisplay() const
     return d;
 }
 
-void TForm1::repaintCard()
+void TForm1::repaintQuizCard()
 {
-    if (quizInProgress())
-        m_quiz->board()->update(m_quiz->board()->cardRect());
-    else
-        m_cardArea->image()->update();
-}
-
-void TForm1::redrawQuizPanel()
-{
-    if (quizInProgress())
-        m_quiz->board()->update(m_quiz->board()->cardRect());
-}
-
-void TForm1::placePositionMarker(const QRect &rect, bool visible)
-{
-    QWidget *marker = m_cardArea->marker();
-    if (quizInProgress()) {
-        marker->hide();
-        return;
-    }
-    marker->setGeometry(rect);
-    marker->setVisible(visible);
-}
-
-void TForm1::setCardCursor(CardCursor cursor)
-{
-    m_cardArea->image()->setCardCursor(cursor);
-}
-
-
-bool TForm1::shellOpen(const QString &target)
-{
-    return m_services.shell.open(target);
-}
-
-void TForm1::showInfoText(const QString &caption)
-{
-    if (m_infoboxForm)
-        m_infoboxForm->showInfoText(caption, frameGeometry());
+    m_quiz->board()->update(m_quiz->board()->cardRect());
 }
 
 DocumentLinkFolders TForm1::documentLinkFolders() const
@@ -151,6 +114,50 @@ void TForm1::openLinkedDocument(const QString &path)
     ReadTopicFolder();
 }
 
+void TForm1::learningViewChanged()
+{
+    // For the end-to-end driver: the learning card after a tool, zoom or numbering change.
+    if (!m_firstShowing && !quizInProgress())
+        writeAutomationState();
+}
+
+CardImageWidget *TForm1::cardImage() const
+{
+    return m_cardArea->image();
+}
+
+void TForm1::SetLearningViewShown(bool on)
+{
+    if (QAction *item = findMenuAction(QStringLiteral("LernansichtAnzeigen1")))
+        item->setChecked(on);
+    m_settings.learningView = on;
+    m_view.cardHiddenOutsideQuiz = !on;
+    m_viewCtl->placeToolStrip(!quizInProgress());
+    QMenuBar *bar = menuBar();
+    bar->removeAction(m_viewCtl->menu()->menuAction());
+    if (on) {
+        // In its place between "&Quizauswahl" and "&Optionen".
+        if (auto *optionen = findChild<QMenu *>(QStringLiteral("Optionen1")))
+            bar->insertMenu(optionen->menuAction(), m_viewCtl->menu());
+    } else {
+        m_viewCtl->learningView().SelectTool(toolPointer);
+    }
+    if (!quizInProgress())
+        m_viewCtl->renderer().ShowWindow(); // the display shows the card, or clears it again
+    showCardOrStartPage();
+}
+
+void TForm1::showCardOrStartPage()
+{
+    if (quizInProgress())
+        return;
+    QWidget *start = m_cardArea->startPanel();
+    const bool card = learningViewShown() && m_doc.isLoaded();
+    start->setVisible(!card);
+    if (!card)
+        start->raise();
+}
+
 // --- the quiz's window ---
 
 QRect TForm1::quizArea() const
@@ -160,8 +167,8 @@ QRect TForm1::quizArea() const
 
 void TForm1::quizAreaEntered()
 {
-    m_learning->SelectTool(toolPointer);
-    placeLearningToolStrip(false);
+    m_viewCtl->learningView().SelectTool(toolPointer);
+    m_viewCtl->placeToolStrip(false);
     m_cardArea->startPanel()->hide();
     m_cardArea->image()->hide();
     m_cardArea->marker()->hide();
@@ -170,9 +177,9 @@ void TForm1::quizAreaEntered()
 void TForm1::quizAreaLeft()
 {
     m_cardArea->image()->show();
-    placeLearningToolStrip(true);
+    m_viewCtl->placeToolStrip(true);
     m_view.controlSize = m_cardArea->image()->size();
-    m_learning->RestoreAfterQuiz();
+    m_viewCtl->learningView().RestoreAfterQuiz();
     rebuildCard();
     showCardOrStartPage();
 }
@@ -187,7 +194,7 @@ void TForm1::quizModeChanged(bool quiz, bool ownQuiz)
         b->setChecked(ownQuiz);
     setQuizMenuEnabled(!quiz);
     // The learning view's tools act only outside a quiz.
-    m_lernansichtMenu->setEnabled(!quiz);
+    m_viewCtl->menu()->setEnabled(!quiz);
 }
 
 bool TForm1::soundOn() const
@@ -233,7 +240,7 @@ void TForm1::writeAutomationState(const QString &dialog, const QuizFinishedInfo 
     if (quizInProgress()) {
         m_quiz->describeQuiz(state);
     } else {
-        state[QStringLiteral("learningView")] = learningViewAutomationState();
+        state[QStringLiteral("learningView")] = m_viewCtl->automationState(m_cardArea->startPanel()->isVisible());
         state[QStringLiteral("tiles")] = QJsonArray();
         state[QStringLiteral("targets")] = QJsonArray();
     }
