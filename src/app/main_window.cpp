@@ -126,6 +126,7 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
     m_quiz = std::make_unique<QuizController>(m_services, m_doc, m_view, m_bitmaps, m_viewCtl->renderer(), *this,
                                               m_programFolder + QStringLiteral("sound/"));
     m_net = std::make_unique<NetworkController>(m_services, m_doc, m_quiz->engine(), m_settings, *this, this);
+    m_editorCtl = std::make_unique<TopicEditorController>(m_services, m_doc, *this, this);
     m_ownMailClient = std::make_unique<XdgEmailClient>();
     m_mailClient = m_ownMailClient.get();
 
@@ -282,7 +283,7 @@ void TForm1::createToolButtons(QWidget *panel)
     connect(next, &THoverPanel::clicked, this, &TForm1::OpenNextTopic);
     connect(sheet, &THoverPanel::clicked, this, &TForm1::Arbeitsblatt1Click);
     connect(mail, &THoverPanel::clicked, this, &TForm1::EMail1Click);
-    connect(editor, &THoverPanel::clicked, this, &TForm1::ThemaBearbeiten1Click);
+    connect(editor, &THoverPanel::clicked, this, [this] { m_editorCtl->ThemaBearbeiten1Click(); });
 }
 
 THoverPanel *TForm1::toolButton(const QString &objectName) const
@@ -421,10 +422,10 @@ void TForm1::createMenus()
     connect(sheet, &QAction::triggered, this, &TForm1::Arbeitsblatt1Click);
     QAction *newTopic = addMenuAction(datei, QStringLiteral("NeuesThema1"), QStringLiteral("&Neues Thema..."),
                                       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N), true);
-    connect(newTopic, &QAction::triggered, this, &TForm1::NeuesThema1Click);
+    connect(newTopic, &QAction::triggered, this, [this] { m_editorCtl->NeuesThema1Click(); });
     QAction *editTopic = addMenuAction(datei, QStringLiteral("ThemaBearbeiten1"), QStringLiteral("Thema &bearbeiten..."),
                                        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B), true);
-    connect(editTopic, &QAction::triggered, this, &TForm1::ThemaBearbeiten1Click);
+    connect(editTopic, &QAction::triggered, this, [this] { m_editorCtl->ThemaBearbeiten1Click(); });
     QAction *closeDoc = addMenuAction(datei, QStringLiteral("Schliessen1"), QStringLiteral("Sch&ließen"),
                                       QKeySequence(Qt::CTRL | Qt::Key_F4), true);
     connect(closeDoc, &QAction::triggered, this, [this] {
@@ -996,7 +997,7 @@ void TForm1::resizeEvent(QResizeEvent *event)
 void TForm1::closeEvent(QCloseEvent *event)
 {
     // The editor asks about unsaved changes first; "Abbrechen" there keeps both open.
-    if (!closeTopicEditor() || !ConfirmLeaveQuiz()) {
+    if (!m_editorCtl->closeTopicEditor() || !ConfirmLeaveQuiz()) {
         event->ignore();
         return;
     }

@@ -3,7 +3,7 @@
 #include "platform/app_settings.h"
 #include "app/topic_folder.h"
 #include "document/topic_document.h"
-#include "editor/topic_editor_form.h"
+#include "editor/topic_editor_controller.h"
 #include "network/network_controller.h"
 #include "platform/services.h"
 #include "quiz/dialog_look.h"
@@ -63,7 +63,7 @@ class TForm1 : public QMainWindow,
                public LearningViewWindow,
                public QuizWindow,
                public NetworkWindow,
-               public TopicEditorHost
+               public TopicEditorWindow
 {
     Q_OBJECT
 public:
@@ -78,7 +78,7 @@ public:
     void FormShow();
 
     // Topic folder and navigation.
-    void ReadTopicFolder();
+    void ReadTopicFolder() override;
     void OpenTopicEntry(int index);
     void OpenNextTopic();
     void OpenPreviousTopic();
@@ -90,30 +90,21 @@ public:
     void FollowDocumentLink(const QString &caption);
     void FollowLink(const QString &caption);
     // Reads a document as a topic (its folder becomes the topic folder); false on failure.
-    bool ReadDocumentAsTopic(const QString &path);
+    bool ReadDocumentAsTopic(const QString &path) override;
     void UpdateTitles();
 
-    // The topic editor: "&Neues Thema..." asks for the kind (and for an image topic the
-    // picture), "Thema &bearbeiten..." opens the shown topic or a chosen file.
-    void NeuesThema1Click();
-    void ThemaBearbeiten1Click();
-    // kind: the document type; picturePath only for image labelling.
-    bool NewTopic(qint32 kind, const QString &picturePath = QString());
-    bool EditTopicFile(const QString &path);
-    // Closes the editor, asking about unsaved changes; false when the user keeps it open.
-    bool closeTopicEditor();
-    TThemenEditorForm *topicEditor() const { return m_editor; }
-    // A quiz on the editor's test copy: it leaves no best-list entry.
-    bool testingEditedTopic() const;
+    // The topic editor: "&Neues Thema...", "Thema &bearbeiten..." and "Testen".
+    TopicEditorController &topicEditorController() { return *m_editorCtl; }
+    bool testingEditedTopic() const { return m_editorCtl->testingEditedTopic(); }
 
-    // TopicEditorHost
-    void testTopic(const TopicDocument &document) override;
-    void topicSaved(const QString &path) override;
+    // TopicEditorWindow
     QString topicFolder() const override { return m_topicFolder; }
+    bool readCopyAsTopic(const QString &path) override;
+    void startTestQuiz() override;
 
     // Asks before a running quiz is left; true when there is none or the user agrees.
-    bool ConfirmLeaveQuiz();
-    bool quizInProgress() const;
+    bool ConfirmLeaveQuiz() override;
+    bool quizInProgress() const override;
 
     // The quiz: F7, the "Quiz starten" button, a topic item; the start page button.
     bool UebungStart1Click();
@@ -255,7 +246,6 @@ private:
     DialogLook dialogLook() const;
     BestListPlaces bestListPlaces() const;
     void showBestList();
-    void showTopicEditor();
     void createMenus();
     void createPanels();
     void loadThemeColours();
@@ -319,9 +309,7 @@ private:
     TArbeitsblattForm *m_arbeitsblattForm = nullptr;
     TMailForm *m_mailForm = nullptr;
     BestList m_bestList;
-    TThemenEditorForm *m_editor = nullptr;
-    // "Testen" plays a copy of the edited topic from here; it never enters a best list.
-    std::unique_ptr<QTemporaryDir> m_editorTestFolder;
+    std::unique_ptr<TopicEditorController> m_editorCtl;
     QList<QWidget *> m_dialogs;
 };
 

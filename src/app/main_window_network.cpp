@@ -3,7 +3,6 @@
 
 #include "app/main_window.h"
 
-#include "editor/topic_editor_form.h"
 #include "platform/folders.h"
 #include "results/best_list_commands.h"
 
@@ -13,7 +12,7 @@ namespace kapitolo {
 
 bool TForm1::labelEditorOpen() const
 {
-    return m_editor && m_editor->isVisible();
+    return m_editorCtl->editorOpen();
 }
 
 bool TForm1::askNetworkOptions(qint32 dokTyp, QuizOptions &options)
@@ -24,10 +23,22 @@ bool TForm1::askNetworkOptions(qint32 dokTyp, QuizOptions &options)
 bool TForm1::openExchangeDocument(const QString &path)
 {
     // The pupil's topic menu stays with the pupil's topics, not the exchange folder.
+    return readCopyAsTopic(path) && m_doc.fileName == path;
+}
+
+bool TForm1::readCopyAsTopic(const QString &path)
+{
     const QString topicFolder = m_topicFolder;
     const bool read = ReadDocumentAsTopic(path);
     m_topicFolder = topicFolder;
-    return read && m_doc.fileName == path;
+    return read;
+}
+
+void TForm1::startTestQuiz()
+{
+    raise();
+    activateWindow();
+    UebungStart1Click();
 }
 
 void TForm1::closeExchangeDocument()

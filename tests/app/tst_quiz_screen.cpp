@@ -670,7 +670,7 @@ private Q_SLOTS:
             options.initiator = QStringLiteral("localhost");
             f.joinExercise(d, options);
         } else {
-            f.window->testTopic(d);
+            f.window->topicEditorController().testTopic(d);
         }
         QVERIFY2(f.running(), qPrintable(f.messages.texts().join(u'|')));
         int asked = 0;
