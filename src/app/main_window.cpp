@@ -15,10 +15,6 @@
 #include "results/best_list_commands.h"
 #include "results/best_list_window.h"
 #include "results/result_folders_dialog.h"
-#include "platform/mail_client.h"
-#include "sharing/mail_form.h"
-#include "sharing/mail_sender.h"
-#include "sharing/worksheet_form.h"
 #include "platform/system_info.h"
 #include "quiz/quiz_status_panel.h"
 #include "quiz/tile_layout.h"
@@ -127,8 +123,8 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
                                               m_programFolder + QStringLiteral("sound/"));
     m_net = std::make_unique<NetworkController>(m_services, m_doc, m_quiz->engine(), m_settings, *this, this);
     m_editorCtl = std::make_unique<TopicEditorController>(m_services, m_doc, *this, this);
-    m_ownMailClient = std::make_unique<XdgEmailClient>();
-    m_mailClient = m_ownMailClient.get();
+    m_sharing = std::make_unique<SharingController>(m_services, m_doc, m_programFolder + QStringLiteral("setupbasissystem/"),
+                                                    makerWebAddress());
 
     loadThemeColours();
     createPanels();
@@ -281,8 +277,8 @@ void TForm1::createToolButtons(QWidget *panel)
     connect(best, &THoverPanel::clicked, this, &TForm1::Bestenliste1Click);
     connect(previous, &THoverPanel::clicked, this, &TForm1::OpenPreviousTopic);
     connect(next, &THoverPanel::clicked, this, &TForm1::OpenNextTopic);
-    connect(sheet, &THoverPanel::clicked, this, &TForm1::Arbeitsblatt1Click);
-    connect(mail, &THoverPanel::clicked, this, &TForm1::EMail1Click);
+    connect(sheet, &THoverPanel::clicked, this, [this] { m_sharing->Arbeitsblatt1Click(); });
+    connect(mail, &THoverPanel::clicked, this, [this] { m_sharing->EMail1Click(); });
     connect(editor, &THoverPanel::clicked, this, [this] { m_editorCtl->ThemaBearbeiten1Click(); });
 }
 
@@ -409,7 +405,7 @@ void TForm1::createMenus()
     connect(open, &QAction::triggered, this, &TForm1::OpenDocumentDialog);
     QAction *mail = addMenuAction(datei, QStringLiteral("EMail1"), QStringLiteral("Per E-&Mail versenden..."),
                                   QKeySequence(Qt::CTRL | Qt::Key_M), true);
-    connect(mail, &QAction::triggered, this, &TForm1::EMail1Click);
+    connect(mail, &QAction::triggered, this, [this] { m_sharing->EMail1Click(); });
     addMenuAction(datei, QStringLiteral("Drucken1"), QStringLiteral("&Drucken..."), QKeySequence(Qt::CTRL | Qt::Key_P), true);
     QAction *exportView = addMenuAction(datei, QStringLiteral("Exportieren1"), QStringLiteral("&Exportieren..."),
                                         QKeySequence(Qt::CTRL | Qt::Key_E), true);
@@ -419,7 +415,7 @@ void TForm1::createMenus()
     connect(copyView, &QAction::triggered, m_viewCtl.get(), &LearningViewController::CopyView1Click);
     QAction *sheet = addMenuAction(datei, QStringLiteral("Arbeitsblatt1"), QStringLiteral("&Arbeitsblatt erstellen..."),
                                    QKeySequence(Qt::CTRL | Qt::Key_A), true);
-    connect(sheet, &QAction::triggered, this, &TForm1::Arbeitsblatt1Click);
+    connect(sheet, &QAction::triggered, this, [this] { m_sharing->Arbeitsblatt1Click(); });
     QAction *newTopic = addMenuAction(datei, QStringLiteral("NeuesThema1"), QStringLiteral("&Neues Thema..."),
                                       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N), true);
     connect(newTopic, &QAction::triggered, this, [this] { m_editorCtl->NeuesThema1Click(); });
@@ -522,13 +518,11 @@ void TForm1::CreateDialogs()
                              "TNameEingabeForm", "TBestListVerzForm", "TUebOptForm"}) {
         const QString dialogName = QLatin1String(name);
         QWidget *dialog = m_quiz->createDialog(dialogName, look, this);
+        if (!dialog)
+            dialog = m_sharing->createDialog(dialogName, this);
         if (dialog) {
         } else if (dialogName == QLatin1String("TBestListForm")) {
             dialog = m_bestListForm = new TBestListForm(m_services.messages, m_services.fileDialogs, this);
-        } else if (dialogName == QLatin1String("TArbeitsblattForm")) {
-            dialog = m_arbeitsblattForm = new TArbeitsblattForm(m_services.messages, this);
-        } else if (dialogName == QLatin1String("TMailForm")) {
-            dialog = m_mailForm = new TMailForm(this);
         } else if (dialogName == QLatin1String("TInfoBox")) {
             dialog = m_infoBox = new TInfoBox(m_services.shell, this);
         } else if (dialogName == QLatin1String("TInfoboxForm")) {
@@ -572,26 +566,6 @@ void TForm1::Bestenliste1Click()
     if (BestListCommand(m_quiz->engine().run().networkRole, m_doc, bestListPlaces(), m_bestList, m_services.clock,
                         m_services.messages))
         showBestList();
-}
-
-void TForm1::Arbeitsblatt1Click()
-{
-    if (!m_arbeitsblattForm)
-        return;
-    if (!m_doc.isLoaded()) {
-        m_services.messages.information(QStringLiteral("Es ist kein Dokument geöffnet."));
-        return;
-    }
-    m_arbeitsblattForm->ShowSheet(m_doc);
-}
-
-void TForm1::EMail1Click()
-{
-    if (!m_mailForm)
-        return;
-    MailSender sender(m_services.messages, *m_mailClient, *m_mailForm,
-                      m_programFolder + QStringLiteral("setupbasissystem/"), makerWebAddress());
-    sender.SendDocument(m_doc.fileName);
 }
 
 void TForm1::BestListVerz1Click()

@@ -10,6 +10,7 @@
 #include "quiz/quiz_controller.h"
 #include "quiz/quiz_engine.h"
 #include "results/best_list.h"
+#include "sharing/sharing_controller.h"
 #include "view/learning_view_controller.h"
 #include "view/view_state.h"
 
@@ -210,14 +211,8 @@ public:
     void Bestenliste1Click();
     // "&Ordner für Protokolle und Bestenlisten...".
     void BestListVerz1Click();
-    // Ctrl+A and "Arbeitsblatt": the worksheet window for the open document.
-    void Arbeitsblatt1Click();
-    // Ctrl+M and "E-Mail": the open document to the mail program.
-    void EMail1Click();
-    TArbeitsblattForm *arbeitsblattForm() const { return m_arbeitsblattForm; }
-    TMailForm *mailForm() const { return m_mailForm; }
-    // Tests hand in a mail client of their own; the window uses xdg-email otherwise.
-    void setMailClient(MailClient *client) { m_mailClient = client; }
+    // Worksheets and e-mail.
+    SharingController &sharing() { return *m_sharing; }
     // Alt+F7: the options of the open document's kind; "Übung starten" starts the quiz.
     void UebOpt1Click();
     QColor windowColor() const { return m_windowColor; }
@@ -278,8 +273,7 @@ private:
     std::unique_ptr<LearningViewController> m_viewCtl;
     std::unique_ptr<QuizController> m_quiz;
     std::unique_ptr<NetworkController> m_net;
-    std::unique_ptr<MailClient> m_ownMailClient;
-    MailClient *m_mailClient = nullptr;
+    std::unique_ptr<SharingController> m_sharing;
     QList<THoverPanel *> m_toolButtons;
     QString m_automationFile;
     // Work of the first showing that runs beside the creation of the windows.
@@ -306,8 +300,6 @@ private:
     TInfoBox *m_infoBox = nullptr;
     TBestListForm *m_bestListForm = nullptr;
     TBestListVerzForm *m_bestListVerzForm = nullptr;
-    TArbeitsblattForm *m_arbeitsblattForm = nullptr;
-    TMailForm *m_mailForm = nullptr;
     BestList m_bestList;
     std::unique_ptr<TopicEditorController> m_editorCtl;
     QList<QWidget *> m_dialogs;
