@@ -76,14 +76,11 @@ QImage loadPng(const QString &path)
 TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *parent)
     : QMainWindow(parent)
     , m_services(services)
-    , m_commandLineArgument(commandLineArgument)
 {
     setObjectName(QStringLiteral("TForm1"));
     m_programFolder = withTrailingSeparator(services.programFolder);
     m_helpFolder = m_programFolder + QStringLiteral("hilfe/");
     m_dataFolder = m_programFolder + QStringLiteral("data/");
-    m_startFolder = m_programFolder;
-    m_topicFolder = m_startFolder;
     m_settings = AppSettings::defaults(m_programFolder, services.sharedFolder);
 
     QApplication::setApplicationDisplayName(programTitle());
@@ -98,7 +95,6 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
     }
     m_layoutAllowed = true;
 
-    m_nav.currentTopicIndex = -1;
     m_view.numberingMode = numberingOrdered;
     m_services.random.seedFromClock();
     m_automationFile = qEnvironmentVariable("KAPITOLO_AUTOMATION");
@@ -108,15 +104,7 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
     const QString startPicture = m_dataFolder + QStringLiteral("kapitolo.png");
     if (QFileInfo::exists(startPicture))
         m_startPictureLoad = std::async(std::launch::async, [startPicture] { return loadPng(startPicture); });
-    if (!m_commandLineArgument.isEmpty()) {
-        const QFileInfo info(m_commandLineArgument);
-        if (info.isDir())
-            m_prefetchedFolder = withTrailingSeparator(info.absoluteFilePath());
-    } else {
-        m_prefetchedFolder = defaultStartFolder(m_programFolder);
-    }
-    if (!m_prefetchedFolder.isEmpty())
-        m_topicFolderLoad = std::async(std::launch::async, [folder = m_prefetchedFolder] { return readTopicFolder(folder); });
+    m_topics = std::make_unique<TopicNavigator>(m_services, m_doc, *this, m_programFolder, commandLineArgument);
 
     m_viewCtl = std::make_unique<LearningViewController>(m_services, m_doc, m_view, m_bitmaps, *this);
     m_quiz = std::make_unique<QuizController>(m_services, m_doc, m_view, m_bitmaps, m_viewCtl->renderer(), *this,
@@ -144,8 +132,8 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
     });
     m_cardArea->resized = [this] { m_quiz->quizAreaResized(m_cardArea->boardRect()); };
 
-    m_doc.reset(m_nav);
-    m_nav.previousDocument.clear();
+    m_doc.reset(m_topics->navigation());
+    m_topics->navigation().previousDocument.clear();
     m_view.zoomIndex = 0;
     m_view.zoomFactor = kZoomTable[0];
     m_view.viewWindow = RectD{0, 0, 1, 1};
@@ -275,8 +263,8 @@ void TForm1::createToolButtons(QWidget *panel)
     connect(lernKart, &THoverPanel::clicked, this, &TForm1::LernKartBtnClick);
     connect(start, &THoverPanel::pressed, this, [this] { UebungStart1Click(); });
     connect(best, &THoverPanel::clicked, this, &TForm1::Bestenliste1Click);
-    connect(previous, &THoverPanel::clicked, this, &TForm1::OpenPreviousTopic);
-    connect(next, &THoverPanel::clicked, this, &TForm1::OpenNextTopic);
+    connect(previous, &THoverPanel::clicked, this, [this] { m_topics->OpenPreviousTopic(); });
+    connect(next, &THoverPanel::clicked, this, [this] { m_topics->OpenNextTopic(); });
     connect(sheet, &THoverPanel::clicked, this, [this] { m_sharing->Arbeitsblatt1Click(); });
     connect(mail, &THoverPanel::clicked, this, [this] { m_sharing->EMail1Click(); });
     connect(editor, &THoverPanel::clicked, this, [this] { m_editorCtl->ThemaBearbeiten1Click(); });
@@ -372,28 +360,28 @@ void TForm1::createMenus()
                                        QKeySequence(Qt::ALT | Qt::Key_Home), false);
     connect(startPage, &QAction::triggered, this, [this] {
         if (ConfirmLeaveQuiz())
-            ShowStartPage();
+            m_topics->ShowStartPage();
     });
     QAction *previousDoc = addMenuAction(m_quizMenu, QStringLiteral("ZuvorDok1"),
                                          QStringLiteral("&Zuvor angzeigtes Dokument"),
                                          QKeySequence(Qt::ALT | Qt::Key_Backspace), true);
-    connect(previousDoc, &QAction::triggered, this, &TForm1::OpenPreviousDocument);
+    connect(previousDoc, &QAction::triggered, this, [this] { m_topics->OpenPreviousDocument(); });
     QAction *previous = addMenuAction(m_quizMenu, QStringLiteral("VorherigesQuiz1"),
                                       QStringLiteral("&Vorheriges Quiz der Liste"), QKeySequence(Qt::Key_PageUp), true);
-    connect(previous, &QAction::triggered, this, &TForm1::OpenPreviousTopic);
+    connect(previous, &QAction::triggered, this, [this] { m_topics->OpenPreviousTopic(); });
     QAction *next = addMenuAction(m_quizMenu, QStringLiteral("NaechstesQuiz1"),
                                   QStringLiteral("&Nächstes Quiz der Liste"), QKeySequence(Qt::Key_PageDown), true);
-    connect(next, &QAction::triggered, this, &TForm1::OpenNextTopic);
+    connect(next, &QAction::triggered, this, [this] { m_topics->OpenNextTopic(); });
     QAction *folder = addMenuAction(m_quizMenu, QStringLiteral("OrdnerWaehlen1"), QStringLiteral("&Ordner wählen..."),
                                     QKeySequence(Qt::CTRL | Qt::Key_W), true);
-    connect(folder, &QAction::triggered, this, &TForm1::ChooseFolder);
+    connect(folder, &QAction::triggered, this, [this] { m_topics->ChooseFolder(); });
     m_quizMenuHiddenActions = {previousDoc, previous, next, folder};
     m_quizMenu->addSeparator();
     // Queued: the quiz starts once the menu that chose the topic has closed.
     connect(this, &TForm1::quizRequested, this, [this] { UebungStart1Click(); }, Qt::QueuedConnection);
     connect(m_quizMenu, &TopicMenu::topicChosen, this, [this](int index) {
-        OpenTopicEntry(index);
-        if (m_doc.isLoaded() && m_nav.currentTopicIndex == index)
+        m_topics->OpenTopicEntry(index);
+        if (m_doc.isLoaded() && m_topics->currentTopicIndex() == index)
             Q_EMIT quizRequested();
     });
 
@@ -402,7 +390,7 @@ void TForm1::createMenus()
     datei->setObjectName(QStringLiteral("Datei1"));
     QAction *open = addMenuAction(datei, QStringLiteral("Oeffnen1"), QStringLiteral("Ö&ffnen..."),
                                   QKeySequence(Qt::CTRL | Qt::Key_O), true);
-    connect(open, &QAction::triggered, this, &TForm1::OpenDocumentDialog);
+    connect(open, &QAction::triggered, this, [this] { m_topics->OpenDocumentDialog(); });
     QAction *mail = addMenuAction(datei, QStringLiteral("EMail1"), QStringLiteral("Per E-&Mail versenden..."),
                                   QKeySequence(Qt::CTRL | Qt::Key_M), true);
     connect(mail, &QAction::triggered, this, [this] { m_sharing->EMail1Click(); });
@@ -426,7 +414,7 @@ void TForm1::createMenus()
                                       QKeySequence(Qt::CTRL | Qt::Key_F4), true);
     connect(closeDoc, &QAction::triggered, this, [this] {
         if (ConfirmLeaveQuiz())
-            CloseDocument();
+            m_topics->CloseDocument();
     });
 
     // &Lernansicht and Lehrer&steuerung (hidden)
@@ -644,197 +632,12 @@ void TForm1::FormShow()
     if (m_bestListForm)
         m_bestListForm->setTextSaveFolder(m_settings.protocolFolder);
 
-    if (!m_commandLineArgument.isEmpty()) {
-        const QFileInfo info(m_commandLineArgument);
-        const QString full = info.absoluteFilePath();
-        if (info.isDir()) {
-            m_startFolder = withTrailingSeparator(full);
-        } else {
-            m_startFolder = withTrailingSeparator(info.absolutePath());
-            if (!info.fileName().isEmpty()) {
-                ReadDocumentAsTopic(full);
-                m_startDocument = full;
-            }
-        }
-    } else {
-        m_startFolder = m_prefetchedFolder;
-    }
-    m_topicFolder = m_startFolder;
-    showCardOrStartPage();
-    ReadTopicFolder();
+    m_topics->FormShow();
     m_firstShowing = false;
     writeAutomationState();
     // An exercise this computer initiated and never ended: the program went down.
     if (m_net->network().offerResume())
         writeAutomationState();
-}
-
-void TForm1::ReadTopicFolder()
-{
-    WaitCursorScope wait;
-    m_nav.currentTopicIndex = -1;
-    const QString folder = m_doc.isLoaded() ? withTrailingSeparator(QFileInfo(m_doc.fileName).absolutePath())
-                                            : m_topicFolder;
-    if (m_topicFolderLoad.valid() && folder == m_prefetchedFolder)
-        m_topicList = m_topicFolderLoad.get();
-    else
-        m_topicList = readTopicFolder(folder);
-    if (m_topicFolderLoad.valid())
-        m_topicFolderLoad.wait(); // a prefetch nobody asked for still ends here, not in the destructor
-    QStringList captions;
-    for (int i = 0; i < m_topicList.size(); ++i)
-        captions << topicItemCaption(i, m_topicList.at(i));
-    m_quizMenu->setTopics(captions, topicColumnBreak(int(m_topicList.size())));
-    for (int i = 0; i < m_topicList.size(); ++i) {
-        if (m_topicList.at(i).path == m_doc.fileName) {
-            m_quizMenu->topicActions().at(i)->setChecked(true);
-            m_nav.currentTopicIndex = i;
-        }
-    }
-    UpdateTitles();
-}
-
-bool TForm1::ReadDocumentAsTopic(const QString &path)
-{
-    // The question before was asked by the caller; a quiz on the old document ends here.
-    if (quizInProgress())
-        m_quiz->engine().LeaveQuiz();
-    const ReadResult result = readDocument(path, m_doc, m_nav, m_services.messages);
-    if (result == ReadResult::MissingFile)
-        return false;
-    if (result == ReadResult::Failed) {
-        // The reader has closed the document: show the start page and the folder again.
-        ReadTopicFolder();
-        showCardOrStartPage();
-        return false;
-    }
-    m_topicFolder = withTrailingSeparator(QFileInfo(path).absolutePath());
-    m_view.zoomIndex = 0;
-    m_view.zoomFactor = kZoomTable[0];
-    m_viewCtl->learningView().SetNumbering(m_view.numberingMode, false);
-    rebuildCard();
-    UpdateTitles();
-    showCardOrStartPage();
-    return true;
-}
-
-void TForm1::OpenTopicEntry(int index)
-{
-    if (index < 0 || index >= m_topicList.size() || !ConfirmLeaveQuiz())
-        return;
-    const QString path = m_topicList.at(index).path;
-    ReadDocumentAsTopic(path);
-    if (m_doc.fileName == path) {
-        if (index < m_quizMenu->topicActions().size())
-            m_quizMenu->topicActions().at(index)->setChecked(true);
-        m_nav.currentTopicIndex = index;
-        UpdateTitles();
-    }
-}
-
-void TForm1::OpenNextTopic()
-{
-    if (appMode() != kLearningView)
-        return;
-    const int target = nextTopicIndex(m_nav.currentTopicIndex, int(m_topicList.size()));
-    if (target != m_nav.currentTopicIndex)
-        OpenTopicEntry(target);
-}
-
-void TForm1::OpenPreviousTopic()
-{
-    if (appMode() != kLearningView)
-        return;
-    const int target = m_nav.currentTopicIndex < 0 && !m_topicList.isEmpty()
-        ? 0
-        : previousTopicIndex(m_nav.currentTopicIndex, int(m_topicList.size()));
-    if (target != m_nav.currentTopicIndex)
-        OpenTopicEntry(target);
-}
-
-void TForm1::ShowStartPage()
-{
-    if (!m_startDocument.isEmpty()) {
-        const QString startDocument = m_startDocument;
-        ReadDocumentAsTopic(startDocument);
-        ReadTopicFolder();
-    } else {
-        m_topicFolder = m_startFolder;
-        m_openDialogFolder = m_startFolder;
-        CloseDocument();
-    }
-    showCardOrStartPage();
-}
-
-void TForm1::OpenPreviousDocument()
-{
-    if (appMode() != kLearningView || m_nav.previousDocument.isEmpty())
-        return;
-    const QString previous = m_nav.previousDocument; // the read replaces it
-    ReadDocumentAsTopic(previous);
-    ReadTopicFolder();
-}
-
-void TForm1::ChooseFolder()
-{
-    const QString chosen = m_services.fileDialogs.folderName(QStringLiteral("Aktuellen Ordner wählen"), m_topicFolder);
-    if (chosen.isEmpty())
-        return;
-    m_topicFolder = withTrailingSeparator(chosen);
-    m_openDialogFolder = m_topicFolder;
-    CloseDocument();
-    m_services.messages.information(QString::number(m_topicList.size())
-                                    + QStringLiteral(" Themendokument(e) eingelesen.\r\n")
-                                    + QStringLiteral("Wählen Sie das gewünschte Dokument im Menü \"Themenauswahl\"."));
-}
-
-void TForm1::OpenDocumentDialog()
-{
-    if (!ConfirmLeaveQuiz())
-        return;
-    const QString folder = m_doc.isLoaded() ? QFileInfo(m_doc.fileName).absolutePath() : m_topicFolder;
-    const QString chosen = m_services.fileDialogs.openFileName(
-        QStringLiteral("Dokument öffnen"), folder,
-        QStringLiteral("Tessaro - Dokument (*.tsr)|*.tsr|Alle Dateien (*.*)|*.*"));
-    if (chosen.isEmpty())
-        return;
-    ReadDocumentAsTopic(chosen);
-    ReadTopicFolder();
-}
-
-void TForm1::CloseDocument()
-{
-    if (quizInProgress())
-        m_quiz->engine().LeaveQuiz();
-    m_doc.close(m_nav);
-    m_bestList = BestList();
-    rebuildCard();
-    ReadTopicFolder();
-    showCardOrStartPage();
-}
-
-void TForm1::FollowDocumentLink(const QString &caption)
-{
-    // The same lookup as a click on the card: a sub-folder of the topic folder, then the
-    // document's folder, the start folder and the program folder.
-    const LearningView::LinkTarget target = LearningView::resolveDocumentLink(caption, documentLinkFolders());
-    if (target.kind == LearningView::LinkTarget::Folder)
-        openTopicFolder(target.path);
-    else if (target.kind == LearningView::LinkTarget::Document)
-        openLinkedDocument(target.path);
-    else
-        m_services.messages.error(QStringLiteral("Die Datei \"") + caption.trimmed() + QStringLiteral("\" existiert nicht."));
-}
-
-void TForm1::FollowLink(const QString &caption)
-{
-    // The same rules as a click on a link of the card: nothing the desktop would run.
-    const LinkDecision link = CheckLink(caption, documentLinkFolders().documentFolder);
-    if (link.kind == LinkDecision::Refused)
-        m_services.messages.error(link.message);
-    else if (link.kind == LinkDecision::Missing || !m_services.shell.open(link.target))
-        m_services.messages.error(QStringLiteral("Die Datei oder Internet-Adresse \"") + caption
-                                  + QStringLiteral("\" kann nicht geöffnet werden."));
 }
 
 void TForm1::UpdateTitles()

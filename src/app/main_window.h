@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/app_settings.h"
-#include "app/topic_folder.h"
+#include "app/topic_navigator.h"
 #include "document/topic_document.h"
 #include "editor/topic_editor_controller.h"
 #include "network/network_controller.h"
@@ -64,7 +64,8 @@ class TForm1 : public QMainWindow,
                public LearningViewWindow,
                public QuizWindow,
                public NetworkWindow,
-               public TopicEditorWindow
+               public TopicEditorWindow,
+               public TopicWindow
 {
     Q_OBJECT
 public:
@@ -79,28 +80,28 @@ public:
     void FormShow();
 
     // Topic folder and navigation.
-    void ReadTopicFolder() override;
-    void OpenTopicEntry(int index);
-    void OpenNextTopic();
-    void OpenPreviousTopic();
-    void ShowStartPage();
-    void OpenPreviousDocument();
-    void ChooseFolder();
-    void OpenDocumentDialog();
-    void CloseDocument();
-    void FollowDocumentLink(const QString &caption);
-    void FollowLink(const QString &caption);
-    // Reads a document as a topic (its folder becomes the topic folder); false on failure.
-    bool ReadDocumentAsTopic(const QString &path) override;
-    void UpdateTitles();
+    TopicNavigator &topics() { return *m_topics; }
+
+    // TopicWindow
+    int appMode() const override;
+    void leaveQuiz() override;
+    void showTopicItems(const QStringList &captions, int columnBreak) override;
+    void checkTopicItem(int index) override;
+    void documentRead() override;
+    void documentClosed() override;
+    // The start page, or with the learning view shown and a document open its card.
+    void showCardOrStartPage() override;
+    void UpdateTitles() override;
 
     // The topic editor: "&Neues Thema...", "Thema &bearbeiten..." and "Testen".
     TopicEditorController &topicEditorController() { return *m_editorCtl; }
     bool testingEditedTopic() const { return m_editorCtl->testingEditedTopic(); }
 
     // TopicEditorWindow
-    QString topicFolder() const override { return m_topicFolder; }
-    bool readCopyAsTopic(const QString &path) override;
+    QString topicFolder() const override { return m_topics->topicFolder(); }
+    bool ReadDocumentAsTopic(const QString &path) override { return m_topics->ReadDocumentAsTopic(path); }
+    bool readCopyAsTopic(const QString &path) override { return m_topics->readCopyAsTopic(path); }
+    void ReadTopicFolder() override { m_topics->ReadTopicFolder(); }
     void startTestQuiz() override;
 
     // Asks before a running quiz is left; true when there is none or the user agrees.
@@ -183,14 +184,13 @@ public:
     // State for the tests and the other windows.
     const TopicDocument &document() const { return m_doc; }
     TopicDocument &document() { return m_doc; }
-    const QList<TopicEntry> &topicList() const { return m_topicList; }
-    int currentTopicIndex() const { return m_nav.currentTopicIndex; }
-    const QString &startFolder() const { return m_startFolder; }
-    const QString &previousDocument() const { return m_nav.previousDocument; }
-    const QString &openDialogFolder() const { return m_openDialogFolder; }
+    const QList<TopicEntry> &topicList() const { return m_topics->topicList(); }
+    int currentTopicIndex() const { return m_topics->currentTopicIndex(); }
+    const QString &startFolder() const { return m_topics->startFolder(); }
+    const QString &previousDocument() const { return m_topics->previousDocument(); }
+    const QString &openDialogFolder() const { return m_topics->openDialogFolder(); }
     const QString &protocolDialogFolder() const { return m_protocolDialogFolder; }
     AppSettings &settings() { return m_settings; }
-    int appMode() const;
     bool firstShowingPending() const { return m_firstShowing; }
     TopicMenu *quizMenu() const { return m_quizMenu; }
     QLabel *titleLabel() const { return m_dokTitelLab; }
@@ -234,9 +234,6 @@ protected:
 
 private:
     void createToolButtons(QWidget *panel);
-    // The start page, or with the learning view shown and a document open its card.
-    void showCardOrStartPage();
-    // Keyboard play and screen readers on the quiz panel.
     void writeAutomationState(const QString &dialog = QString(), const QuizFinishedInfo *finished = nullptr);
     DialogLook dialogLook() const;
     BestListPlaces bestListPlaces() const;
@@ -252,24 +249,18 @@ private:
                            bool hidden);
 
     Services &m_services;
-    QString m_commandLineArgument;
 
     TopicDocument m_doc;
-    TopicNavigation m_nav;
     AppSettings m_settings;
-    QList<TopicEntry> m_topicList;
 
     QString m_programFolder;
     QString m_helpFolder;
     QString m_dataFolder;
-    QString m_startFolder;
-    QString m_topicFolder;
-    QString m_startDocument;
-    QString m_openDialogFolder;
     QString m_protocolDialogFolder;
 
     ViewState m_view;
     CardBitmaps m_bitmaps;
+    std::unique_ptr<TopicNavigator> m_topics;
     std::unique_ptr<LearningViewController> m_viewCtl;
     std::unique_ptr<QuizController> m_quiz;
     std::unique_ptr<NetworkController> m_net;
@@ -278,8 +269,6 @@ private:
     QString m_automationFile;
     // Work of the first showing that runs beside the creation of the windows.
     std::future<QImage> m_startPictureLoad;
-    QString m_prefetchedFolder;
-    std::future<QList<TopicEntry>> m_topicFolderLoad;
     int m_automationSerial = 0;
     bool m_firstShowing = true;
     bool m_quizLayoutPending = false;

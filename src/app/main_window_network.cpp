@@ -26,14 +26,6 @@ bool TForm1::openExchangeDocument(const QString &path)
     return readCopyAsTopic(path) && m_doc.fileName == path;
 }
 
-bool TForm1::readCopyAsTopic(const QString &path)
-{
-    const QString topicFolder = m_topicFolder;
-    const bool read = ReadDocumentAsTopic(path);
-    m_topicFolder = topicFolder;
-    return read;
-}
-
 void TForm1::startTestQuiz()
 {
     raise();
@@ -44,7 +36,7 @@ void TForm1::startTestQuiz()
 void TForm1::closeExchangeDocument()
 {
     if (m_doc.isLoaded() && QFileInfo(m_doc.fileName).fileName().endsWith(QLatin1String("tsrnetzuebung.tsr")))
-        CloseDocument();
+        m_topics->CloseDocument();
 }
 
 void TForm1::clearBestList()

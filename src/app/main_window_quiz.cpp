@@ -64,6 +64,36 @@ bool TForm1::UebungStart1Click()
                                      findMenuAction(QStringLiteral("ErgebBestListEintragen1"))->isChecked());
 }
 
+void TForm1::leaveQuiz()
+{
+    m_quiz->engine().LeaveQuiz();
+}
+
+void TForm1::showTopicItems(const QStringList &captions, int columnBreak)
+{
+    m_quizMenu->setTopics(captions, columnBreak);
+}
+
+void TForm1::checkTopicItem(int index)
+{
+    if (index < m_quizMenu->topicActions().size())
+        m_quizMenu->topicActions().at(index)->setChecked(true);
+}
+
+void TForm1::documentRead()
+{
+    m_view.zoomIndex = 0;
+    m_view.zoomFactor = kZoomTable[0];
+    m_viewCtl->learningView().SetNumbering(m_view.numberingMode, false);
+    rebuildCard();
+}
+
+void TForm1::documentClosed()
+{
+    m_bestList = BestList();
+    rebuildCard();
+}
+
 void TForm1::LernKartBtnClick()
 {
     if (quizInProgress()) {
@@ -71,7 +101,7 @@ void TForm1::LernKartBtnClick()
         writeAutomationState();
         return;
     }
-    ShowStartPage();
+    m_topics->ShowStartPage();
 }
 
 // --- the learning view's window ---
@@ -93,25 +123,17 @@ void TForm1::repaintQuizCard()
 
 DocumentLinkFolders TForm1::documentLinkFolders() const
 {
-    DocumentLinkFolders f;
-    f.topicFolder = m_topicFolder;
-    f.documentFolder = m_doc.isLoaded() ? withTrailingSeparator(QFileInfo(m_doc.fileName).absolutePath()) : m_topicFolder;
-    f.startFolder = m_startFolder;
-    f.programFolder = m_programFolder;
-    return f;
+    return m_topics->documentLinkFolders();
 }
 
 void TForm1::openTopicFolder(const QString &folder)
 {
-    m_topicFolder = withTrailingSeparator(folder);
-    m_openDialogFolder = m_topicFolder;
-    CloseDocument();
+    m_topics->openTopicFolder(folder);
 }
 
 void TForm1::openLinkedDocument(const QString &path)
 {
-    ReadDocumentAsTopic(path);
-    ReadTopicFolder();
+    m_topics->openLinkedDocument(path);
 }
 
 void TForm1::learningViewChanged()
