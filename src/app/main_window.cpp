@@ -106,7 +106,7 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
     m_net = std::make_unique<NetworkController>(m_services, m_doc, m_quiz->engine(), m_settings, *this, this);
     m_editorCtl = std::make_unique<TopicEditorController>(m_services, m_doc, *this, this);
     m_sharing = std::make_unique<SharingController>(m_services, m_doc, m_programFolder + QStringLiteral("setupbasissystem/"),
-                                                    makerWebAddress());
+                                                    makerWebAddress(), this);
 
     loadThemeColours();
     createPanels();
@@ -495,13 +495,12 @@ void TForm1::CreateDialogs()
     const DialogLook look = dialogLook();
     // Created once, in this order, after the main window; shown modally when needed.
     // The quiz creates its own dialogs in their places of the order.
-    for (const char *name : {"TBestListForm", "TUebOptFragenForm", "TUebFertigForm", "TArbeitsblattForm", "TMailForm",
-                             "TInfoBox", "TKennzInfoBox", "TUebProtokollForm", "TInfoboxForm", "TProtKomForm",
-                             "TNameEingabeForm", "TBestListVerzForm", "TUebOptForm"}) {
+    // The worksheet window, the e-mail dialog and the network's windows come on first use.
+    for (const char *name : {"TBestListForm", "TUebOptFragenForm", "TUebFertigForm", "TInfoBox", "TKennzInfoBox",
+                             "TUebProtokollForm", "TInfoboxForm", "TProtKomForm", "TNameEingabeForm",
+                             "TBestListVerzForm", "TUebOptForm"}) {
         const QString dialogName = QLatin1String(name);
         QWidget *dialog = m_quiz->createDialog(dialogName, look, this);
-        if (!dialog)
-            dialog = m_sharing->createDialog(dialogName, this);
         if (dialog) {
         } else if (dialogName == QLatin1String("TBestListForm")) {
             dialog = m_bestListForm = new TBestListForm(m_services.messages, m_services.fileDialogs, this);
@@ -515,7 +514,6 @@ void TForm1::CreateDialogs()
         dialog->setObjectName(dialogName);
         m_dialogs.append(dialog);
     }
-    m_net->createWindows();
 
     TUebFertigForm *finished = m_quiz->uebFertigForm();
     finished->onShowBestList = [this] {

@@ -30,14 +30,23 @@ NetworkController::NetworkController(Services &services, TopicDocument &document
 
 NetworkController::~NetworkController() = default;
 
-void NetworkController::createWindows()
+TKontrollanzeigeForm *NetworkController::ensureControlDisplay()
 {
+    if (m_controlDisplay)
+        return m_controlDisplay;
     m_controlDisplay = new TKontrollanzeigeForm(m_network->board(), m_parentWindow);
     m_controlDisplay->onEndExercise = [this] { NetzBeenden1Click(); };
     m_controlDisplay->onCommunication = [this] { NetzKom1Click(); };
     m_controlDisplay->onBestList = [this] { m_window.showNetworkBestList(); };
     m_controlDisplay->onSaveResults = [this] { saveNetworkResultsAs(); };
-    m_netzKomForm = new TNetzKomForm(m_services.messages, m_services.fileDialogs, m_parentWindow);
+    return m_controlDisplay;
+}
+
+TNetzKomForm *NetworkController::ensureNetzKomForm()
+{
+    if (!m_netzKomForm)
+        m_netzKomForm = new TNetzKomForm(m_services.messages, m_services.fileDialogs, m_parentWindow);
+    return m_netzKomForm;
 }
 
 void NetworkController::NetzInit1Click()
@@ -54,8 +63,7 @@ void NetworkController::NetzTeilnehmen1Click()
 
 void NetworkController::Kontrollanzeige1Click()
 {
-    if (!m_controlDisplay)
-        return;
+    ensureControlDisplay();
     m_controlDisplay->setExerciseState(m_network->initiator(), communicationFolder(), channel());
     m_controlDisplay->show();
     m_controlDisplay->raise();
@@ -71,8 +79,7 @@ void NetworkController::NetzBeenden1Click()
 
 void NetworkController::NetzKom1Click()
 {
-    if (!m_netzKomForm)
-        return;
+    ensureNetzKomForm();
     // The running exercise lives in these files and on this channel.
     const bool locked = m_network->initiator() || m_engine.run().networkRole == nrParticipant;
     m_netzKomForm->setValues(m_settings.communicationFolder, m_settings.channel, locked);

@@ -44,7 +44,7 @@ public:
                       NetworkWindow &window, QWidget *parentWindow);
     ~NetworkController() override;
 
-    void createWindows();
+    // The control display and the communication dialog are created on first use.
 
     NetworkQuiz &network() { return *m_network; }
     TKontrollanzeigeForm *controlDisplay() const { return m_controlDisplay; }
@@ -73,6 +73,8 @@ public:
     void networkStateChanged() override;
 
 private:
+    TKontrollanzeigeForm *ensureControlDisplay();
+    TNetzKomForm *ensureNetzKomForm();
     void saveNetworkResultsAs();
 
     Services &m_services;

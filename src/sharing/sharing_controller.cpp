@@ -11,11 +11,12 @@
 namespace kapitolo {
 
 SharingController::SharingController(Services &services, const TopicDocument &document, const QString &setupFolder,
-                                     const QString &webAddress)
+                                     const QString &webAddress, QWidget *parentWindow)
     : m_services(services)
     , m_doc(document)
     , m_setupFolder(setupFolder)
     , m_webAddress(webAddress)
+    , m_parentWindow(parentWindow)
 {
     m_ownMailClient = std::make_unique<XdgEmailClient>();
     m_mailClient = m_ownMailClient.get();
@@ -23,30 +24,25 @@ SharingController::SharingController(Services &services, const TopicDocument &do
 
 SharingController::~SharingController() = default;
 
-QWidget *SharingController::createDialog(const QString &name, QWidget *parent)
-{
-    if (name == QLatin1String("TArbeitsblattForm"))
-        return m_arbeitsblattForm = new TArbeitsblattForm(m_services.messages, parent);
-    if (name == QLatin1String("TMailForm"))
-        return m_mailForm = new TMailForm(parent);
-    return nullptr;
-}
-
 void SharingController::Arbeitsblatt1Click()
 {
-    if (!m_arbeitsblattForm)
-        return;
     if (!m_doc.isLoaded()) {
         m_services.messages.information(QStringLiteral("Es ist kein Dokument geöffnet."));
         return;
+    }
+    if (!m_arbeitsblattForm) {
+        m_arbeitsblattForm = new TArbeitsblattForm(m_services.messages, m_parentWindow);
+        m_arbeitsblattForm->setObjectName(QStringLiteral("TArbeitsblattForm"));
     }
     m_arbeitsblattForm->ShowSheet(m_doc);
 }
 
 void SharingController::EMail1Click()
 {
-    if (!m_mailForm)
-        return;
+    if (!m_mailForm) {
+        m_mailForm = new TMailForm(m_parentWindow);
+        m_mailForm->setObjectName(QStringLiteral("TMailForm"));
+    }
     MailSender sender(m_services.messages, *m_mailClient, *m_mailForm, m_setupFolder, m_webAddress);
     sender.SendDocument(m_doc.fileName);
 }

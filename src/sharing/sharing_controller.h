@@ -21,12 +21,10 @@ public:
     // setupFolder: the installation package a mail may carry; webAddress: the maker's page
     // the mail names.
     SharingController(Services &services, const TopicDocument &document, const QString &setupFolder,
-                      const QString &webAddress);
+                      const QString &webAddress, QWidget *parentWindow);
     ~SharingController();
 
-    // The window of that name, created now; nullptr for a name that is not sharing's.
-    QWidget *createDialog(const QString &name, QWidget *parent);
-
+    // The worksheet window and the e-mail dialog are created on first use.
     // Ctrl+A and "Arbeitsblatt": the worksheet window for the open document.
     void Arbeitsblatt1Click();
     // Ctrl+M and "E-Mail": the open document to the mail program.
@@ -41,6 +39,7 @@ private:
     const TopicDocument &m_doc;
     QString m_setupFolder;
     QString m_webAddress;
+    QWidget *m_parentWindow;
     std::unique_ptr<MailClient> m_ownMailClient;
     MailClient *m_mailClient = nullptr;
     TArbeitsblattForm *m_arbeitsblattForm = nullptr;

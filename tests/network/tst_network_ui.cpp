@@ -231,9 +231,9 @@ private Q_SLOTS:
     {
         Fixture f;
         f.initiate();
-        TNetzKomForm *form = f.window->netzKomForm();
         QTimer::singleShot(0, [&] {
-            QVERIFY(form->isVisible());
+            TNetzKomForm *form = f.window->netzKomForm();
+            QVERIFY(form && form->isVisible());
             QVERIFY(form->KanalEdit->isReadOnly());
             QVERIFY(!form->DurchsuchenBtn->isEnabled());
             QVERIFY(form->GesperrtLab->isVisible());
