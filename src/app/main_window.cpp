@@ -495,10 +495,10 @@ void TForm1::CreateDialogs()
     const DialogLook look = dialogLook();
     // Created once, in this order, after the main window; shown modally when needed.
     // The quiz creates its own dialogs in their places of the order.
-    // The worksheet window, the e-mail dialog and the network's windows come on first use.
+    // The worksheet window, the e-mail dialog, the protocol window, the information window
+    // and the network's windows come on first use.
     for (const char *name : {"TBestListForm", "TUebOptFragenForm", "TUebFertigForm", "TInfoBox", "TKennzInfoBox",
-                             "TUebProtokollForm", "TInfoboxForm", "TProtKomForm", "TNameEingabeForm",
-                             "TBestListVerzForm", "TUebOptForm"}) {
+                             "TNameEingabeForm", "TBestListVerzForm", "TUebOptForm"}) {
         const QString dialogName = QLatin1String(name);
         QWidget *dialog = m_quiz->createDialog(dialogName, look, this);
         if (dialog) {
@@ -506,8 +506,6 @@ void TForm1::CreateDialogs()
             dialog = m_bestListForm = new TBestListForm(m_services.messages, m_services.fileDialogs, this);
         } else if (dialogName == QLatin1String("TInfoBox")) {
             dialog = m_infoBox = new TInfoBox(m_services.shell, this);
-        } else if (dialogName == QLatin1String("TInfoboxForm")) {
-            dialog = m_viewCtl->createInfoWindow(this);
         } else if (dialogName == QLatin1String("TBestListVerzForm")) {
             dialog = m_bestListVerzForm = new TBestListVerzForm(m_services.messages, m_services.fileDialogs, this);
         }
@@ -556,7 +554,7 @@ void TForm1::BestListVerz1Click()
     m_settings.protocolFolder = m_bestListVerzForm->protocolFolder();
     m_settings.bestListFolder = m_bestListVerzForm->bestListFolder();
     m_protocolDialogFolder = m_settings.protocolFolder;
-    m_quiz->protokollForm()->setSaveFolder(m_settings.protocolFolder);
+    m_quiz->setProtocolFolder(m_settings.protocolFolder);
     m_bestListForm->setTextSaveFolder(m_settings.protocolFolder);
 }
 
@@ -619,8 +617,7 @@ void TForm1::FormShow()
     m_settings.read(m_services.settings);
     applySettingsToControls();
     m_protocolDialogFolder = m_settings.protocolFolder;
-    if (m_quiz->protokollForm())
-        m_quiz->protokollForm()->setSaveFolder(m_settings.protocolFolder);
+    m_quiz->setProtocolFolder(m_settings.protocolFolder);
     if (m_bestListForm)
         m_bestListForm->setTextSaveFolder(m_settings.protocolFolder);
 

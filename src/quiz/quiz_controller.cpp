@@ -133,7 +133,7 @@ QWidget *QuizController::createDialog(const QString &name, const DialogLook &loo
     if (name == QLatin1String("TUebFertigForm")) {
         m_uebFertigForm = new TUebFertigForm(parent);
         m_uebFertigForm->applyLook(look);
-        m_uebFertigForm->onShowProtocol = [this] { m_protokollForm->exec(); };
+        m_uebFertigForm->onShowProtocol = [this] { ensureProtocolWindow()->exec(); };
         return m_uebFertigForm;
     }
     if (name == QLatin1String("TKennzInfoBox")) {
@@ -141,16 +141,6 @@ QWidget *QuizController::createDialog(const QString &name, const DialogLook &loo
         m_kennzInfoBox->applyLook(look);
         connect(m_statusPanel, &QuizStatusPanel::keyFiguresRequested, this, [this] { m_kennzInfoBox->exec(); });
         return m_kennzInfoBox;
-    }
-    if (name == QLatin1String("TUebProtokollForm")) {
-        m_protokollForm = new TUebProtokollForm(m_services.messages, m_services.fileDialogs, parent);
-        return m_protokollForm;
-    }
-    if (name == QLatin1String("TProtKomForm")) {
-        m_protKomForm = new TProtKomForm(parent);
-        if (m_protokollForm)
-            m_protokollForm->setCommentForm(m_protKomForm);
-        return m_protKomForm;
     }
     if (name == QLatin1String("TNameEingabeForm")) {
         m_nameEingabeForm = new TNameEingabeForm(parent);
@@ -168,6 +158,27 @@ QWidget *QuizController::createDialog(const QString &name, const DialogLook &loo
         return m_uebOptForm;
     }
     return nullptr;
+}
+
+TUebProtokollForm *QuizController::ensureProtocolWindow()
+{
+    if (m_protokollForm)
+        return m_protokollForm;
+    QWidget *parent = m_board->window();
+    m_protokollForm = new TUebProtokollForm(m_services.messages, m_services.fileDialogs, parent);
+    m_protokollForm->setObjectName(QStringLiteral("TUebProtokollForm"));
+    m_protKomForm = new TProtKomForm(parent);
+    m_protKomForm->setObjectName(QStringLiteral("TProtKomForm"));
+    m_protokollForm->setCommentForm(m_protKomForm);
+    m_protokollForm->setSaveFolder(m_protocolFolder);
+    return m_protokollForm;
+}
+
+void QuizController::setProtocolFolder(const QString &folder)
+{
+    m_protocolFolder = folder;
+    if (m_protokollForm)
+        m_protokollForm->setSaveFolder(folder);
 }
 
 bool QuizController::quizInProgress() const
@@ -211,8 +222,7 @@ void QuizController::ZeitTimerTimer()
 
 void QuizController::showProtocol()
 {
-    if (m_protokollForm)
-        m_protokollForm->exec();
+    ensureProtocolWindow()->exec();
 }
 
 bool QuizController::quizKey(QKeyEvent *event)
@@ -447,9 +457,7 @@ void QuizController::finishProtocol()
     const ProtocolEnvironment env{computerName(), userName(), places.communicationFolder, places.channel,
                                   QLocale(QLocale::German, QLocale::Germany)};
     WriteProtocolSummary(m_engine->run(), m_engine->score(), m_engine->options(), m_doc, env);
-    if (!m_protokollForm)
-        return;
-    m_protokollForm->ShowProtocol(protocolText(m_engine->run()));
+    ensureProtocolWindow()->ShowProtocol(protocolText(m_engine->run()));
     if (places.autoSave)
         AutoSaveProtocol(*m_protokollForm->document(), places.protocolFolder, computerName(), m_services.clock,
                          m_services.messages);

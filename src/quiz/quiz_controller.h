@@ -92,7 +92,10 @@ public:
     TUebFertigForm *uebFertigForm() const { return m_uebFertigForm; }
     TNameEingabeForm *nameEingabeForm() const { return m_nameEingabeForm; }
     TKennzInfoBox *kennzInfoBox() const { return m_kennzInfoBox; }
+    // The protocol window and its comment dialog are created on first use.
     TUebProtokollForm *protokollForm() const { return m_protokollForm; }
+    // Where "Speichern" in the protocol window starts.
+    void setProtocolFolder(const QString &folder);
     // The options dialog of the document kind.
     QuizOptionsDialog *optionsForm(qint32 dokTyp) const;
 
@@ -147,6 +150,7 @@ public:
     QuizFinishedChoice showFinishedDialog(const QuizFinishedInfo &info) override;
 
 private:
+    TUebProtokollForm *ensureProtocolWindow();
     void layoutQuizArea();
     QPoint gridOrigin() const;
     int quizTileHitTest(const QRect &panelRect) const;
@@ -171,6 +175,7 @@ private:
     QTimer *m_zeitTimer = nullptr;
     bool m_evaluationRunning = false;
     bool m_closing = false;
+    QString m_protocolFolder;
 
     TUebOptForm *m_uebOptForm = nullptr;
     TUebOptFragenForm *m_uebOptFragenForm = nullptr;

@@ -46,12 +46,15 @@ void LearningViewController::attachCard(CardImageWidget *image, QWidget *marker)
     m_image = image;
     m_marker = marker;
     m_image->setView(&m_bitmaps.display, m_learning.get());
+    m_saveDialog = std::make_unique<QtSaveFileDialog>(m_image->window());
 }
 
-QWidget *LearningViewController::createInfoWindow(QWidget *parent)
+TInfoboxForm *LearningViewController::infoWindow()
 {
-    m_saveDialog = std::make_unique<QtSaveFileDialog>(parent);
-    m_infoboxForm = new TInfoboxForm(*m_saveDialog, m_services.messages, parent);
+    if (!m_infoboxForm) {
+        m_infoboxForm = new TInfoboxForm(*m_saveDialog, m_services.messages, m_image->window());
+        m_infoboxForm->setObjectName(QStringLiteral("TInfoboxForm"));
+    }
     return m_infoboxForm;
 }
 
@@ -108,8 +111,7 @@ bool LearningViewController::shellOpen(const QString &target)
 
 void LearningViewController::showInfoText(const QString &caption)
 {
-    if (m_infoboxForm)
-        m_infoboxForm->showInfoText(caption, m_infoboxForm->parentWidget()->frameGeometry());
+    infoWindow()->showInfoText(caption, m_infoboxForm->parentWidget()->frameGeometry());
 }
 
 DocumentLinkFolders LearningViewController::documentLinkFolders() const

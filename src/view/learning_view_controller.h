@@ -59,8 +59,8 @@ public:
     QWidget *createToolStrip(QWidget *parent, QAction *fold);
     QWidget *toolStrip() const { return m_lernInfoPan; }
     QMenu *menu() const { return m_lernansichtMenu; }
-    // The information window "TInfoboxForm".
-    QWidget *createInfoWindow(QWidget *parent);
+    // The information window of info points, created on first use.
+    TInfoboxForm *infoWindow();
     // The tool strip beside the card while the learning view is shown and no quiz runs
     // (the quiz takes its room); the card area takes its new size at once.
     void placeToolStrip(bool learningViewActive);

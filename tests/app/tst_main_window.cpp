@@ -106,7 +106,7 @@ private Q_SLOTS:
         QVERIFY(!w.firstShowingPending());
         QVERIFY(w.minimumSize() == QSize(900, 650));
         QCOMPARE(w.dialogCreationOrder(),
-                 QStringList({"TBestListForm", "TUebOptFragenForm", "TUebFertigForm", "TInfoBox", "TKennzInfoBox", "TUebProtokollForm", "TInfoboxForm", "TProtKomForm",
+                 QStringList({"TBestListForm", "TUebOptFragenForm", "TUebFertigForm", "TInfoBox", "TKennzInfoBox",
                               "TNameEingabeForm", "TBestListVerzForm", "TUebOptForm"}));
     }
 
