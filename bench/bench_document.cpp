@@ -7,7 +7,7 @@
 // After the runs the ratios (median over the repetitions, real and CPU time) are printed.
 
 #include "document/document_file.h"
-#include "document/png_codec.h"
+#include "platform/png_codec.h"
 #include "platform/messages.h"
 
 #include <QBuffer>

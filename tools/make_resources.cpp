@@ -4,7 +4,7 @@
 // writes data/kapitolo.png, data/kapitolo-icon.png, data/hintergrund1.png,
 // data/hintergrund2.png, data/cursors/*.png, sound/Richtig1.wav and sound/Falsch1.wav.
 
-#include "document/png_codec.h"
+#include "platform/png_codec.h"
 #include "platform/cursor_shapes.h"
 #include "platform/nearest.h"
 

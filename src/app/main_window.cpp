@@ -5,51 +5,41 @@
 #include "app/card_area.h"
 #include "app/topic_menu.h"
 #include "controls/hover_panel.h"
-#include "document/document_file.h"
 #include "platform/cursors.h"
-#include "platform/qt_sound_player.h"
+#include "platform/folders.h"
+#include "platform/messages.h"
+#include "platform/png_codec.h"
+#include "platform/random.h"
+#include "platform/save_path.h"
+#include "platform/settings_store.h"
+#include "platform/system_info.h"
+#include "quiz/protocol_window.h"
 #include "quiz/quiz_board.h"
 #include "quiz/quiz_dialogs.h"
 #include "quiz/quiz_option_forms.h"
-#include "quiz/protocol_window.h"
+#include "quiz/quiz_status_panel.h"
 #include "results/best_list_commands.h"
 #include "results/best_list_window.h"
 #include "results/result_folders_dialog.h"
-#include "platform/mail_client.h"
-#include "sharing/mail_form.h"
-#include "sharing/mail_sender.h"
-#include "sharing/worksheet_form.h"
-#include "platform/system_info.h"
-#include "quiz/quiz_status_panel.h"
-#include "quiz/tile_layout.h"
 #include "view/card_image_widget.h"
 #include "view/card_renderer.h"
-#include "view/infobox_form.h"
 #include "view/learning_view.h"
-#include "view/link_safety.h"
-#include "view/view_output_ui.h"
-#include "document/png_codec.h"
-#include "platform/folders.h"
-#include "platform/messages.h"
-#include "platform/random.h"
-#include "platform/settings_store.h"
-#include "platform/wait_cursor.h"
 
 #include <QAction>
-#include <QPainter>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -80,15 +70,11 @@ QImage loadPng(const QString &path)
 TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *parent)
     : QMainWindow(parent)
     , m_services(services)
-    , m_commandLineArgument(commandLineArgument)
 {
     setObjectName(QStringLiteral("TForm1"));
     m_programFolder = withTrailingSeparator(services.programFolder);
-    m_soundFolder = m_programFolder + QStringLiteral("sound/");
     m_helpFolder = m_programFolder + QStringLiteral("hilfe/");
     m_dataFolder = m_programFolder + QStringLiteral("data/");
-    m_startFolder = m_programFolder;
-    m_topicFolder = m_startFolder;
     m_settings = AppSettings::defaults(m_programFolder, services.sharedFolder);
 
     QApplication::setApplicationDisplayName(programTitle());
@@ -103,7 +89,6 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
     }
     m_layoutAllowed = true;
 
-    m_nav.currentTopicIndex = -1;
     m_view.numberingMode = numberingOrdered;
     m_services.random.seedFromClock();
     m_automationFile = qEnvironmentVariable("KAPITOLO_AUTOMATION");
@@ -113,37 +98,25 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
     const QString startPicture = m_dataFolder + QStringLiteral("kapitolo.png");
     if (QFileInfo::exists(startPicture))
         m_startPictureLoad = std::async(std::launch::async, [startPicture] { return loadPng(startPicture); });
-    if (!m_commandLineArgument.isEmpty()) {
-        const QFileInfo info(m_commandLineArgument);
-        if (info.isDir())
-            m_prefetchedFolder = withTrailingSeparator(info.absoluteFilePath());
-    } else {
-        m_prefetchedFolder = defaultStartFolder(m_programFolder);
-    }
-    if (!m_prefetchedFolder.isEmpty())
-        m_topicFolderLoad = std::async(std::launch::async, [folder = m_prefetchedFolder] { return readTopicFolder(folder); });
+    m_topics = std::make_unique<TopicNavigator>(m_services, m_doc, *this, m_programFolder, commandLineArgument);
 
-    m_engine = std::make_unique<QuizEngine>(m_doc, m_services.messages, m_services.clock, m_services.random, *this);
-    m_network = std::make_unique<NetworkQuiz>(m_doc, *m_engine, m_services.messages, m_services.clock, *this);
-    connect(m_network.get(), &NetworkQuiz::reportHandled, this, [this] { writeAutomationState(); });
-    m_ownSoundPlayer = std::make_unique<QtSoundPlayer>(m_services.clock);
-    m_soundPlayer = m_ownSoundPlayer.get();
-    m_ownMailClient = std::make_unique<XdgEmailClient>();
-    m_mailClient = m_ownMailClient.get();
-    m_zeitTimer = new QTimer(this);
-    m_zeitTimer->setObjectName(QStringLiteral("ZeitTimer"));
-    m_zeitTimer->setInterval(100);
-    connect(m_zeitTimer, &QTimer::timeout, this, &TForm1::ZeitTimerTimer);
+    m_viewCtl = std::make_unique<LearningViewController>(m_services, m_doc, m_view, m_bitmaps, *this);
+    m_quiz = std::make_unique<QuizController>(m_services, m_doc, m_view, m_bitmaps, m_viewCtl->renderer(), *this,
+                                              m_programFolder + QStringLiteral("sound/"));
+    m_net = std::make_unique<NetworkController>(m_services, m_doc, m_quiz->engine(), m_settings, *this, this);
+    m_editorCtl = std::make_unique<TopicEditorController>(m_services, m_doc, *this, this);
+    m_sharing = std::make_unique<SharingController>(m_services, m_doc, m_programFolder + QStringLiteral("setupbasissystem/"),
+                                                    makerWebAddress(), this);
 
     loadThemeColours();
     createPanels();
     createMenus();
 
-    m_renderer = std::make_unique<CardRenderer>(m_doc, m_view, m_bitmaps, *this, m_services.messages);
-    m_learning = std::make_unique<LearningView>(m_doc, m_view, *m_renderer, *this, m_services.messages,
-                                                m_services.random);
-    m_cardArea->image()->setView(&m_bitmaps.display, m_learning.get());
-    createLearningToolStrip();
+    m_viewCtl->attachCard(m_cardArea->image(), m_cardArea->marker());
+    QWidget *strip = m_viewCtl->createToolStrip(this, findMenuAction(QStringLiteral("Klappen1")));
+    // Right of the card, where it is out of the way of the tiles' stacks' side.
+    if (auto *row = qobject_cast<QHBoxLayout *>(centralWidget()->layout()))
+        row->addWidget(strip, 0, Qt::AlignTop);
     connect(m_cardArea->image(), &CardImageWidget::controlResized, this, [this](const QSize &size) {
         if (quizInProgress())
             return;
@@ -151,27 +124,10 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
         if (!m_firstShowing)
             rebuildCard();
     });
-    // The tile area moves when single texts are shown: the card follows its left edge.
-    connect(m_board, &QuizBoard::tileAreaChanged, this, [this] {
-        if (!quizInProgress())
-            return;
-        m_view.controlSize = QSize(qMax(1, m_board->tileAreaLeft()), m_board->height());
-        rebuildCard();
-        drawPanelBackground();
-    });
-    m_cardArea->resized = [this] {
-        if (!quizInProgress())
-            return;
-        // The quiz area follows the window: the tiles that are left go back to their
-        // stacks, a single text or question is arranged again, the card follows.
-        m_board->setGeometry(m_cardArea->boardRect());
-        m_board->relayoutTiles();
-        if (m_doc.DokTyp == dtSingleQuestions || m_engine->options().queryMode == 1)
-            arrangeVisibleTiles();
-    };
+    m_cardArea->resized = [this] { m_quiz->quizAreaResized(m_cardArea->boardRect()); };
 
-    m_doc.reset(m_nav);
-    m_nav.previousDocument.clear();
+    m_doc.reset(m_topics->navigation());
+    m_topics->navigation().previousDocument.clear();
     m_view.zoomIndex = 0;
     m_view.zoomFactor = kZoomTable[0];
     m_view.viewWindow = RectD{0, 0, 1, 1};
@@ -225,8 +181,8 @@ void TForm1::createPanels()
     m_dokTitelLab->setStyleSheet(QStringLiteral("color: rgb(81, 81, 78);"));
     column->addWidget(m_dokTitelLab);
 
-    m_board = new QuizBoard(m_services.clock, m_services.random, central);
-    m_cardArea = new CardArea(m_board, central);
+    m_quiz->createBoard(central);
+    m_cardArea = new CardArea(m_quiz->board(), central);
     QPalette cardPalette = m_cardArea->palette();
     cardPalette.setColor(QPalette::Window, m_cardColor);
     m_cardArea->setPalette(cardPalette);
@@ -240,30 +196,8 @@ void TForm1::createPanels()
     connect(m_cardArea->makerLabel(), &QLabel::linkActivated, this, [this] { OpenWebPage(makerWebAddress()); });
     column->addWidget(m_cardArea, 1);
 
-    m_statusPanel = new QuizStatusPanel(central);
-    QPalette statusPalette = m_statusPanel->palette();
-    statusPalette.setColor(QPalette::Window, m_cardColor);
-    m_statusPanel->setPalette(statusPalette);
-    m_statusPanel->hide();
-    column->addWidget(m_statusPanel);
-
-    // The quiz panel asks the card what lies under a tile, and the engine decides.
-    m_board->hitTest = [this](const QRect &r) { return quizTileHitTest(r); };
-    m_board->targetFrame = [this](int object) { return quizTargetFrame(object); };
-    m_board->setHitObject = [this](int object) { m_engine->setHitObject(object); };
-    m_board->questionPressed = [this] { m_engine->setHitObject(m_engine->askedObject()); };
-    m_board->evaluate = [this](int pair) {
-        m_evaluationRunning = true;
-        m_engine->EvaluateAnswer(pair);
-        m_evaluationRunning = false;
-        writeAutomationState();
-    };
-    m_board->paintCard = [this](QPainter &painter, const QRect &rect) {
-        painter.translate(rect.topLeft());
-        paintCardControl(painter, rect.size(), m_bitmaps.display);
-        painter.translate(-rect.topLeft());
-    };
-    connectQuizAccess();
+    m_quiz->createStatusPanel(central, m_cardColor);
+    column->addWidget(m_quiz->statusPanel());
 
     setCentralWidget(central);
 }
@@ -323,11 +257,11 @@ void TForm1::createToolButtons(QWidget *panel)
     connect(lernKart, &THoverPanel::clicked, this, &TForm1::LernKartBtnClick);
     connect(start, &THoverPanel::pressed, this, [this] { UebungStart1Click(); });
     connect(best, &THoverPanel::clicked, this, &TForm1::Bestenliste1Click);
-    connect(previous, &THoverPanel::clicked, this, &TForm1::OpenPreviousTopic);
-    connect(next, &THoverPanel::clicked, this, &TForm1::OpenNextTopic);
-    connect(sheet, &THoverPanel::clicked, this, &TForm1::Arbeitsblatt1Click);
-    connect(mail, &THoverPanel::clicked, this, &TForm1::EMail1Click);
-    connect(editor, &THoverPanel::clicked, this, &TForm1::ThemaBearbeiten1Click);
+    connect(previous, &THoverPanel::clicked, this, [this] { m_topics->OpenPreviousTopic(); });
+    connect(next, &THoverPanel::clicked, this, [this] { m_topics->OpenNextTopic(); });
+    connect(sheet, &THoverPanel::clicked, this, [this] { m_sharing->Arbeitsblatt1Click(); });
+    connect(mail, &THoverPanel::clicked, this, [this] { m_sharing->EMail1Click(); });
+    connect(editor, &THoverPanel::clicked, this, [this] { m_editorCtl->ThemaBearbeiten1Click(); });
 }
 
 THoverPanel *TForm1::toolButton(const QString &objectName) const
@@ -394,25 +328,19 @@ void TForm1::createMenus()
     connect(bestList, &QAction::triggered, this, &TForm1::Bestenliste1Click);
     QAction *protocol = addMenuAction(aktion, QStringLiteral("ProtokollderletztenUebung1"), QStringLiteral("&Protokoll..."),
                                       {}, false);
-    connect(protocol, &QAction::triggered, this, [this] {
-        if (m_protokollForm)
-            m_protokollForm->exec();
-    });
+    connect(protocol, &QAction::triggered, m_quiz.get(), &QuizController::showProtocol);
     QAction *participate = addMenuAction(aktion, QStringLiteral("NetzTeilnehmen1"),
                                          QStringLiteral("An Netzwerk-Übung &teilnehmen..."), QKeySequence(Qt::Key_F8),
                                          true);
-    connect(participate, &QAction::triggered, this, &TForm1::NetzTeilnehmen1Click);
+    connect(participate, &QAction::triggered, m_net.get(), &NetworkController::NetzTeilnehmen1Click);
     QAction *networkList = addMenuAction(aktion, QStringLiteral("NetzBestenliste1"),
                                          QStringLiteral("Besten&liste Netzwerk-Übung..."),
                                          QKeySequence(Qt::CTRL | Qt::Key_F8), true);
-    connect(networkList, &QAction::triggered, this, [this] {
-        if (NetworkBestListCommand(m_doc, bestListPlaces(), m_bestList, m_services.clock, m_services.messages))
-            showBestList();
-    });
+    connect(networkList, &QAction::triggered, this, &TForm1::showNetworkBestList);
     QAction *cancel = addMenuAction(aktion, QStringLiteral("Lernkarte1"), QStringLiteral("Quiz &abbrechen"), {}, false);
     connect(cancel, &QAction::triggered, this, [this] {
         if (quizInProgress())
-            m_engine->CancelQuiz();
+            m_quiz->engine().CancelQuiz();
     });
     aktion->addSeparator();
     QAction *quit = addMenuAction(aktion, QStringLiteral("Beenden1"), QStringLiteral("Programm &beenden"), {}, false);
@@ -426,28 +354,28 @@ void TForm1::createMenus()
                                        QKeySequence(Qt::ALT | Qt::Key_Home), false);
     connect(startPage, &QAction::triggered, this, [this] {
         if (ConfirmLeaveQuiz())
-            ShowStartPage();
+            m_topics->ShowStartPage();
     });
     QAction *previousDoc = addMenuAction(m_quizMenu, QStringLiteral("ZuvorDok1"),
                                          QStringLiteral("&Zuvor angzeigtes Dokument"),
                                          QKeySequence(Qt::ALT | Qt::Key_Backspace), true);
-    connect(previousDoc, &QAction::triggered, this, &TForm1::OpenPreviousDocument);
+    connect(previousDoc, &QAction::triggered, this, [this] { m_topics->OpenPreviousDocument(); });
     QAction *previous = addMenuAction(m_quizMenu, QStringLiteral("VorherigesQuiz1"),
                                       QStringLiteral("&Vorheriges Quiz der Liste"), QKeySequence(Qt::Key_PageUp), true);
-    connect(previous, &QAction::triggered, this, &TForm1::OpenPreviousTopic);
+    connect(previous, &QAction::triggered, this, [this] { m_topics->OpenPreviousTopic(); });
     QAction *next = addMenuAction(m_quizMenu, QStringLiteral("NaechstesQuiz1"),
                                   QStringLiteral("&Nächstes Quiz der Liste"), QKeySequence(Qt::Key_PageDown), true);
-    connect(next, &QAction::triggered, this, &TForm1::OpenNextTopic);
+    connect(next, &QAction::triggered, this, [this] { m_topics->OpenNextTopic(); });
     QAction *folder = addMenuAction(m_quizMenu, QStringLiteral("OrdnerWaehlen1"), QStringLiteral("&Ordner wählen..."),
                                     QKeySequence(Qt::CTRL | Qt::Key_W), true);
-    connect(folder, &QAction::triggered, this, &TForm1::ChooseFolder);
+    connect(folder, &QAction::triggered, this, [this] { m_topics->ChooseFolder(); });
     m_quizMenuHiddenActions = {previousDoc, previous, next, folder};
     m_quizMenu->addSeparator();
     // Queued: the quiz starts once the menu that chose the topic has closed.
     connect(this, &TForm1::quizRequested, this, [this] { UebungStart1Click(); }, Qt::QueuedConnection);
     connect(m_quizMenu, &TopicMenu::topicChosen, this, [this](int index) {
-        OpenTopicEntry(index);
-        if (m_doc.isLoaded() && m_nav.currentTopicIndex == index)
+        m_topics->OpenTopicEntry(index);
+        if (m_doc.isLoaded() && m_topics->currentTopicIndex() == index)
             Q_EMIT quizRequested();
     });
 
@@ -456,46 +384,46 @@ void TForm1::createMenus()
     datei->setObjectName(QStringLiteral("Datei1"));
     QAction *open = addMenuAction(datei, QStringLiteral("Oeffnen1"), QStringLiteral("Ö&ffnen..."),
                                   QKeySequence(Qt::CTRL | Qt::Key_O), true);
-    connect(open, &QAction::triggered, this, &TForm1::OpenDocumentDialog);
+    connect(open, &QAction::triggered, this, [this] { m_topics->OpenDocumentDialog(); });
     QAction *mail = addMenuAction(datei, QStringLiteral("EMail1"), QStringLiteral("Per E-&Mail versenden..."),
                                   QKeySequence(Qt::CTRL | Qt::Key_M), true);
-    connect(mail, &QAction::triggered, this, &TForm1::EMail1Click);
+    connect(mail, &QAction::triggered, this, [this] { m_sharing->EMail1Click(); });
     addMenuAction(datei, QStringLiteral("Drucken1"), QStringLiteral("&Drucken..."), QKeySequence(Qt::CTRL | Qt::Key_P), true);
     QAction *exportView = addMenuAction(datei, QStringLiteral("Exportieren1"), QStringLiteral("&Exportieren..."),
                                         QKeySequence(Qt::CTRL | Qt::Key_E), true);
-    connect(exportView, &QAction::triggered, this, &TForm1::ExportView1Click);
+    connect(exportView, &QAction::triggered, m_viewCtl.get(), &LearningViewController::ExportView1Click);
     QAction *copyView = addMenuAction(datei, QStringLiteral("Zwischenablage1"), QStringLiteral("In &Zwischenablage kopieren"),
                                       QKeySequence(Qt::CTRL | Qt::Key_Z), true);
-    connect(copyView, &QAction::triggered, this, &TForm1::CopyView1Click);
+    connect(copyView, &QAction::triggered, m_viewCtl.get(), &LearningViewController::CopyView1Click);
     QAction *sheet = addMenuAction(datei, QStringLiteral("Arbeitsblatt1"), QStringLiteral("&Arbeitsblatt erstellen..."),
                                    QKeySequence(Qt::CTRL | Qt::Key_A), true);
-    connect(sheet, &QAction::triggered, this, &TForm1::Arbeitsblatt1Click);
+    connect(sheet, &QAction::triggered, this, [this] { m_sharing->Arbeitsblatt1Click(); });
     QAction *newTopic = addMenuAction(datei, QStringLiteral("NeuesThema1"), QStringLiteral("&Neues Thema..."),
                                       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N), true);
-    connect(newTopic, &QAction::triggered, this, &TForm1::NeuesThema1Click);
+    connect(newTopic, &QAction::triggered, this, [this] { m_editorCtl->NeuesThema1Click(); });
     QAction *editTopic = addMenuAction(datei, QStringLiteral("ThemaBearbeiten1"), QStringLiteral("Thema &bearbeiten..."),
                                        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B), true);
-    connect(editTopic, &QAction::triggered, this, &TForm1::ThemaBearbeiten1Click);
+    connect(editTopic, &QAction::triggered, this, [this] { m_editorCtl->ThemaBearbeiten1Click(); });
     QAction *closeDoc = addMenuAction(datei, QStringLiteral("Schliessen1"), QStringLiteral("Sch&ließen"),
                                       QKeySequence(Qt::CTRL | Qt::Key_F4), true);
     connect(closeDoc, &QAction::triggered, this, [this] {
         if (ConfirmLeaveQuiz())
-            CloseDocument();
+            m_topics->CloseDocument();
     });
 
     // &Lernansicht and Lehrer&steuerung (hidden)
     QAction *fold = addMenuAction(nullptr, QStringLiteral("Klappen1"), QStringLiteral("Werkzeugleiste zu&klappen"),
                                   QKeySequence(Qt::ALT | Qt::Key_W), true);
-    connect(fold, &QAction::triggered, this, &TForm1::toggleToolStrip);
+    connect(fold, &QAction::triggered, m_viewCtl.get(), &LearningViewController::toggleToolStrip);
     QAction *initiate = addMenuAction(nullptr, QStringLiteral("NetzInit1"), QStringLiteral("&Netzwerk-Übung initiieren..."),
                                       QKeySequence(Qt::Key_F9), true);
-    connect(initiate, &QAction::triggered, this, &TForm1::NetzInit1Click);
+    connect(initiate, &QAction::triggered, m_net.get(), &NetworkController::NetzInit1Click);
     QAction *endNetwork = addMenuAction(nullptr, QStringLiteral("NetzBeenden1"), QStringLiteral("Netzwerk-Übung &beenden"),
                                         {}, true);
-    connect(endNetwork, &QAction::triggered, this, &TForm1::NetzBeenden1Click);
+    connect(endNetwork, &QAction::triggered, m_net.get(), &NetworkController::NetzBeenden1Click);
     QAction *display = addMenuAction(nullptr, QStringLiteral("Kontrollanzeige1"), QStringLiteral("&Kontrollanzeige..."),
                                      QKeySequence(Qt::ALT | Qt::Key_F9), true);
-    connect(display, &QAction::triggered, this, &TForm1::Kontrollanzeige1Click);
+    connect(display, &QAction::triggered, m_net.get(), &NetworkController::Kontrollanzeige1Click);
 
     // &Optionen
     QMenu *optionen = bar->addMenu(QStringLiteral("&Optionen"));
@@ -535,7 +463,7 @@ void TForm1::createMenus()
     connect(folders, &QAction::triggered, this, &TForm1::BestListVerz1Click);
     QAction *communication = addMenuAction(optionen, QStringLiteral("NetzKom1"), QStringLiteral("Netzwerk-&Kommunikation..."),
                                            {}, false);
-    connect(communication, &QAction::triggered, this, &TForm1::NetzKom1Click);
+    connect(communication, &QAction::triggered, m_net.get(), &NetworkController::NetzKom1Click);
 
     // &Hilfe
     QMenu *hilfe = bar->addMenu(QStringLiteral("&Hilfe"));
@@ -565,64 +493,38 @@ void TForm1::CreateDialogs()
     if (!m_dialogs.isEmpty())
         return;
     const DialogLook look = dialogLook();
-    auto add = [this](QWidget *dialog, const char *name) {
-        dialog->setObjectName(QLatin1String(name));
-        m_dialogs.append(dialog);
-    };
     // Created once, in this order, after the main window; shown modally when needed.
-    m_bestListForm = new TBestListForm(m_services.messages, m_services.fileDialogs, this);
-    add(m_bestListForm, "TBestListForm");
-    m_uebOptFragenForm = new TUebOptFragenForm(this);
-    m_uebOptFragenForm->applyLook(look);
-    add(m_uebOptFragenForm, "TUebOptFragenForm");
-    m_uebFertigForm = new TUebFertigForm(this);
-    m_uebFertigForm->applyLook(look);
-    add(m_uebFertigForm, "TUebFertigForm");
-    m_arbeitsblattForm = new TArbeitsblattForm(m_services.messages, this);
-    add(m_arbeitsblattForm, "TArbeitsblattForm");
-    m_mailForm = new TMailForm(this);
-    add(m_mailForm, "TMailForm");
-    m_infoBox = new TInfoBox(m_services.shell, this);
-    add(m_infoBox, "TInfoBox");
-    m_kennzInfoBox = new TKennzInfoBox(this);
-    m_kennzInfoBox->applyLook(look);
-    add(m_kennzInfoBox, "TKennzInfoBox");
-    m_protokollForm = new TUebProtokollForm(m_services.messages, m_services.fileDialogs, this);
-    add(m_protokollForm, "TUebProtokollForm");
-    m_saveDialog = std::make_unique<QtSaveFileDialog>(this);
-    m_infoboxForm = new TInfoboxForm(*m_saveDialog, m_services.messages, this);
-    add(m_infoboxForm, "TInfoboxForm");
-    m_protKomForm = new TProtKomForm(this);
-    add(m_protKomForm, "TProtKomForm");
-    m_protokollForm->setCommentForm(m_protKomForm);
-    m_nameEingabeForm = new TNameEingabeForm(this);
-    m_nameEingabeForm->applyLook(look);
-    add(m_nameEingabeForm, "TNameEingabeForm");
-    m_bestListVerzForm = new TBestListVerzForm(m_services.messages, m_services.fileDialogs, this);
-    add(m_bestListVerzForm, "TBestListVerzForm");
-    m_uebOptForm = new TUebOptForm(this);
-    m_uebOptForm->applyLook(look);
-    add(m_uebOptForm, "TUebOptForm");
-    m_uebOptFragenForm->shareShowCheckWith(m_uebOptForm);
-    createNetworkWindows();
+    // The quiz creates its own dialogs in their places of the order.
+    // The worksheet window, the e-mail dialog, the protocol window, the information window
+    // and the network's windows come on first use.
+    for (const char *name : {"TBestListForm", "TUebOptFragenForm", "TUebFertigForm", "TInfoBox", "TKennzInfoBox",
+                             "TNameEingabeForm", "TBestListVerzForm", "TUebOptForm"}) {
+        const QString dialogName = QLatin1String(name);
+        QWidget *dialog = m_quiz->createDialog(dialogName, look, this);
+        if (dialog) {
+        } else if (dialogName == QLatin1String("TBestListForm")) {
+            dialog = m_bestListForm = new TBestListForm(m_services.messages, m_services.fileDialogs, this);
+        } else if (dialogName == QLatin1String("TInfoBox")) {
+            dialog = m_infoBox = new TInfoBox(m_services.shell, this);
+        } else if (dialogName == QLatin1String("TBestListVerzForm")) {
+            dialog = m_bestListVerzForm = new TBestListVerzForm(m_services.messages, m_services.fileDialogs, this);
+        }
+        dialog->setObjectName(dialogName);
+        m_dialogs.append(dialog);
+    }
 
-    m_engine->setOptionsSource([this](qint32 dokTyp) {
-        return dokTyp == dtSingleQuestions ? m_uebOptFragenForm->readOptions() : m_uebOptForm->readOptions();
-    });
-    connect(m_statusPanel, &QuizStatusPanel::keyFiguresRequested, this, [this] { m_kennzInfoBox->exec(); });
-
-    m_uebFertigForm->onShowProtocol = [this] { m_protokollForm->exec(); };
-    m_uebFertigForm->onShowBestList = [this] {
-        if (FinishedDialogBestListCommand(m_engine->run().networkRole, m_doc, bestListPlaces(), m_bestList,
+    TUebFertigForm *finished = m_quiz->uebFertigForm();
+    finished->onShowBestList = [this] {
+        if (FinishedDialogBestListCommand(m_quiz->engine().run().networkRole, m_doc, bestListPlaces(), m_bestList,
                                           m_services.clock, m_services.messages))
             showBestList();
     };
-    m_uebFertigForm->onEnterBestList = [this] {
-        return EnterResultOnRequest(m_engine->run(), m_engine->score(), m_doc, bestListPlaces(), computerName(),
-                                    m_services.clock, m_services.messages)
+    finished->onEnterBestList = [this] {
+        return EnterResultOnRequest(m_quiz->engine().run(), m_quiz->engine().score(), m_doc, bestListPlaces(),
+                                    computerName(), m_services.clock, m_services.messages)
             == EnterResult::Entered;
     };
-    m_uebFertigForm->onChooseResultFolders = [this] { BestListVerz1Click(); };
+    finished->onChooseResultFolders = [this] { BestListVerz1Click(); };
 }
 
 BestListPlaces TForm1::bestListPlaces() const
@@ -639,29 +541,9 @@ void TForm1::showBestList()
 
 void TForm1::Bestenliste1Click()
 {
-    if (BestListCommand(m_engine->run().networkRole, m_doc, bestListPlaces(), m_bestList, m_services.clock,
+    if (BestListCommand(m_quiz->engine().run().networkRole, m_doc, bestListPlaces(), m_bestList, m_services.clock,
                         m_services.messages))
         showBestList();
-}
-
-void TForm1::Arbeitsblatt1Click()
-{
-    if (!m_arbeitsblattForm)
-        return;
-    if (!m_doc.isLoaded()) {
-        m_services.messages.information(QStringLiteral("Es ist kein Dokument geöffnet."));
-        return;
-    }
-    m_arbeitsblattForm->ShowSheet(m_doc);
-}
-
-void TForm1::EMail1Click()
-{
-    if (!m_mailForm)
-        return;
-    MailSender sender(m_services.messages, *m_mailClient, *m_mailForm,
-                      m_programFolder + QStringLiteral("setupbasissystem/"), makerWebAddress());
-    sender.SendDocument(m_doc.fileName);
 }
 
 void TForm1::BestListVerz1Click()
@@ -672,7 +554,7 @@ void TForm1::BestListVerz1Click()
     m_settings.protocolFolder = m_bestListVerzForm->protocolFolder();
     m_settings.bestListFolder = m_bestListVerzForm->bestListFolder();
     m_protocolDialogFolder = m_settings.protocolFolder;
-    m_protokollForm->setSaveFolder(m_settings.protocolFolder);
+    m_quiz->setProtocolFolder(m_settings.protocolFolder);
     m_bestListForm->setTextSaveFolder(m_settings.protocolFolder);
 }
 
@@ -683,9 +565,7 @@ void TForm1::UebOpt1Click()
             QStringLiteral("Die Übungsoptionen können nicht während der Übung geändert werden."));
         return;
     }
-    QuizOptionsDialog *form = m_doc.DokTyp == dtSingleQuestions ? static_cast<QuizOptionsDialog *>(m_uebOptFragenForm)
-                                                                : static_cast<QuizOptionsDialog *>(m_uebOptForm);
-    if (form && form->exec() == QuizOptionsDialog::kStartQuiz)
+    if (m_quiz->UebOpt1Click())
         UebungStart1Click();
 }
 
@@ -704,10 +584,10 @@ void TForm1::applySettingsToControls()
     findMenuAction(QStringLiteral("AutoProtSpeichern1"))->setChecked(m_settings.autoSaveProtocol);
     findMenuAction(QStringLiteral("ErgebBestListEintragen1"))->setChecked(m_settings.autoBestListEntry);
     SetLearningViewShown(m_settings.learningView);
-    if (m_uebOptForm)
-        m_uebOptForm->loadFrom(m_settings);
-    if (m_uebOptFragenForm)
-        m_uebOptFragenForm->loadFrom(m_settings);
+    if (m_quiz->uebOptForm())
+        m_quiz->uebOptForm()->loadFrom(m_settings);
+    if (m_quiz->uebOptFragenForm())
+        m_quiz->uebOptFragenForm()->loadFrom(m_settings);
 }
 
 void TForm1::takeSettingsFromControls()
@@ -717,10 +597,10 @@ void TForm1::takeSettingsFromControls()
     m_settings.autoSaveProtocol = findMenuAction(QStringLiteral("AutoProtSpeichern1"))->isChecked();
     m_settings.autoBestListEntry = findMenuAction(QStringLiteral("ErgebBestListEintragen1"))->isChecked();
     m_settings.learningView = learningViewShown();
-    if (m_uebOptForm)
-        m_uebOptForm->storeTo(m_settings);
-    if (m_uebOptFragenForm)
-        m_uebOptFragenForm->storeTo(m_settings);
+    if (m_quiz->uebOptForm())
+        m_quiz->uebOptForm()->storeTo(m_settings);
+    if (m_quiz->uebOptFragenForm())
+        m_quiz->uebOptFragenForm()->storeTo(m_settings);
 }
 
 void TForm1::showEvent(QShowEvent *event)
@@ -737,202 +617,16 @@ void TForm1::FormShow()
     m_settings.read(m_services.settings);
     applySettingsToControls();
     m_protocolDialogFolder = m_settings.protocolFolder;
-    if (m_protokollForm)
-        m_protokollForm->setSaveFolder(m_settings.protocolFolder);
+    m_quiz->setProtocolFolder(m_settings.protocolFolder);
     if (m_bestListForm)
         m_bestListForm->setTextSaveFolder(m_settings.protocolFolder);
 
-    if (!m_commandLineArgument.isEmpty()) {
-        const QFileInfo info(m_commandLineArgument);
-        const QString full = info.absoluteFilePath();
-        if (info.isDir()) {
-            m_startFolder = withTrailingSeparator(full);
-        } else {
-            m_startFolder = withTrailingSeparator(info.absolutePath());
-            if (!info.fileName().isEmpty()) {
-                ReadDocumentAsTopic(full);
-                m_startDocument = full;
-            }
-        }
-    } else {
-        m_startFolder = m_prefetchedFolder;
-    }
-    m_topicFolder = m_startFolder;
-    showCardOrStartPage();
-    ReadTopicFolder();
+    m_topics->FormShow();
     m_firstShowing = false;
     writeAutomationState();
     // An exercise this computer initiated and never ended: the program went down.
-    if (m_network->offerResume())
+    if (m_net->network().offerResume())
         writeAutomationState();
-}
-
-void TForm1::ReadTopicFolder()
-{
-    WaitCursorScope wait;
-    m_nav.currentTopicIndex = -1;
-    const QString folder = m_doc.isLoaded() ? withTrailingSeparator(QFileInfo(m_doc.fileName).absolutePath())
-                                            : m_topicFolder;
-    if (m_topicFolderLoad.valid() && folder == m_prefetchedFolder)
-        m_topicList = m_topicFolderLoad.get();
-    else
-        m_topicList = readTopicFolder(folder);
-    if (m_topicFolderLoad.valid())
-        m_topicFolderLoad.wait(); // a prefetch nobody asked for still ends here, not in the destructor
-    QStringList captions;
-    for (int i = 0; i < m_topicList.size(); ++i)
-        captions << topicItemCaption(i, m_topicList.at(i));
-    m_quizMenu->setTopics(captions, topicColumnBreak(int(m_topicList.size())));
-    for (int i = 0; i < m_topicList.size(); ++i) {
-        if (m_topicList.at(i).path == m_doc.fileName) {
-            m_quizMenu->topicActions().at(i)->setChecked(true);
-            m_nav.currentTopicIndex = i;
-        }
-    }
-    UpdateTitles();
-}
-
-bool TForm1::ReadDocumentAsTopic(const QString &path)
-{
-    // The question before was asked by the caller; a quiz on the old document ends here.
-    if (quizInProgress())
-        m_engine->LeaveQuiz();
-    const ReadResult result = readDocument(path, m_doc, m_nav, m_services.messages);
-    if (result == ReadResult::MissingFile)
-        return false;
-    if (result == ReadResult::Failed) {
-        // The reader has closed the document: show the start page and the folder again.
-        ReadTopicFolder();
-        showCardOrStartPage();
-        return false;
-    }
-    m_topicFolder = withTrailingSeparator(QFileInfo(path).absolutePath());
-    m_view.zoomIndex = 0;
-    m_view.zoomFactor = kZoomTable[0];
-    m_learning->SetNumbering(m_view.numberingMode, false);
-    rebuildCard();
-    UpdateTitles();
-    showCardOrStartPage();
-    return true;
-}
-
-void TForm1::OpenTopicEntry(int index)
-{
-    if (index < 0 || index >= m_topicList.size() || !ConfirmLeaveQuiz())
-        return;
-    const QString path = m_topicList.at(index).path;
-    ReadDocumentAsTopic(path);
-    if (m_doc.fileName == path) {
-        if (index < m_quizMenu->topicActions().size())
-            m_quizMenu->topicActions().at(index)->setChecked(true);
-        m_nav.currentTopicIndex = index;
-        UpdateTitles();
-    }
-}
-
-void TForm1::OpenNextTopic()
-{
-    if (appMode() != kLearningView)
-        return;
-    const int target = nextTopicIndex(m_nav.currentTopicIndex, int(m_topicList.size()));
-    if (target != m_nav.currentTopicIndex)
-        OpenTopicEntry(target);
-}
-
-void TForm1::OpenPreviousTopic()
-{
-    if (appMode() != kLearningView)
-        return;
-    const int target = m_nav.currentTopicIndex < 0 && !m_topicList.isEmpty()
-        ? 0
-        : previousTopicIndex(m_nav.currentTopicIndex, int(m_topicList.size()));
-    if (target != m_nav.currentTopicIndex)
-        OpenTopicEntry(target);
-}
-
-void TForm1::ShowStartPage()
-{
-    if (!m_startDocument.isEmpty()) {
-        const QString startDocument = m_startDocument;
-        ReadDocumentAsTopic(startDocument);
-        ReadTopicFolder();
-    } else {
-        m_topicFolder = m_startFolder;
-        m_openDialogFolder = m_startFolder;
-        CloseDocument();
-    }
-    showCardOrStartPage();
-}
-
-void TForm1::OpenPreviousDocument()
-{
-    if (appMode() != kLearningView || m_nav.previousDocument.isEmpty())
-        return;
-    const QString previous = m_nav.previousDocument; // the read replaces it
-    ReadDocumentAsTopic(previous);
-    ReadTopicFolder();
-}
-
-void TForm1::ChooseFolder()
-{
-    const QString chosen = m_services.fileDialogs.folderName(QStringLiteral("Aktuellen Ordner wählen"), m_topicFolder);
-    if (chosen.isEmpty())
-        return;
-    m_topicFolder = withTrailingSeparator(chosen);
-    m_openDialogFolder = m_topicFolder;
-    CloseDocument();
-    m_services.messages.information(QString::number(m_topicList.size())
-                                    + QStringLiteral(" Themendokument(e) eingelesen.\r\n")
-                                    + QStringLiteral("Wählen Sie das gewünschte Dokument im Menü \"Themenauswahl\"."));
-}
-
-void TForm1::OpenDocumentDialog()
-{
-    if (!ConfirmLeaveQuiz())
-        return;
-    const QString folder = m_doc.isLoaded() ? QFileInfo(m_doc.fileName).absolutePath() : m_topicFolder;
-    const QString chosen = m_services.fileDialogs.openFileName(
-        QStringLiteral("Dokument öffnen"), folder,
-        QStringLiteral("Tessaro - Dokument (*.tsr)|*.tsr|Alle Dateien (*.*)|*.*"));
-    if (chosen.isEmpty())
-        return;
-    ReadDocumentAsTopic(chosen);
-    ReadTopicFolder();
-}
-
-void TForm1::CloseDocument()
-{
-    if (quizInProgress())
-        m_engine->LeaveQuiz();
-    m_doc.close(m_nav);
-    m_bestList = BestList();
-    rebuildCard();
-    ReadTopicFolder();
-    showCardOrStartPage();
-}
-
-void TForm1::FollowDocumentLink(const QString &caption)
-{
-    // The same lookup as a click on the card: a sub-folder of the topic folder, then the
-    // document's folder, the start folder and the program folder.
-    const LearningView::LinkTarget target = LearningView::resolveDocumentLink(caption, documentLinkFolders());
-    if (target.kind == LearningView::LinkTarget::Folder)
-        openTopicFolder(target.path);
-    else if (target.kind == LearningView::LinkTarget::Document)
-        openLinkedDocument(target.path);
-    else
-        m_services.messages.error(QStringLiteral("Die Datei \"") + caption.trimmed() + QStringLiteral("\" existiert nicht."));
-}
-
-void TForm1::FollowLink(const QString &caption)
-{
-    // The same rules as a click on a link of the card: nothing the desktop would run.
-    const LinkDecision link = CheckLink(caption, documentLinkFolders().documentFolder);
-    if (link.kind == LinkDecision::Refused)
-        m_services.messages.error(link.message);
-    else if (link.kind == LinkDecision::Missing || !m_services.shell.open(link.target))
-        m_services.messages.error(QStringLiteral("Die Datei oder Internet-Adresse \"") + caption
-                                  + QStringLiteral("\" kann nicht geöffnet werden."));
 }
 
 void TForm1::UpdateTitles()
@@ -944,7 +638,7 @@ void TForm1::UpdateTitles()
 
 bool TForm1::ConfirmLeaveQuiz()
 {
-    return m_engine->ConfirmLeaveQuiz();
+    return m_quiz->engine().ConfirmLeaveQuiz();
 }
 
 void TForm1::setQuizMenuEnabled(bool enabled)
@@ -1006,7 +700,7 @@ void TForm1::ScrollView(int dx, int dy)
     m_viewKeyLog.append(dx * 10 + dy);
     if (quizInProgress())
         return; // the quiz keeps its card still under the tiles
-    m_learning->Scroll(dx < 0 ? ScrollDirection::Left : dx > 0 ? ScrollDirection::Right
+    m_viewCtl->learningView().Scroll(dx < 0 ? ScrollDirection::Left : dx > 0 ? ScrollDirection::Right
                          : dy < 0                  ? ScrollDirection::Up
                                                    : ScrollDirection::Down);
 }
@@ -1017,16 +711,16 @@ void TForm1::ZoomView(int steps)
     if (quizInProgress())
         return;
     if (steps > 0)
-        m_learning->ZoomIn();
+        m_viewCtl->learningView().ZoomIn();
     else
-        m_learning->ZoomOut();
+        m_viewCtl->learningView().ZoomOut();
 }
 
 void TForm1::keyPressEvent(QKeyEvent *event)
 {
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
     const bool keypad = event->modifiers() & Qt::KeypadModifier;
-    if (quizInProgress() && m_board->quizKey(event))
+    if (m_quiz->quizKey(event))
         return; // the keys 1 to 6 answer a single question wherever the focus is
     if (mods == Qt::ControlModifier) {
         switch (event->key()) {
@@ -1069,18 +763,295 @@ void TForm1::resizeEvent(QResizeEvent *event)
 void TForm1::closeEvent(QCloseEvent *event)
 {
     // The editor asks about unsaved changes first; "Abbrechen" there keeps both open.
-    if (!closeTopicEditor() || !ConfirmLeaveQuiz()) {
+    if (!m_editorCtl->closeTopicEditor() || !ConfirmLeaveQuiz()) {
         event->ignore();
         return;
     }
-    m_network->prepareClose();
+    m_net->network().prepareClose();
     m_closing = true;
-    m_zeitTimer->stop();
-    m_network->cleanUpAtExit();
+    m_quiz->prepareClose();
+    m_net->network().cleanUpAtExit();
     takeSettingsFromControls();
     m_settings.write(m_services.settings);
     m_services.settings.sync();
     event->accept();
+}
+
+int TForm1::appMode() const
+{
+    return m_quiz->engine().appMode();
+}
+
+bool TForm1::quizInProgress() const
+{
+    return m_quiz->quizInProgress();
+}
+
+void TForm1::rebuildCard()
+{
+    if (m_closing)
+        return;
+    m_viewCtl->renderer().BuildCardView();
+    m_doc.normaliseAfterRebuild(quizInProgress());
+}
+
+bool TForm1::UebungStart1Click()
+{
+    return m_quiz->UebungStart1Click(findMenuAction(QStringLiteral("OptNameEingabe1"))->isChecked(),
+                                     findMenuAction(QStringLiteral("ErgebBestListEintragen1"))->isChecked());
+}
+
+void TForm1::leaveQuiz()
+{
+    m_quiz->engine().LeaveQuiz();
+}
+
+void TForm1::showTopicItems(const QStringList &captions, int columnBreak)
+{
+    m_quizMenu->setTopics(captions, columnBreak);
+}
+
+void TForm1::checkTopicItem(int index)
+{
+    if (index < m_quizMenu->topicActions().size())
+        m_quizMenu->topicActions().at(index)->setChecked(true);
+}
+
+void TForm1::documentRead()
+{
+    m_view.zoomIndex = 0;
+    m_view.zoomFactor = kZoomTable[0];
+    m_viewCtl->learningView().SetNumbering(m_view.numberingMode, false);
+    rebuildCard();
+}
+
+void TForm1::documentClosed()
+{
+    m_bestList = BestList();
+    rebuildCard();
+}
+
+void TForm1::LernKartBtnClick()
+{
+    if (quizInProgress()) {
+        m_quiz->engine().CancelQuiz();
+        writeAutomationState();
+        return;
+    }
+    m_topics->ShowStartPage();
+}
+
+// --- the learning view's window ---
+
+QuizDisplay TForm1::quizDisplay() const
+{
+    QuizDisplay d;
+    d.running = quizInProgress();
+    d.queryMode = m_quiz->engine().options().queryMode;
+    const int asked = m_quiz->engine().askedObject();
+    d.askedPositionObject = d.running && m_doc.DokTyp != dtSingleQuestions && d.queryMode == 2 ? asked : -1;
+    return d;
+}
+
+void TForm1::repaintQuizCard()
+{
+    m_quiz->board()->update(m_quiz->board()->cardRect());
+}
+
+DocumentLinkFolders TForm1::documentLinkFolders() const
+{
+    return m_topics->documentLinkFolders();
+}
+
+void TForm1::openTopicFolder(const QString &folder)
+{
+    m_topics->openTopicFolder(folder);
+}
+
+void TForm1::openLinkedDocument(const QString &path)
+{
+    m_topics->openLinkedDocument(path);
+}
+
+void TForm1::learningViewChanged()
+{
+    // For the end-to-end driver: the learning card after a tool, zoom or numbering change.
+    if (!m_firstShowing && !quizInProgress())
+        writeAutomationState();
+}
+
+CardImageWidget *TForm1::cardImage() const
+{
+    return m_cardArea->image();
+}
+
+void TForm1::SetLearningViewShown(bool on)
+{
+    if (QAction *item = findMenuAction(QStringLiteral("LernansichtAnzeigen1")))
+        item->setChecked(on);
+    m_settings.learningView = on;
+    m_view.cardHiddenOutsideQuiz = !on;
+    m_viewCtl->placeToolStrip(!quizInProgress());
+    QMenuBar *bar = menuBar();
+    bar->removeAction(m_viewCtl->menu()->menuAction());
+    if (on) {
+        // In its place between "&Quizauswahl" and "&Optionen".
+        if (auto *optionen = findChild<QMenu *>(QStringLiteral("Optionen1")))
+            bar->insertMenu(optionen->menuAction(), m_viewCtl->menu());
+    } else {
+        m_viewCtl->learningView().SelectTool(toolPointer);
+    }
+    if (!quizInProgress())
+        m_viewCtl->renderer().ShowWindow(); // the display shows the card, or clears it again
+    showCardOrStartPage();
+}
+
+void TForm1::showCardOrStartPage()
+{
+    if (quizInProgress())
+        return;
+    QWidget *start = m_cardArea->startPanel();
+    const bool card = learningViewShown() && m_doc.isLoaded();
+    start->setVisible(!card);
+    if (!card)
+        start->raise();
+}
+
+// --- the quiz's window ---
+
+QRect TForm1::quizArea() const
+{
+    return m_cardArea->boardRect();
+}
+
+void TForm1::quizAreaEntered()
+{
+    m_viewCtl->learningView().SelectTool(toolPointer);
+    m_viewCtl->placeToolStrip(false);
+    m_cardArea->startPanel()->hide();
+    m_cardArea->image()->hide();
+    m_cardArea->marker()->hide();
+}
+
+void TForm1::quizAreaLeft()
+{
+    m_cardArea->image()->show();
+    m_viewCtl->placeToolStrip(true);
+    m_view.controlSize = m_cardArea->image()->size();
+    m_viewCtl->learningView().RestoreAfterQuiz();
+    rebuildCard();
+    showCardOrStartPage();
+}
+
+void TForm1::quizModeChanged(bool quiz, bool ownQuiz)
+{
+    if (THoverPanel *b = toolButton(QStringLiteral("LernKartBtn"))) {
+        b->setCaption(quiz ? QStringLiteral("Quiz\r\nabbrechen") : QStringLiteral("Startseite"));
+        b->setChecked(!quiz);
+    }
+    if (THoverPanel *b = toolButton(QStringLiteral("UebungenBtn")))
+        b->setChecked(ownQuiz);
+    setQuizMenuEnabled(!quiz);
+    // The learning view's tools act only outside a quiz.
+    m_viewCtl->menu()->setEnabled(!quiz);
+}
+
+bool TForm1::soundOn() const
+{
+    return findMenuAction(QStringLiteral("Sound1"))->isChecked();
+}
+
+ProtocolPlaces TForm1::protocolPlaces()
+{
+    takeSettingsFromControls();
+    return ProtocolPlaces{m_settings.communicationFolder, m_settings.channel, m_settings.protocolFolder,
+                          findMenuAction(QStringLiteral("AutoProtSpeichern1"))->isChecked()};
+}
+
+bool TForm1::enterResultInBestList()
+{
+    QuizEngine &engine = m_quiz->engine();
+    EnterResultAtQuizEnd(engine.run(), engine.score(), true, m_doc, bestListPlaces(), computerName(),
+                         m_services.clock, m_services.messages);
+    return engine.run().bestListEntered;
+}
+
+// --- automation ---
+
+// With KAPITOLO_AUTOMATION set, the window describes what is on the screen in that file
+// after every change, so that an end-to-end test can play a quiz with the real mouse.
+void TForm1::writeAutomationState(const QString &dialog, const QuizFinishedInfo *finished)
+{
+    if (m_automationFile.isEmpty())
+        return;
+    QJsonObject state;
+    state[QStringLiteral("serial")] = ++m_automationSerial;
+    state[QStringLiteral("appMode")] = appMode();
+    state[QStringLiteral("idle")] = !m_quiz->evaluationRunning() && dialog.isEmpty();
+    state[QStringLiteral("dialog")] = dialog;
+    QJsonArray items;
+    for (QAction *a : m_quizMenu->topicActions())
+        items.append(a->text());
+    state[QStringLiteral("menuItems")] = items;
+    const QRect menuRect = menuBar()->actionGeometry(m_quizMenu->menuAction());
+    const QPoint menuCentre = menuBar()->mapToGlobal(menuRect.center());
+    state[QStringLiteral("quizMenu")] = QJsonArray{menuCentre.x(), menuCentre.y()};
+    if (quizInProgress()) {
+        m_quiz->describeQuiz(state);
+    } else {
+        state[QStringLiteral("learningView")] = m_viewCtl->automationState(m_cardArea->startPanel()->isVisible());
+        state[QStringLiteral("tiles")] = QJsonArray();
+        state[QStringLiteral("targets")] = QJsonArray();
+    }
+    state[QStringLiteral("network")] = m_net->automationState();
+    if (finished)
+        m_quiz->describeFinished(state, *finished);
+    writeFileAtomically(m_automationFile, QJsonDocument(state).toJson(QJsonDocument::Compact));
+}
+
+bool TForm1::labelEditorOpen() const
+{
+    return m_editorCtl->editorOpen();
+}
+
+bool TForm1::askNetworkOptions(qint32 dokTyp, QuizOptions &options)
+{
+    return m_quiz->askNetworkOptions(dokTyp, options);
+}
+
+bool TForm1::openExchangeDocument(const QString &path)
+{
+    // The pupil's topic menu stays with the pupil's topics, not the exchange folder.
+    return readCopyAsTopic(path) && m_doc.fileName == path;
+}
+
+void TForm1::startTestQuiz()
+{
+    raise();
+    activateWindow();
+    UebungStart1Click();
+}
+
+void TForm1::closeExchangeDocument()
+{
+    if (m_doc.isLoaded() && QFileInfo(m_doc.fileName).fileName().endsWith(QLatin1String("tsrnetzuebung.tsr")))
+        m_topics->CloseDocument();
+}
+
+void TForm1::clearBestList()
+{
+    m_bestList = BestList();
+}
+
+void TForm1::showNetworkBestList()
+{
+    if (NetworkBestListCommand(m_doc, bestListPlaces(), m_bestList, m_services.clock, m_services.messages))
+        showBestList();
+}
+
+void TForm1::networkRoleChanged()
+{
+    m_quiz->updateModeControls();
 }
 
 } // namespace kapitolo

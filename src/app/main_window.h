@@ -1,14 +1,17 @@
 #pragma once
 
-#include "app/app_settings.h"
-#include "app/topic_folder.h"
+#include "platform/app_settings.h"
+#include "app/topic_navigator.h"
 #include "document/topic_document.h"
-#include "editor/topic_editor_form.h"
-#include "network/network_quiz.h"
+#include "editor/topic_editor_controller.h"
+#include "network/network_controller.h"
 #include "platform/services.h"
 #include "quiz/dialog_look.h"
+#include "quiz/quiz_controller.h"
 #include "quiz/quiz_engine.h"
 #include "results/best_list.h"
+#include "sharing/sharing_controller.h"
+#include "view/learning_view_controller.h"
 #include "view/view_state.h"
 
 #include <QImage>
@@ -58,10 +61,11 @@ class TNetzKomForm;
 // The program's one main window: it owns the document, the view, the quiz state and
 // the settings, and its handlers carry every user action.
 class TForm1 : public QMainWindow,
-               public LearningViewHost,
-               public QuizFrontend,
-               public NetworkQuizFrontend,
-               public TopicEditorHost
+               public LearningViewWindow,
+               public QuizWindow,
+               public NetworkWindow,
+               public TopicEditorWindow,
+               public TopicWindow
 {
     Q_OBJECT
 public:
@@ -76,133 +80,93 @@ public:
     void FormShow();
 
     // Topic folder and navigation.
-    void ReadTopicFolder();
-    void OpenTopicEntry(int index);
-    void OpenNextTopic();
-    void OpenPreviousTopic();
-    void ShowStartPage();
-    void OpenPreviousDocument();
-    void ChooseFolder();
-    void OpenDocumentDialog();
-    void CloseDocument();
-    void FollowDocumentLink(const QString &caption);
-    void FollowLink(const QString &caption);
-    // Reads a document as a topic (its folder becomes the topic folder); false on failure.
-    bool ReadDocumentAsTopic(const QString &path);
-    void UpdateTitles();
+    TopicNavigator &topics() { return *m_topics; }
 
-    // The topic editor: "&Neues Thema..." asks for the kind (and for an image topic the
-    // picture), "Thema &bearbeiten..." opens the shown topic or a chosen file.
-    void NeuesThema1Click();
-    void ThemaBearbeiten1Click();
-    // kind: the document type; picturePath only for image labelling.
-    bool NewTopic(qint32 kind, const QString &picturePath = QString());
-    bool EditTopicFile(const QString &path);
-    // Closes the editor, asking about unsaved changes; false when the user keeps it open.
-    bool closeTopicEditor();
-    TThemenEditorForm *topicEditor() const { return m_editor; }
-    // A quiz on the editor's test copy: it leaves no best-list entry.
-    bool testingEditedTopic() const;
+    // TopicWindow
+    int appMode() const override;
+    void leaveQuiz() override;
+    void showTopicItems(const QStringList &captions, int columnBreak) override;
+    void checkTopicItem(int index) override;
+    void documentRead() override;
+    void documentClosed() override;
+    // The start page, or with the learning view shown and a document open its card.
+    void showCardOrStartPage() override;
+    void UpdateTitles() override;
 
-    // TopicEditorHost
-    void testTopic(const TopicDocument &document) override;
-    void topicSaved(const QString &path) override;
-    QString topicFolder() const override { return m_topicFolder; }
+    // The topic editor: "&Neues Thema...", "Thema &bearbeiten..." and "Testen".
+    TopicEditorController &topicEditorController() { return *m_editorCtl; }
+    bool testingEditedTopic() const { return m_editorCtl->testingEditedTopic(); }
+
+    // TopicEditorWindow
+    QString topicFolder() const override { return m_topics->topicFolder(); }
+    bool ReadDocumentAsTopic(const QString &path) override { return m_topics->ReadDocumentAsTopic(path); }
+    bool readCopyAsTopic(const QString &path) override { return m_topics->readCopyAsTopic(path); }
+    void ReadTopicFolder() override { m_topics->ReadTopicFolder(); }
+    void startTestQuiz() override;
 
     // Asks before a running quiz is left; true when there is none or the user agrees.
-    bool ConfirmLeaveQuiz();
-    bool quizInProgress() const;
+    bool ConfirmLeaveQuiz() override;
+    bool quizInProgress() const override;
 
     // The quiz: F7, the "Quiz starten" button, a topic item; the start page button.
     bool UebungStart1Click();
     void LernKartBtnClick();
-    void ZeitTimerTimer();
-    QuizEngine &engine() { return *m_engine; }
-    QuizBoard *quizBoard() const { return m_board; }
-    QuizStatusPanel *statusPanel() const { return m_statusPanel; }
+    QuizController &quiz() { return *m_quiz; }
+    QuizEngine &engine() { return m_quiz->engine(); }
+    QuizBoard *quizBoard() const { return m_quiz->board(); }
+    QuizStatusPanel *statusPanel() const { return m_quiz->statusPanel(); }
     const ViewState &viewState() const { return m_view; }
     const CardBitmaps &cardBitmaps() const { return m_bitmaps; }
-    CardRenderer &renderer() { return *m_renderer; }
-    LearningView &learningView() { return *m_learning; }
-    void setSoundPlayer(SoundPlayer *player) { m_soundPlayer = player; }
+    LearningViewController &learningViewController() { return *m_viewCtl; }
+    CardRenderer &renderer() { return m_viewCtl->renderer(); }
+    LearningView &learningView() { return m_viewCtl->learningView(); }
+    void setSoundPlayer(SoundPlayer *player) { m_quiz->setSoundPlayer(player); }
     THoverPanel *toolButton(const QString &objectName) const;
 
-    // LearningViewHost
+    // LearningViewWindow
     QuizDisplay quizDisplay() const override;
-    void repaintCard() override;
-    void redrawQuizPanel() override;
-    void placePositionMarker(const QRect &rect, bool visible) override;
-    void setCardCursor(CardCursor cursor) override;
-    void viewControlsChanged() override;
-    // Ctrl+E and Ctrl+Z: the view as an image file, and on the clipboard.
-    void ExportView1Click();
-    void CopyView1Click();
-    QWidget *learningToolStrip() const { return m_lernInfoPan; }
-    QMenu *learningMenu() const { return m_lernansichtMenu; }
-    void hideKeywordEdit() override;
-    void showKeywordEdit(const QPoint &click) override;
-    void clearHiddenKeywordEdit() override;
-    void repaintCardArea(const QRect &controlRect) override;
+    void repaintQuizCard() override;
+    DocumentLinkFolders documentLinkFolders() const override;
+    void openTopicFolder(const QString &folder) override;
+    void openLinkedDocument(const QString &path) override;
+    void learningViewChanged() override;
+    QWidget *learningToolStrip() const { return m_viewCtl->toolStrip(); }
+    QMenu *learningMenu() const { return m_viewCtl->menu(); }
     // "&Lernansicht anzeigen": the learning card and its tools outside a quiz.
     void SetLearningViewShown(bool on);
     bool learningViewShown() const { return !m_view.cardHiddenOutsideQuiz; }
     CardImageWidget *cardImage() const;
-    bool shellOpen(const QString &target) override;
-    void showInfoText(const QString &caption) override;
-    DocumentLinkFolders documentLinkFolders() const override;
-    void openTopicFolder(const QString &folder) override;
-    void openLinkedDocument(const QString &path) override;
 
-    // QuizFrontend
-    bool askParticipantName(QString &name) override;
-    void enterQuizView() override;
-    void leaveQuizView() override;
-    void updateModeControls() override;
-    void redrawCard() override;
-    void redrawObject(int objectIndex) override;
-    void drawPanelBackground() override;
-    bool tileExists(int pair) const override;
-    bool isTileVisible(int pair) const override;
-    void setTileVisible(int pair, bool visible) override;
-    void hideAllTiles() override;
-    void arrangeVisibleTiles() override;
-    void setTileColour(int pair, const QColor &colour) override;
-    void restoreTileColour(int pair) override;
-    void removeTile(int pair) override;
-    void flyTileHome(int pair) override;
-    void hideHitFrame() override;
-    void showQuestionCounter(const QString &text) override;
-    void showStatus(const QuizStatusTexts &texts) override;
-    void showClock(const QString &text) override;
-    void showVerdict(bool correct) override;
-    void playQuizSound(bool correct) override;
-    void processPendingEvents() override;
-    void setTimerEnabled(bool enabled) override;
-    void finishProtocol() override;
-    bool enterBestList() override;
-    QuizFinishedChoice showFinishedDialog(const QuizFinishedInfo &info) override;
+    // QuizWindow
+    QRect quizArea() const override;
+    void quizAreaEntered() override;
+    void quizAreaLeft() override;
+    void quizModeChanged(bool running, bool ownQuiz) override;
+    void rebuildCard() override;
+    bool soundOn() const override;
+    ProtocolPlaces protocolPlaces() override;
+    bool testRun() const override { return testingEditedTopic(); }
+    bool enterResultInBestList() override;
+    void describeState(const QString &dialog = QString(), const QuizFinishedInfo *finished = nullptr) override
+    {
+        writeAutomationState(dialog, finished);
+    }
 
     // The network quiz: F9, F8, Alt+F9, the end command and the communication settings.
-    void NetzInit1Click();
-    void NetzTeilnehmen1Click();
-    void Kontrollanzeige1Click();
-    void NetzBeenden1Click();
-    void NetzKom1Click();
-    NetworkQuiz &network() { return *m_network; }
-    TKontrollanzeigeForm *controlDisplay() const { return m_controlDisplay; }
-    TNetzKomForm *netzKomForm() const { return m_netzKomForm; }
+    NetworkController &networkQuiz() { return *m_net; }
+    NetworkQuiz &network() { return m_net->network(); }
+    TKontrollanzeigeForm *controlDisplay() const { return m_net->controlDisplay(); }
+    TNetzKomForm *netzKomForm() const { return m_net->netzKomForm(); }
 
-    // NetworkQuizFrontend
-    QString communicationFolder() const override;
-    QString channel() const override;
-    QString protocolFolder() const override;
+    // NetworkWindow
     bool labelEditorOpen() const override;
     bool askNetworkOptions(qint32 dokTyp, QuizOptions &options) override;
     bool openExchangeDocument(const QString &path) override;
     void closeExchangeDocument() override;
     void clearBestList() override;
-    void showControlDisplay() override;
-    void networkStateChanged() override;
+    void showNetworkBestList() override;
+    void networkRoleChanged() override;
+    void describeNetworkState() override { writeAutomationState(); }
 
     // Window modes.
     void SetFullScreenMode();
@@ -220,14 +184,13 @@ public:
     // State for the tests and the other windows.
     const TopicDocument &document() const { return m_doc; }
     TopicDocument &document() { return m_doc; }
-    const QList<TopicEntry> &topicList() const { return m_topicList; }
-    int currentTopicIndex() const { return m_nav.currentTopicIndex; }
-    const QString &startFolder() const { return m_startFolder; }
-    const QString &previousDocument() const { return m_nav.previousDocument; }
-    const QString &openDialogFolder() const { return m_openDialogFolder; }
+    const QList<TopicEntry> &topicList() const { return m_topics->topicList(); }
+    int currentTopicIndex() const { return m_topics->currentTopicIndex(); }
+    const QString &startFolder() const { return m_topics->startFolder(); }
+    const QString &previousDocument() const { return m_topics->previousDocument(); }
+    const QString &openDialogFolder() const { return m_topics->openDialogFolder(); }
     const QString &protocolDialogFolder() const { return m_protocolDialogFolder; }
     AppSettings &settings() { return m_settings; }
-    int appMode() const;
     bool firstShowingPending() const { return m_firstShowing; }
     TopicMenu *quizMenu() const { return m_quizMenu; }
     QLabel *titleLabel() const { return m_dokTitelLab; }
@@ -236,26 +199,20 @@ public:
     QAction *findMenuAction(const QString &objectName) const;
     const QList<int> &viewKeyLog() const { return m_viewKeyLog; }
     TInfoBox *infoBox() const { return m_infoBox; }
-    TUebOptForm *uebOptForm() const { return m_uebOptForm; }
-    TUebOptFragenForm *uebOptFragenForm() const { return m_uebOptFragenForm; }
-    TUebFertigForm *uebFertigForm() const { return m_uebFertigForm; }
-    TNameEingabeForm *nameEingabeForm() const { return m_nameEingabeForm; }
-    TKennzInfoBox *kennzInfoBox() const { return m_kennzInfoBox; }
-    TUebProtokollForm *protokollForm() const { return m_protokollForm; }
+    TUebOptForm *uebOptForm() const { return m_quiz->uebOptForm(); }
+    TUebOptFragenForm *uebOptFragenForm() const { return m_quiz->uebOptFragenForm(); }
+    TUebFertigForm *uebFertigForm() const { return m_quiz->uebFertigForm(); }
+    TNameEingabeForm *nameEingabeForm() const { return m_quiz->nameEingabeForm(); }
+    TKennzInfoBox *kennzInfoBox() const { return m_quiz->kennzInfoBox(); }
+    TUebProtokollForm *protokollForm() const { return m_quiz->protokollForm(); }
     TBestListForm *bestListForm() const { return m_bestListForm; }
     TBestListVerzForm *bestListVerzForm() const { return m_bestListVerzForm; }
     // The best list of the open document (Ctrl+F7 and the tool button).
     void Bestenliste1Click();
     // "&Ordner für Protokolle und Bestenlisten...".
     void BestListVerz1Click();
-    // Ctrl+A and "Arbeitsblatt": the worksheet window for the open document.
-    void Arbeitsblatt1Click();
-    // Ctrl+M and "E-Mail": the open document to the mail program.
-    void EMail1Click();
-    TArbeitsblattForm *arbeitsblattForm() const { return m_arbeitsblattForm; }
-    TMailForm *mailForm() const { return m_mailForm; }
-    // Tests hand in a mail client of their own; the window uses xdg-email otherwise.
-    void setMailClient(MailClient *client) { m_mailClient = client; }
+    // Worksheets and e-mail.
+    SharingController &sharing() { return *m_sharing; }
     // Alt+F7: the options of the open document's kind; "Übung starten" starts the quiz.
     void UebOpt1Click();
     QColor windowColor() const { return m_windowColor; }
@@ -277,83 +234,42 @@ protected:
 
 private:
     void createToolButtons(QWidget *panel);
-    void createLearningToolStrip();
-    void toggleToolStrip();
-    // The start page, or with the learning view shown and a document open its card.
-    void showCardOrStartPage();
-    // The tool strip beside the card while the learning view is shown and no quiz runs
-    // (the quiz takes its room); the card area takes its new size at once.
-    void placeLearningToolStrip(bool learningViewActive);
-    // Keyboard play and screen readers on the quiz panel.
-    void connectQuizAccess();
-    QJsonObject learningViewAutomationState() const;
-    void layoutQuizArea();
-    void rebuildCard();
-    QPoint gridOrigin() const;
-    int quizTileHitTest(const QRect &panelRect) const;
-    QRect quizTargetFrame(int object) const;
     void writeAutomationState(const QString &dialog = QString(), const QuizFinishedInfo *finished = nullptr);
     DialogLook dialogLook() const;
     BestListPlaces bestListPlaces() const;
     void showBestList();
-    void showTopicEditor();
     void createMenus();
     void createPanels();
     void loadThemeColours();
     void loadStartPicture();
     void applySettingsToControls();
     void takeSettingsFromControls();
-    void createNetworkWindows();
-    void saveNetworkResultsAs();
-    QJsonObject networkAutomationState() const;
     void setQuizMenuEnabled(bool enabled);
     QAction *addMenuAction(QMenu *menu, const QString &name, const QString &caption, const QKeySequence &shortcut,
                            bool hidden);
 
     Services &m_services;
-    QString m_commandLineArgument;
 
     TopicDocument m_doc;
-    TopicNavigation m_nav;
     AppSettings m_settings;
-    QList<TopicEntry> m_topicList;
 
     QString m_programFolder;
-    QString m_soundFolder;
     QString m_helpFolder;
     QString m_dataFolder;
-    QString m_startFolder;
-    QString m_topicFolder;
-    QString m_startDocument;
-    QString m_openDialogFolder;
     QString m_protocolDialogFolder;
 
     ViewState m_view;
     CardBitmaps m_bitmaps;
-    std::unique_ptr<CardRenderer> m_renderer;
-    std::unique_ptr<LearningView> m_learning;
-    std::unique_ptr<QuizEngine> m_engine;
-    std::unique_ptr<NetworkQuiz> m_network;
-    std::unique_ptr<SoundPlayer> m_ownSoundPlayer;
-    std::unique_ptr<QtSaveFileDialog> m_saveDialog;
-    SoundPlayer *m_soundPlayer = nullptr;
-    std::unique_ptr<MailClient> m_ownMailClient;
-    MailClient *m_mailClient = nullptr;
-    QuizBoard *m_board = nullptr;
-    QuizStatusPanel *m_statusPanel = nullptr;
-    QTimer *m_zeitTimer = nullptr;
-    TInfoboxForm *m_infoboxForm = nullptr;
+    std::unique_ptr<TopicNavigator> m_topics;
+    std::unique_ptr<LearningViewController> m_viewCtl;
+    std::unique_ptr<QuizController> m_quiz;
+    std::unique_ptr<NetworkController> m_net;
+    std::unique_ptr<SharingController> m_sharing;
     QList<THoverPanel *> m_toolButtons;
-    QWidget *m_lernInfoPan = nullptr;
-    QMenu *m_lernansichtMenu = nullptr;
-    QList<std::pair<THoverPanel *, QAction *>> m_learningTools;
     QString m_automationFile;
     // Work of the first showing that runs beside the creation of the windows.
     std::future<QImage> m_startPictureLoad;
-    QString m_prefetchedFolder;
-    std::future<QList<TopicEntry>> m_topicFolderLoad;
     int m_automationSerial = 0;
-    bool m_evaluationRunning = false;
     bool m_firstShowing = true;
     bool m_quizLayoutPending = false;
     bool m_closing = false;
@@ -371,23 +287,10 @@ private:
     QList<int> m_viewKeyLog;
 
     TInfoBox *m_infoBox = nullptr;
-    TUebOptForm *m_uebOptForm = nullptr;
-    TUebOptFragenForm *m_uebOptFragenForm = nullptr;
-    TUebFertigForm *m_uebFertigForm = nullptr;
-    TNameEingabeForm *m_nameEingabeForm = nullptr;
-    TKennzInfoBox *m_kennzInfoBox = nullptr;
-    TUebProtokollForm *m_protokollForm = nullptr;
-    TProtKomForm *m_protKomForm = nullptr;
     TBestListForm *m_bestListForm = nullptr;
     TBestListVerzForm *m_bestListVerzForm = nullptr;
-    TKontrollanzeigeForm *m_controlDisplay = nullptr;
-    TNetzKomForm *m_netzKomForm = nullptr;
-    TArbeitsblattForm *m_arbeitsblattForm = nullptr;
-    TMailForm *m_mailForm = nullptr;
     BestList m_bestList;
-    TThemenEditorForm *m_editor = nullptr;
-    // "Testen" plays a copy of the edited topic from here; it never enters a best list.
-    std::unique_ptr<QTemporaryDir> m_editorTestFolder;
+    std::unique_ptr<TopicEditorController> m_editorCtl;
     QList<QWidget *> m_dialogs;
 };
 

@@ -1,7 +1,7 @@
 #include "document/document_file.h"
 
 #include "document/caption_text.h"
-#include "document/png_codec.h"
+#include "platform/png_codec.h"
 #include "platform/binary_stream.h"
 #include "platform/cp1252.h"
 #include "platform/messages.h"

@@ -1,6 +1,6 @@
 #include "document/document_json.h"
 
-#include "document/png_codec.h"
+#include "platform/png_codec.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 
 #include "document/document_check.h"
 #include "document/document_json.h"
-#include "document/png_codec.h"
+#include "platform/png_codec.h"
 #include "platform/cp1252.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "platform/cursors.h"
 
-#include "document/png_codec.h"
+#include "platform/png_codec.h"
 #include "platform/cursor_shapes.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "quiz/quiz_option_forms.h"
 
-#include "app/app_settings.h"
+#include "platform/app_settings.h"
 #include "quiz/dialog_rules.h"
 #include "quiz/radio_group.h"
 

@@ -1,6 +1,6 @@
 #include "view/view_output.h"
 
-#include "document/png_codec.h"
+#include "platform/png_codec.h"
 #include "platform/messages.h"
 #include "platform/wait_cursor.h"
 #include "platform/save_path.h"

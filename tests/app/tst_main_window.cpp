@@ -106,8 +106,7 @@ private Q_SLOTS:
         QVERIFY(!w.firstShowingPending());
         QVERIFY(w.minimumSize() == QSize(900, 650));
         QCOMPARE(w.dialogCreationOrder(),
-                 QStringList({"TBestListForm", "TUebOptFragenForm", "TUebFertigForm", "TArbeitsblattForm", "TMailForm",
-                              "TInfoBox", "TKennzInfoBox", "TUebProtokollForm", "TInfoboxForm", "TProtKomForm",
+                 QStringList({"TBestListForm", "TUebOptFragenForm", "TUebFertigForm", "TInfoBox", "TKennzInfoBox",
                               "TNameEingabeForm", "TBestListVerzForm", "TUebOptForm"}));
     }
 
@@ -392,8 +391,8 @@ private Q_SLOTS:
     {
         Fixture f;
         TForm1 &empty = f.start(f.themen());
-        empty.OpenNextTopic();
-        empty.OpenPreviousTopic();
+        empty.topics().OpenNextTopic();
+        empty.topics().OpenPreviousTopic();
         QVERIFY(!empty.document().isLoaded());
 
         for (const char *name : {"a", "b", "c"})
@@ -440,7 +439,7 @@ private Q_SLOTS:
         // b.tsr breaks after the menu was built.
         QByteArray bytes = readFile(f.themen() + QStringLiteral("b.tsr"));
         writeFile(f.themen() + QStringLiteral("b.tsr"), bytes.left(bytes.size() - 30));
-        w.OpenTopicEntry(1);
+        w.topics().OpenTopicEntry(1);
         QCOMPARE(f.messages.texts().last(), readErrorText(f.themen() + QStringLiteral("b.tsr")));
         QVERIFY(!w.document().isLoaded());
         QCOMPARE(w.currentTopicIndex(), -1);
@@ -469,7 +468,7 @@ private Q_SLOTS:
                                                            "Wählen Sie das gewünschte Dokument im Menü \"Themenauswahl\"."));
         QCOMPARE(w.topicList().size(), 2);
 
-        w.OpenTopicEntry(0);
+        w.topics().OpenTopicEntry(0);
         QVERIFY(w.document().isLoaded());
         w.findMenuAction(QStringLiteral("Startseite1"))->trigger();
         QVERIFY(!w.document().isLoaded());
@@ -486,25 +485,25 @@ private Q_SLOTS:
         TForm1 &w = f.start(f.themen() + QStringLiteral("haupt.tsr"));
 
         // A folder link (either separator) makes the sub-folder the topic folder.
-        w.FollowDocumentLink(QStringLiteral("unter\\"));
+        w.topics().FollowDocumentLink(QStringLiteral("unter\\"));
         QCOMPARE(w.topicFolder(), f.themen() + QStringLiteral("unter/"));
         QVERIFY(!w.document().isLoaded());
         QCOMPARE(w.topicList().size(), 1);
 
         // A document link is looked for beside the document, in the start folder, in the program folder.
-        w.FollowDocumentLink(QStringLiteral("unter/x.tsr"));
+        w.topics().FollowDocumentLink(QStringLiteral("unter/x.tsr"));
         QVERIFY(f.messages.shown().isEmpty() || !f.messages.texts().last().contains(QStringLiteral("existiert")));
         QCOMPARE(w.document().titel, QStringLiteral("X")); // found in the start folder
-        w.FollowDocumentLink(QStringLiteral("nur-im-programm.tsr"));
+        w.topics().FollowDocumentLink(QStringLiteral("nur-im-programm.tsr"));
         QCOMPARE(w.document().titel, QStringLiteral("Programm"));
         QCOMPARE(w.topicFolder(), f.program());
 
-        w.FollowDocumentLink(QStringLiteral("gibt\\es\\nicht.tsr"));
+        w.topics().FollowDocumentLink(QStringLiteral("gibt\\es\\nicht.tsr"));
         QCOMPARE(f.messages.texts().last(), QStringLiteral("Die Datei \"gibt\\es\\nicht.tsr\" existiert nicht."));
         QCOMPARE(w.document().titel, QStringLiteral("Programm"));
 
         f.shell.succeed = false;
-        w.FollowLink(QStringLiteral("https://de.wikipedia.org/wiki/Europa"));
+        w.topics().FollowLink(QStringLiteral("https://de.wikipedia.org/wiki/Europa"));
         QCOMPARE(f.messages.texts().last(), QStringLiteral("Die Datei oder Internet-Adresse "
                                                            "\"https://de.wikipedia.org/wiki/Europa\" kann nicht geöffnet werden."));
         QVERIFY(w.document().isLoaded());
@@ -625,7 +624,7 @@ private Q_SLOTS:
             TForm1 &w = f.start(path);
             QVERIFY(w.learningViewShown());
             QVERIFY(w.startInfoPanel()->isHidden());
-            w.CloseDocument();
+            w.topics().CloseDocument();
             QVERIFY(!w.startInfoPanel()->isHidden());
             QVERIFY(w.ReadDocumentAsTopic(path));
             QVERIFY(w.startInfoPanel()->isHidden());

@@ -277,7 +277,7 @@ struct Fixture {
         QVERIFY(writeDocument(exchangeFilePath(kom(), channel, kExchangeDocument), copy, false, messages));
         QVERIFY(writeOptionFile(exchangeFilePath(kom(), channel, kExchangeOptions), options));
         QVERIFY(writeMarkerFile(exchangeFilePath(kom(), channel, kExchangeMarker)));
-        window->NetzTeilnehmen1Click();
+        window->networkQuiz().NetzTeilnehmen1Click();
     }
 };
 
@@ -670,7 +670,7 @@ private Q_SLOTS:
             options.initiator = QStringLiteral("localhost");
             f.joinExercise(d, options);
         } else {
-            f.window->testTopic(d);
+            f.window->topicEditorController().testTopic(d);
         }
         QVERIFY2(f.running(), qPrintable(f.messages.texts().join(u'|')));
         int asked = 0;

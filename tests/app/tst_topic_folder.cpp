@@ -1,4 +1,4 @@
-#include "app/app_settings.h"
+#include "platform/app_settings.h"
 #include "app/display_check.h"
 #include "app/topic_folder.h"
 #include "document/document_file.h"

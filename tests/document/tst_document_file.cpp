@@ -1,5 +1,5 @@
 #include "document/document_file.h"
-#include "document/png_codec.h"
+#include "platform/png_codec.h"
 #include "support/scripted_messages.h"
 #include "support/test_files.h"
 

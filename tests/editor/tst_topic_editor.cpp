@@ -329,8 +329,8 @@ private Q_SLOTS:
         window.CreateDialogs();
         window.FormShow();
 
-        QVERIFY(window.NewTopic(dtImageLabelling, dir.filePath(QStringLiteral("bild.png"))));
-        TThemenEditorForm *editor = window.topicEditor();
+        QVERIFY(window.topicEditorController().NewTopic(dtImageLabelling, dir.filePath(QStringLiteral("bild.png"))));
+        TThemenEditorForm *editor = window.topicEditorController().topicEditor();
         QVERIFY(editor && editor->isVisible());
         QVERIFY(editor->model().addLabel(0.3, 0.3, QStringLiteral("Quelle")) >= 0);
         QVERIFY(editor->model().setHeaderText(HeaderField::Titel, QStringLiteral("Der Fluss")));
@@ -340,10 +340,10 @@ private Q_SLOTS:
 
         editor->test();
         QVERIFY(window.quizInProgress());
-        QVERIFY(window.testingEditedTopic());
+        QVERIFY(window.topicEditorController().testingEditedTopic());
         QCOMPARE(window.document().titel, QStringLiteral("Der Fluss"));
         QCOMPARE(window.topicFolder(), themen); // the topic menu stays with the teacher's topics
-        QVERIFY(!window.enterBestList());
+        QVERIFY(!window.quiz().enterBestList());
         QVERIFY(QDir(dir.filePath(QStringLiteral("best"))).entryList(QDir::Files).isEmpty());
         messages.setNextAnswer(MessageAnswer::Yes);
         window.LernKartBtnClick(); // cancels the test quiz
@@ -355,7 +355,7 @@ private Q_SLOTS:
         QCOMPARE(window.topicList().size(), 2);
         QCOMPARE(window.topicList().at(1).title, QStringLiteral("Der Fluss"));
         QCOMPARE(window.currentTopicIndex(), 1);
-        QVERIFY(window.closeTopicEditor());
+        QVERIFY(window.topicEditorController().closeTopicEditor());
         QVERIFY(!editor->isVisible());
         QCOMPARE(messages.texts().count(QStringLiteral("Bitte zuerst den Beschriftungseditor schließen.")), 1);
     }

@@ -232,9 +232,9 @@ private Q_SLOTS:
     {
         Fixture f;
         f.initiate();
-        TNetzKomForm *form = f.window->netzKomForm();
         QTimer::singleShot(0, [&] {
-            QVERIFY(form->isVisible());
+            TNetzKomForm *form = f.window->netzKomForm();
+            QVERIFY(form && form->isVisible());
             QVERIFY(form->KanalEdit->isReadOnly());
             QVERIFY(!form->DurchsuchenBtn->isEnabled());
             QVERIFY(form->GesperrtLab->isVisible());
@@ -242,7 +242,7 @@ private Q_SLOTS:
             form->OKBtn->click();
         });
         f.window->controlDisplay()->communicationButton()->click();
-        QCOMPARE(f.window->channel(), f.channel);
+        QCOMPARE(f.window->networkQuiz().channel(), f.channel);
         QVERIFY(f.messages.shown().isEmpty());
     }
 };

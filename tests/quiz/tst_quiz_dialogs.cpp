@@ -1,4 +1,4 @@
-#include "app/app_settings.h"
+#include "platform/app_settings.h"
 #include "platform/settings_store.h"
 #include "quiz/quiz_dialogs.h"
 #include "quiz/quiz_option_forms.h"

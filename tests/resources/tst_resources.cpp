@@ -1,7 +1,7 @@
 // Checks what the build put into the program folder: pictures, cursors, sounds and
 // the help page.
 
-#include "document/png_codec.h"
+#include "platform/png_codec.h"
 #include "platform/cursor_shapes.h"
 #include "platform/cursors.h"
 

@@ -8,7 +8,7 @@
 //                                           "europa.tsr" and saves a protocol; prints the
 //                                           two files' paths
 
-#include "app/app_settings.h"
+#include "platform/app_settings.h"
 #include "platform/clock.h"
 #include "platform/messages.h"
 #include "quiz/protocol.h"

@@ -1,4 +1,4 @@
-#include "app/app_settings.h"
+#include "platform/app_settings.h"
 #include "document/topic_document.h"
 #include "platform/cp1252.h"
 #include "quiz/quiz_types.h"

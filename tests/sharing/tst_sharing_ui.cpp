@@ -379,7 +379,7 @@ void TestSharingUi::mainWindowRoutes()
     window.CreateDialogs();
     window.FormShow();
     RecordingMailClient mail;
-    window.setMailClient(&mail);
+    window.sharing().setMailClient(&mail);
 
     window.findMenuAction(QStringLiteral("Arbeitsblatt1"))->trigger();
     window.findMenuAction(QStringLiteral("EMail1"))->trigger();
@@ -398,8 +398,8 @@ void TestSharingUi::mainWindowRoutes()
     QVERIFY(sheetButton && sheetButton->isEnabled());
     QString shownTitle;
     QTimer::singleShot(0, [&] {
-        shownTitle = window.arbeitsblattForm()->findChild<QLineEdit *>(QStringLiteral("TitelEdit"))->text();
-        window.arbeitsblattForm()->reject();
+        shownTitle = window.sharing().arbeitsblattForm()->findChild<QLineEdit *>(QStringLiteral("TitelEdit"))->text();
+        window.sharing().arbeitsblattForm()->reject();
     });
     window.findMenuAction(QStringLiteral("Arbeitsblatt1"))->trigger();
     QCOMPARE(shownTitle, QStringLiteral("Der Wasserkreislauf"));

@@ -1,7 +1,7 @@
 #include "support/test_files.h"
 
 #include "document/document_file.h"
-#include "document/png_codec.h"
+#include "platform/png_codec.h"
 #include "support/scripted_messages.h"
 
 #include <QBuffer>

@@ -1,6 +1,6 @@
 #include "document/document_file.h"
 #include "document/document_json.h"
-#include "document/png_codec.h"
+#include "platform/png_codec.h"
 #include "platform/nearest.h"
 #include "platform/random.h"
 #include "support/scripted_messages.h"

@@ -1,4 +1,4 @@
-#include "document/png_codec.h"
+#include "platform/png_codec.h"
 #include "support/scripted_messages.h"
 #include "support/test_files.h"
 #include "view/info_text.h"

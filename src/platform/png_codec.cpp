@@ -1,4 +1,4 @@
-#include "document/png_codec.h"
+#include "platform/png_codec.h"
 
 #include <QBuffer>
 #include <QIODevice>

@@ -1,72 +1,87 @@
-// The main window's side of the classroom network quiz: it routes the commands to the
-// network quiz and gives it the windows it needs.
+// The classroom network quiz in the window: it routes the commands to the network quiz
+// and owns the windows the teacher sees.
 
-#include "app/main_window.h"
+#include "network/network_controller.h"
 
-#include "editor/topic_editor_form.h"
 #include "network/communication_dialog.h"
 #include "network/control_display.h"
-#include "platform/folders.h"
+#include "platform/app_settings.h"
 #include "platform/save_path.h"
-#include "quiz/quiz_option_forms.h"
-#include "results/best_list_commands.h"
+#include "quiz/quiz_engine.h"
 
-#include <QFileInfo>
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QLabel>
 #include <QTableView>
-#include <QTimer>
 
 namespace kapitolo {
 
-void TForm1::createNetworkWindows()
+NetworkController::NetworkController(Services &services, TopicDocument &document, QuizEngine &engine,
+                                     AppSettings &settings, NetworkWindow &window, QWidget *parentWindow)
+    : m_services(services)
+    , m_engine(engine)
+    , m_settings(settings)
+    , m_window(window)
+    , m_parentWindow(parentWindow)
 {
-    m_controlDisplay = new TKontrollanzeigeForm(m_network->board(), this);
+    m_network = std::make_unique<NetworkQuiz>(document, engine, m_services.messages, m_services.clock, *this);
+    connect(m_network.get(), &NetworkQuiz::reportHandled, this, [this] { m_window.describeNetworkState(); });
+}
+
+NetworkController::~NetworkController() = default;
+
+TKontrollanzeigeForm *NetworkController::ensureControlDisplay()
+{
+    if (m_controlDisplay)
+        return m_controlDisplay;
+    m_controlDisplay = new TKontrollanzeigeForm(m_network->board(), m_parentWindow);
     m_controlDisplay->onEndExercise = [this] { NetzBeenden1Click(); };
     m_controlDisplay->onCommunication = [this] { NetzKom1Click(); };
-    m_controlDisplay->onBestList = [this] {
-        if (NetworkBestListCommand(m_doc, bestListPlaces(), m_bestList, m_services.clock, m_services.messages))
-            showBestList();
-    };
+    m_controlDisplay->onBestList = [this] { m_window.showNetworkBestList(); };
     m_controlDisplay->onSaveResults = [this] { saveNetworkResultsAs(); };
-    m_netzKomForm = new TNetzKomForm(m_services.messages, m_services.fileDialogs, this);
+    return m_controlDisplay;
 }
 
-void TForm1::NetzInit1Click()
+TNetzKomForm *NetworkController::ensureNetzKomForm()
+{
+    if (!m_netzKomForm)
+        m_netzKomForm = new TNetzKomForm(m_services.messages, m_services.fileDialogs, m_parentWindow);
+    return m_netzKomForm;
+}
+
+void NetworkController::NetzInit1Click()
 {
     m_network->Initiate();
-    writeAutomationState();
+    m_window.describeNetworkState();
 }
 
-void TForm1::NetzTeilnehmen1Click()
+void NetworkController::NetzTeilnehmen1Click()
 {
     m_network->Participate();
-    writeAutomationState();
+    m_window.describeNetworkState();
 }
 
-void TForm1::Kontrollanzeige1Click()
+void NetworkController::Kontrollanzeige1Click()
 {
-    if (!m_controlDisplay)
-        return;
+    ensureControlDisplay();
     m_controlDisplay->setExerciseState(m_network->initiator(), communicationFolder(), channel());
     m_controlDisplay->show();
     m_controlDisplay->raise();
     m_controlDisplay->activateWindow();
-    writeAutomationState();
+    m_window.describeNetworkState();
 }
 
-void TForm1::NetzBeenden1Click()
+void NetworkController::NetzBeenden1Click()
 {
     m_network->EndExercise();
-    writeAutomationState();
+    m_window.describeNetworkState();
 }
 
-void TForm1::NetzKom1Click()
+void NetworkController::NetzKom1Click()
 {
-    if (!m_netzKomForm)
-        return;
+    ensureNetzKomForm();
     // The running exercise lives in these files and on this channel.
-    const bool locked = m_network->initiator() || m_engine->run().networkRole == nrParticipant;
+    const bool locked = m_network->initiator() || m_engine.run().networkRole == nrParticipant;
     m_netzKomForm->setValues(m_settings.communicationFolder, m_settings.channel, locked);
     if (m_netzKomForm->exec() != QDialog::Accepted || locked)
         return;
@@ -74,7 +89,7 @@ void TForm1::NetzKom1Click()
     m_settings.channel = m_netzKomForm->channel();
 }
 
-void TForm1::saveNetworkResultsAs()
+void NetworkController::saveNetworkResultsAs()
 {
     const QString path = askSaveFileName(m_services.fileDialogs, m_services.messages,
                                          QStringLiteral("Ergebnisse der Netzwerk-Übung speichern"),
@@ -85,77 +100,63 @@ void TForm1::saveNetworkResultsAs()
         m_network->saveResults(path);
 }
 
-QString TForm1::communicationFolder() const
+QString NetworkController::communicationFolder() const
 {
     return m_settings.communicationFolder;
 }
 
-QString TForm1::channel() const
+QString NetworkController::channel() const
 {
     return m_settings.channel;
 }
 
-QString TForm1::protocolFolder() const
+QString NetworkController::protocolFolder() const
 {
     return m_settings.protocolFolder;
 }
 
-bool TForm1::labelEditorOpen() const
+bool NetworkController::labelEditorOpen() const
 {
-    return m_editor && m_editor->isVisible();
+    return m_window.labelEditorOpen();
 }
 
-bool TForm1::askNetworkOptions(qint32 dokTyp, QuizOptions &options)
+bool NetworkController::askNetworkOptions(qint32 dokTyp, QuizOptions &options)
 {
-    QuizOptionsDialog *form = dokTyp == dtSingleQuestions ? static_cast<QuizOptionsDialog *>(m_uebOptFragenForm)
-                                                          : static_cast<QuizOptionsDialog *>(m_uebOptForm);
-    if (!form)
-        return false;
-    form->setNetworkMode(true); // closing the dialog in any way restores it
-    QTimer::singleShot(0, this, [this, form] { writeAutomationState(form->objectName()); });
-    if (form->exec() != QuizOptionsDialog::kStartQuiz)
-        return false;
-    options = dokTyp == dtSingleQuestions ? m_uebOptFragenForm->readOptions() : m_uebOptForm->readOptions();
-    return true;
+    return m_window.askNetworkOptions(dokTyp, options);
 }
 
-bool TForm1::openExchangeDocument(const QString &path)
+bool NetworkController::openExchangeDocument(const QString &path)
 {
-    // The pupil's topic menu stays with the pupil's topics, not the exchange folder.
-    const QString topicFolder = m_topicFolder;
-    const bool read = ReadDocumentAsTopic(path);
-    m_topicFolder = topicFolder;
-    return read && m_doc.fileName == path;
+    return m_window.openExchangeDocument(path);
 }
 
-void TForm1::closeExchangeDocument()
+void NetworkController::closeExchangeDocument()
 {
-    if (m_doc.isLoaded() && QFileInfo(m_doc.fileName).fileName().endsWith(QLatin1String("tsrnetzuebung.tsr")))
-        CloseDocument();
+    m_window.closeExchangeDocument();
 }
 
-void TForm1::clearBestList()
+void NetworkController::clearBestList()
 {
-    m_bestList = BestList();
+    m_window.clearBestList();
 }
 
-void TForm1::showControlDisplay()
+void NetworkController::showControlDisplay()
 {
     Kontrollanzeige1Click();
 }
 
-void TForm1::networkStateChanged()
+void NetworkController::networkStateChanged()
 {
-    updateModeControls();
+    m_window.networkRoleChanged();
     if (m_controlDisplay)
         m_controlDisplay->setExerciseState(m_network->initiator(), communicationFolder(), channel());
-    writeAutomationState();
+    m_window.describeNetworkState();
 }
 
-QJsonObject TForm1::networkAutomationState() const
+QJsonObject NetworkController::automationState() const
 {
     QJsonObject state;
-    state[QStringLiteral("role")] = m_engine->run().networkRole;
+    state[QStringLiteral("role")] = m_engine.run().networkRole;
     const ControlBoard &board = m_network->board();
     state[QStringLiteral("joined")] = board.joinedCount();
     state[QStringLiteral("running")] = board.runningCount();

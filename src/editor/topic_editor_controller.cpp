@@ -1,12 +1,11 @@
-// The main window's side of the topic editor: the two commands, the editor window, and
-// "Testen", which plays a copy of the edited topic without touching its file.
+// The topic editor in the program: the two commands, the editor window, and "Testen",
+// which plays a copy of the edited topic without touching its file.
 
-#include "app/main_window.h"
+#include "editor/topic_editor_controller.h"
 
 #include "document/document_file.h"
 #include "editor/new_topic_dialog.h"
 #include "editor/topic_edit_model.h"
-#include "editor/topic_editor_form.h"
 #include "platform/folders.h"
 #include "platform/messages.h"
 
@@ -17,15 +16,26 @@
 
 namespace kapitolo {
 
-void TForm1::NeuesThema1Click()
+TopicEditorController::TopicEditorController(Services &services, const TopicDocument &document,
+                                             TopicEditorWindow &window, QWidget *parentWindow)
+    : m_services(services)
+    , m_doc(document)
+    , m_window(window)
+    , m_parentWindow(parentWindow)
 {
-    TNeuesThemaForm form(this);
+}
+
+TopicEditorController::~TopicEditorController() = default;
+
+void TopicEditorController::NeuesThema1Click()
+{
+    TNeuesThemaForm form(m_parentWindow);
     if (form.exec() != QDialog::Accepted)
         return;
     QString picture;
     if (form.kind() == dtImageLabelling) {
         picture = m_services.fileDialogs.openFileName(
-            QStringLiteral("Bild für das neue Thema wählen"), m_topicFolder,
+            QStringLiteral("Bild für das neue Thema wählen"), m_window.topicFolder(),
             QStringLiteral("Bilder (*.png *.jpg *.jpeg)|*.png;*.jpg;*.jpeg|Alle Dateien (*.*)|*.*"));
         if (picture.isEmpty())
             return;
@@ -33,7 +43,7 @@ void TForm1::NeuesThema1Click()
     NewTopic(form.kind(), picture);
 }
 
-bool TForm1::NewTopic(qint32 kind, const QString &picturePath)
+bool TopicEditorController::NewTopic(qint32 kind, const QString &picturePath)
 {
     if (!closeTopicEditor())
         return false;
@@ -50,13 +60,13 @@ bool TForm1::NewTopic(qint32 kind, const QString &picturePath)
         document = kind == dtCloze ? TopicEditModel::newClozeTopic() : TopicEditModel::newQuestionTopic();
     }
     if (!m_editor)
-        m_editor = new TThemenEditorForm(m_services, *this, this);
+        m_editor = new TThemenEditorForm(m_services, *this, m_parentWindow);
     m_editor->editNew(document);
     showTopicEditor();
     return true;
 }
 
-void TForm1::ThemaBearbeiten1Click()
+void TopicEditorController::ThemaBearbeiten1Click()
 {
     if (m_editor && m_editor->isVisible()) {
         m_editor->raise();
@@ -68,7 +78,7 @@ void TForm1::ThemaBearbeiten1Click()
     const bool copy = path.isEmpty() || QFileInfo(path).fileName().endsWith(QLatin1String("tsrnetzuebung.tsr"))
         || (m_editorTestFolder && path.startsWith(m_editorTestFolder->path()));
     if (copy) {
-        path = m_services.fileDialogs.openFileName(QStringLiteral("Thema bearbeiten"), m_topicFolder,
+        path = m_services.fileDialogs.openFileName(QStringLiteral("Thema bearbeiten"), m_window.topicFolder(),
                                                    QStringLiteral("Tessaro - Dokument (*.tsr)|*.tsr|Alle Dateien (*.*)|*.*"));
         if (path.isEmpty())
             return;
@@ -76,25 +86,25 @@ void TForm1::ThemaBearbeiten1Click()
     EditTopicFile(path);
 }
 
-bool TForm1::EditTopicFile(const QString &path)
+bool TopicEditorController::EditTopicFile(const QString &path)
 {
     if (!closeTopicEditor())
         return false;
     if (!m_editor)
-        m_editor = new TThemenEditorForm(m_services, *this, this);
+        m_editor = new TThemenEditorForm(m_services, *this, m_parentWindow);
     if (!m_editor->editFile(path))
         return false;
     showTopicEditor();
     return true;
 }
 
-void TForm1::showTopicEditor()
+void TopicEditorController::showTopicEditor()
 {
     if (!m_editor->isVisible()) {
         // Centred over the main window and inside its screen, whatever the desktop does.
-        const QRect screen = this->screen()->availableGeometry();
+        const QRect screen = m_parentWindow->screen()->availableGeometry();
         QRect frame(QPoint(), m_editor->size().boundedTo(screen.size()));
-        frame.moveCenter(frameGeometry().center());
+        frame.moveCenter(m_parentWindow->frameGeometry().center());
         frame.moveLeft(qBound(screen.left(), frame.left(), screen.right() - frame.width()));
         frame.moveTop(qBound(screen.top(), frame.top(), screen.bottom() - frame.height()));
         m_editor->setGeometry(frame);
@@ -104,19 +114,24 @@ void TForm1::showTopicEditor()
     m_editor->activateWindow();
 }
 
-bool TForm1::closeTopicEditor()
+bool TopicEditorController::closeTopicEditor()
 {
     return !m_editor || !m_editor->isVisible() || m_editor->close();
 }
 
-bool TForm1::testingEditedTopic() const
+bool TopicEditorController::editorOpen() const
+{
+    return m_editor && m_editor->isVisible();
+}
+
+bool TopicEditorController::testingEditedTopic() const
 {
     return m_editorTestFolder && m_doc.isLoaded() && m_doc.fileName.startsWith(m_editorTestFolder->path());
 }
 
-void TForm1::testTopic(const TopicDocument &document)
+void TopicEditorController::testTopic(const TopicDocument &document)
 {
-    if (!ConfirmLeaveQuiz())
+    if (!m_window.ConfirmLeaveQuiz())
         return;
     if (!m_editorTestFolder)
         m_editorTestFolder = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/kapitolo-test-XXXXXX"));
@@ -131,25 +146,20 @@ void TForm1::testTopic(const TopicDocument &document)
     if (!writeDocument(path, copy, false, m_services.messages))
         return;
     // The topic menu stays with the teacher's topics.
-    const QString topicFolder = m_topicFolder;
-    const bool read = ReadDocumentAsTopic(path);
-    m_topicFolder = topicFolder;
-    if (!read)
+    if (!m_window.readCopyAsTopic(path))
         return;
-    raise();
-    activateWindow();
-    UebungStart1Click();
+    m_window.startTestQuiz();
 }
 
-void TForm1::topicSaved(const QString &path)
+void TopicEditorController::topicSaved(const QString &path)
 {
     // The topic shown was this one, or the test copy of it: show the saved file. Like
     // any opened document, it makes its folder the topic folder.
-    if (!quizInProgress() && (testingEditedTopic() || m_doc.fileName == path))
-        ReadDocumentAsTopic(path);
+    if (!m_window.quizInProgress() && (testingEditedTopic() || m_doc.fileName == path))
+        m_window.ReadDocumentAsTopic(path);
     // While a test quiz still runs, its copy's folder is no topic folder to list.
     if (!testingEditedTopic())
-        ReadTopicFolder();
+        m_window.ReadTopicFolder();
 }
 
 } // namespace kapitolo

@@ -1,14 +1,14 @@
-// The learning view's tool strip LernInfoPan and its menu "&Lernansicht". The product
-// creates both hidden: their operations stay reachable through the keyboard and the
-// card. "&Lernansicht anzeigen" in "&Optionen" shows them beside the learning card,
-// which then takes the place of the start page while a document is open.
+// The learning card outside a quiz: the tool strip LernInfoPan and its menu "&Lernansicht".
+// The product creates both hidden: their operations stay reachable through the keyboard
+// and the card. "&Lernansicht anzeigen" in "&Optionen" shows them beside the learning
+// card, which then takes the place of the start page while a document is open.
 
-#include "app/main_window.h"
+#include "view/learning_view_controller.h"
 
-#include "app/card_area.h"
 #include "controls/hover_panel.h"
 #include "view/card_image_widget.h"
 #include "view/card_renderer.h"
+#include "view/infobox_form.h"
 #include "view/learning_view.h"
 #include "view/view_output.h"
 #include "view/view_output_ui.h"
@@ -17,27 +17,129 @@
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QLayout>
 #include <QMenu>
-#include <QMenuBar>
 
 #include <optional>
 
 namespace kapitolo {
 
-void TForm1::createLearningToolStrip()
+LearningViewController::LearningViewController(Services &services, TopicDocument &document, ViewState &view,
+                                               CardBitmaps &bitmaps, LearningViewWindow &window)
+    : m_services(services)
+    , m_doc(document)
+    , m_view(view)
+    , m_bitmaps(bitmaps)
+    , m_window(window)
 {
-    m_lernInfoPan = new QWidget(this);
+    m_renderer = std::make_unique<CardRenderer>(m_doc, m_view, m_bitmaps, *this, m_services.messages);
+    m_learning = std::make_unique<LearningView>(m_doc, m_view, *m_renderer, *this, m_services.messages,
+                                                m_services.random);
+}
+
+LearningViewController::~LearningViewController() = default;
+
+void LearningViewController::attachCard(CardImageWidget *image, QWidget *marker)
+{
+    m_image = image;
+    m_marker = marker;
+    m_image->setView(&m_bitmaps.display, m_learning.get());
+    m_saveDialog = std::make_unique<QtSaveFileDialog>(m_image->window());
+}
+
+TInfoboxForm *LearningViewController::infoWindow()
+{
+    if (!m_infoboxForm) {
+        m_infoboxForm = new TInfoboxForm(*m_saveDialog, m_services.messages, m_image->window());
+        m_infoboxForm->setObjectName(QStringLiteral("TInfoboxForm"));
+    }
+    return m_infoboxForm;
+}
+
+void LearningViewController::placeToolStrip(bool learningViewActive)
+{
+    const bool shown = !m_view.cardHiddenOutsideQuiz && learningViewActive;
+    if (m_lernInfoPan->isVisibleTo(m_lernInfoPan->window()) == shown)
+        return;
+    m_lernInfoPan->setVisible(shown);
+    if (QLayout *layout = m_lernInfoPan->parentWidget()->layout())
+        layout->activate();
+}
+
+// --- learning view host ---
+
+QuizDisplay LearningViewController::quizDisplay() const
+{
+    return m_window.quizDisplay();
+}
+
+void LearningViewController::repaintCard()
+{
+    if (quizRunning())
+        m_window.repaintQuizCard();
+    else
+        m_image->update();
+}
+
+void LearningViewController::redrawQuizPanel()
+{
+    if (quizRunning())
+        m_window.repaintQuizCard();
+}
+
+void LearningViewController::placePositionMarker(const QRect &rect, bool visible)
+{
+    if (quizRunning()) {
+        m_marker->hide();
+        return;
+    }
+    m_marker->setGeometry(rect);
+    m_marker->setVisible(visible);
+}
+
+void LearningViewController::setCardCursor(CardCursor cursor)
+{
+    m_image->setCardCursor(cursor);
+}
+
+bool LearningViewController::shellOpen(const QString &target)
+{
+    return m_services.shell.open(target);
+}
+
+void LearningViewController::showInfoText(const QString &caption)
+{
+    infoWindow()->showInfoText(caption, m_infoboxForm->parentWidget()->frameGeometry());
+}
+
+DocumentLinkFolders LearningViewController::documentLinkFolders() const
+{
+    return m_window.documentLinkFolders();
+}
+
+void LearningViewController::openTopicFolder(const QString &folder)
+{
+    m_window.openTopicFolder(folder);
+}
+
+void LearningViewController::openLinkedDocument(const QString &path)
+{
+    m_window.openLinkedDocument(path);
+}
+
+// --- the tool strip ---
+
+QWidget *LearningViewController::createToolStrip(QWidget *parent, QAction *fold)
+{
+    m_fold = fold;
+    m_lernInfoPan = new QWidget(parent);
     m_lernInfoPan->setObjectName(QStringLiteral("LernInfoPan"));
-    // Right of the card, where it is out of the way of the tiles' stacks' side.
-    if (auto *row = qobject_cast<QHBoxLayout *>(centralWidget()->layout()))
-        row->addWidget(m_lernInfoPan, 0, Qt::AlignTop);
     m_lernInfoPan->hide();
     auto *grid = new QGridLayout(m_lernInfoPan);
     grid->setSpacing(2);
-    m_lernansichtMenu = new QMenu(QStringLiteral("&Lernansicht"), this);
+    m_lernansichtMenu = new QMenu(QStringLiteral("&Lernansicht"), parent);
     m_lernansichtMenu->setObjectName(QStringLiteral("Lernansicht1"));
 
     int slot = 0;
@@ -94,7 +196,7 @@ void TForm1::createLearningToolStrip()
          QStringLiteral("Alle &Zeichnungen entfernen"), nullptr, [this] { m_learning->RemoveAllDrawings(); });
     m_lernansichtMenu->addSeparator();
 
-    auto *numbering = new QActionGroup(this);
+    auto *numbering = new QActionGroup(parent);
     tool("NummerModeSort", QStringLiteral("1 2"), QStringLiteral("Abdecker geordnet nummerieren"),
          QStringLiteral("&Geordnet"), numbering, [this] { m_learning->SetNumbering(numberingOrdered, true); });
     tool("NummerModeZufall", QStringLiteral("2 1"), QStringLiteral("Abdecker zufällig nummerieren"),
@@ -103,7 +205,7 @@ void TForm1::createLearningToolStrip()
          QStringLiteral("&Fragezeichen"), numbering, [this] { m_learning->SetNumbering(numberingQuestionMark, true); });
     m_lernansichtMenu->addSeparator();
 
-    auto *zoom = new QActionGroup(this);
+    auto *zoom = new QActionGroup(parent);
     tool("ZoomPan0", QStringLiteral("100"), QStringLiteral("Zoomstufe 100%"), QStringLiteral("&100 %"), zoom,
          [this] { m_learning->SetZoom(0); });
     tool("ZoomPan2", QStringLiteral("150"), QStringLiteral("Zoomstufe 150%"), QStringLiteral("1&50 %"), zoom,
@@ -122,7 +224,7 @@ void TForm1::createLearningToolStrip()
          nullptr, [this] { m_learning->Scroll(ScrollDirection::Down); });
     m_lernansichtMenu->addSeparator();
 
-    auto *tools = new QActionGroup(this);
+    auto *tools = new QActionGroup(parent);
     tool("ZeigerBtn", QStringLiteral("\u2196"), QStringLiteral("Zeiger zum Auf- und Abdecken von Beschriftungen"),
          QStringLiteral("&Zeiger zum Auf-/Abdecken"), tools, [this] { m_learning->SelectTool(toolPointer); });
     tool("HandBtn", QStringLiteral("\u2725"), QStringLiteral("Bildausschnitt verschieben"),
@@ -174,90 +276,44 @@ void TForm1::createLearningToolStrip()
     collapse->setFixedSize(37, 20);
     grid->addWidget(collapse, 30, 2);
     connect(collapse, &THoverPanel::clicked, this, [this] { toggleToolStrip(); });
-    if (QAction *fold = findMenuAction(QStringLiteral("Klappen1"))) {
+    if (fold) {
         m_lernansichtMenu->addSeparator();
         m_lernansichtMenu->addAction(fold);
     }
     viewControlsChanged();
+    return m_lernInfoPan;
 }
 
-CardImageWidget *TForm1::cardImage() const
+void LearningViewController::hideKeywordEdit()
 {
-    return m_cardArea->image();
+    m_image->hideKeywordEdit();
 }
 
-void TForm1::SetLearningViewShown(bool on)
+void LearningViewController::showKeywordEdit(const QPoint &click)
 {
-    if (QAction *item = findMenuAction(QStringLiteral("LernansichtAnzeigen1")))
-        item->setChecked(on);
-    m_settings.learningView = on;
-    m_view.cardHiddenOutsideQuiz = !on;
-    placeLearningToolStrip(!quizInProgress());
-    QMenuBar *bar = menuBar();
-    bar->removeAction(m_lernansichtMenu->menuAction());
-    if (on) {
-        // In its place between "&Quizauswahl" and "&Optionen".
-        if (auto *optionen = findChild<QMenu *>(QStringLiteral("Optionen1")))
-            bar->insertMenu(optionen->menuAction(), m_lernansichtMenu);
-    } else {
-        m_learning->SelectTool(toolPointer);
-    }
-    if (!quizInProgress())
-        m_renderer->ShowWindow(); // the display shows the card, or clears it again
-    showCardOrStartPage();
+    m_image->showKeywordEdit(click);
 }
 
-void TForm1::placeLearningToolStrip(bool learningViewActive)
+void LearningViewController::clearHiddenKeywordEdit()
 {
-    const bool shown = learningViewShown() && learningViewActive;
-    if (m_lernInfoPan->isVisibleTo(this) == shown)
-        return;
-    m_lernInfoPan->setVisible(shown);
-    if (QLayout *layout = centralWidget()->layout())
-        layout->activate();
+    m_image->clearHiddenKeywordEdit();
 }
 
-void TForm1::showCardOrStartPage()
+void LearningViewController::repaintCardArea(const QRect &controlRect)
 {
-    if (quizInProgress())
-        return;
-    QWidget *start = m_cardArea->startPanel();
-    const bool card = learningViewShown() && m_doc.isLoaded();
-    start->setVisible(!card);
-    if (!card)
-        start->raise();
-}
-
-void TForm1::hideKeywordEdit()
-{
-    m_cardArea->image()->hideKeywordEdit();
-}
-
-void TForm1::showKeywordEdit(const QPoint &click)
-{
-    m_cardArea->image()->showKeywordEdit(click);
-}
-
-void TForm1::clearHiddenKeywordEdit()
-{
-    m_cardArea->image()->clearHiddenKeywordEdit();
-}
-
-void TForm1::repaintCardArea(const QRect &controlRect)
-{
-    if (quizInProgress())
+    if (quizRunning())
         repaintCard();
     else
-        m_cardArea->image()->update(controlRect);
+        m_image->update(controlRect);
 }
 
 // For the end-to-end driver: where the learning card, its labels and the tool buttons are.
-QJsonObject TForm1::learningViewAutomationState() const
+QJsonObject LearningViewController::automationState(bool startPageShown) const
 {
     QJsonObject state;
-    const QWidget *image = m_cardArea->image();
+    const QWidget *image = m_image;
     const QPoint origin = image->mapToGlobal(QPoint(0, 0));
-    state[QStringLiteral("shown")] = learningViewShown() && !m_cardArea->startPanel()->isVisible();
+    state[QStringLiteral("shown")] = !m_view.cardHiddenOutsideQuiz && !startPageShown;
     state[QStringLiteral("card")] = QJsonArray{origin.x(), origin.y(), image->width(), image->height()};
     state[QStringLiteral("tool")] = m_view.activeTool;
     state[QStringLiteral("zoom")] = m_view.zoomIndex;
@@ -287,19 +343,19 @@ QJsonObject TForm1::learningViewAutomationState() const
     return state;
 }
 
-void TForm1::toggleToolStrip()
+void LearningViewController::toggleToolStrip()
 {
     m_view.toolStripCollapsed = m_view.toolStripCollapsed ? 0 : 1;
     // Folded, the strip keeps only its "x" to unfold it again.
     for (QWidget *child : m_lernInfoPan->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
         if (child->objectName() != QLatin1String("KlappPan"))
             child->setVisible(!m_view.toolStripCollapsed);
-    if (QAction *a = findMenuAction(QStringLiteral("Klappen1")))
+    if (QAction *a = m_fold)
         a->setText(m_view.toolStripCollapsed ? QStringLiteral("Werkzeugleiste auf&klappen")
                                              : QStringLiteral("Werkzeugleiste zu&klappen"));
 }
 
-void TForm1::viewControlsChanged()
+void LearningViewController::viewControlsChanged()
 {
     // The buttons and their menu twins show the tool, the numbering and the zoom in effect.
     static const std::pair<const char *, int> toolButtons[] = {
@@ -327,18 +383,17 @@ void TForm1::viewControlsChanged()
         twin->setChecked(*on);
     }
     // For the end-to-end driver: the learning card after a tool, zoom or numbering change.
-    if (!m_firstShowing && !quizInProgress())
-        writeAutomationState();
+    m_window.learningViewChanged();
 }
 
-void TForm1::ExportView1Click()
+void LearningViewController::ExportView1Click()
 {
     if (!m_saveDialog)
         return;
     ExportView(m_bitmaps.display, *m_saveDialog, m_services.messages);
 }
 
-void TForm1::CopyView1Click()
+void LearningViewController::CopyView1Click()
 {
     CopyView(m_bitmaps.display, m_services.clock);
 }

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "app/topic_folder.h"
+#include "document/topic_document.h"
+#include "platform/services.h"
+#include "view/view_state.h"
+
+#include <future>
+
+namespace kapitolo {
+
+// What the topic folder and the navigation need of the window around them: the quiz that
+// a new document ends, the topic menu, and the card and titles that follow the document.
+class TopicWindow
+{
+public:
+    virtual ~TopicWindow() = default;
+    virtual int appMode() const = 0;
+    virtual bool quizInProgress() const = 0;
+    // Asks before a running quiz is left; true when there is none or the user agrees.
+    virtual bool ConfirmLeaveQuiz() = 0;
+    // Back to the learning card without asking (the caller has asked already).
+    virtual void leaveQuiz() = 0;
+    virtual void showTopicItems(const QStringList &captions, int columnBreak) = 0;
+    virtual void checkTopicItem(int index) = 0;
+    // A document was read: zoom, numbering and card start afresh.
+    virtual void documentRead() = 0;
+    // The document was closed: its best list goes, the card is cleared.
+    virtual void documentClosed() = 0;
+    virtual void showCardOrStartPage() = 0;
+    virtual void UpdateTitles() = 0;
+};
+
+// The topic folder and the way through it: the start folder and document of the command
+// line, the topic list of the "&Quizauswahl" menu, the previous and next topic, the
+// previous document, the folder and open dialogs, and the links between documents.
+class TopicNavigator
+{
+public:
+    // The folder the command line names (or the default start folder) is read on a
+    // second core from here on; the first showing waits for it.
+    TopicNavigator(Services &services, TopicDocument &document, TopicWindow &window, const QString &programFolder,
+                   const QString &commandLineArgument);
+    ~TopicNavigator();
+
+    // The first showing: the command line's folder or document, then the topic list.
+    void FormShow();
+
+    void ReadTopicFolder();
+    // Reads a document as a topic (its folder becomes the topic folder); false on failure.
+    bool ReadDocumentAsTopic(const QString &path);
+    // Reads a copy (an exchange document, a test copy) as the shown document; the topic
+    // folder stays.
+    bool readCopyAsTopic(const QString &path);
+    void OpenTopicEntry(int index);
+    void OpenNextTopic();
+    void OpenPreviousTopic();
+    void ShowStartPage();
+    void OpenPreviousDocument();
+    void ChooseFolder();
+    void OpenDocumentDialog();
+    void CloseDocument();
+    void FollowDocumentLink(const QString &caption);
+    void FollowLink(const QString &caption);
+    DocumentLinkFolders documentLinkFolders() const;
+    void openTopicFolder(const QString &folder);
+    void openLinkedDocument(const QString &path);
+
+    TopicNavigation &navigation() { return m_nav; }
+    const QList<TopicEntry> &topicList() const { return m_topicList; }
+    int currentTopicIndex() const { return m_nav.currentTopicIndex; }
+    const QString &startFolder() const { return m_startFolder; }
+    const QString &topicFolder() const { return m_topicFolder; }
+    const QString &previousDocument() const { return m_nav.previousDocument; }
+    const QString &openDialogFolder() const { return m_openDialogFolder; }
+
+private:
+    Services &m_services;
+    TopicDocument &m_doc;
+    TopicWindow &m_window;
+    TopicNavigation m_nav;
+    QList<TopicEntry> m_topicList;
+    QString m_commandLineArgument;
+    QString m_programFolder;
+    QString m_startFolder;
+    QString m_topicFolder;
+    QString m_startDocument;
+    QString m_openDialogFolder;
+    // The topic folder read beside the creation of the windows.
+    QString m_prefetchedFolder;
+    std::future<QList<TopicEntry>> m_topicFolderLoad;
+};
+
+} // namespace kapitolo

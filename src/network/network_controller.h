@@ -1,0 +1,90 @@
+#pragma once
+
+#include "network/network_quiz.h"
+#include "platform/services.h"
+
+#include <QObject>
+
+#include <memory>
+
+class QJsonObject;
+class QWidget;
+
+namespace kapitolo {
+
+struct AppSettings;
+class QuizEngine;
+class TKontrollanzeigeForm;
+class TNetzKomForm;
+
+// What the network quiz needs of the window around it: the documents it opens and
+// closes, the quiz options, the best list, and the description for the end-to-end driver.
+class NetworkWindow
+{
+public:
+    virtual ~NetworkWindow() = default;
+    virtual bool labelEditorOpen() const = 0;
+    virtual bool askNetworkOptions(qint32 dokTyp, QuizOptions &options) = 0;
+    virtual bool openExchangeDocument(const QString &path) = 0;
+    virtual void closeExchangeDocument() = 0;
+    virtual void clearBestList() = 0;
+    virtual void showNetworkBestList() = 0;
+    // The role changed: the buttons and menus of the quiz follow.
+    virtual void networkRoleChanged() = 0;
+    virtual void describeNetworkState() = 0;
+};
+
+// The classroom network quiz in the window: the commands, the control display and the
+// communication settings dialog.
+class NetworkController : public QObject, public NetworkQuizFrontend
+{
+    Q_OBJECT
+public:
+    NetworkController(Services &services, TopicDocument &document, QuizEngine &engine, AppSettings &settings,
+                      NetworkWindow &window, QWidget *parentWindow);
+    ~NetworkController() override;
+
+    // The control display and the communication dialog are created on first use.
+
+    NetworkQuiz &network() { return *m_network; }
+    TKontrollanzeigeForm *controlDisplay() const { return m_controlDisplay; }
+    TNetzKomForm *netzKomForm() const { return m_netzKomForm; }
+
+    // F9, F8, Alt+F9, the end command and the communication settings.
+    void NetzInit1Click();
+    void NetzTeilnehmen1Click();
+    void Kontrollanzeige1Click();
+    void NetzBeenden1Click();
+    void NetzKom1Click();
+
+    // For the end-to-end driver: the role, the counts and what the control display shows.
+    QJsonObject automationState() const;
+
+    // NetworkQuizFrontend
+    QString communicationFolder() const override;
+    QString channel() const override;
+    QString protocolFolder() const override;
+    bool labelEditorOpen() const override;
+    bool askNetworkOptions(qint32 dokTyp, QuizOptions &options) override;
+    bool openExchangeDocument(const QString &path) override;
+    void closeExchangeDocument() override;
+    void clearBestList() override;
+    void showControlDisplay() override;
+    void networkStateChanged() override;
+
+private:
+    TKontrollanzeigeForm *ensureControlDisplay();
+    TNetzKomForm *ensureNetzKomForm();
+    void saveNetworkResultsAs();
+
+    Services &m_services;
+    QuizEngine &m_engine;
+    AppSettings &m_settings;
+    NetworkWindow &m_window;
+    QWidget *m_parentWindow;
+    std::unique_ptr<NetworkQuiz> m_network;
+    TKontrollanzeigeForm *m_controlDisplay = nullptr;
+    TNetzKomForm *m_netzKomForm = nullptr;
+};
+
+} // namespace kapitolo
