@@ -23,15 +23,6 @@ const QString kChooseQuizText =
     QStringLiteral("Bitte zuerst über das Menü \"Quizauswahl\" das gewünschte Quiz auswählen.");
 const QString kCloseEditorText = QStringLiteral("Bitte zuerst den Beschriftungseditor schließen.");
 
-// The exchange document is read for its captions only; a failure leaves them empty.
-class SilentMessages : public Messages
-{
-public:
-    MessageAnswer show(MessageKind, const QString &, MessageButtons buttons) override
-    {
-        return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::No;
-    }
-};
 
 } // namespace
 
@@ -462,6 +453,15 @@ void NetworkQuiz::enterInBestList(int row, const BestListEntry &entry)
     journal(r, true);
 }
 
+void NetworkQuiz::enterPendingResults(const JournalReplay &replay)
+{
+    // Results that reached this computer just before it went down.
+    for (auto it = replay.pendingBestList.cbegin(); it != replay.pendingBestList.cend(); ++it)
+        for (int row = 0; row < m_board.rows().size(); ++row)
+            if (m_board.rows().at(row).key == it.key())
+                enterInBestList(row, it.value());
+}
+
 void NetworkQuiz::collectResultFiles()
 {
     if (!initiator())
@@ -545,11 +545,7 @@ bool NetworkQuiz::Resume(const ResumableExercise &exercise)
     m_engine.run().networkRole = nrInitiator;
     if (!m_journal.reopen(exercise.journalPath))
         ShowWriteError(m_messages, exercise.journalPath);
-    // Results that reached this computer just before it went down.
-    for (auto it = replay.pendingBestList.cbegin(); it != replay.pendingBestList.cend(); ++it)
-        for (int row = 0; row < m_board.rows().size(); ++row)
-            if (m_board.rows().at(row).key == it.key())
-                enterInBestList(row, it.value());
+    enterPendingResults(replay);
     m_collected.clear();
     collectResultFiles();
     m_collectTimer.start();
@@ -567,10 +563,7 @@ void NetworkQuiz::EndFromJournal(const ResumableExercise &exercise)
     // Ended as the end command would: what came in is kept, results file included.
     const int role = m_engine.run().networkRole;
     m_engine.run().networkRole = nrInitiator;
-    for (auto it = replay.pendingBestList.cbegin(); it != replay.pendingBestList.cend(); ++it)
-        for (int row = 0; row < m_board.rows().size(); ++row)
-            if (m_board.rows().at(row).key == it.key())
-                enterInBestList(row, it.value());
+    enterPendingResults(replay);
     collectResultFiles();
     saveResultsAutomatically();
     endJournal();

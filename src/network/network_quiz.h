@@ -139,6 +139,7 @@ private:
     void startJournal(const QuizOptions &options);
     void endJournal();
     void enterInBestList(int row, const BestListEntry &entry);
+    void enterPendingResults(const JournalReplay &replay);
     bool openMasterMailslot();
     const TopicDocument &exerciseDocument();
     QString newParticipantKey();

@@ -39,6 +39,17 @@ public:
     }
 };
 
+// Shows nothing and answers OK, or No to a question: for work off screen (a sheet's
+// card, a document read only for its captions) whose failure has its own fallback.
+class SilentMessages : public Messages
+{
+public:
+    MessageAnswer show(MessageKind, const QString &, MessageButtons buttons) override
+    {
+        return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::No;
+    }
+};
+
 // The three file error boxes every file operation uses.
 QString readErrorText(const QString &path);
 QString writeErrorText(const QString &path);

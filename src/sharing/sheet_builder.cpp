@@ -22,16 +22,6 @@ namespace {
 constexpr int W = 1000;
 constexpr int H = kSheetHeight;
 
-// The sheet's card is drawn without a window: nothing is shown, nothing is asked.
-class SilentMessages : public Messages
-{
-public:
-    MessageAnswer show(MessageKind, const QString &, MessageButtons buttons) override
-    {
-        return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::No;
-    }
-};
-
 class SheetBuilder
 {
 public:

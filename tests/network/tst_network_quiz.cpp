@@ -233,8 +233,9 @@ private Q_SLOTS:
                               QFileInfo(stem + QStringLiteral("-20251209-060001.csv")).fileName()}));
         const QStringList journals = QDir(t->netFrontend.protocols).entryList({QStringLiteral("*.journal")}, QDir::Files);
         QCOMPARE(journals, QStringList{QFileInfo(stem + QStringLiteral("-20251209-060001.journal")).fileName()});
-        for (const QString &file : {stem + QStringLiteral("-20251209-060001.csv"), stem + QStringLiteral("-20251209-060001.journal"),
-                                    stem + QStringLiteral("-20251209-060001-Aufgaben.csv")})
+        for (const QString &file : QStringList{stem + QStringLiteral("-20251209-060001.csv"),
+                                               stem + QStringLiteral("-20251209-060001.journal"),
+                                               stem + QStringLiteral("-20251209-060001-Aufgaben.csv")})
             QCOMPARE(QFileInfo(file).permissions() & ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser),
                      QFile::Permissions());
         JournalContents journal;
