@@ -1049,6 +1049,18 @@ void TForm1::showNetworkBestList()
         showBestList();
 }
 
+bool TForm1::showItemCard(const TopicDocument &exercise, const QHash<int, double> &rates)
+{
+    if (!m_topics->showExerciseDocument(exercise))
+        return false;
+    if (!m_settings.learningView)
+        SetLearningViewShown(true);
+    m_viewCtl->showItemMarks(rates);
+    raise();
+    activateWindow();
+    return true;
+}
+
 void TForm1::networkRoleChanged()
 {
     m_quiz->updateModeControls();

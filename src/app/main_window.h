@@ -167,6 +167,7 @@ public:
     void showNetworkBestList() override;
     void networkRoleChanged() override;
     void describeNetworkState() override { writeAutomationState(); }
+    bool showItemCard(const TopicDocument &exercise, const QHash<int, double> &rates) override;
 
     // Window modes.
     void SetFullScreenMode();

@@ -11,6 +11,7 @@
 #include "view/learning_view.h"
 #include "view/link_safety.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace kapitolo {
@@ -245,6 +246,43 @@ void TopicNavigator::openLinkedDocument(const QString &path)
 {
     ReadDocumentAsTopic(path);
     ReadTopicFolder();
+}
+
+namespace {
+
+// The figures of an exercise name its objects by their index: they fit a document only
+// with the same objects in the same order.
+bool sameObjects(const TopicDocument &a, const TopicDocument &b)
+{
+    if (a.DokTyp != b.DokTyp || a.objects.size() != b.objects.size())
+        return false;
+    for (qsizetype i = 0; i < a.objects.size(); ++i)
+        if (a.objects.at(i).Typ != b.objects.at(i).Typ || a.objects.at(i).Cap != b.objects.at(i).Cap)
+            return false;
+    return true;
+}
+
+} // namespace
+
+bool TopicNavigator::showExerciseDocument(const TopicDocument &exercise)
+{
+    if (m_window.quizInProgress()) {
+        if (!m_window.ConfirmLeaveQuiz())
+            return false;
+        m_window.leaveQuiz();
+    }
+    if (m_doc.isLoaded() && sameObjects(m_doc, exercise))
+        return true;
+    // The exchange folder's copy, when the exercise was resumed from it, stays a copy.
+    const bool copy = exercise.fileName.endsWith(QLatin1String("tsrnetzuebung.tsr"));
+    if (QFileInfo::exists(exercise.fileName)
+        && (copy ? readCopyAsTopic(exercise.fileName) : ReadDocumentAsTopic(exercise.fileName))
+        && sameObjects(m_doc, exercise))
+        return true;
+    m_services.messages.information(QStringLiteral("Die Karte der Übung kann nicht gezeigt werden: Das Themendokument "
+                                                   "\"%1\" wurde inzwischen geändert oder ist nicht mehr vorhanden.")
+                                        .arg(QDir::toNativeSeparators(exercise.fileName)));
+    return false;
 }
 
 bool TopicNavigator::readCopyAsTopic(const QString &path)

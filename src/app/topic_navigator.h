@@ -52,6 +52,9 @@ public:
     // Reads a copy (an exchange document, a test copy) as the shown document; the topic
     // folder stays.
     bool readCopyAsTopic(const QString &path);
+    // Shows the document an exercise was made of: the open one when it holds the same
+    // objects, else its file read again. False (after a message) when neither does.
+    bool showExerciseDocument(const TopicDocument &exercise);
     void OpenTopicEntry(int index);
     void OpenNextTopic();
     void OpenPreviousTopic();

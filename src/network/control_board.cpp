@@ -113,7 +113,8 @@ ControlBoard::Outcome ControlBoard::handleReport(const QString &computer, const 
         // it on the way and holds older figures.
         if (p.state != ParticipantRow::State::Running)
             break;
-        m_items.action(r.key, r.hitObject, r.correctCount, r.failedCount);
+        if (m_items.action(r.key, r.hitObject, r.correctCount, r.failedCount))
+            Q_EMIT itemChanged(r.hitObject);
         p.questionCount = r.questionCount;
         p.correct = r.correctCount;
         p.failed = r.failedCount;

@@ -94,6 +94,8 @@ public:
 
 Q_SIGNALS:
     void countsChanged();
+    // The figures of one place, gap or question changed (a reset is the model's reset).
+    void itemChanged(int object);
 
 private:
     void rowChanged(int row);

@@ -8,12 +8,15 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <iterator>
+
 namespace kapitolo {
 
-TKontrollanzeigeForm::TKontrollanzeigeForm(ControlBoard &board, QWidget *parent)
+TKontrollanzeigeForm::TKontrollanzeigeForm(ControlBoard &board, QAbstractItemModel *items, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_board(board)
 {
@@ -30,7 +33,9 @@ TKontrollanzeigeForm::TKontrollanzeigeForm(ControlBoard &board, QWidget *parent)
     bold.setBold(true);
     m_counts->setFont(bold);
 
-    m_grid = new QTableView(this);
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("AnzeigeTabs"));
+    m_grid = new QTableView(m_tabs);
     m_grid->setObjectName(QStringLiteral("TeilnehmerGrid"));
     m_grid->setModel(&board);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -43,6 +48,21 @@ TKontrollanzeigeForm::TKontrollanzeigeForm(ControlBoard &board, QWidget *parent)
     for (int c = 0; c < ControlBoard::ColumnCount; ++c)
         m_grid->setColumnWidth(c, widths[c]);
 
+    m_itemGrid = new QTableView(m_tabs);
+    m_itemGrid->setObjectName(QStringLiteral("AufgabenGrid"));
+    m_itemGrid->setModel(items);
+    m_itemGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_itemGrid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_itemGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_itemGrid->setAlternatingRowColors(true);
+    m_itemGrid->verticalHeader()->setDefaultSectionSize(20);
+    m_itemGrid->horizontalHeader()->setStretchLastSection(true);
+    const int itemWidths[] = {360, 100, 190, 70, 100};
+    for (int c = 0; c < int(std::size(itemWidths)); ++c)
+        m_itemGrid->setColumnWidth(c, itemWidths[c]);
+    m_tabs->addTab(m_grid, QStringLiteral("&Teilnehmer"));
+    m_tabs->addTab(m_itemGrid, QStringLiteral("&Aufgaben"));
+
     auto button = [this](const QString &caption, const char *name) {
         auto *b = new QPushButton(caption, this);
         b->setObjectName(QLatin1String(name));
@@ -53,6 +73,8 @@ TKontrollanzeigeForm::TKontrollanzeigeForm(ControlBoard &board, QWidget *parent)
     m_communication = button(QStringLiteral("Netzwerk-&Kommunikation..."), "KommunikationBtn");
     m_bestList = button(QStringLiteral("Besten&liste..."), "BestenlisteBtn");
     m_save = button(QStringLiteral("Ergebnisse &speichern..."), "SpeichernBtn");
+    m_showOnCard = button(QStringLiteral("Auf der Karte &zeigen"), "KarteBtn");
+    m_report = button(QStringLiteral("Bericht &drucken..."), "BerichtBtn");
     m_close = button(QStringLiteral("S&chließen"), "SchliessenBtn");
     connect(m_end, &QPushButton::clicked, this, [this] {
         if (onEndExercise)
@@ -70,6 +92,14 @@ TKontrollanzeigeForm::TKontrollanzeigeForm(ControlBoard &board, QWidget *parent)
         if (onSaveResults)
             onSaveResults();
     });
+    connect(m_showOnCard, &QPushButton::clicked, this, [this] {
+        if (onShowOnCard)
+            onShowOnCard();
+    });
+    connect(m_report, &QPushButton::clicked, this, [this] {
+        if (onPrintReport)
+            onPrintReport();
+    });
     connect(m_close, &QPushButton::clicked, this, &QWidget::close);
 
     auto *buttons = new QHBoxLayout;
@@ -77,12 +107,14 @@ TKontrollanzeigeForm::TKontrollanzeigeForm(ControlBoard &board, QWidget *parent)
     buttons->addWidget(m_communication);
     buttons->addWidget(m_bestList);
     buttons->addWidget(m_save);
+    buttons->addWidget(m_showOnCard);
+    buttons->addWidget(m_report);
     buttons->addStretch();
     buttons->addWidget(m_close);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_state);
     layout->addWidget(m_counts);
-    layout->addWidget(m_grid, 1);
+    layout->addWidget(m_tabs, 1);
     layout->addLayout(buttons);
 
     connect(&board, &ControlBoard::countsChanged, this, &TKontrollanzeigeForm::updateCounts);
@@ -103,10 +135,19 @@ void TKontrollanzeigeForm::setExerciseState(bool active, const QString &folder, 
     m_end->setEnabled(active);
 }
 
+void TKontrollanzeigeForm::setCardAvailable(bool available)
+{
+    m_cardAvailable = available;
+    updateCounts();
+}
+
 void TKontrollanzeigeForm::updateCounts()
 {
     m_counts->setText(m_board.countsText());
-    m_save->setEnabled(m_board.joinedCount() > 0);
+    const bool joined = m_board.joinedCount() > 0;
+    m_save->setEnabled(joined);
+    m_report->setEnabled(joined);
+    m_showOnCard->setEnabled(m_cardAvailable && m_board.items().itemCount() > 0);
 }
 
 void TKontrollanzeigeForm::keyPressEvent(QKeyEvent *event)

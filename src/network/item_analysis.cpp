@@ -20,11 +20,11 @@ void ItemAnalysis::announce(const QString &key)
     m_keys.insert(key, KeyState());
 }
 
-void ItemAnalysis::action(const QString &key, int hitObject, int correctCount, int failedCount)
+bool ItemAnalysis::action(const QString &key, int hitObject, int correctCount, int failedCount)
 {
     const auto found = m_keys.find(key);
     if (found == m_keys.end() || hitObject < 0)
-        return;
+        return false;
     KeyState &k = *found;
     // The counts only grow during a quiz: a report with smaller ones overtook a newer
     // one on the way, and one with the same counts is a copy.
@@ -33,7 +33,7 @@ void ItemAnalysis::action(const QString &key, int hitObject, int correctCount, i
     k.correct = std::max(k.correct, correctCount);
     k.failed = std::max(k.failed, failedCount);
     if (right <= 0 && wrong <= 0)
-        return;
+        return false;
     ItemFigures &item = m_items[hitObject];
     item.object = hitObject;
     const bool first = !k.objects.contains(hitObject);
@@ -49,22 +49,34 @@ void ItemAnalysis::action(const QString &key, int hitObject, int correctCount, i
     }
     if (wrong > 0)
         item.failedAttempts += wrong;
+    return true;
+}
+
+bool ItemAnalysis::harder(const ItemFigures &a, const ItemFigures &b)
+{
+    // Compared as fractions, so that equal rates are equal whatever their counts.
+    const qint64 left = qint64(a.rightFirst) * b.answeredBy;
+    const qint64 right = qint64(b.rightFirst) * a.answeredBy;
+    if (left != right)
+        return left < right;
+    if (a.failedAttempts != b.failedAttempts)
+        return a.failedAttempts > b.failedAttempts;
+    return a.object < b.object;
 }
 
 QList<ItemFigures> ItemAnalysis::rows() const
 {
     QList<ItemFigures> rows = m_items.values();
-    std::sort(rows.begin(), rows.end(), [](const ItemFigures &a, const ItemFigures &b) {
-        // Compared as fractions, so that equal rates are equal whatever their counts.
-        const qint64 left = qint64(a.rightFirst) * b.answeredBy;
-        const qint64 right = qint64(b.rightFirst) * a.answeredBy;
-        if (left != right)
-            return left < right;
-        if (a.failedAttempts != b.failedAttempts)
-            return a.failedAttempts > b.failedAttempts;
-        return a.object < b.object;
-    });
+    std::sort(rows.begin(), rows.end(), &ItemAnalysis::harder);
     return rows;
+}
+
+QHash<int, double> ItemAnalysis::rates() const
+{
+    QHash<int, double> rates;
+    for (auto it = m_items.cbegin(); it != m_items.cend(); ++it)
+        rates.insert(it.key(), it->rate());
+    return rates;
 }
 
 QString itemTaskText(const TopicDocument &document, int object)
@@ -82,6 +94,14 @@ QString itemTaskText(const TopicDocument &document, int object)
     return question + QStringLiteral(" – ") + CleanCaption(o.Cap);
 }
 
+QString rateText(double percent)
+{
+    // Written as the rates of the pupils' rows are: one decimal, then a comma.
+    QString rate = percentNumber(percent / 100.0);
+    rate.replace(QLatin1Char('.'), QLatin1Char(','));
+    return rate;
+}
+
 QString itemResultsFileName(const QString &resultsFileName)
 {
     const QString stem = resultsFileName.endsWith(QLatin1String(".csv")) ? resultsFileName.chopped(4) : resultsFileName;
@@ -93,12 +113,9 @@ QByteArray itemAnalysisCsv(const ItemAnalysis &analysis, const TopicDocument &do
     QString text = QStringLiteral("Objekt;Aufgabe;Beantwortet;Richtig beim ersten Versuch;Gelöst;Fehlversuche;"
                                   "Quote beim ersten Versuch (%)\r\n");
     for (const ItemFigures &f : analysis.rows()) {
-        // Written as the rates of the pupils' rows are: one decimal, then a comma.
-        QString rate = percentNumber(f.rate() / 100.0);
-        rate.replace(QLatin1Char('.'), QLatin1Char(','));
         text += QStringList{QString::number(f.object), csvCell(itemTaskText(document, f.object)),
                             QString::number(f.answeredBy), QString::number(f.rightFirst), QString::number(f.solved),
-                            QString::number(f.failedAttempts), rate}
+                            QString::number(f.failedAttempts), rateText(f.rate())}
                     .join(QLatin1Char(';'))
             + QStringLiteral("\r\n");
     }

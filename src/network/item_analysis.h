@@ -32,13 +32,18 @@ class ItemAnalysis
 public:
     void reset();
     void announce(const QString &key);
-    void action(const QString &key, int hitObject, int correctCount, int failedCount);
+    // True when the answer changed the figures of hitObject.
+    bool action(const QString &key, int hitObject, int correctCount, int failedCount);
 
     // Hardest first: the lowest rate at the first try, then the most failed attempts,
     // then document order.
     QList<ItemFigures> rows() const;
+    // The order of rows(): whether a comes before b.
+    static bool harder(const ItemFigures &a, const ItemFigures &b);
     ItemFigures figures(int object) const { return m_items.value(object, ItemFigures{object}); }
     int itemCount() const { return int(m_items.size()); }
+    // Object -> rate at the first try, for the marks on the card.
+    QHash<int, double> rates() const;
 
 private:
     struct Answered {
@@ -57,6 +62,9 @@ private:
 // The text of an item: the cleaned caption; for a single question the question text,
 // " – " and the answer.
 QString itemTaskText(const TopicDocument &document, int object);
+
+// The rate as the tables show it: one decimal, decimal comma.
+QString rateText(double percent);
 
 // "Netzwerk-Uebung-…-Aufgaben.csv" beside the results file of the same name.
 QString itemResultsFileName(const QString &resultsFileName);

@@ -3,15 +3,28 @@
 
 #include "network/network_controller.h"
 
+#include "network/class_report.h"
 #include "network/communication_dialog.h"
 #include "network/control_display.h"
+#include "network/item_table.h"
 #include "platform/app_settings.h"
+#include "platform/clock.h"
+#include "platform/messages.h"
 #include "platform/save_path.h"
 #include "quiz/quiz_engine.h"
+#include "sharing/sheet_output.h"
+#include "sharing/sheet_print.h"
+#include "view/card_snapshot.h"
+#include "view/item_marks.h"
+#include "platform/wait_cursor.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLabel>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
 #include <QTableView>
 
 namespace kapitolo {
@@ -34,11 +47,16 @@ TKontrollanzeigeForm *NetworkController::ensureControlDisplay()
 {
     if (m_controlDisplay)
         return m_controlDisplay;
-    m_controlDisplay = new TKontrollanzeigeForm(m_network->board(), m_parentWindow);
+    m_itemTable = std::make_unique<ItemTableModel>(m_network->board(),
+                                                   [this]() -> const TopicDocument & { return m_network->exerciseDocument(); });
+    m_controlDisplay = new TKontrollanzeigeForm(m_network->board(), m_itemTable.get(), m_parentWindow);
     m_controlDisplay->onEndExercise = [this] { NetzBeenden1Click(); };
     m_controlDisplay->onCommunication = [this] { NetzKom1Click(); };
     m_controlDisplay->onBestList = [this] { m_window.showNetworkBestList(); };
     m_controlDisplay->onSaveResults = [this] { saveNetworkResultsAs(); };
+    m_controlDisplay->onShowOnCard = [this] { showItemsOnCard(); };
+    m_controlDisplay->onPrintReport = [this] { printClassReport(); };
+    updateCardAvailable();
     return m_controlDisplay;
 }
 
@@ -61,9 +79,16 @@ void NetworkController::NetzTeilnehmen1Click()
     m_window.describeNetworkState();
 }
 
+void NetworkController::updateCardAvailable()
+{
+    if (m_controlDisplay)
+        m_controlDisplay->setCardAvailable(m_network->exerciseDocument().DokTyp != dtSingleQuestions);
+}
+
 void NetworkController::Kontrollanzeige1Click()
 {
     ensureControlDisplay();
+    updateCardAvailable();
     m_controlDisplay->setExerciseState(m_network->initiator(), communicationFolder(), channel());
     m_controlDisplay->show();
     m_controlDisplay->raise();
@@ -98,6 +123,74 @@ void NetworkController::saveNetworkResultsAs()
                                          QStringLiteral("csv"));
     if (!path.isEmpty())
         m_network->saveResults(path);
+}
+
+void NetworkController::showItemsOnCard()
+{
+    const TopicDocument &exercise = m_network->exerciseDocument();
+    if (exercise.objects.isEmpty() || exercise.DokTyp == dtSingleQuestions)
+        return;
+    m_window.showItemCard(exercise, m_network->board().items().rates());
+}
+
+QList<SheetPicture> NetworkController::classReportPages()
+{
+    const TopicDocument &exercise = m_network->exerciseDocument();
+    ClassReport report;
+    report.title = exercise.titel;
+    report.fileName = exercise.fileName;
+    report.channel = channel();
+    report.when = fromDayNumber(m_services.clock.now());
+    report.board = &m_network->board();
+    report.document = &exercise;
+    if (exercise.DokTyp != dtSingleQuestions && !exercise.objects.isEmpty())
+        report.markedCard = renderMarkedCard(exercise, m_network->board().items().rates(), m_services.messages,
+                                             m_services.random);
+    return buildClassReport(report);
+}
+
+void NetworkController::printClassReport()
+{
+    QWidget *parent = m_controlDisplay ? static_cast<QWidget *>(m_controlDisplay) : m_parentWindow;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setFullPage(true);
+    printer.setDocName(QStringLiteral("Klassenbericht"));
+    if (QPrinterInfo::defaultPrinter().isNull()) {
+        // No printer installed: the report goes into a PDF file.
+        const QString path = askSaveFileName(m_services.fileDialogs, m_services.messages,
+                                             QStringLiteral("Bericht als PDF-Datei speichern"), m_settings.protocolFolder,
+                                             QStringLiteral("PDF-Dokument (*.pdf)|*.pdf"), QStringLiteral("pdf"));
+        if (path.isEmpty())
+            return;
+        QByteArray pdf;
+        {
+            WaitCursorScope wait;
+            pdf = writePdf(classReportPages(), QStringLiteral("Klassenbericht"));
+        }
+        // The class's grades: for the teacher's eyes, as the results file.
+        if (pdf.isEmpty() || !writeResultsFile(path, pdf))
+            ShowWriteError(m_services.messages, path);
+        return;
+    }
+    QPrintDialog dialog(&printer, parent);
+    dialog.setWindowTitle(QStringLiteral("Bericht drucken"));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    WaitCursorScope wait;
+    const QList<SheetPicture> pages = classReportPages();
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        m_services.messages.error(QStringLiteral("Der Bericht konnte nicht gedruckt werden."));
+        return;
+    }
+    for (int i = 0; i < pages.size(); ++i) {
+        if (i > 0)
+            printer.newPage();
+        paintSheetOnPage(pages.at(i), painter, SheetPrintArea{2.2, 1.4, 16.6, heightForWidth(16.6, double(kSheetWidth) / kSheetHeight), true}, printer.resolution(),
+                         printer.resolution());
+    }
+    painter.end();
 }
 
 QString NetworkController::communicationFolder() const

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "network/network_quiz.h"
+#include "sharing/sheet_picture.h"
 #include "platform/services.h"
 
+#include <QHash>
 #include <QObject>
 
 #include <memory>
@@ -16,6 +18,7 @@ struct AppSettings;
 class QuizEngine;
 class TKontrollanzeigeForm;
 class TNetzKomForm;
+class ItemTableModel;
 
 // What the network quiz needs of the window around it: the documents it opens and
 // closes, the quiz options, the best list, and the description for the end-to-end driver.
@@ -32,6 +35,10 @@ public:
     // The role changed: the buttons and menus of the quiz follow.
     virtual void networkRoleChanged() = 0;
     virtual void describeNetworkState() = 0;
+    // Shows the exercise's document in the learning view with the class's rates at the
+    // first try (object -> percent) on its places and gaps; false (after a message) when
+    // that document cannot be shown.
+    virtual bool showItemCard(const TopicDocument &exercise, const QHash<int, double> &rates) = 0;
 };
 
 // The classroom network quiz in the window: the commands, the control display and the
@@ -56,6 +63,11 @@ public:
     void Kontrollanzeige1Click();
     void NetzBeenden1Click();
     void NetzKom1Click();
+    // "Auf der Karte zeigen" and "Bericht drucken..." of the control display.
+    void showItemsOnCard();
+    void printClassReport();
+    // The report's pages as they would be printed.
+    QList<SheetPicture> classReportPages();
 
     // For the end-to-end driver: the role, the counts and what the control display shows.
     QJsonObject automationState() const;
@@ -76,6 +88,7 @@ private:
     TKontrollanzeigeForm *ensureControlDisplay();
     TNetzKomForm *ensureNetzKomForm();
     void saveNetworkResultsAs();
+    void updateCardAvailable();
 
     Services &m_services;
     QuizEngine &m_engine;
@@ -83,6 +96,7 @@ private:
     NetworkWindow &m_window;
     QWidget *m_parentWindow;
     std::unique_ptr<NetworkQuiz> m_network;
+    std::unique_ptr<ItemTableModel> m_itemTable;
     TKontrollanzeigeForm *m_controlDisplay = nullptr;
     TNetzKomForm *m_netzKomForm = nullptr;
 };

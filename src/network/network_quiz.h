@@ -127,6 +127,9 @@ public:
     void collectResultFiles();
     // The journal of the running exercise; empty when none is written.
     const QString &journalPath() const { return m_journal.path(); }
+    // The document the class plays: the teacher's copy at the initiation, or after a resume
+    // the exchange folder's; empty when no exercise was initiated here.
+    const TopicDocument &exerciseDocument();
 
 Q_SIGNALS:
     // A report changed the control display (row, or -1 for the counts only).
@@ -141,7 +144,6 @@ private:
     void enterInBestList(int row, const BestListEntry &entry);
     void enterPendingResults(const JournalReplay &replay);
     bool openMasterMailslot();
-    const TopicDocument &exerciseDocument();
     QString newParticipantKey();
 
     TopicDocument &m_document;

@@ -182,11 +182,16 @@ QByteArray writeSvg(const SheetPicture &picture)
 
 QByteArray writePdf(const SheetPicture &picture)
 {
+    return writePdf(QList<SheetPicture>{picture}, QStringLiteral("Arbeitsblatt"));
+}
+
+QByteArray writePdf(const QList<SheetPicture> &pages, const QString &title)
+{
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     {
         QPdfWriter writer(&buffer);
-        writer.setTitle(QStringLiteral("Arbeitsblatt"));
+        writer.setTitle(title);
         writer.setCreator(QStringLiteral("Ostrabel Kapitolo"));
         writer.setResolution(1200);
         writer.setPageSize(QPageSize(QSizeF(kSheetWidthMm, sheetHeightMm()), QPageSize::Millimeter,
@@ -195,7 +200,11 @@ QByteArray writePdf(const SheetPicture &picture)
         QPainter painter;
         if (!painter.begin(&writer))
             return QByteArray();
-        picture.paint(painter, QRectF(0, 0, writer.width(), writer.height()));
+        for (int i = 0; i < pages.size(); ++i) {
+            if (i > 0)
+                writer.newPage();
+            pages.at(i).paint(painter, QRectF(0, 0, writer.width(), writer.height()));
+        }
         painter.end();
     }
     return buffer.data();

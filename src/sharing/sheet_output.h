@@ -22,6 +22,8 @@ SheetFormat sheetFormatForName(const QString &fileName);
 // the size of the sheet, and as a 300 dpi picture.
 QByteArray writeSvg(const SheetPicture &picture);
 QByteArray writePdf(const SheetPicture &picture);
+// Several sheets as the pages of one PDF (a report).
+QByteArray writePdf(const QList<SheetPicture> &pages, const QString &title);
 QImage sheetImage300(const SheetPicture &picture);
 QByteArray writeSheetPng(const SheetPicture &picture);
 QByteArray sheetBytes(const SheetPicture &picture, SheetFormat format);

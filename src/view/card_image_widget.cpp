@@ -159,6 +159,8 @@ void CardImageWidget::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     paintCardControl(painter, size(), m_display ? *m_display : QImage());
+    if (paintOverlay)
+        paintOverlay(painter);
 }
 
 void CardImageWidget::mousePressEvent(QMouseEvent *event)

@@ -45,6 +45,9 @@ public:
     void clearHiddenKeywordEdit();
     KeywordEdit *keywordEdit() const { return m_keyword; }
 
+    // Drawn over the card after every paint (the marks of a class's results).
+    std::function<void(QPainter &)> paintOverlay;
+
 Q_SIGNALS:
     // The control's new size: the view state takes it and, outside a quiz, the card is rebuilt.
     void controlResized(const QSize &size);

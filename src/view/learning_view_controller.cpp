@@ -9,6 +9,7 @@
 #include "view/card_image_widget.h"
 #include "view/card_renderer.h"
 #include "view/infobox_form.h"
+#include "view/item_marks.h"
 #include "view/learning_view.h"
 #include "view/view_output.h"
 #include "view/view_output_ui.h"
@@ -21,6 +22,7 @@
 #include <QJsonObject>
 #include <QLayout>
 #include <QMenu>
+#include <QPainter>
 
 #include <optional>
 
@@ -46,7 +48,37 @@ void LearningViewController::attachCard(CardImageWidget *image, QWidget *marker)
     m_image = image;
     m_marker = marker;
     m_image->setView(&m_bitmaps.display, m_learning.get());
+    m_image->paintOverlay = [this](QPainter &painter) {
+        if (!itemMarksShown())
+            return;
+        const QRect area(m_renderer->displayOrigin(), m_bitmaps.display.size());
+        painter.setClipRect(area);
+        paintItemMarks(painter, m_doc, m_itemRates,
+                       [this](double fx, double fy) { return QPointF(m_renderer->fractionToControl(fx, fy)); }, area);
+    };
     m_saveDialog = std::make_unique<QtSaveFileDialog>(m_image->window());
+}
+
+void LearningViewController::showItemMarks(const QHash<int, double> &rates)
+{
+    m_itemRates = rates;
+    m_itemMarksDocument = m_doc.fileName;
+    if (m_image)
+        m_image->update();
+}
+
+void LearningViewController::clearItemMarks()
+{
+    m_itemRates.clear();
+    m_itemMarksDocument.clear();
+    if (m_image)
+        m_image->update();
+}
+
+bool LearningViewController::itemMarksShown() const
+{
+    return !m_itemMarksDocument.isEmpty() && m_doc.fileName == m_itemMarksDocument && !quizRunning()
+        && !m_view.cardHiddenOutsideQuiz && !m_bitmaps.display.isNull();
 }
 
 TInfoboxForm *LearningViewController::infoWindow()

@@ -4,6 +4,7 @@
 #include "platform/services.h"
 #include "view/view_state.h"
 
+#include <QHash>
 #include <QObject>
 
 #include <memory>
@@ -66,6 +67,12 @@ public:
     void placeToolStrip(bool learningViewActive);
     void toggleToolStrip();
 
+    // The class's rates at the first try (object -> percent) marked on the card of the shown
+    // document, until another document is shown or a quiz starts.
+    void showItemMarks(const QHash<int, double> &rates);
+    void clearItemMarks();
+    bool itemMarksShown() const;
+
     // Ctrl+E and Ctrl+Z: the view as an image file, and on the clipboard.
     void ExportView1Click();
     void CopyView1Click();
@@ -106,6 +113,8 @@ private:
     QMenu *m_lernansichtMenu = nullptr;
     QAction *m_fold = nullptr;
     QList<std::pair<THoverPanel *, QAction *>> m_learningTools;
+    QHash<int, double> m_itemRates;
+    QString m_itemMarksDocument;
 };
 
 } // namespace kapitolo

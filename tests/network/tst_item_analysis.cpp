@@ -4,6 +4,10 @@
 #include "document/document_json.h"
 #include "network/control_board.h"
 #include "network/item_analysis.h"
+#include "network/item_table.h"
+#include "platform/random.h"
+
+#include <QAbstractItemModelTester>
 
 #include <QRegularExpression>
 #include <QTest>
@@ -89,6 +93,44 @@ private Q_SLOTS:
         // A new exercise starts empty.
         board.reset();
         QCOMPARE(board.items().itemCount(), 0);
+    }
+
+    // The tab moves one row per report instead of sorting again: after every report of a
+    // lively class its rows must be the analysis's order, with consistent model signals.
+    void theTabFollowsEveryReport()
+    {
+        TopicDocument d;
+        d.objects.resize(40);
+        for (int i = 0; i < d.objects.size(); ++i)
+            d.objects[i].Cap = QStringLiteral("Ort %1").arg(i);
+        ControlBoard board;
+        ItemTableModel table(board, [&d]() -> const TopicDocument & { return d; });
+        QAbstractItemModelTester tester(&table, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        Random random(7);
+        const QString pupils = QStringLiteral("ABCDEF");
+        QHash<QChar, std::pair<int, int>> counts;
+        QString events;
+        for (const QChar p : pupils)
+            events += QString(p) + QLatin1Char(' ');
+        feed(board, events);
+        for (int step = 0; step < 600; ++step) {
+            const QChar p = pupils.at(random.below(int(pupils.size())));
+            auto &[right, wrong] = counts[p];
+            (random.below(3) == 0 ? wrong : right) += 1;
+            feed(board, QStringLiteral("%1+%2:%3/%4").arg(p).arg(random.below(40)).arg(right).arg(wrong));
+            const QList<ItemFigures> rows = board.items().rows();
+            QCOMPARE(table.rowCount(), rows.size());
+            for (int r = 0; r < rows.size(); ++r)
+                QCOMPARE(table.objectAt(r), rows.at(r).object);
+        }
+        // What a row shows.
+        const ItemFigures top = board.items().rows().first();
+        auto cell = [&](int column) { return table.index(0, column).data().toString(); };
+        QCOMPARE(cell(ItemTableModel::ColTask), QStringLiteral("Ort %1").arg(top.object));
+        QCOMPARE(cell(ItemTableModel::ColFailed), QString::number(top.failedAttempts));
+        QCOMPARE(cell(ItemTableModel::ColRate), rateText(top.rate()));
+        board.reset();
+        QCOMPARE(table.rowCount(), 0);
     }
 
     void tasksAndTheTable()

@@ -7,7 +7,11 @@
 #include "network/control_display.h"
 #include "network/exchange_files.h"
 #include "network/network_reports.h"
+#include "network/item_table.h"
 #include "network/network_test_support.h"
+#include "view/card_image_widget.h"
+#include "view/card_renderer.h"
+#include "view/item_marks.h"
 #include "platform/settings_store.h"
 #include "quiz/quiz_option_forms.h"
 #include "support/fake_services.h"
@@ -19,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
@@ -50,12 +55,14 @@ struct Fixture {
     QString ini() const { return dir.path() + QStringLiteral("/kapitolo.ini"); }
     QString exchange(const char *name) const { return exchangeFilePath(kom(), channel, name); }
 
-    Fixture()
+    explicit Fixture(const std::function<void(TopicDocument &)> &adjust = {})
     {
         for (const char *sub : {"programm/data", "kom", "protokolle", "themen"})
             QDir(dir.path()).mkpath(QLatin1String(sub));
         writeFile(program() + QStringLiteral("data/kapitolo.png"), pngBytes(patternImage(64, 40)));
         TopicDocument d = sampleLabelDocument();
+        if (adjust)
+            adjust(d);
         ScriptedMessages m;
         writeDocument(topic(), d, false, m);
         writeFile(ini(), ("[General]\nOpt-UebNameEingabe=0\nNetzKomOrdner=" + kom() + "\nNetzKomKanal=" + channel
@@ -174,6 +181,106 @@ private Q_SLOTS:
         QVERIFY(w.close());
         QStringList left = QDir(f.kom()).entryList(QDir::Files);
         QCOMPARE(left, QStringList());
+    }
+
+    // What the class got wrong: the tab, hardest first; the marks on the teacher's card in
+    // the colours of their rates; the printed report; and the card of a document that has
+    // changed since is refused.
+    void classResultsOnTheCardAndInTheReport()
+    {
+        Fixture f([](TopicDocument &d) {
+            d.baseImage = patternImage(400, 300);
+            d.RandErw = RectD{0, 0, 0, 0};
+            for (int i = 0; i < 3; ++i) {
+                d.objects[i].Kx = d.objects[i].Sx = 0.2 + 0.3 * i;
+                d.objects[i].Ky = d.objects[i].Sy = 0.25 + 0.25 * i;
+                d.objects[i].Sline = 0;
+            }
+        });
+        TForm1 &w = *f.window;
+        f.initiate();
+        TKontrollanzeigeForm *display = w.controlDisplay();
+        QVERIFY(!display->showOnCardButton()->isEnabled());
+        ScriptedMessages quiet;
+        // Berlin right by all three; Rio wrong at B's first try; Bad Ems wrong by A.
+        const struct {
+            const char *computer;
+            char key;
+            QList<std::array<int, 3>> answers; // object, correct count, failed count
+        } pupils[] = {{"PC-01", 'A', {{0, 1, 0}, {1, 2, 0}, {2, 2, 1}}},
+                      {"PC-02", 'B', {{0, 1, 0}, {1, 1, 1}, {1, 2, 1}}},
+                      {"PC-03", 'C', {{0, 1, 0}}}};
+        int address = 3;
+        for (const auto &p : pupils) {
+            MailslotHost host = testHost(QLatin1String(p.computer), QStringLiteral("kind"),
+                                         QStringLiteral("127.0.0.%1").arg(address++));
+            host.resolve = resolveComputer;
+            TALMailSlot2 slot(quiet, host);
+            slot.setMailBox(f.channel);
+            const QString key(30, QLatin1Char(p.key));
+            send(slot, initReportLines(key, QString(), 46000.25));
+            for (const auto &[object, correct, failed] : p.answers)
+                send(slot, {QStringLiteral("TN-AKTION"), key, QString::number(object), "0", "0", "0", "06:00:00", "3",
+                            QString::number(correct), QString::number(failed), "1", "00:20", "50.0", "40.0", "4"});
+        }
+        QTableView *items = display->itemGrid();
+        QTRY_COMPARE(w.network().board().acceptedCount(), 10);
+        QCOMPARE(items->model()->rowCount(), 3);
+        QStringList shown;
+        for (int r = 0; r < 3; ++r)
+            shown << items->model()->index(r, 0).data().toString() + QLatin1Char('|')
+                    + items->model()->index(r, ItemTableModel::ColRate).data().toString();
+        QCOMPARE(shown, (QStringList{"Bad Ems|0,0", "Rio de Janeiro|50,0", "Berlin|100,0"}));
+
+        // "Auf der Karte zeigen": the learning card, each place framed in its rate's colour.
+        QVERIFY(display->showOnCardButton()->isEnabled());
+        display->showOnCardButton()->click();
+        QVERIFY(w.findMenuAction(QStringLiteral("LernansichtAnzeigen1"))->isChecked());
+        const QImage seen = w.cardImage()->grab().toImage();
+        const TopicDocument &doc = w.document();
+        const double rates[] = {100.0, 50.0, 0.0};
+        for (int i = 0; i < 3; ++i) {
+            const QRect frame = itemMarkFrame(doc.objects.at(i), [&w](double x, double y) {
+                return QPointF(w.renderer().fractionToControl(x, y));
+            });
+            QVERIFY2(seen.rect().contains(frame), qPrintable(doc.objects.at(i).Cap));
+            for (const QPoint &edge : {QPoint(frame.left() + 1, frame.center().y()),
+                                       QPoint(frame.right() - 1, frame.center().y()),
+                                       QPoint(frame.center().x(), frame.bottom() - 1)})
+                QCOMPARE(QColor(seen.pixel(edge)), itemRateColour(rates[i]));
+        }
+        QCOMPARE(itemRateColour(0), QColor(215, 25, 28));
+        QCOMPARE(itemRateColour(50), QColor(245, 200, 0));
+        QCOMPARE(itemRateColour(100), QColor(26, 150, 65));
+        QVERIFY(f.messages.shown().isEmpty());
+
+        // "Bericht drucken...": without a printer, a PDF for the teacher's eyes only.
+        const QString pdf = f.dir.path() + QStringLiteral("/bericht.pdf");
+        f.dialogs.answers << f.dir.path() + QStringLiteral("/bericht");
+        display->reportButton()->click();
+        QVERIFY2(QFileInfo::exists(pdf), "no report written (a printer installed here?)");
+        QCOMPARE(QFile(pdf).permissions() & (QFile::ReadOther | QFile::ReadGroup), QFile::Permissions());
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        QVERIFY(text.waitForFinished(30000));
+        const QString words = QString::fromUtf8(text.readAllStandardOutput());
+        for (const char *expected : {"Klassenbericht der Netzwerk-Übung", "Übung: Hauptstädte Europas", "PC-01",
+                                     "PC-03", "Bad Ems", "Rio de Janeiro", "50,0", "Seite 1 von 1"})
+            QVERIFY2(words.contains(QString::fromUtf8(expected)), expected);
+        QVERIFY(words.indexOf(QStringLiteral("Bad Ems")) < words.indexOf(QStringLiteral("Berlin")));
+
+        // The topic file changed after the exercise: its places are not the class's.
+        TopicDocument other = sampleLabelDocument();
+        other.objects.removeLast();
+        const QString otherPath = f.dir.path() + QStringLiteral("/themen/andere.tsr");
+        writeDocument(otherPath, other, false, quiet);
+        QVERIFY(w.ReadDocumentAsTopic(otherPath));
+        QFile::remove(f.topic());
+        display->showOnCardButton()->click();
+        QCOMPARE(f.messages.texts().last(),
+                 QStringLiteral("Die Karte der Übung kann nicht gezeigt werden: Das Themendokument \"%1\" wurde "
+                                "inzwischen geändert oder ist nicht mehr vorhanden.")
+                     .arg(QDir::toNativeSeparators(f.topic())));
     }
 
     void communicationSettings_data()
