@@ -5,12 +5,18 @@
 // Latency: 1,000 TN-AKTION reports, one at a time; median and worst are reported as
 // counters (microseconds). Throughput: bursts of 500 reports through the whole receive
 // path (socket, header, strict parsing, bookkeeping, table model, view).
+//
+// Item figures: a class of 30 on a map of 300 places. One report through the bookkeeping,
+// the item figures and the tab "Aufgaben" (its row moved and repainted), against the same
+// report on a board without the tab.
 
 #include "network/control_board.h"
 #include "network/control_display.h"
+#include "network/item_table.h"
 #include "network/mailslot.h"
 #include "network/network_reports.h"
 #include "platform/messages.h"
+#include "document/topic_document.h"
 #include "quiz/quiz_types.h"
 
 #include <benchmark/benchmark.h>
@@ -18,6 +24,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QRandomGenerator>
+#include <QTabWidget>
 #include <QTableView>
 #include <QUdpSocket>
 
@@ -66,13 +73,15 @@ struct Teacher {
     MailslotHost host;
     TALMailSlot2 slot;
     ControlBoard board;
+    TopicDocument document;
+    ItemTableModel items{board, [this]() -> const TopicDocument & { return document; }};
     TKontrollanzeigeForm display;
     QString channel = benchChannel();
 
     Teacher()
         : host(makeHost())
         , slot(messages, host)
-        , display(board)
+        , display(board, &items)
     {
         slot.setMailBox(channel);
         slot.setCheckInterval(150);
@@ -226,6 +235,116 @@ void BM_HandleReportOnly(benchmark::State &state)
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_HandleReportOnly);
+
+constexpr int kClass = 30;
+constexpr int kPlaces = 300;
+
+QString classKey(int pupil)
+{
+    return QStringLiteral("KLASSE") + QString(22, QLatin1Char('A')) + QChar(u'A' + pupil / 26) + QChar(u'A' + pupil % 26);
+}
+
+// A lesson's worth of reports: every pupil answers places in an order of their own,
+// three of four right at once.
+struct ClassReports {
+    QStringList texts;
+    ClassReports()
+    {
+        QRandomGenerator random(30);
+        std::vector<std::pair<int, int>> counts(kClass);
+        for (int n = 0; n < 60000; ++n) {
+            const int pupil = n % kClass;
+            auto &[right, wrong] = counts[pupil];
+            (random.bounded(4) == 0 ? wrong : right) += 1;
+            const QStringList lines{QStringLiteral("TN-AKTION"), classKey(pupil),
+                                    QString::number(random.bounded(kPlaces)), QStringLiteral("0"), QStringLiteral("0"),
+                                    QStringLiteral("0"), QStringLiteral("10:00:00"), QStringLiteral("100000"),
+                                    QString::number(right), QString::number(wrong), QStringLiteral("1"),
+                                    clockText(n / 30), QStringLiteral("75.0"), QStringLiteral("50.0"),
+                                    QStringLiteral("4")};
+            texts << lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
+        }
+    }
+};
+
+const ClassReports &classReports()
+{
+    static const ClassReports reports;
+    return reports;
+}
+
+void announceClass(ControlBoard &board)
+{
+    for (int p = 0; p < kClass; ++p)
+        board.handleReport(QStringLiteral("PC"), QStringLiteral("s"),
+                           initReportLines(classKey(p), QString(), 46000.5).join(QStringLiteral("\r\n"))
+                               + QStringLiteral("\r\n"),
+                           46000.5);
+}
+
+// Runs the reports round; the first 3,000 fill every place's figures before timing starts.
+template <typename Step>
+void playClass(benchmark::State &state, ControlBoard &board, Step step)
+{
+    const QStringList &texts = classReports().texts;
+    int n = 0;
+    for (; n < 3000; ++n)
+        board.handleReport(QStringLiteral("PC"), QStringLiteral("s"), texts.at(n), 46000.5);
+    for (auto _ : state) {
+        if (n == texts.size()) {
+            state.SkipWithError("more iterations than prepared reports");
+            break;
+        }
+        board.handleReport(QStringLiteral("PC"), QStringLiteral("s"), texts.at(n++), 46000.5);
+        step();
+    }
+    if (board.discardedCount() != 0)
+        state.SkipWithError("reports were discarded");
+    state.SetItemsProcessed(state.iterations());
+}
+
+// paint: the tab's rows painted after every report (on screen Qt paints at most once a
+// frame); without, what the view does with the model's signals alone.
+void BM_ClassOf30_ReportWithItemTab(benchmark::State &state)
+{
+    const bool paint = state.range(0) != 0;
+    ControlBoard board;
+    TopicDocument document;
+    document.objects.resize(kPlaces);
+    for (int i = 0; i < kPlaces; ++i)
+        document.objects[i].Cap = QStringLiteral("Ort %1").arg(i);
+    ItemTableModel items(board, [&document]() -> const TopicDocument & { return document; });
+    TKontrollanzeigeForm display(board, &items);
+    display.tabs()->setCurrentIndex(1);
+    display.show();
+    announceClass(board);
+    QCoreApplication::processEvents();
+    playClass(state, board, [&] {
+        if (paint)
+            display.itemGrid()->viewport()->repaint();
+    });
+    if (items.rowCount() != board.items().itemCount() || items.objectAt(0) != board.items().rows().first().object)
+        state.SkipWithError("the tab did not follow the reports");
+}
+BENCHMARK(BM_ClassOf30_ReportWithItemTab)->Arg(0)->Arg(1)->Iterations(20000)->Unit(benchmark::kMicrosecond);
+
+void BM_ClassOf30_ReportWithItemModel(benchmark::State &state)
+{
+    ControlBoard board;
+    TopicDocument document;
+    ItemTableModel items(board, [&document]() -> const TopicDocument & { return document; });
+    announceClass(board);
+    playClass(state, board, [] {});
+}
+BENCHMARK(BM_ClassOf30_ReportWithItemModel)->Iterations(20000)->Unit(benchmark::kMicrosecond);
+
+void BM_ClassOf30_BoardAloneBaseline(benchmark::State &state)
+{
+    ControlBoard board;
+    announceClass(board);
+    playClass(state, board, [] {});
+}
+BENCHMARK(BM_ClassOf30_BoardAloneBaseline)->Iterations(20000)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

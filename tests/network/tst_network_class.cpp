@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -32,6 +33,7 @@ struct PupilQuiz {
     QuizRun run;
     QuizScore score;
     QList<QStringList> reports;
+    QList<std::pair<int, bool>> answers; // object, right
 };
 
 PupilQuiz playQuiz(int i, QRandomGenerator &random)
@@ -64,6 +66,7 @@ PupilQuiz playQuiz(int i, QRandomGenerator &random)
         q.score.totalPerformance = double(q.score.correctCount) / (answered + q.score.openCount);
         q.score.clockText = clockText(elapsed / 1000);
         q.reports << actionReportLines(q.key, a % kQuestions, right ? 0 : -5, right ? 0 : 1, q.run, q.score);
+        q.answers << std::make_pair(a % kQuestions, right);
     }
     const QStringList finish = finishReportLines(q.key, q.endState, q.score.clockText);
     const QStringList result = bestListReportLines(q.key, QString(), q.computer, q.run.startTime, elapsed,
@@ -108,6 +111,31 @@ QByteArray brokenDatagram(const QList<PupilQuiz> &class_, QRandomGenerator &rand
     }
     // The header computer line is the transport's; the payload begins at the kind.
     return encodeMailslotMessage(QStringLiteral("x"), QStringLiteral("PC99"), lines);
+}
+
+// The item figures the class's answers must give, counted here from what each pupil did.
+QHash<int, ItemFigures> expectedItems(const QList<PupilQuiz> &pupils)
+{
+    QHash<int, ItemFigures> items;
+    for (const PupilQuiz &q : pupils) {
+        QSet<int> seen;
+        QSet<int> solved;
+        for (const auto &[object, right] : q.answers) {
+            ItemFigures &f = items[object];
+            f.object = object;
+            if (!seen.contains(object)) {
+                seen.insert(object);
+                ++f.answeredBy;
+                f.rightFirst += right ? 1 : 0;
+            }
+            if (right && !solved.contains(object)) {
+                solved.insert(object);
+                ++f.solved;
+            }
+            f.failedAttempts += right ? 0 : 1;
+        }
+    }
+    return items;
 }
 
 QStringList cellsOf(const ControlBoard &board)
@@ -202,6 +230,11 @@ private Q_SLOTS:
                                 : q.endState == esCancelled ? ParticipantRow::State::Cancelled
                                                             : ParticipantRow::State::TimeLimit);
         }
+        // The item figures: every answer of every pupil on its object, once.
+        const QHash<int, ItemFigures> items = expectedItems(pupils);
+        QCOMPARE(board.items().itemCount(), int(items.size()));
+        for (const ItemFigures &f : items)
+            QCOMPARE(board.items().figures(f.object), f);
         // Every result once, the cancelled quizzes none.
         BestList list;
         QVERIFY(readBestList(exchangeFilePath(folder, channel, kExchangeBestList), list, teacher.clock));
@@ -234,6 +267,8 @@ private Q_SLOTS:
                                       broken, 20000);
         }
         QCOMPARE(cellsOf(board), before);
+        for (const ItemFigures &f : items)
+            QCOMPARE(board.items().figures(f.object), f);
         QCOMPARE(board.acceptedCount(), sent);
         QCOMPARE(readFile(exchangeFilePath(folder, channel, kExchangeBestList)), listBefore);
         QVERIFY(board.discardedCount() > 5000); // most reached the bookkeeping, not only the header check
