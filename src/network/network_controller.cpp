@@ -246,6 +246,23 @@ void NetworkController::networkStateChanged()
     m_window.describeNetworkState();
 }
 
+namespace {
+
+// What a grid shows, read from the view's own model: one object per row, by column title.
+QJsonArray tableRows(const QAbstractItemModel *model)
+{
+    QJsonArray rows;
+    for (int r = 0; r < model->rowCount(); ++r) {
+        QJsonObject row;
+        for (int c = 0; c < model->columnCount(); ++c)
+            row[model->headerData(c, Qt::Horizontal).toString()] = model->index(r, c).data().toString();
+        rows.append(row);
+    }
+    return rows;
+}
+
+} // namespace
+
 QJsonObject NetworkController::automationState() const
 {
     QJsonObject state;
@@ -259,16 +276,8 @@ QJsonObject NetworkController::automationState() const
     if (m_controlDisplay) {
         state[QStringLiteral("controlDisplayVisible")] = m_controlDisplay->isVisible();
         state[QStringLiteral("counts")] = m_controlDisplay->countsLabel()->text();
-        // What the grid shows, read from the view's own model.
-        const QAbstractItemModel *model = m_controlDisplay->grid()->model();
-        QJsonArray rows;
-        for (int r = 0; r < model->rowCount(); ++r) {
-            QJsonObject row;
-            for (int c = 0; c < model->columnCount(); ++c)
-                row[model->headerData(c, Qt::Horizontal).toString()] = model->index(r, c).data().toString();
-            rows.append(row);
-        }
-        state[QStringLiteral("rows")] = rows;
+        state[QStringLiteral("rows")] = tableRows(m_controlDisplay->grid()->model());
+        state[QStringLiteral("items")] = tableRows(m_controlDisplay->itemGrid()->model());
     }
     return state;
 }

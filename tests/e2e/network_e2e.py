@@ -136,6 +136,13 @@ def main():
         check(row["Gesamtleistung"] == finished["finished"]["totalPerformance"],
               "the total performance as the pupil saw it")
         check(network(s)["discarded"] == 0, "no report was discarded")
+        items = network(s)["items"]
+        log("items tab:", json.dumps(items, ensure_ascii=False))
+        check(len(items) == int(correct[1]), "every place answered is a row of the items tab")
+        check(sum(int(i["Fehlversuche"]) for i in items) == 1 and items[0]["Fehlversuche"] == "1"
+              and items[0]["Quote beim ersten Versuch (%)"] == "0,0",
+              "the place of the wrong drop comes first, at 0 % at the first try")
+        check(all(i["Gelöst"] == "1" for i in items), "every place solved once")
 
         pupil.xdo("key", "Escape")
         pupil.wait_for(lambda s: s.get("appMode") == 2 and not s.get("finished"), "the pupil's start page")
