@@ -125,14 +125,21 @@ void paintItemMarks(QPainter &painter, const TopicDocument &document, const QHas
     const QFont font = labelFont(scale);
     const QFontMetrics metrics(font);
     painter.setFont(font);
-    for (auto it = rates.cbegin(); it != rates.cend(); ++it) {
-        if (it.key() < 0 || it.key() >= document.objects.size())
+    // The hardest last, so that where marks of a crowded map overlap, theirs stay readable.
+    QList<std::pair<int, double>> order;
+    for (auto it = rates.cbegin(); it != rates.cend(); ++it)
+        order.append({it.key(), *it});
+    std::sort(order.begin(), order.end(), [](const auto &a, const auto &b) {
+        return a.second != b.second ? a.second > b.second : a.first < b.first;
+    });
+    for (const auto &[index, rate] : order) {
+        if (index < 0 || index >= document.objects.size())
             continue;
-        const DocObject &object = document.objects.at(it.key());
+        const DocObject &object = document.objects.at(index);
         const QRect frame = itemMarkFrame(object, toPixel, scale);
         if (frame.isEmpty())
             continue;
-        const QColor colour = itemRateColour(*it);
+        const QColor colour = itemRateColour(rate);
         const bool disc = object.hitBox.left < 0 || object.hitBox.right <= object.hitBox.left;
         if (disc) {
             painter.setPen(QPen(Qt::black, 1));
@@ -145,7 +152,7 @@ void paintItemMarks(QPainter &painter, const TopicDocument &document, const QHas
             painter.drawRect(frame.adjusted(pen / 2, pen / 2, -(pen / 2), -(pen / 2)));
         }
         // The rate on a tab above the frame's left end, below it at the card's top edge.
-        const QString text = percentLabel(*it);
+        const QString text = percentLabel(rate);
         QRect label(0, 0, metrics.horizontalAdvance(text) + int(std::lround(6 * scale)), metrics.height());
         label.moveBottomLeft(QPoint(frame.left(), frame.top() - 1));
         if (label.top() < area.top())
