@@ -361,7 +361,9 @@ def auto_place(result, srcs, card_w, card_h):
                 box = label_box(trial, card_w, card_h)
                 sbox = sheet_box(trial, card_w, card_h)
                 if for_sheet and (not inside(sbox)
-                                  or any(boxes_overlap(sbox, b) for b in sheet_boxes)):
+                                  or any(boxes_overlap(sbox, b) for b in sheet_boxes)
+                                  or any(sbox[0] < x < sbox[2] and sbox[1] < y < sbox[3]
+                                         for j, (x, y) in enumerate(spots) if j != i)):
                     continue
                 if free(i, kx, ky, side, line, box):
                     chosen = (kx, ky, side, line, box, sbox)

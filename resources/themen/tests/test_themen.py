@@ -375,6 +375,11 @@ class Labelling(unittest.TestCase):
                 for j, b in enumerate(fields[:i]):
                     self.assertFalse(themen.boxes_overlap(a, b),
                                      f"{rel}: fields of {labels[i]['Cap']} and {labels[j]['Cap']}")
+                # nor hides a field the spot another label's leader line points to
+                for o in R["docs"][rel]["objects"]:
+                    if o is not labels[i] and o["Typ"] == 0:
+                        self.assertFalse(a[0] < o["Sx"] * cw < a[2] and a[1] < o["Sy"] * ch < a[3],
+                                         f"{rel}: the field of {labels[i]['Cap']} hides the spot of {o['Cap']}")
 
     def test_map_spots_lie_on_land(self):
         for rel in MAPS:
