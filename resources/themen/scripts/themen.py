@@ -31,6 +31,10 @@ import struct
 import subprocess
 import sys
 import tempfile
+import threading
+
+sys.dont_write_bytecode = True  # run from the source tree: leave no __pycache__ there
+import laender  # noqa: E402
 
 TEXT_KEYS = ("titel", "autor", "bemerkung", "lueckentext", "fragentext")
 DOC_KEYS = ("vers", "titel", "autor", "bemerkung", "lueckentext", "fragentext",
@@ -119,8 +123,26 @@ def run(cmd, cwd, env=None):
 
 # ---------------------------------------------------------------- images
 
-def draw_map(karte, png_out, workdir):
-    """Draw a GMT map; returns a function lon/lat list -> pixel list."""
+_borders = {}
+_borders_lock = threading.Lock()
+
+
+def state_borders():
+    """The inner borders of Germany as a GMT table, made once per run."""
+    with _borders_lock:
+        if "text" not in _borders:
+            _borders["text"] = laender.gmt_lines(laender.inner_borders(laender.load()))
+        return _borders["text"]
+
+
+def uses_state_borders(tpl):
+    layers = ((tpl.get("bild") or {}).get("karte") or {}).get("ebenen", [])
+    return any(layer[:1] == ["laender"] for layer in layers)
+
+
+def draw_map(karte, png_out, workdir, small=()):
+    """Draw a GMT map; returns a function lon/lat list -> pixel list.
+    small: the lon/lat of the tiny areas that the layer "klein" rings."""
     region, proj, dpi = karte["region"], karte["projektion"], karte["dpi"]
     rj = ["-R" + region, "-J" + proj]
     env = dict(os.environ)
@@ -130,7 +152,20 @@ def draw_map(karte, png_out, workdir):
     run(["gmt", "begin", stem, "png", f"E{dpi}"], workdir, env)
     try:
         for layer in karte["ebenen"]:
-            run(["gmt"] + layer[:1] + rj + layer[1:], workdir, env)
+            if layer[0] == "laender":
+                # the borders between the German states, drawn as lines
+                table = os.path.join(workdir, "laender.txt")
+                with open(table, "w") as f:
+                    f.write(state_borders())
+                run(["gmt", "plot", table] + rj + layer[1:], workdir, env)
+            elif layer[0] == "klein":
+                # a ring around each tiny state or city state, as atlases mark them
+                table = os.path.join(workdir, "klein.txt")
+                with open(table, "w") as f:
+                    f.write("".join(f"{lon} {lat}\n" for lon, lat in small))
+                run(["gmt", "plot", table] + rj + layer[1:], workdir, env)
+            else:
+                run(["gmt"] + layer[:1] + rj + layer[1:], workdir, env)
     finally:
         run(["gmt", "end"], workdir, env)
     shutil.move(os.path.join(workdir, stem + ".png"), png_out)
@@ -286,6 +321,9 @@ def auto_place(result, srcs, card_w, card_h):
         sx, sy = spots[i]
         if not inside(box) or any(boxes_overlap(box, b) for b in boxes):
             return False
+        # nor may the label cover a leader line drawn before it
+        if any(segment_hits_box(*seg, box) for seg in leaders):
+            return False
         grown = (box[0] - margin, box[1] - margin, box[2] + margin, box[3] + margin)
         if any(grown[0] < x < grown[2] and grown[1] < y < grown[3]
                for j, (x, y) in enumerate(spots) if j != i or line):
@@ -308,7 +346,8 @@ def auto_place(result, srcs, card_w, card_h):
     for i in order:
         o, src = result[i], srcs[i]
         sx, sy = spots[i]
-        candidates = [(sx, sy, side, 0) for side in (1, 3, 2, 4)]
+        # a tiny area ("klein") always gets a leader line that points into it
+        candidates = [] if src.get("klein") else [(sx, sy, side, 0) for side in (1, 3, 2, 4)]
         for length in LEADER_LENGTHS:
             for dx, dy in LEADER_DIRS:
                 n = (dx * dx + dy * dy) ** 0.5
@@ -322,7 +361,9 @@ def auto_place(result, srcs, card_w, card_h):
                 box = label_box(trial, card_w, card_h)
                 sbox = sheet_box(trial, card_w, card_h)
                 if for_sheet and (not inside(sbox)
-                                  or any(boxes_overlap(sbox, b) for b in sheet_boxes)):
+                                  or any(boxes_overlap(sbox, b) for b in sheet_boxes)
+                                  or any(sbox[0] < x < sbox[2] and sbox[1] < y < sbox[3]
+                                         for j, (x, y) in enumerate(spots) if j != i)):
                     continue
                 if free(i, kx, ky, side, line, box):
                     chosen = (kx, ky, side, line, box, sbox)
@@ -407,7 +448,8 @@ def build_one(srcdir, rel, outdir, workdir):
     objekte = tpl.get("objekte", [])
     if bild is not None:
         if "karte" in bild:
-            project = draw_map(bild["karte"], png_out, workdir)
+            project = draw_map(bild["karte"], png_out, workdir,
+                               [(o["lon"], o["lat"]) for o in objekte if o.get("klein")])
             spots = project([(o["lon"], o["lat"]) for o in objekte])
         elif "mvg" in bild:
             mvg = os.path.join(os.path.dirname(src_path), bild["mvg"])
@@ -434,17 +476,22 @@ def build_one(srcdir, rel, outdir, workdir):
 
 
 def cache_key(srcdir, rel, gmt_version):
-    """Everything a build source depends on: this script, the template, a
-    drawing it names, and the GMT that draws the maps."""
+    """Everything a build source depends on: these scripts, the template, a
+    drawing it names, the outlines of the states it draws, and the GMT
+    that draws the maps."""
     h = hashlib.sha256()
-    with open(os.path.abspath(__file__), "rb") as f:
-        h.update(f.read())
+    for script in (__file__, laender.__file__):
+        with open(os.path.abspath(script), "rb") as f:
+            h.update(f.read())
     h.update(gmt_version.encode() + b"\0" + rel.encode() + b"\0")
     src_path = os.path.join(srcdir, rel)
     with open(src_path, "rb") as f:
         data = f.read()
     h.update(data)
-    bild = json.loads(data).get("bild") or {}
+    tpl = json.loads(data)
+    if uses_state_borders(tpl):
+        h.update(laender.data_hash().encode())
+    bild = tpl.get("bild") or {}
     if "mvg" in bild:
         with open(os.path.join(os.path.dirname(src_path), bild["mvg"]), "rb") as f:
             h.update(f.read())
@@ -505,7 +552,7 @@ def main(argv):
             for rel, job in zip(templates, jobs):
                 try:
                     print(job.result())
-                except (TemplateError, KeyError, ValueError) as err:
+                except (TemplateError, KeyError, ValueError, OSError) as err:
                     sys.stderr.write(f"{rel}: {err}\n")
                     failed = True
     finally:

@@ -16,13 +16,17 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 SRC = os.path.dirname(HERE)
 sys.path.insert(0, os.path.join(SRC, "scripts"))
+import laender  # noqa: E402
 import themen  # noqa: E402
 
 STAND_IN = os.path.join(HERE, "stand-in-tool.sh")
 SEA = (175, 208, 235)
 MAPS = ("europa-hauptstaedte.tsr", "deutschland/landeshauptstaedte-karte.tsr")
-FACT_KEYS = ("in", "fluss", "wasser", "land")
+FACT_KEYS = ("in", "fluss", "wasser", "land", "bundesland")
 RIVER_KM = 3
+STATE_KM = 1      # a spot at least this far inside its state: about a pixel of the maps
+# the dense samples of capitals put neighbouring capitals closer than a badge
+DENSE = ("europa-hauptstaedte.tsr", "deutschland/landeshauptstaedte-karte.tsr")
 MARKUP = re.compile(r"<(/?[BIU]|@LINIE|@POSX=\d{1,3}%|@REB=\d+)>")
 R = {}
 
@@ -124,36 +128,102 @@ class Generation(unittest.TestCase):
 
     def test_cache_reuses_a_drawn_map_and_notices_a_change(self):
         tmp = tempfile.mkdtemp(dir=R["tmp"])
-        src, cache, stub = (os.path.join(tmp, d) for d in ("src", "cache", "bin"))
-        for d in (src, stub):
+        src, cache, stub, geo = (os.path.join(tmp, d) for d in ("src", "cache", "bin", "geo"))
+        for d in (src, stub, geo):
             os.mkdir(d)
         tpl = {"titel": "Probe", "DokTyp": 0, "RandErw": [0, 0, 0, 0],
                "bild": {"karte": {"region": "5/15/47/55", "projektion": "M2i", "dpi": 50,
-                                  "ebenen": [["coast", "-Dl", "-S200", "-G240"]]}},
+                                  "ebenen": [["coast", "-Dl", "-S200", "-G240"],
+                                             ["laender", "-W0.5p"]]}},
                "objekte": [{"Cap": "Berlin", "lon": 13.4, "lat": 52.5, "KAusr": 1}]}
-        with open(os.path.join(src, "probe.json"), "w", encoding="utf-8") as f:
-            json.dump(tpl, f)
+        states = [square("Ost", 10, 50, 2), square("West", 8, 50, 2)]
+
+        def write(tpl, states):
+            with open(os.path.join(src, "probe.json"), "w", encoding="utf-8") as f:
+                json.dump(tpl, f)
+            with open(os.path.join(geo, laender.FILE), "w", encoding="utf-8") as f:
+                json.dump(states, f)
         # a gmt that only tells its version: a run that needs to draw fails
         version = subprocess.run(["gmt", "--version"], capture_output=True, text=True).stdout
         with open(os.path.join(stub, "gmt"), "w") as f:
             f.write(f"#!/bin/sh\n[ \"$1\" = --version ] && echo {version.strip()} && exit 0\nexit 1\n")
         os.chmod(os.path.join(stub, "gmt"), 0o755)
-        env = dict(os.environ, KAPITOLO_THEMEN_CACHE=cache, GMT_TMPDIR=tmp, GMT_USERDIR=tmp)
+        env = dict(os.environ, KAPITOLO_THEMEN_CACHE=cache, GMT_TMPDIR=tmp, GMT_USERDIR=tmp,
+                   KAPITOLO_GEODATEN=geo)
         stub_env = dict(env, PATH=stub + os.pathsep + env["PATH"])
         script = os.path.join(SRC, "scripts", "themen.py")
 
         def make(out, run_env):
             return subprocess.run([sys.executable, "-B", script, src, os.path.join(tmp, out)],
                                   env=run_env, capture_output=True, text=True)
-        self.assertEqual(make("drawn", env).returncode, 0)
+        write(tpl, states)
+        drawn = make("drawn", env)
+        self.assertEqual(drawn.returncode, 0, drawn.stderr)
         self.assertEqual(len(os.listdir(cache)), 2)
         again = make("cached", stub_env)
         self.assertEqual(again.returncode, 0, again.stderr)
         self.assertEqual(tree_bytes(os.path.join(tmp, "drawn")), tree_bytes(os.path.join(tmp, "cached")))
-        tpl["objekte"][0]["lon"] = 13.5
-        with open(os.path.join(src, "probe.json"), "w", encoding="utf-8") as f:
-            json.dump(tpl, f)
-        self.assertNotEqual(make("changed", stub_env).returncode, 0)
+        moved = json.loads(json.dumps(tpl))
+        moved["objekte"][0]["lon"] = 13.5
+        for n, (what, t, st) in enumerate((("template", moved, states),
+                                           ("state outlines", tpl, states[:1]))):
+            write(t, st)
+            self.assertNotEqual(make(f"changed{n}", stub_env).returncode, 0, what)
+
+
+def square(name, lon, lat, size, gf=4):
+    """A state of the outlines' format: one square, in a feature collection."""
+    ring = [[lon, lat], [lon + size, lat], [lon + size, lat + size], [lon, lat + size], [lon, lat]]
+    return {"type": "FeatureCollection", "features": [
+        {"type": "Feature", "properties": {"GEN": name, "GF": gf},
+         "geometry": {"type": "Polygon", "coordinates": [ring]}}]}
+
+
+class States(unittest.TestCase):
+    """The outlines of the states: what is read, and the borders drawn."""
+
+    def load(self, features):
+        folder = tempfile.mkdtemp(dir=R["tmp"])
+        path = os.path.join(folder, laender.FILE)
+        with open(path, "w", encoding="utf-8") as f:
+            json.dump(features, f)
+        return laender.load(path)
+
+    def test_land_only_and_the_shared_edge_as_border(self):
+        # Ost and West share the edge lon 10, lat 50..52; the lake (GF 1) does not count
+        states = self.load([square("Ost", 10, 50, 2), square("West", 8, 50, 2),
+                            square("Ost", 12, 50, 1, gf=1), square("Nord", 20, 60, 1)])
+        self.assertEqual(sorted(states), ["Nord", "Ost", "West"])
+        self.assertEqual(len(states["Ost"]), 1)
+        lines = laender.inner_borders(states)
+        self.assertEqual([sorted(line) for line in lines], [[(10.0, 50.0), (10.0, 52.0)]])
+        self.assertEqual(laender.gmt_lines(lines).count(">"), 1)
+
+    def test_inside_and_distance(self):
+        rings = self.load([square("Ost", 10, 50, 2)])["Ost"]
+        for lon, lat, inside, km in ((11, 51, True, 70.1), (10.01, 51, True, 0.7),
+                                     (9.99, 51, False, 0.7), (11, 52.5, False, 55.3)):
+            self.assertEqual(laender.contains(rings, lon, lat), inside, (lon, lat))
+            self.assertAlmostEqual(laender.distance_km(rings, lon, lat), km, delta=0.1)
+
+    def test_a_hole_is_outside(self):
+        ring = square("Ost", 10, 50, 2)["features"][0]
+        hole = [[10.5, 50.5], [10.5, 51.5], [11.5, 51.5], [11.5, 50.5], [10.5, 50.5]]
+        ring["geometry"]["coordinates"].append(hole)
+        rings = self.load([ring])["Ost"]
+        self.assertFalse(laender.contains(rings, 11, 51))
+        self.assertTrue(laender.contains(rings, 10.2, 51))
+
+    def test_the_real_borders_join_up(self):
+        # the BKG's outlines meet vertex for vertex: the inner borders are a
+        # few long lines, not thousands of pieces, and reach every state
+        states = laender.load()
+        self.assertEqual(len(states), 16)
+        lines = laender.inner_borders(states)
+        self.assertLess(len(lines), 100)
+        touched = {name for name, rings in states.items()
+                   if any(laender.distance_km(rings, *line[len(line) // 2]) < 0.5 for line in lines)}
+        self.assertEqual(touched, set(states))
 
 
 class Texts(unittest.TestCase):
@@ -246,6 +316,19 @@ class Labelling(unittest.TestCase):
                     overlap = a[0] < b[2] and b[0] < a[2] and a[1] < b[3] and b[1] < a[3]
                     self.assertFalse(overlap, f"{rel}: {shown[i]['Cap']} / {shown[j]['Cap']}")
 
+    def test_leader_lines_cross_no_other_label(self):
+        for rel, doc in R["docs"].items():
+            if doc["DokTyp"] != 0:
+                continue
+            cw, ch, _, _ = self.card(rel)
+            shown = [o for o in doc["objects"] if o["Typ"] in (0, 1) and o["Cap"]]
+            for o in (o for o in doc["objects"] if o["Sline"]):
+                line = ((o["Sx"] * cw, o["Sy"] * ch), (o["Kx"] * cw, o["Ky"] * ch))
+                for p in shown:
+                    if p is not o:
+                        self.assertFalse(themen.segment_hits_box(*line, themen.label_box(p, cw, ch)),
+                                         f"{rel}: the leader of {o['Cap']} crosses {p['Cap'][:20]}")
+
     def test_quiz_badges_keep_apart(self):
         # In a quiz every label is a numbered badge at its anchor: two badges
         # must not touch, or a pupil cannot tell which one a tile is dropped on.
@@ -259,6 +342,22 @@ class Labelling(unittest.TestCase):
                 for j, b in enumerate(badges[:i]):
                     self.assertFalse(themen.boxes_overlap(a, b),
                                      f"{rel}: badges of {labels[i]['Cap']} and {labels[j]['Cap']}")
+
+    def test_spots_keep_a_badge_apart(self):
+        # Two spots closer than a badge (30 units of the card, whatever the
+        # window's size) cannot be told apart: tiny states and city states
+        # get a spot of their own with room around it.  The dense samples of
+        # capitals are the exception.
+        for rel, doc in R["docs"].items():
+            if doc["DokTyp"] != 0 or rel in DENSE:
+                continue
+            cw, ch, _, _ = self.card(rel)
+            labels = [o for o in doc["objects"] if o["Typ"] == 0]
+            for i, a in enumerate(labels):
+                for b in labels[:i]:
+                    gap = themen.length_of(a["Sx"] * cw, a["Sy"] * ch, b["Sx"] * cw, b["Sy"] * ch)
+                    self.assertGreaterEqual(gap / (cw / themen.CARD_UNITS), themen.BADGE,
+                                            f"{rel}: spots of {a['Cap']} and {b['Cap']}")
 
     def test_worksheet_fields_of_the_library_keep_apart(self):
         # A worksheet widens every answer field for handwriting; the library's
@@ -276,6 +375,11 @@ class Labelling(unittest.TestCase):
                 for j, b in enumerate(fields[:i]):
                     self.assertFalse(themen.boxes_overlap(a, b),
                                      f"{rel}: fields of {labels[i]['Cap']} and {labels[j]['Cap']}")
+                # nor hides a field the spot another label's leader line points to
+                for o in R["docs"][rel]["objects"]:
+                    if o is not labels[i] and o["Typ"] == 0:
+                        self.assertFalse(a[0] < o["Sx"] * cw < a[2] and a[1] < o["Sy"] * ch < a[3],
+                                         f"{rel}: the field of {labels[i]['Cap']} hides the spot of {o['Cap']}")
 
     def test_map_spots_lie_on_land(self):
         for rel in MAPS:
@@ -434,7 +538,34 @@ class Facts(unittest.TestCase):
                 for i, o in enumerate(objs):
                     self.assertIn(i, got, f"{rel}: {o['Cap']} not where {key} says")
 
+    def test_spots_lie_inside_their_state(self):
+        # a state's or a city's spot inside that state's outline (BKG), and
+        # clear of the borders the map draws (a port may lie on the coast)
+        states = laender.load()
+        borders = laender.inner_borders(states)
+        for rel, _, objs in self.facts("bundesland"):
+            for o in objs:
+                self.assertTrue(laender.contains(states[o["bundesland"]], o["lon"], o["lat"]),
+                                f"{rel}: {o['Cap']} lies outside {o['bundesland']}")
+                self.assertGreaterEqual(laender.distance_km(borders, o["lon"], o["lat"]), STATE_KM,
+                                        f"{rel}: {o['Cap']} on the border of {o['bundesland']}")
+
+    def test_every_state_is_asked_on_its_map(self):
+        asked = {o["bundesland"] for o in
+                 self.maps["erdkunde/deutschland/bundeslaender-karte.json"]["objekte"]
+                 if o.get("Typ", 0) == 0}
+        self.assertEqual(asked, set(laender.load()))
+
     def test_checks_catch_a_wrong_spot(self):
+        # Wiesbaden in Rhineland-Palatinate, Mainz in Hesse, the Elbe at Hamburg as Lower Saxony
+        states = laender.load()
+        for lon, lat, state, inside in ((8.240, 50.082, "Hessen", True),
+                                        (8.240, 50.082, "Rheinland-Pfalz", False),
+                                        (8.247, 49.993, "Hessen", False),
+                                        (10.0, 53.55, "Niedersachsen", False),
+                                        (13.4, 52.52, "Brandenburg", False)):
+            self.assertEqual(laender.contains(states[state], lon, lat), inside, (lon, lat, state))
+
         # Berlin's spot in Poland, the North Sea on land, the Rhine in the Black Forest
         karte = {"region": "5/12/47/55", "projektion": "M3i", "dpi": 100}
         w, h, px, colours = country_mask(karte, {"DE", "NL"})
