@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/app_settings.h"
+#include "app/automation_state.h"
 #include "app/topic_navigator.h"
 #include "document/topic_document.h"
 #include "editor/topic_editor_controller.h"
@@ -9,7 +10,7 @@
 #include "quiz/dialog_look.h"
 #include "quiz/quiz_controller.h"
 #include "quiz/quiz_engine.h"
-#include "results/best_list.h"
+#include "results/results_controller.h"
 #include "sharing/sharing_controller.h"
 #include "view/learning_view_controller.h"
 #include "view/view_state.h"
@@ -54,7 +55,6 @@ class TBestListVerzForm;
 class TArbeitsblattForm;
 class TMailForm;
 class MailClient;
-struct BestListPlaces;
 class TKontrollanzeigeForm;
 class TNetzKomForm;
 
@@ -191,6 +191,7 @@ public:
     const QString &openDialogFolder() const { return m_topics->openDialogFolder(); }
     const QString &protocolDialogFolder() const { return m_protocolDialogFolder; }
     AppSettings &settings() { return m_settings; }
+    Services &services() { return m_services; }
     bool firstShowingPending() const { return m_firstShowing; }
     TopicMenu *quizMenu() const { return m_quizMenu; }
     QLabel *titleLabel() const { return m_dokTitelLab; }
@@ -205,12 +206,10 @@ public:
     TNameEingabeForm *nameEingabeForm() const { return m_quiz->nameEingabeForm(); }
     TKennzInfoBox *kennzInfoBox() const { return m_quiz->kennzInfoBox(); }
     TUebProtokollForm *protokollForm() const { return m_quiz->protokollForm(); }
-    TBestListForm *bestListForm() const { return m_bestListForm; }
-    TBestListVerzForm *bestListVerzForm() const { return m_bestListVerzForm; }
-    // The best list of the open document (Ctrl+F7 and the tool button).
-    void Bestenliste1Click();
-    // "&Ordner für Protokolle und Bestenlisten...".
-    void BestListVerz1Click();
+    TBestListForm *bestListForm() const { return m_results->bestListForm(); }
+    TBestListVerzForm *bestListVerzForm() const { return m_results->bestListVerzForm(); }
+    // The best list and the result folders.
+    ResultsController &results() { return *m_results; }
     // Worksheets and e-mail.
     SharingController &sharing() { return *m_sharing; }
     // Alt+F7: the options of the open document's kind; "Übung starten" starts the quiz.
@@ -234,19 +233,15 @@ protected:
 
 private:
     void createToolButtons(QWidget *panel);
-    void writeAutomationState(const QString &dialog = QString(), const QuizFinishedInfo *finished = nullptr);
+    void writeAutomationState(const QString &dialog = QString(), const QuizFinishedInfo *finished = nullptr)
+    {
+        m_automation.write(*this, dialog, finished);
+    }
     DialogLook dialogLook() const;
-    BestListPlaces bestListPlaces() const;
-    void showBestList();
-    void createMenus();
     void createPanels();
     void loadThemeColours();
     void loadStartPicture();
-    void applySettingsToControls();
-    void takeSettingsFromControls();
     void setQuizMenuEnabled(bool enabled);
-    QAction *addMenuAction(QMenu *menu, const QString &name, const QString &caption, const QKeySequence &shortcut,
-                           bool hidden);
 
     Services &m_services;
 
@@ -263,13 +258,13 @@ private:
     std::unique_ptr<TopicNavigator> m_topics;
     std::unique_ptr<LearningViewController> m_viewCtl;
     std::unique_ptr<QuizController> m_quiz;
+    std::unique_ptr<ResultsController> m_results;
     std::unique_ptr<NetworkController> m_net;
     std::unique_ptr<SharingController> m_sharing;
     QList<THoverPanel *> m_toolButtons;
-    QString m_automationFile;
+    AutomationState m_automation;
     // Work of the first showing that runs beside the creation of the windows.
     std::future<QImage> m_startPictureLoad;
-    int m_automationSerial = 0;
     bool m_firstShowing = true;
     bool m_quizLayoutPending = false;
     bool m_closing = false;
@@ -287,9 +282,6 @@ private:
     QList<int> m_viewKeyLog;
 
     TInfoBox *m_infoBox = nullptr;
-    TBestListForm *m_bestListForm = nullptr;
-    TBestListVerzForm *m_bestListVerzForm = nullptr;
-    BestList m_bestList;
     std::unique_ptr<TopicEditorController> m_editorCtl;
     QList<QWidget *> m_dialogs;
 };
