@@ -203,4 +203,15 @@ MainMenus createMainMenus(TForm1 &w)
     return menus;
 }
 
+void setQuizMenuEnabled(const MainMenus &menus, bool enabled)
+{
+    menus.quizMenu->setEnabled(enabled);
+    for (QAction *action : menus.quizMenu->actions())
+        action->setEnabled(enabled);
+    for (QAction *action : std::as_const(menus.hiddenQuizActions))
+        action->setEnabled(enabled);
+    for (QAction *action : menus.quizMenu->topicActions())
+        action->setEnabled(enabled);
+}
+
 } // namespace kapitolo

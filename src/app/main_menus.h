@@ -19,5 +19,7 @@ struct MainMenus {
 // Builds the menus of the window and connects their items to the window's commands and
 // the controllers it owns.
 MainMenus createMainMenus(TForm1 &window);
+// "&Quizauswahl" with its topics and hidden items, off while a quiz runs.
+void setQuizMenuEnabled(const MainMenus &menus, bool enabled);
 
 } // namespace kapitolo

@@ -2,23 +2,18 @@
 
 #include "app/about_box.h"
 #include "app/app_texts.h"
+#include "app/button_column.h"
 #include "app/card_area.h"
 #include "app/main_menus.h"
-#include "app/window_settings.h"
 #include "app/topic_menu.h"
+#include "app/window_look.h"
+#include "app/window_settings.h"
 #include "controls/hover_panel.h"
-#include "platform/cursors.h"
 #include "platform/folders.h"
 #include "platform/messages.h"
-#include "platform/png_codec.h"
 #include "platform/random.h"
-#include "platform/save_path.h"
-#include "platform/settings_store.h"
-#include "platform/system_info.h"
-#include "quiz/protocol_window.h"
 #include "quiz/quiz_board.h"
 #include "quiz/quiz_dialogs.h"
-#include "quiz/quiz_option_forms.h"
 #include "quiz/quiz_status_panel.h"
 #include "view/card_image_widget.h"
 #include "view/card_renderer.h"
@@ -27,41 +22,16 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 
 namespace kapitolo {
-
-namespace {
-
-QString linkText(const QString &address, const QColor &colour)
-{
-    QString shown = address;
-    shown.remove(QStringLiteral("https://"));
-    if (shown.endsWith(QLatin1Char('/')))
-        shown.chop(1);
-    return QStringLiteral("<a href=\"%1\" style=\"color:%2; text-decoration:none\">%3</a>")
-        .arg(address, colour.name(), shown.toHtmlEscaped());
-}
-
-QImage loadPng(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return decodePng(file);
-}
-
-} // namespace
 
 TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *parent)
     : QMainWindow(parent)
@@ -90,9 +60,7 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
 
     // The start picture and the topic folder of the command line are read on the second
     // core while the windows are built; both are waited for where they are needed.
-    const QString startPicture = m_dataFolder + QStringLiteral("kapitolo.png");
-    if (QFileInfo::exists(startPicture))
-        m_startPictureLoad = std::async(std::launch::async, [startPicture] { return loadPng(startPicture); });
+    m_startPictureLoad = startLoadingPicture(m_dataFolder + QStringLiteral("kapitolo.png"));
     m_topics = std::make_unique<TopicNavigator>(m_services, m_doc, *this, m_programFolder, commandLineArgument);
 
     m_viewCtl = std::make_unique<LearningViewController>(m_services, m_doc, m_view, m_bitmaps, *this);
@@ -108,11 +76,9 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
     m_sharing = std::make_unique<SharingController>(m_services, m_doc, m_programFolder + QStringLiteral("setupbasissystem/"),
                                                     makerWebAddress(), this);
 
-    loadThemeColours();
+    m_look = loadWindowLook(m_dataFolder);
     createPanels();
-    const MainMenus menus = createMainMenus(*this);
-    m_quizMenu = menus.quizMenu;
-    m_quizMenuHiddenActions = menus.hiddenQuizActions;
+    m_menus = createMainMenus(*this);
 
     m_viewCtl->attachCard(m_cardArea->image(), m_cardArea->marker());
     QWidget *strip = m_viewCtl->createToolStrip(this, findMenuAction(QStringLiteral("Klappen1")));
@@ -140,25 +106,13 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
 
 TForm1::~TForm1() = default;
 
-void TForm1::loadThemeColours()
-{
-    const QImage first = loadPng(m_dataFolder + QStringLiteral("hintergrund1.png"));
-    const QImage second = loadPng(m_dataFolder + QStringLiteral("hintergrund2.png"));
-    auto pixel = [](const QImage &image, int x, int y, QColor fallback) {
-        return image.valid(x, y) ? QColor::fromRgb(image.pixel(x, y)) : fallback;
-    };
-    m_windowColor = pixel(first, 0, 0, QColor(228, 228, 222));
-    m_cardColor = pixel(first, 30, 30, QColor(246, 246, 242));
-    m_toolButtonBase = pixel(second, 30, 30, QColor(236, 236, 232));
-}
-
 void TForm1::createPanels()
 {
     auto *central = new QWidget(this);
     central->setObjectName(QStringLiteral("HauptPan"));
     central->setAutoFillBackground(true);
     QPalette windowPalette = central->palette();
-    windowPalette.setColor(QPalette::Window, m_windowColor);
+    windowPalette.setColor(QPalette::Window, m_look.windowColor);
     central->setPalette(windowPalette);
 
     auto *row = new QHBoxLayout(central);
@@ -167,7 +121,7 @@ void TForm1::createPanels()
 
     auto *infoPan = new QWidget(central);
     infoPan->setObjectName(QStringLiteral("InfoPan"));
-    createToolButtons(infoPan);
+    m_toolButtons = createButtonColumn(infoPan, *this);
     row->addWidget(infoPan);
 
     auto *column = new QVBoxLayout;
@@ -185,85 +139,15 @@ void TForm1::createPanels()
 
     m_quiz->createBoard(central);
     m_cardArea = new CardArea(m_quiz->board(), central);
-    QPalette cardPalette = m_cardArea->palette();
-    cardPalette.setColor(QPalette::Window, m_cardColor);
-    m_cardArea->setPalette(cardPalette);
-    QPalette startPalette = m_cardArea->startPanel()->palette();
-    startPalette.setColor(QPalette::Window, m_cardColor);
-    startPalette.setColor(QPalette::WindowText, QColor(111, 111, 106));
-    m_cardArea->startPanel()->setPalette(startPalette);
-    m_cardArea->urlLabel()->setText(linkText(programWebAddress(), QColor(111, 111, 106)));
-    m_cardArea->makerLabel()->setText(linkText(makerWebAddress(), QColor(111, 111, 106)));
+    m_cardArea->setColours(m_look.cardColor);
     connect(m_cardArea->urlLabel(), &QLabel::linkActivated, this, [this] { OpenWebPage(programWebAddress()); });
     connect(m_cardArea->makerLabel(), &QLabel::linkActivated, this, [this] { OpenWebPage(makerWebAddress()); });
     column->addWidget(m_cardArea, 1);
 
-    m_quiz->createStatusPanel(central, m_cardColor);
+    m_quiz->createStatusPanel(central, m_look.cardColor);
     column->addWidget(m_quiz->statusPanel());
 
     setCentralWidget(central);
-}
-
-void TForm1::createToolButtons(QWidget *panel)
-{
-    auto *layout = new QVBoxLayout(panel);
-    layout->setContentsMargins(0, 34, 0, 0);
-    layout->setSpacing(6);
-    auto make = [&](const char *name, const QString &caption, const QString &hint) {
-        auto *b = new THoverPanel(panel);
-        b->setObjectName(QLatin1String(name));
-        styleToolButton(*b);
-        b->setBevelWidth(0);
-        b->setCaption(caption);
-        b->setToolTip(hint);
-        b->setWordWrap(true);
-        b->setFontAutoSize(true);
-        b->setMinFontSize(7);
-        QFont f(QStringLiteral("Arial"));
-        f.setPointSize(9);
-        f.setBold(true);
-        b->setFont(f);
-        b->setFixedSize(104, 44);
-        b->setTabStop(true);
-        m_toolButtons.append(b);
-        return b;
-    };
-    THoverPanel *lernKart = make("LernKartBtn", QStringLiteral("Startseite"), QStringLiteral("Zur Startseite"));
-    THoverPanel *start = make("UebungenBtn", QStringLiteral("Quiz starten"), QStringLiteral("Quiz starten (F7)"));
-    THoverPanel *best = make("BestListBtn", QStringLiteral("Bestenliste"), QStringLiteral("Bestenliste anzeigen (Strg+F7)"));
-    auto *navigation = new QWidget(panel);
-    auto *navRow = new QHBoxLayout(navigation);
-    navRow->setContentsMargins(0, 0, 0, 0);
-    navRow->setSpacing(4);
-    THoverPanel *previous = make("PrevDokPan", QStringLiteral("\u25C0"), QStringLiteral("vorheriges Quiz öffnen"));
-    THoverPanel *next = make("HoverPanel1", QStringLiteral("\u25B6"), QStringLiteral("nächstes Quiz öffnen"));
-    previous->setFixedSize(50, 36);
-    next->setFixedSize(50, 36);
-    navRow->addWidget(previous);
-    navRow->addWidget(next);
-    THoverPanel *sheet = make("ABBtn", QStringLiteral("Arbeitsblatt"), QStringLiteral("Arbeitsblatt erstellen"));
-    THoverPanel *mail = make("EMailBtn", QStringLiteral("E-Mail"), QStringLiteral("Dokument per E-Mail versenden"));
-    THoverPanel *editor = make("ThemaBearbeitenBtn", QStringLiteral("Thema bearbeiten"),
-                               QStringLiteral("Das Thema im Themen-Editor bearbeiten (Strg+Umschalt+B)"));
-    layout->addWidget(lernKart);
-    layout->addWidget(start);
-    layout->addWidget(best);
-    layout->addSpacing(10);
-    layout->addWidget(navigation);
-    layout->addSpacing(10);
-    layout->addWidget(sheet);
-    layout->addWidget(mail);
-    layout->addWidget(editor);
-    layout->addStretch(1);
-
-    connect(lernKart, &THoverPanel::clicked, this, &TForm1::LernKartBtnClick);
-    connect(start, &THoverPanel::pressed, this, [this] { UebungStart1Click(); });
-    connect(best, &THoverPanel::clicked, m_results.get(), &ResultsController::Bestenliste1Click);
-    connect(previous, &THoverPanel::clicked, this, [this] { m_topics->OpenPreviousTopic(); });
-    connect(next, &THoverPanel::clicked, this, [this] { m_topics->OpenNextTopic(); });
-    connect(sheet, &THoverPanel::clicked, this, [this] { m_sharing->Arbeitsblatt1Click(); });
-    connect(mail, &THoverPanel::clicked, this, [this] { m_sharing->EMail1Click(); });
-    connect(editor, &THoverPanel::clicked, this, [this] { m_editorCtl->ThemaBearbeiten1Click(); });
 }
 
 THoverPanel *TForm1::toolButton(const QString &objectName) const
@@ -281,13 +165,8 @@ QWidget *TForm1::startInfoPanel() const
 
 void TForm1::loadStartPicture()
 {
-    const QString path = m_dataFolder + QStringLiteral("kapitolo.png");
-    if (!QFileInfo::exists(path)) {
-        m_services.messages.error(QStringLiteral("Datei \"") + QDir::toNativeSeparators(path)
-                                  + QStringLiteral("\" nicht gefunden."));
-        return;
-    }
-    m_startPicture = m_startPictureLoad.valid() ? m_startPictureLoad.get() : loadPng(path);
+    m_startPicture = takeStartPicture(m_dataFolder + QStringLiteral("kapitolo.png"), m_startPictureLoad,
+                                      m_services.messages);
     if (!m_startPicture.isNull())
         m_cardArea->picture()->setPixmap(QPixmap::fromImage(m_startPicture));
 }
@@ -297,20 +176,11 @@ QAction *TForm1::findMenuAction(const QString &objectName) const
     return findChild<QAction *>(objectName);
 }
 
-DialogLook TForm1::dialogLook() const
-{
-    DialogLook look;
-    look.windowColor = m_windowColor;
-    look.panelColor = m_cardColor;
-    look.backgroundTile = loadPng(m_dataFolder + QStringLiteral("hintergrund1.png"));
-    return look;
-}
-
 void TForm1::CreateDialogs()
 {
     if (!m_dialogs.isEmpty())
         return;
-    const DialogLook look = dialogLook();
+    const DialogLook look{m_look.windowColor, m_look.cardColor, m_look.backgroundTile};
     // Created once, in this order, after the main window; shown modally when needed.
     // The quiz creates its own dialogs in their places of the order.
     // The worksheet window, the e-mail dialog, the protocol window, the information window
@@ -335,11 +205,7 @@ void TForm1::CreateDialogs()
 
 void TForm1::UebOpt1Click()
 {
-    if (quizInProgress()) {
-        m_services.messages.information(
-            QStringLiteral("Die Übungsoptionen können nicht während der Übung geändert werden."));
-        return;
-    }
+    // The quiz controller refuses during a quiz.
     if (m_quiz->UebOpt1Click())
         UebungStart1Click();
 }
@@ -388,17 +254,6 @@ bool TForm1::ConfirmLeaveQuiz()
     return m_quiz->engine().ConfirmLeaveQuiz();
 }
 
-void TForm1::setQuizMenuEnabled(bool enabled)
-{
-    m_quizMenu->setEnabled(enabled);
-    for (QAction *action : m_quizMenu->actions())
-        action->setEnabled(enabled);
-    for (QAction *action : std::as_const(m_quizMenuHiddenActions))
-        action->setEnabled(enabled);
-    for (QAction *action : m_quizMenu->topicActions())
-        action->setEnabled(enabled);
-}
-
 void TForm1::SetFullScreenMode()
 {
     m_layoutAllowed = false;
@@ -442,27 +297,6 @@ void TForm1::OpenHelp()
     OpenWebPage(QStringLiteral("file://") + m_helpFolder + QStringLiteral("index.html"));
 }
 
-void TForm1::ScrollView(int dx, int dy)
-{
-    m_viewKeyLog.append(dx * 10 + dy);
-    if (quizInProgress())
-        return; // the quiz keeps its card still under the tiles
-    m_viewCtl->learningView().Scroll(dx < 0 ? ScrollDirection::Left : dx > 0 ? ScrollDirection::Right
-                         : dy < 0                  ? ScrollDirection::Up
-                                                   : ScrollDirection::Down);
-}
-
-void TForm1::ZoomView(int steps)
-{
-    m_viewKeyLog.append(100 * steps);
-    if (quizInProgress())
-        return;
-    if (steps > 0)
-        m_viewCtl->learningView().ZoomIn();
-    else
-        m_viewCtl->learningView().ZoomOut();
-}
-
 void TForm1::keyPressEvent(QKeyEvent *event)
 {
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
@@ -471,19 +305,19 @@ void TForm1::keyPressEvent(QKeyEvent *event)
         return; // the keys 1 to 6 answer a single question wherever the focus is
     if (mods == Qt::ControlModifier) {
         switch (event->key()) {
-        case Qt::Key_Left: ScrollView(-1, 0); return;
-        case Qt::Key_Up: ScrollView(0, -1); return;
-        case Qt::Key_Right: ScrollView(1, 0); return;
-        case Qt::Key_Down: ScrollView(0, 1); return;
+        case Qt::Key_Left: m_viewCtl->ScrollView(-1, 0); return;
+        case Qt::Key_Up: m_viewCtl->ScrollView(0, -1); return;
+        case Qt::Key_Right: m_viewCtl->ScrollView(1, 0); return;
+        case Qt::Key_Down: m_viewCtl->ScrollView(0, 1); return;
         case Qt::Key_Plus:
             if (keypad) {
-                ZoomView(1);
+                m_viewCtl->ZoomView(1);
                 return;
             }
             break;
         case Qt::Key_Minus:
             if (keypad) {
-                ZoomView(-1);
+                m_viewCtl->ZoomView(-1);
                 return;
             }
             break;
@@ -553,20 +387,18 @@ void TForm1::leaveQuiz()
 
 void TForm1::showTopicItems(const QStringList &captions, int columnBreak)
 {
-    m_quizMenu->setTopics(captions, columnBreak);
+    m_menus.quizMenu->setTopics(captions, columnBreak);
 }
 
 void TForm1::checkTopicItem(int index)
 {
-    if (index < m_quizMenu->topicActions().size())
-        m_quizMenu->topicActions().at(index)->setChecked(true);
+    if (index < m_menus.quizMenu->topicActions().size())
+        m_menus.quizMenu->topicActions().at(index)->setChecked(true);
 }
 
 void TForm1::documentRead()
 {
-    m_view.zoomIndex = 0;
-    m_view.zoomFactor = kZoomTable[0];
-    m_viewCtl->learningView().SetNumbering(m_view.numberingMode, false);
+    m_viewCtl->documentRead();
     rebuildCard();
 }
 
@@ -590,12 +422,7 @@ void TForm1::LernKartBtnClick()
 
 QuizDisplay TForm1::quizDisplay() const
 {
-    QuizDisplay d;
-    d.running = quizInProgress();
-    d.queryMode = m_quiz->engine().options().queryMode;
-    const int asked = m_quiz->engine().askedObject();
-    d.askedPositionObject = d.running && m_doc.DokTyp != dtSingleQuestions && d.queryMode == 2 ? asked : -1;
-    return d;
+    return m_quiz->quizDisplay();
 }
 
 void TForm1::repaintQuizCard()
@@ -696,7 +523,7 @@ void TForm1::quizModeChanged(bool quiz, bool ownQuiz)
     }
     if (THoverPanel *b = toolButton(QStringLiteral("UebungenBtn")))
         b->setChecked(ownQuiz);
-    setQuizMenuEnabled(!quiz);
+    setQuizMenuEnabled(m_menus, !quiz);
     // The learning view's tools act only outside a quiz.
     m_viewCtl->menu()->setEnabled(!quiz);
 }
@@ -730,8 +557,7 @@ bool TForm1::askNetworkOptions(qint32 dokTyp, QuizOptions &options)
 
 bool TForm1::openExchangeDocument(const QString &path)
 {
-    // The pupil's topic menu stays with the pupil's topics, not the exchange folder.
-    return readCopyAsTopic(path) && m_doc.fileName == path;
+    return m_topics->openExchangeDocument(path);
 }
 
 void TForm1::startTestQuiz()
@@ -743,8 +569,7 @@ void TForm1::startTestQuiz()
 
 void TForm1::closeExchangeDocument()
 {
-    if (m_doc.isLoaded() && QFileInfo(m_doc.fileName).fileName().endsWith(QLatin1String("tsrnetzuebung.tsr")))
-        m_topics->CloseDocument();
+    m_topics->closeExchangeDocument();
 }
 
 void TForm1::clearBestList()

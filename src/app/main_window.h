@@ -2,7 +2,9 @@
 
 #include "platform/app_settings.h"
 #include "app/automation_state.h"
+#include "app/main_menus.h"
 #include "app/topic_navigator.h"
+#include "app/window_look.h"
 #include "document/topic_document.h"
 #include "editor/topic_editor_controller.h"
 #include "network/network_controller.h"
@@ -177,9 +179,6 @@ public:
     void OpenHelp();
     void OpenWebPage(const QString &address);
 
-    // The view's keyboard operations (scrolling and zooming).
-    void ScrollView(int dx, int dy);
-    void ZoomView(int steps);
 
     // State for the tests and the other windows.
     const TopicDocument &document() const { return m_doc; }
@@ -193,12 +192,12 @@ public:
     AppSettings &settings() { return m_settings; }
     Services &services() { return m_services; }
     bool firstShowingPending() const { return m_firstShowing; }
-    TopicMenu *quizMenu() const { return m_quizMenu; }
+    TopicMenu *quizMenu() const { return m_menus.quizMenu; }
     QLabel *titleLabel() const { return m_dokTitelLab; }
     QWidget *startInfoPanel() const;
     const QImage &startPicture() const { return m_startPicture; }
     QAction *findMenuAction(const QString &objectName) const;
-    const QList<int> &viewKeyLog() const { return m_viewKeyLog; }
+    const QList<int> &viewKeyLog() const { return m_viewCtl->keyLog(); }
     TInfoBox *infoBox() const { return m_infoBox; }
     TUebOptForm *uebOptForm() const { return m_quiz->uebOptForm(); }
     TUebOptFragenForm *uebOptFragenForm() const { return m_quiz->uebOptFragenForm(); }
@@ -214,8 +213,8 @@ public:
     SharingController &sharing() { return *m_sharing; }
     // Alt+F7: the options of the open document's kind; "Übung starten" starts the quiz.
     void UebOpt1Click();
-    QColor windowColor() const { return m_windowColor; }
-    QColor cardColor() const { return m_cardColor; }
+    QColor windowColor() const { return m_look.windowColor; }
+    QColor cardColor() const { return m_look.cardColor; }
 
     // The dialogs, created once after the main window, in the program's fixed order.
     void CreateDialogs();
@@ -232,16 +231,12 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void createToolButtons(QWidget *panel);
     void writeAutomationState(const QString &dialog = QString(), const QuizFinishedInfo *finished = nullptr)
     {
         m_automation.write(*this, dialog, finished);
     }
-    DialogLook dialogLook() const;
     void createPanels();
-    void loadThemeColours();
     void loadStartPicture();
-    void setQuizMenuEnabled(bool enabled);
 
     Services &m_services;
 
@@ -270,16 +265,12 @@ private:
     bool m_closing = false;
     bool m_layoutAllowed = true;
 
-    QColor m_windowColor;
-    QColor m_cardColor;
-    QColor m_toolButtonBase;
+    WindowLook m_look;
     QImage m_startPicture;
 
-    TopicMenu *m_quizMenu = nullptr;
-    QList<QAction *> m_quizMenuHiddenActions;
+    MainMenus m_menus;
     QLabel *m_dokTitelLab = nullptr;
     CardArea *m_cardArea = nullptr;
-    QList<int> m_viewKeyLog;
 
     TInfoBox *m_infoBox = nullptr;
     std::unique_ptr<TopicEditorController> m_editorCtl;

@@ -65,6 +65,13 @@ public:
     // (the quiz takes its room); the card area takes its new size at once.
     void placeToolStrip(bool learningViewActive);
     void toggleToolStrip();
+    // A document was read: zoom and numbering start afresh.
+    void documentRead();
+    // The keyboard's scrolling and zooming (Ctrl+arrows, Ctrl+keypad plus and minus); the
+    // quiz keeps its card still under the tiles. Every key is logged for the tests.
+    void ScrollView(int dx, int dy);
+    void ZoomView(int steps);
+    const QList<int> &keyLog() const { return m_keyLog; }
 
     // Ctrl+E and Ctrl+Z: the view as an image file, and on the clipboard.
     void ExportView1Click();
@@ -106,6 +113,7 @@ private:
     QMenu *m_lernansichtMenu = nullptr;
     QAction *m_fold = nullptr;
     QList<std::pair<THoverPanel *, QAction *>> m_learningTools;
+    QList<int> m_keyLog;
 };
 
 } // namespace kapitolo
