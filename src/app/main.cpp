@@ -1,5 +1,6 @@
 #include "app/display_check.h"
 #include "app/main_window.h"
+#include "app/window_look.h"
 #include "platform/clock.h"
 #include "platform/folders.h"
 #include "platform/qt_translations.h"
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QIcon>
+#include <QPixmap>
 #include <QScreen>
 #include <QTimer>
 
@@ -25,8 +27,10 @@ int main(int argc, char *argv[])
     // Desktops match the windows to the menu entry and its icon by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("kapitolo"));
     const QString icon = programFolder() + QStringLiteral("data/kapitolo-icon.png");
+    // Decoded by the program's own PNG reader: a QIcon made from the file name would first
+    // load Qt's image format plugins to learn the file's format.
     if (QFileInfo::exists(icon))
-        QApplication::setWindowIcon(QIcon(icon));
+        QApplication::setWindowIcon(QIcon(QPixmap::fromImage(loadPng(icon))));
     installQtGermanTranslations(app);
 
     WidgetMessages messages;
