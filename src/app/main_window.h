@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/app_settings.h"
 #include "app/automation_state.h"
 #include "app/main_menus.h"
 #include "app/topic_navigator.h"
@@ -8,6 +7,7 @@
 #include "document/topic_document.h"
 #include "editor/topic_editor_controller.h"
 #include "network/network_controller.h"
+#include "platform/app_settings.h"
 #include "platform/services.h"
 #include "quiz/dialog_look.h"
 #include "quiz/quiz_controller.h"
@@ -18,18 +18,14 @@
 #include "view/view_state.h"
 
 #include <QImage>
-#include <QJsonObject>
 #include <QMainWindow>
 
 #include <future>
 #include <memory>
 
 class QAction;
-class QDialog;
-class QJsonObject;
 class QLabel;
 class QMenu;
-class QTemporaryDir;
 
 namespace kapitolo {
 
@@ -43,25 +39,20 @@ class QuizBoard;
 class QuizStatusPanel;
 class SoundPlayer;
 class THoverPanel;
-class TInfoboxForm;
-class QtSaveFileDialog;
 class TUebOptForm;
 class TUebOptFragenForm;
 class TUebFertigForm;
 class TNameEingabeForm;
 class TKennzInfoBox;
 class TUebProtokollForm;
-class TProtKomForm;
 class TBestListForm;
 class TBestListVerzForm;
-class TArbeitsblattForm;
-class TMailForm;
-class MailClient;
 class TKontrollanzeigeForm;
 class TNetzKomForm;
 
-// The program's one main window: it owns the document, the view, the quiz state and
-// the settings, and its handlers carry every user action.
+// The program's one main window: its menus and their actions, the button column, the
+// layout of card area and quiz panel, and the settings in and out. It owns the document and
+// the controllers of the subsystems and routes the commands between them.
 class TForm1 : public QMainWindow,
                public LearningViewWindow,
                public QuizWindow,
