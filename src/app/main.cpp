@@ -1,6 +1,5 @@
 #include "app/display_check.h"
 #include "app/main_window.h"
-#include "app/window_look.h"
 #include "platform/clock.h"
 #include "platform/folders.h"
 #include "platform/qt_translations.h"
@@ -12,7 +11,6 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QIcon>
-#include <QPixmap>
 #include <QScreen>
 #include <QTimer>
 
@@ -27,10 +25,8 @@ int main(int argc, char *argv[])
     // Desktops match the windows to the menu entry and its icon by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("kapitolo"));
     const QString icon = programFolder() + QStringLiteral("data/kapitolo-icon.png");
-    // Decoded by the program's own PNG reader: a QIcon made from the file name would first
-    // load Qt's image format plugins to learn the file's format.
     if (QFileInfo::exists(icon))
-        QApplication::setWindowIcon(QIcon(QPixmap::fromImage(loadPng(icon))));
+        QApplication::setWindowIcon(QIcon(icon));
     installQtGermanTranslations(app);
 
     WidgetMessages messages;
