@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/app_texts.h"
+#include "app/window_look.h"
 #include "quiz/quiz_board.h"
 #include "view/card_image_widget.h"
 
@@ -59,6 +60,20 @@ public:
         layout->addWidget(m_url);
         layout->addWidget(m_maker);
         layout->addStretch(1);
+    }
+
+    // The card colour behind the card and the start page; the start page's links in grey.
+    void setColours(const QColor &cardColor)
+    {
+        QPalette cardPalette = palette();
+        cardPalette.setColor(QPalette::Window, cardColor);
+        setPalette(cardPalette);
+        QPalette startPalette = m_start->palette();
+        startPalette.setColor(QPalette::Window, cardColor);
+        startPalette.setColor(QPalette::WindowText, QColor(111, 111, 106));
+        m_start->setPalette(startPalette);
+        m_url->setText(linkText(programWebAddress(), QColor(111, 111, 106)));
+        m_maker->setText(linkText(makerWebAddress(), QColor(111, 111, 106)));
     }
 
     CardImageWidget *image() const { return m_image; }

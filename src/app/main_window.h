@@ -1,32 +1,31 @@
 #pragma once
 
-#include "platform/app_settings.h"
+#include "app/automation_state.h"
+#include "app/main_menus.h"
 #include "app/topic_navigator.h"
+#include "app/window_look.h"
 #include "document/topic_document.h"
 #include "editor/topic_editor_controller.h"
 #include "network/network_controller.h"
+#include "platform/app_settings.h"
 #include "platform/services.h"
 #include "quiz/dialog_look.h"
 #include "quiz/quiz_controller.h"
 #include "quiz/quiz_engine.h"
-#include "results/best_list.h"
+#include "results/results_controller.h"
 #include "sharing/sharing_controller.h"
 #include "view/learning_view_controller.h"
 #include "view/view_state.h"
 
 #include <QImage>
-#include <QJsonObject>
 #include <QMainWindow>
 
 #include <future>
 #include <memory>
 
 class QAction;
-class QDialog;
-class QJsonObject;
 class QLabel;
 class QMenu;
-class QTemporaryDir;
 
 namespace kapitolo {
 
@@ -40,26 +39,20 @@ class QuizBoard;
 class QuizStatusPanel;
 class SoundPlayer;
 class THoverPanel;
-class TInfoboxForm;
-class QtSaveFileDialog;
 class TUebOptForm;
 class TUebOptFragenForm;
 class TUebFertigForm;
 class TNameEingabeForm;
 class TKennzInfoBox;
 class TUebProtokollForm;
-class TProtKomForm;
 class TBestListForm;
 class TBestListVerzForm;
-class TArbeitsblattForm;
-class TMailForm;
-class MailClient;
-struct BestListPlaces;
 class TKontrollanzeigeForm;
 class TNetzKomForm;
 
-// The program's one main window: it owns the document, the view, the quiz state and
-// the settings, and its handlers carry every user action.
+// The program's one main window: its menus and their actions, the button column, the
+// layout of card area and quiz panel, and the settings in and out. It owns the document and
+// the controllers of the subsystems and routes the commands between them.
 class TForm1 : public QMainWindow,
                public LearningViewWindow,
                public QuizWindow,
@@ -178,9 +171,6 @@ public:
     void OpenHelp();
     void OpenWebPage(const QString &address);
 
-    // The view's keyboard operations (scrolling and zooming).
-    void ScrollView(int dx, int dy);
-    void ZoomView(int steps);
 
     // State for the tests and the other windows.
     const TopicDocument &document() const { return m_doc; }
@@ -192,13 +182,14 @@ public:
     const QString &openDialogFolder() const { return m_topics->openDialogFolder(); }
     const QString &protocolDialogFolder() const { return m_protocolDialogFolder; }
     AppSettings &settings() { return m_settings; }
+    Services &services() { return m_services; }
     bool firstShowingPending() const { return m_firstShowing; }
-    TopicMenu *quizMenu() const { return m_quizMenu; }
+    TopicMenu *quizMenu() const { return m_menus.quizMenu; }
     QLabel *titleLabel() const { return m_dokTitelLab; }
     QWidget *startInfoPanel() const;
     const QImage &startPicture() const { return m_startPicture; }
     QAction *findMenuAction(const QString &objectName) const;
-    const QList<int> &viewKeyLog() const { return m_viewKeyLog; }
+    const QList<int> &viewKeyLog() const { return m_viewCtl->keyLog(); }
     TInfoBox *infoBox() const { return m_infoBox; }
     TUebOptForm *uebOptForm() const { return m_quiz->uebOptForm(); }
     TUebOptFragenForm *uebOptFragenForm() const { return m_quiz->uebOptFragenForm(); }
@@ -206,18 +197,16 @@ public:
     TNameEingabeForm *nameEingabeForm() const { return m_quiz->nameEingabeForm(); }
     TKennzInfoBox *kennzInfoBox() const { return m_quiz->kennzInfoBox(); }
     TUebProtokollForm *protokollForm() const { return m_quiz->protokollForm(); }
-    TBestListForm *bestListForm() const { return m_bestListForm; }
-    TBestListVerzForm *bestListVerzForm() const { return m_bestListVerzForm; }
-    // The best list of the open document (Ctrl+F7 and the tool button).
-    void Bestenliste1Click();
-    // "&Ordner für Protokolle und Bestenlisten...".
-    void BestListVerz1Click();
+    TBestListForm *bestListForm() const { return m_results->bestListForm(); }
+    TBestListVerzForm *bestListVerzForm() const { return m_results->bestListVerzForm(); }
+    // The best list and the result folders.
+    ResultsController &results() { return *m_results; }
     // Worksheets and e-mail.
     SharingController &sharing() { return *m_sharing; }
     // Alt+F7: the options of the open document's kind; "Übung starten" starts the quiz.
     void UebOpt1Click();
-    QColor windowColor() const { return m_windowColor; }
-    QColor cardColor() const { return m_cardColor; }
+    QColor windowColor() const { return m_look.windowColor; }
+    QColor cardColor() const { return m_look.cardColor; }
 
     // The dialogs, created once after the main window, in the program's fixed order.
     void CreateDialogs();
@@ -234,20 +223,12 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void createToolButtons(QWidget *panel);
-    void writeAutomationState(const QString &dialog = QString(), const QuizFinishedInfo *finished = nullptr);
-    DialogLook dialogLook() const;
-    BestListPlaces bestListPlaces() const;
-    void showBestList();
-    void createMenus();
+    void writeAutomationState(const QString &dialog = QString(), const QuizFinishedInfo *finished = nullptr)
+    {
+        m_automation.write(*this, dialog, finished);
+    }
     void createPanels();
-    void loadThemeColours();
     void loadStartPicture();
-    void applySettingsToControls();
-    void takeSettingsFromControls();
-    void setQuizMenuEnabled(bool enabled);
-    QAction *addMenuAction(QMenu *menu, const QString &name, const QString &caption, const QKeySequence &shortcut,
-                           bool hidden);
 
     Services &m_services;
 
@@ -264,33 +245,26 @@ private:
     std::unique_ptr<TopicNavigator> m_topics;
     std::unique_ptr<LearningViewController> m_viewCtl;
     std::unique_ptr<QuizController> m_quiz;
+    std::unique_ptr<ResultsController> m_results;
     std::unique_ptr<NetworkController> m_net;
     std::unique_ptr<SharingController> m_sharing;
     QList<THoverPanel *> m_toolButtons;
-    QString m_automationFile;
+    AutomationState m_automation;
     // Work of the first showing that runs beside the creation of the windows.
     std::future<QImage> m_startPictureLoad;
-    int m_automationSerial = 0;
     bool m_firstShowing = true;
     bool m_quizLayoutPending = false;
     bool m_closing = false;
     bool m_layoutAllowed = true;
 
-    QColor m_windowColor;
-    QColor m_cardColor;
-    QColor m_toolButtonBase;
+    WindowLook m_look;
     QImage m_startPicture;
 
-    TopicMenu *m_quizMenu = nullptr;
-    QList<QAction *> m_quizMenuHiddenActions;
+    MainMenus m_menus;
     QLabel *m_dokTitelLab = nullptr;
     CardArea *m_cardArea = nullptr;
-    QList<int> m_viewKeyLog;
 
     TInfoBox *m_infoBox = nullptr;
-    TBestListForm *m_bestListForm = nullptr;
-    TBestListVerzForm *m_bestListVerzForm = nullptr;
-    BestList m_bestList;
     std::unique_ptr<TopicEditorController> m_editorCtl;
     QList<QWidget *> m_dialogs;
 };

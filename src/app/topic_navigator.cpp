@@ -293,4 +293,16 @@ bool TopicNavigator::readCopyAsTopic(const QString &path)
     return read;
 }
 
+bool TopicNavigator::openExchangeDocument(const QString &path)
+{
+    // The pupil's topic menu stays with the pupil's topics, not the exchange folder.
+    return readCopyAsTopic(path) && m_doc.fileName == path;
+}
+
+void TopicNavigator::closeExchangeDocument()
+{
+    if (m_doc.isLoaded() && QFileInfo(m_doc.fileName).fileName().endsWith(QLatin1String("tsrnetzuebung.tsr")))
+        CloseDocument();
+}
+
 } // namespace kapitolo

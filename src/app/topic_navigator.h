@@ -68,6 +68,9 @@ public:
     DocumentLinkFolders documentLinkFolders() const;
     void openTopicFolder(const QString &folder);
     void openLinkedDocument(const QString &path);
+    // The network quiz's exchange document, read as a copy; closed again at the end.
+    bool openExchangeDocument(const QString &path);
+    void closeExchangeDocument();
 
     TopicNavigation &navigation() { return m_nav; }
     const QList<TopicEntry> &topicList() const { return m_topicList; }

@@ -130,7 +130,11 @@ void NetworkController::showItemsOnCard()
     const TopicDocument &exercise = m_network->exerciseDocument();
     if (exercise.objects.isEmpty() || exercise.DokTyp == dtSingleQuestions)
         return;
-    m_window.showItemCard(exercise, m_network->board().items().rates());
+    if (!m_window.showItemCard(exercise, m_network->board().items().rates()))
+        return;
+    // In front of the control display, for the projector.
+    m_parentWindow->raise();
+    m_parentWindow->activateWindow();
 }
 
 QList<SheetPicture> NetworkController::classReportPages()

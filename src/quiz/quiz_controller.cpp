@@ -186,6 +186,16 @@ bool QuizController::quizInProgress() const
     return m_engine->appMode() == amQuizRunning;
 }
 
+QuizDisplay QuizController::quizDisplay() const
+{
+    QuizDisplay d;
+    d.running = quizInProgress();
+    d.queryMode = m_engine->options().queryMode;
+    const int asked = m_engine->askedObject();
+    d.askedPositionObject = d.running && m_doc.DokTyp != dtSingleQuestions && d.queryMode == 2 ? asked : -1;
+    return d;
+}
+
 QuizOptionsDialog *QuizController::optionsForm(qint32 dokTyp) const
 {
     return dokTyp == dtSingleQuestions ? static_cast<QuizOptionsDialog *>(m_uebOptFragenForm)

@@ -82,6 +82,8 @@ public:
     QuizEngine &engine() { return *m_engine; }
     const QuizEngine &engine() const { return *m_engine; }
     bool quizInProgress() const;
+    // What the card shows of the running quiz.
+    QuizDisplay quizDisplay() const;
     bool evaluationRunning() const { return m_evaluationRunning; }
     QuizBoard *board() const { return m_board; }
     QuizStatusPanel *statusPanel() const { return m_statusPanel; }

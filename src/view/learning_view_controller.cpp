@@ -430,4 +430,32 @@ void LearningViewController::CopyView1Click()
     CopyView(m_bitmaps.display, m_services.clock);
 }
 
+void LearningViewController::ScrollView(int dx, int dy)
+{
+    m_keyLog.append(dx * 10 + dy);
+    if (quizRunning())
+        return; // the quiz keeps its card still under the tiles
+    m_learning->Scroll(dx < 0 ? ScrollDirection::Left : dx > 0 ? ScrollDirection::Right
+                       : dy < 0                  ? ScrollDirection::Up
+                                                 : ScrollDirection::Down);
+}
+
+void LearningViewController::ZoomView(int steps)
+{
+    m_keyLog.append(100 * steps);
+    if (quizRunning())
+        return;
+    if (steps > 0)
+        m_learning->ZoomIn();
+    else
+        m_learning->ZoomOut();
+}
+
+void LearningViewController::documentRead()
+{
+    m_view.zoomIndex = 0;
+    m_view.zoomFactor = kZoomTable[0];
+    m_learning->SetNumbering(m_view.numberingMode, false);
+}
+
 } // namespace kapitolo

@@ -66,6 +66,13 @@ public:
     // (the quiz takes its room); the card area takes its new size at once.
     void placeToolStrip(bool learningViewActive);
     void toggleToolStrip();
+    // A document was read: zoom and numbering start afresh.
+    void documentRead();
+    // The keyboard's scrolling and zooming (Ctrl+arrows, Ctrl+keypad plus and minus); the
+    // quiz keeps its card still under the tiles. Every key is logged for the tests.
+    void ScrollView(int dx, int dy);
+    void ZoomView(int steps);
+    const QList<int> &keyLog() const { return m_keyLog; }
 
     // The class's rates at the first try (object -> percent) marked on the card of the shown
     // document, until another document is shown or a quiz starts.
@@ -115,6 +122,7 @@ private:
     QList<std::pair<THoverPanel *, QAction *>> m_learningTools;
     QHash<int, double> m_itemRates;
     QString m_itemMarksDocument;
+    QList<int> m_keyLog;
 };
 
 } // namespace kapitolo
