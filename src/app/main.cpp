@@ -1,6 +1,8 @@
 #include "app/display_check.h"
 #include "app/main_window.h"
+#include "app/window_settings.h"
 #include "platform/clock.h"
+#include "platform/first_paint.h"
 #include "platform/folders.h"
 #include "platform/qt_translations.h"
 #include "platform/random.h"
@@ -14,19 +16,19 @@
 #include <QScreen>
 #include <QTimer>
 
+
 using namespace kapitolo;
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet("KAPITOLO_QUIT_AFTER_START"))
+        exitAfterFirstPaint();
     QApplication::setApplicationName(QStringLiteral("Kapitolo"));
     QApplication::setOrganizationName(QStringLiteral("Ostrabel"));
     QApplication::setApplicationDisplayName(QString());
     // Desktops match the windows to the menu entry and its icon by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("kapitolo"));
-    const QString icon = programFolder() + QStringLiteral("data/kapitolo-icon.png");
-    if (QFileInfo::exists(icon))
-        QApplication::setWindowIcon(QIcon(icon));
     installQtGermanTranslations(app);
 
     WidgetMessages messages;
@@ -45,14 +47,17 @@ int main(int argc, char *argv[])
 
     const QStringList args = QApplication::arguments();
     TForm1 window(services, args.size() > 1 ? args.at(1) : QString());
-    window.CreateDialogs();
     window.show();
-
-    // For start-up measurements: quit as soon as the first showing is done.
-    if (qEnvironmentVariableIsSet("KAPITOLO_QUIT_AFTER_START"))
+    // The dialogs and the icon come once the window is on the screen (and after what its
+    // first paint has queued): it shows sooner. The icon's image plugins are slow to load.
+    AfterFirstPaint later([&window] {
         QTimer::singleShot(0, &window, [&window] {
-            QTimer::singleShot(0, &window, [] { QApplication::quit(); });
-            Q_UNUSED(window);
+            window.CreateDialogs();
+            loadDialogSettings(window);
+            const QString icon = programFolder() + QStringLiteral("data/kapitolo-icon.png");
+            if (QFileInfo::exists(icon))
+                QApplication::setWindowIcon(QIcon(icon));
         });
+    });
     return app.exec();
 }

@@ -18,13 +18,19 @@ void applySettingsToWindow(TForm1 &window)
     window.findMenuAction(QStringLiteral("AutoProtSpeichern1"))->setChecked(settings.autoSaveProtocol);
     window.findMenuAction(QStringLiteral("ErgebBestListEintragen1"))->setChecked(settings.autoBestListEntry);
     window.SetLearningViewShown(settings.learningView);
+    loadDialogSettings(window);
+}
+
+} // namespace
+
+void loadDialogSettings(TForm1 &window)
+{
+    const AppSettings &settings = window.settings();
     if (window.quiz().uebOptForm())
         window.quiz().uebOptForm()->loadFrom(settings);
     if (window.quiz().uebOptFragenForm())
         window.quiz().uebOptFragenForm()->loadFrom(settings);
 }
-
-} // namespace
 
 void readWindowSettings(TForm1 &window)
 {

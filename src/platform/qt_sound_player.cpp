@@ -1,10 +1,7 @@
 #include "platform/qt_sound_player.h"
 
 #include "platform/clock.h"
-
-#include <QCoreApplication>
-#include <QSoundEffect>
-#include <QUrl>
+#include "platform/folders.h"
 
 namespace kapitolo {
 
@@ -13,12 +10,34 @@ QtSoundPlayer::QtSoundPlayer(Clock &clock)
 {
 }
 
-QtSoundPlayer::~QtSoundPlayer() = default;
+QtSoundPlayer::~QtSoundPlayer()
+{
+    if (m_effect)
+        m_destroy(m_effect);
+}
+
+bool QtSoundPlayer::loadModule()
+{
+    if (m_tried)
+        return m_effect != nullptr;
+    m_tried = true;
+    m_module.setFileName(programFolder() + QStringLiteral("libkapitolo-sound"));
+    if (!m_module.load())
+        return false;
+    auto create = reinterpret_cast<void *(*)()>(m_module.resolve("kapitoloSoundCreate"));
+    m_play = reinterpret_cast<void (*)(void *, const QString *)>(m_module.resolve("kapitoloSoundPlay"));
+    m_stop = reinterpret_cast<void (*)(void *)>(m_module.resolve("kapitoloSoundStop"));
+    m_destroy = reinterpret_cast<void (*)(void *)>(m_module.resolve("kapitoloSoundDestroy"));
+    if (!create || !m_play || !m_stop || !m_destroy)
+        return false;
+    m_effect = create();
+    return m_effect != nullptr;
+}
 
 void QtSoundPlayer::stop()
 {
     if (m_effect)
-        m_effect->stop();
+        m_stop(m_effect);
 }
 
 void QtSoundPlayer::playToEnd(const QString &path)
@@ -27,12 +46,8 @@ void QtSoundPlayer::playToEnd(const QString &path)
     const int duration = wavDurationMs(path);
     if (duration <= 0)
         return;
-    if (!m_effect)
-        m_effect = std::make_unique<QSoundEffect>();
-    const QUrl url = QUrl::fromLocalFile(path);
-    if (m_effect->source() != url)
-        m_effect->setSource(url);
-    m_effect->play();
+    if (loadModule())
+        m_play(m_effect, &path);
     // Wait the sound's own length on the tick count; paint events go on, input waits.
     m_clock.busyWait(duration, true);
 }

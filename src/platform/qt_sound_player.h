@@ -2,14 +2,14 @@
 
 #include "platform/sound.h"
 
-#include <memory>
-
-class QSoundEffect;
+#include <QLibrary>
 
 namespace kapitolo {
 
-// Qt Multimedia's sound effect. Without a sound card it never reports the end, so the
-// wait is the file's own length, read from its header, and never longer.
+// Qt Multimedia's sound effect, in the module kapitolo-sound beside the program, loaded at
+// the first sound (the start does not wait for the sound system's libraries). Without the
+// module, or without a sound card, nothing is heard; the wait is the file's own length,
+// read from its header, either way.
 class QtSoundPlayer : public SoundPlayer
 {
 public:
@@ -19,8 +19,15 @@ public:
     void stop() override;
 
 private:
+    bool loadModule();
+
     Clock &m_clock;
-    std::unique_ptr<QSoundEffect> m_effect;
+    QLibrary m_module;
+    bool m_tried = false;
+    void *m_effect = nullptr;
+    void (*m_play)(void *, const QString *) = nullptr;
+    void (*m_stop)(void *) = nullptr;
+    void (*m_destroy)(void *) = nullptr;
 };
 
 } // namespace kapitolo

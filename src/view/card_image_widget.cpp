@@ -51,6 +51,13 @@ CardImageWidget::CardImageWidget(QWidget *parent)
 {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+KeywordEdit *CardImageWidget::keywordEdit()
+{
+    // Made at the first keyword: a line edit is not cheap, and the start should not wait.
+    if (m_keyword)
+        return m_keyword;
     m_keyword = new KeywordEdit(this);
     connect(m_keyword, &QLineEdit::textChanged, this, [this] { placeKeywordEdit(); });
     m_keyword->accepted = [this] {
@@ -67,6 +74,7 @@ CardImageWidget::CardImageWidget(QWidget *parent)
         m_keyword->clearFocus();
         m_keyword->hide();
     };
+    return m_keyword;
 }
 
 QPoint CardImageWidget::displayOrigin() const
@@ -87,6 +95,7 @@ void CardImageWidget::placeKeywordEdit()
 void CardImageWidget::showKeywordEdit(const QPoint &click)
 {
     m_keywordClick = click;
+    keywordEdit();
     placeKeywordEdit();
     m_keyword->show();
     m_keyword->raise();
@@ -95,13 +104,15 @@ void CardImageWidget::showKeywordEdit(const QPoint &click)
 
 void CardImageWidget::hideKeywordEdit()
 {
+    if (!m_keyword)
+        return;
     m_keyword->clearFocus();
     m_keyword->hide();
 }
 
 void CardImageWidget::clearHiddenKeywordEdit()
 {
-    if (m_keyword->isHidden())
+    if (m_keyword && m_keyword->isHidden())
         m_keyword->clear();
 }
 

@@ -43,7 +43,8 @@ public:
     void showKeywordEdit(const QPoint &click);
     void hideKeywordEdit();
     void clearHiddenKeywordEdit();
-    KeywordEdit *keywordEdit() const { return m_keyword; }
+    // The field, created on first use.
+    KeywordEdit *keywordEdit();
 
     // Drawn over the card after every paint (the marks of a class's results).
     std::function<void(QPainter &)> paintOverlay;

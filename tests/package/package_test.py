@@ -60,7 +60,7 @@ class Package(unittest.TestCase):
         self.assertEqual(os.path.basename(R["deb"]), f"kapitolo_{version}_amd64.deb")
         depends = field("Depends")
         # Found by dpkg-shlibdeps from the executables, and the ones no library names.
-        for package in ("libqt6core6", "libqt6widgets6", "libqt6printsupport6", "libpng16-16",
+        for package in ("libqt6core6", "libqt6widgets6", "libqt6printsupport6", "libqt6multimedia6", "libpng16-16",
                         "qt6-translations-l10n", "fonts-liberation"):
             self.assertIn(package, depends)
 
@@ -70,6 +70,8 @@ class Package(unittest.TestCase):
             self.assertTrue(os.access(os.path.join(prog, rel), os.X_OK), rel)
             link = os.path.join(R["root"], "usr", "bin", rel)
             self.assertEqual(os.readlink(link), "/opt/kapitolo/" + rel)
+        # The sound output is a module beside the program, loaded at the first sound.
+        self.assertTrue(os.path.isfile(os.path.join(prog, "libkapitolo-sound.so")))
         for rel in ("data/kapitolo.png", "data/hintergrund1.png", "data/cursors/HAND.png",
                     "sound/Richtig1.wav", "sound/Falsch1.wav", "hilfe/index.html"):
             self.assertTrue(os.path.isfile(os.path.join(prog, rel)), rel)
