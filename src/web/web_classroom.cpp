@@ -2,6 +2,7 @@
 
 #include "network/network_reports.h"
 #include "platform/cp1252.h"
+#include "platform/nearest.h"
 
 #include <QAbstractHttpServer>
 #include <QFile>
@@ -23,6 +24,10 @@ static void initWebPage()
 
 namespace kapitolo {
 
+namespace {
+constexpr char kWebSocketPath[] = "/ws";
+}
+
 // QAbstractHttpServer hands every request to the classroom; WebSocket upgrades arrive
 // through its own signal.
 class WebHttpServer : public QAbstractHttpServer
@@ -33,6 +38,11 @@ public:
 protected:
     bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override
     {
+        // A WebSocket upgrade the server accepts without answering becomes a WebSocket:
+        // only the API's address is accepted.
+        if (request.value("upgrade").compare("websocket", Qt::CaseInsensitive) == 0
+            && request.url().path(QUrl::FullyEncoded) == QLatin1String(kWebSocketPath))
+            return true;
         QHttpServerResponder responder = makeResponder(request, socket);
         m_classroom.handleHttp(request, responder);
         return true;
@@ -50,7 +60,6 @@ private:
 namespace {
 
 constexpr int kMaxNameChars = 30;
-constexpr char kWebSocketPath[] = "/ws";
 
 const QString kWrongCodeText = QStringLiteral("Der Code stimmt nicht.");
 
@@ -204,7 +213,7 @@ QString WebClassroom::nameNote(const QString &name)
 
 bool WebClassroom::listen(quint16 port, const QHostAddress &address)
 {
-    stop();
+    m_server.reset();
     auto server = std::make_unique<WebHttpServer>(*this);
     connect(server.get(), &QAbstractHttpServer::newWebSocketConnection, this, &WebClassroom::acceptWebSockets);
     const quint16 bound = server->listen(address, port);
@@ -649,7 +658,7 @@ bool WebClassroom::restore(const QList<QJsonObject> &records)
     for (const auto &session : std::as_const(m_sessions)) {
         WebPupil &pupil = *session->pupil;
         const double elapsed = qMax(0.0, (now - pupil.identity().joinedAt) * 86400000.0);
-        pupil.releaseClock(quint32(qMin(elapsed, 2e9)));
+        pupil.releaseClock(quint32(nearest(qMin(elapsed, 2e9))));
         pupil.setReplaying(false);
     }
     Q_EMIT sessionsChanged();
