@@ -207,6 +207,82 @@ private Q_SLOTS:
         QVERIFY(readFile(teacher.network->lastResultsFile()).contains("abgebrochen"));
     }
 
+    // The teacher's program goes down mid-exercise: taken up again, the server returns
+    // with the same code and every browser pupil finds the quiz as it stood.
+    void browserSessionsSurviveTheTeachersRestart()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.path() + QStringLiteral("/kom/");
+        QDir().mkpath(folder);
+        const QString channel = freeChannel();
+        const MailslotHost host = testHost(QStringLiteral("LEHRER"), QStringLiteral("lehrer"), QStringLiteral("127.0.0.2"));
+        const auto settings = [] { return WebSettings{true, 0, QString()}; };
+        auto teacher = std::make_unique<Station>(folder, channel, host);
+        teacher->doc = webMapDocument(4);
+        teacher->doc.fileName = dir.path() + QStringLiteral("/fluesse.tsr");
+        auto web = std::make_unique<WebParticipation>(*teacher->network, teacher->clock, teacher->messages, settings);
+        teacher->network->Initiate();
+        const QString code = web->code();
+        const QString protocols = teacher->netFrontend.protocols;
+
+        QString token;
+        {
+            Browser b(web->port());
+            QVERIFY(b.waitConnected());
+            const QJsonObject state = b.join(code, QStringLiteral("Nora"));
+            token = b.token;
+            const WebPupil *s = web->classroom().session(token);
+            QCOMPARE(b.drop(1, tileOf(state, QStringLiteral("Ort A")), onto(objectNamed(*s, QStringLiteral("Ort B"))))
+                         .value("urteil").toString(), QStringLiteral("falsch"));
+            QCOMPARE(b.drop(2, tileOf(state, QStringLiteral("Ort A")), onto(objectNamed(*s, QStringLiteral("Ort A"))))
+                         .value("urteil").toString(), QStringLiteral("richtig"));
+        }
+        web.reset();
+        teacher.reset(); // gone without a word: no end, no clean-up
+
+        auto again = std::make_unique<Station>(folder, channel, host);
+        again->netFrontend.protocols = protocols;
+        WebParticipation web2(*again->network, again->clock, again->messages, settings);
+        again->messages.setNextAnswer(MessageAnswer::Yes);
+        QVERIFY(again->network->offerResume());
+        QVERIFY(web2.active());
+        QCOMPARE(web2.code(), code);
+        const ControlBoard &board = again->network->board();
+        QCOMPARE(board.rows().at(0).user, QStringLiteral("Nora"));
+        QCOMPARE(board.rows().at(0).failed, 1);
+
+        Browser back(web2.port());
+        QVERIFY(back.waitConnected());
+        back.send({{"art", "wieder"}, {"token", token}, {"breite", 800}, {"hoehe", 600}});
+        QVERIFY(!back.next("angemeldet").isEmpty());
+        QJsonObject state = back.next("zustand");
+        QCOMPARE(state.value("status").toObject().value("richtig").toString(), QStringLiteral("1"));
+        QCOMPARE(state.value("status").toObject().value("fehlversuche").toString(), QStringLiteral("1"));
+        QCOMPARE(state.value("kacheln").toArray().size(), 3);
+        // The answer sent again after the restart counts once, with its first verdict.
+        QCOMPARE(back.drop(2, QStringLiteral("AAAA"), RectD{0.1, 0.1, 0.2, 0.2}).value("urteil").toString(),
+                 QStringLiteral("richtig"));
+        state = back.next("zustand");
+        const WebPupil *s = web2.classroom().session(token);
+        qint64 seq = 3;
+        for (const QString &place : {QStringLiteral("Ort B"), QStringLiteral("Ort C"), QStringLiteral("Ort D")}) {
+            QCOMPARE(back.drop(seq++, tileOf(state, place), onto(objectNamed(*s, place))).value("urteil").toString(),
+                     QStringLiteral("richtig"));
+            state = back.next("zustand");
+        }
+        QVERIFY(state.contains("ergebnis"));
+        QCOMPARE(board.rows().at(0).state, ParticipantRow::State::Finished);
+        QCOMPARE(board.rows().at(0).correct, 4);
+        QCOMPARE(board.rows().at(0).failed, 1);
+        QVERIFY(board.rows().at(0).inBestList);
+
+        // A pupil who comes late plays the whole quiz.
+        Browser late(web2.port());
+        QVERIFY(late.waitConnected());
+        QCOMPARE(late.join(code, QStringLiteral("Ole")).value("kacheln").toArray().size(), 4);
+        QCOMPARE(board.joinedCount(), 2);
+    }
+
     void aPortInUseLeavesTheExerciseWithoutBrowsers()
     {
         QTemporaryDir dir;
