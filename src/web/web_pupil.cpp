@@ -276,6 +276,13 @@ QJsonObject WebPupil::state() const
     s[QStringLiteral("einzelfragen")] = single;
     s[QStringLiteral("anweisung")] = m_engine->instructionText();
     s[QStringLiteral("frage")] = single ? m_questionCounter : QString();
+    // The question the card shows, also as text for screen readers.
+    QString question;
+    if (single)
+        for (const DocObject &o : m_doc.objects)
+            if (o.Typ == otQuestion && o.FrageNummer == m_engine->run().currentQuestionNo)
+                question = CleanCaption(o.Cap);
+    s[QStringLiteral("fragetext")] = question;
     QJsonArray tiles;
     const QList<QuizPair> &list = m_engine->run().quizList;
     for (int pair = 0; pair < list.size(); ++pair) {

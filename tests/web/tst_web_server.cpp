@@ -2,6 +2,7 @@
 // its wait, sessions, reconnecting, repeated answers, strict messages, the limit of
 // sessions and a rebuild from the journal.
 
+#include "document/document_json.h"
 #include "support/scripted_messages.h"
 #include "web/web_participation.h"
 #include "web_test_support.h"
@@ -381,6 +382,55 @@ private Q_SLOTS:
         QVERIFY(back.waitConnected());
         back.send({{"art", "wieder"}, {"token", browsers.front()->token}, {"breite", 800}, {"hoehe", 600}});
         QVERIFY(!back.next("angemeldet").isEmpty());
+    }
+
+    void singleQuestionsAreTapped()
+    {
+        TopicDocument questions;
+        QString error;
+        const QByteArray source = "{\"titel\": \"Einmaleins\", \"DokTyp\": 2, \"fragentext\": "
+                                  "\"Wie viel ist 3 mal 4?//12\\nWie viel ist 5 mal 6?//30\\nWie viel ist 7 mal 8?//56\"}";
+        QVERIFY(documentFromJson(source, QString(), questions, &error));
+        Room room;
+        room.classroom.setExercise(questions, QuizOptions());
+        QVERIFY(room.listen());
+        Browser b(room.port());
+        QVERIFY(b.waitConnected());
+        QJsonObject state = b.join(QStringLiteral("4711"), QStringLiteral("Ute"));
+        QVERIFY2(!state.isEmpty(), qPrintable(b.received.isEmpty() ? QString() : b.received.last().value("text").toString()));
+        QVERIFY(state.value("einzelfragen").toBool());
+        QCOMPARE(state.value("frage").toString(), QStringLiteral("1. Frage"));
+        const QHash<QString, QString> answers{{QStringLiteral("Wie viel ist 3 mal 4?"), QStringLiteral("12")},
+                                              {QStringLiteral("Wie viel ist 5 mal 6?"), QStringLiteral("30")},
+                                              {QStringLiteral("Wie viel ist 7 mal 8?"), QStringLiteral("56")}};
+        // The first question wrongly, a double tap of the right one counts once.
+        const QString question = state.value("fragetext").toString();
+        QVERIFY(answers.contains(question));
+        QString wrong;
+        for (const QJsonValue &t : state.value("kacheln").toArray())
+            if (t.toObject().value("text").toString() != answers.value(question))
+                wrong = t.toObject().value("id").toString();
+        QVERIFY(!wrong.isEmpty());
+        b.send({{"art", "antwort"}, {"seq", 1}, {"kachel", wrong}});
+        QCOMPARE(b.next("urteil").value("urteil").toString(), QStringLiteral("falsch"));
+        qint64 seq = 2;
+        for (int round = 0; round < 10 && !state.contains("ergebnis"); ++round) {
+            state = b.next("zustand");
+            if (state.contains("ergebnis"))
+                break;
+            const QString id = tileOf(state, answers.value(state.value("fragetext").toString()));
+            QVERIFY(!id.isEmpty());
+            b.send({{"art", "antwort"}, {"seq", seq}, {"kachel", id}});
+            b.send({{"art", "antwort"}, {"seq", seq}, {"kachel", id}});
+            QCOMPARE(b.next("urteil").value("urteil").toString(), QStringLiteral("richtig"));
+            QVERIFY(b.next("urteil").value("wiederholt").toBool());
+            b.next("zustand");
+            ++seq;
+        }
+        const QJsonObject result = state.value("ergebnis").toObject();
+        QCOMPARE(result.value("richtig").toString(), QStringLiteral("3  von  3"));
+        QCOMPARE(result.value("fehlversuche").toString(), QStringLiteral("1"));
+        QCOMPARE(result.value("note").toInt(), 2);
     }
 
     void theJournalRebuildsEverySession()

@@ -166,6 +166,7 @@
     $('uhr').textContent = state.uhr;
     $('anweisung').textContent = state.anweisung;
     $('frage').textContent = state.frage;
+    $('fragetext').textContent = state.fragetext;
     $('spielfeld').classList.toggle('einzelfragen', state.einzelfragen);
     const card = $('karte');
     if (card.getAttribute('src') !== state.karte.url)
