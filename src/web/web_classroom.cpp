@@ -592,6 +592,9 @@ void WebClassroom::answer(Session &session, const QJsonObject &m)
     journal(record, pupil.finished());
     reply[QStringLiteral("urteil")] = name;
     send(session.socket, reply);
+    // The verdict leaves before the card is drawn.
+    if (session.socket)
+        session.socket->flush();
     sendState(session);
 }
 

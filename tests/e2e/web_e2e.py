@@ -246,6 +246,8 @@ def play_questions(driver):
         if driver.find_element(By.ID, "ergebnis").is_displayed():
             return
         question = wait(driver, lambda d: d.find_element(By.ID, "fragetext").text, "a question")
+        if not os.path.exists(os.path.join(ARTEFACTS, "web-frage-handy.png")):
+            driver.save_screenshot(os.path.join(ARTEFACTS, "web-frage-handy.png"))
         counter = driver.find_element(By.ID, "frage").text
         shown = tiles(driver)
         tile = shown[QUESTIONS[question]]
@@ -313,10 +315,12 @@ def main():
         # The second exercise: single questions, answered by taps.
         teacher = Teacher(display, os.path.join(root, "lehrer2"), kom, channel, topic_questions, port)
         teacher.initiate("TUebOptFragenForm")
+        driver.set_window_size(390, 844)  # a phone this time
         driver.get(url)  # the old session ended with its exercise: the join page again
         join(driver, url)
         play_questions(driver)
         shown = result(driver)
+        driver.save_screenshot(os.path.join(ARTEFACTS, "web-ergebnis-handy.png"))
         log("browser result (questions):", shown)
         check(shown["fehlversuche"] == "0" and shown["note"].startswith("1"), "every question right at once")
         s = teacher.wait_for(lambda s: net.network(s).get("finished") == 1, "the row of the question quiz")

@@ -433,6 +433,68 @@ private Q_SLOTS:
         QCOMPARE(result.value("note").toInt(), 2);
     }
 
+    void teacherSettingsAreChecked_data()
+    {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("problem");
+        const QString badPort = QStringLiteral("Der Port muss eine Zahl von 1 bis 65535 sein.");
+        const QString badCode = QStringLiteral("Der feste Code muss aus 4 bis 8 Ziffern bestehen oder leer bleiben "
+                                               "(dann gilt für jede Übung ein neuer Code).");
+        QTest::newRow("defaults") << QStringLiteral("8080") << QString() << QString();
+        QTest::newRow("fixed code of 4") << QStringLiteral("8080") << QStringLiteral("0815") << QString();
+        QTest::newRow("fixed code of 8") << QStringLiteral("1") << QStringLiteral("12345678") << QString();
+        QTest::newRow("highest port") << QStringLiteral("65535") << QString() << QString();
+        QTest::newRow("port 0") << QStringLiteral("0") << QString() << badPort;
+        QTest::newRow("port too high") << QStringLiteral("65536") << QString() << badPort;
+        QTest::newRow("port not a number") << QStringLiteral("80a") << QString() << badPort;
+        QTest::newRow("code of 3") << QStringLiteral("8080") << QStringLiteral("123") << badCode;
+        QTest::newRow("code of 9") << QStringLiteral("8080") << QStringLiteral("123456789") << badCode;
+        QTest::newRow("code with a letter") << QStringLiteral("8080") << QStringLiteral("12a4") << badCode;
+    }
+    void teacherSettingsAreChecked()
+    {
+        QFETCH(QString, port);
+        QFETCH(QString, code);
+        QFETCH(QString, problem);
+        QCOMPARE(webSettingsProblem(port, code), problem);
+    }
+
+    void randomCodesHaveFourDigits()
+    {
+        QSet<QString> seen;
+        for (int i = 0; i < 200; ++i) {
+            const QString code = WebClassroom::randomCode();
+            QVERIFY(WebClassroom::isValidCode(code));
+            QCOMPARE(code.size(), 4);
+            seen.insert(code);
+        }
+        QVERIFY(seen.size() > 150); // not one code for every exercise
+    }
+
+    void theQrCodeHasItsFinderPatternsAndQuietZone()
+    {
+        const int scale = 3;
+        const QImage qr = qrCodeImage(QStringLiteral("http://192.168.1.20:8080/"), scale);
+        QVERIFY(!qr.isNull());
+        QCOMPARE(qr.width(), qr.height());
+        QCOMPARE(qr.width() % scale, 0);
+        const int modules = qr.width() / scale;
+        auto dark = [&](int mx, int my) { return qGray(qr.pixel(mx * scale + 1, my * scale + 1)) < 128; };
+        for (int m = 0; m < modules; ++m) // the quiet zone of four modules is white
+            for (int q = 0; q < 4; ++q)
+                QVERIFY(!dark(m, q) && !dark(q, m) && !dark(m, modules - 1 - q) && !dark(modules - 1 - q, m));
+        // The three finder patterns: a dark ring of 7 modules, a light ring, a dark 3 x 3 core.
+        for (const QPoint corner : {QPoint(4, 4), QPoint(modules - 11, 4), QPoint(4, modules - 11)}) {
+            for (int i = 0; i < 7; ++i) {
+                QVERIFY(dark(corner.x() + i, corner.y()) && dark(corner.x() + i, corner.y() + 6));
+                QVERIFY(dark(corner.x(), corner.y() + i) && dark(corner.x() + 6, corner.y() + i));
+            }
+            QVERIFY(!dark(corner.x() + 1, corner.y() + 1) && !dark(corner.x() + 5, corner.y() + 5));
+            QVERIFY(dark(corner.x() + 3, corner.y() + 3));
+        }
+    }
+
     void theJournalRebuildsEverySession()
     {
         Room room;
