@@ -244,6 +244,7 @@ void WebClassroom::stop()
     for (QWebSocket *socket : sockets)
         socket->deleteLater();
     m_tokenOfSocket.clear();
+    m_due.clear();
     m_sessions.clear();
     m_tokenOfCard.clear();
     m_attempts.clear();
@@ -336,8 +337,8 @@ void WebClassroom::handleHttp(const QHttpServerRequest &request, QHttpServerResp
     if (match.hasMatch()) {
         const QString token = m_tokenOfCard.value(match.captured(1));
         const auto it = m_sessions.constFind(token);
-        if (!token.isEmpty() && it != m_sessions.constEnd() && !(*it)->pupil->cardPng().isEmpty()) {
-            reply((*it)->pupil->cardPng(), "image/png", QHttpServerResponder::StatusCode::Ok);
+        if (!token.isEmpty() && it != m_sessions.constEnd() && !(*it)->pupil->cardImage().isEmpty()) {
+            reply((*it)->pupil->cardImage(), "image/jpeg", QHttpServerResponder::StatusCode::Ok);
             return;
         }
     }
@@ -387,8 +388,32 @@ void WebClassroom::send(QWebSocket *socket, const QJsonObject &m)
 
 void WebClassroom::sendState(Session &session)
 {
-    session.pupil->renderCard();
-    send(session.socket, session.pupil->state());
+    // Drawn one at a time, each on its own turn of the event loop: the verdicts of the
+    // answers that arrive meanwhile are not held up by the cards of others.
+    const QString &token = session.pupil->identity().token;
+    if (!m_due.contains(token))
+        m_due.append(token);
+    if (!m_drawScheduled) {
+        m_drawScheduled = true;
+        QTimer::singleShot(0, this, &WebClassroom::drawNext);
+    }
+}
+
+void WebClassroom::drawNext()
+{
+    m_drawScheduled = false;
+    if (m_due.isEmpty())
+        return;
+    const auto it = m_sessions.constFind(m_due.takeFirst());
+    if (it != m_sessions.constEnd()) {
+        Session &session = **it;
+        session.pupil->renderCard();
+        send(session.socket, session.pupil->state());
+    }
+    if (!m_due.isEmpty()) {
+        m_drawScheduled = true;
+        QTimer::singleShot(0, this, &WebClassroom::drawNext);
+    }
 }
 
 WebClassroom::Session *WebClassroom::sessionOf(QWebSocket *socket)

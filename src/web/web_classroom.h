@@ -101,6 +101,7 @@ private:
     void discard();
     void send(QWebSocket *socket, const QJsonObject &message);
     void sendState(Session &session);
+    void drawNext();
     void join(QWebSocket *socket, const QJsonObject &message);
     void rejoin(QWebSocket *socket, const QJsonObject &message);
     void answer(Session &session, const QJsonObject &message);
@@ -126,6 +127,8 @@ private:
     QHash<QWebSocket *, QString> m_tokenOfSocket;
     QHash<QString, CodeAttempts> m_attempts;             // by address
     QTimer m_timer;
+    QStringList m_due; // sessions whose card and state are to be sent, in order
+    bool m_drawScheduled = false;
     int m_discarded = 0;
 };
 

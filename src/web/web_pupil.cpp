@@ -30,6 +30,7 @@ private:
 constexpr int kMaxCardWidth = 1600;
 constexpr int kMaxCardHeight = 1200;
 constexpr int kMinCardSide = 120;
+constexpr int kCardQuality = 88;
 
 } // namespace
 
@@ -197,7 +198,7 @@ void WebPupil::cancel()
 void WebPupil::setViewSize(QSize size)
 {
     size = size.boundedTo(QSize(kMaxCardWidth, kMaxCardHeight)).expandedTo(QSize(kMinCardSide, kMinCardSide));
-    if (size == m_viewSize && !m_cardPng.isEmpty())
+    if (size == m_viewSize && !m_cardImage.isEmpty())
         return;
     m_viewSize = size;
     m_cardDirty = true;
@@ -215,7 +216,7 @@ QuizDisplay WebPupil::quizDisplay() const
 
 void WebPupil::renderCard()
 {
-    if (!m_cardDirty && !m_cardPng.isEmpty())
+    if (!m_cardDirty && !m_cardImage.isEmpty())
         return;
     TopicDocument &doc = m_result ? m_finishedCard : m_doc;
     ViewState view;
@@ -233,10 +234,11 @@ void WebPupil::renderCard()
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    // The fastest of the compression levels: a card is sent once and shown at once.
-    bitmaps.cardBitmap.save(&buffer, "PNG", 90);
+    // JPEG: a map card in PNG is a megabyte on a tablet's Wi-Fi and takes longer to
+    // compress than to draw; at this quality the labels stay sharp enough to read.
+    bitmaps.cardBitmap.save(&buffer, "JPEG", kCardQuality);
     m_encodeMicroseconds = timer.nsecsElapsed() / 1000;
-    m_cardPng = bytes;
+    m_cardImage = bytes;
     m_cardSize = bitmaps.cardBitmap.size();
     ++m_cardVersion;
     m_cardDirty = false;

@@ -110,9 +110,9 @@ public:
     // The teacher ended the exercise: a running quiz is reported as cancelled.
     void cancel();
 
-    // The card for an image of at most that many pixels, as PNG bytes; rendered again
+    // The card for an image of at most that many pixels, as JPEG bytes; rendered again
     // after every change and on a new size.
-    const QByteArray &cardPng() const { return m_cardPng; }
+    const QByteArray &cardImage() const { return m_cardImage; }
     QSize cardSize() const { return m_cardSize; }
     int cardVersion() const { return m_cardVersion; }
     void setViewSize(QSize size);
@@ -190,7 +190,7 @@ private:
     TopicDocument m_finishedCard; // the card as it stood at the end: the engine clears it
 
     QSize m_viewSize{800, 600};
-    QByteArray m_cardPng;
+    QByteArray m_cardImage;
     QSize m_cardSize;
     int m_cardVersion = 0;
     bool m_cardDirty = true;
