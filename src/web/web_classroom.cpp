@@ -184,8 +184,11 @@ WebClassroom::WebClassroom(Clock &clock, QObject *parent)
 
 WebClassroom::~WebClassroom()
 {
+    // Going down with the program: nobody is told any more.
+    blockSignals(true);
     m_reports = nullptr;
     m_journal = nullptr;
+    m_discardSink = nullptr;
     stop();
 }
 
