@@ -215,6 +215,32 @@ private Q_SLOTS:
         QCOMPARE(room.reports.filter(QStringLiteral("TN-AKTION")).size(), 2);
     }
 
+    // Keyboard play: a tile goes to the target whose number the pupil typed, as on the
+    // desktop; the numbers are the ones the card shows.
+    void aTileGoesToTheTypedNumber()
+    {
+        Room room;
+        QVERIFY(room.listen());
+        Browser b(room.port());
+        QVERIFY(b.waitConnected());
+        const QJsonObject state = b.join(QStringLiteral("4711"), QStringLiteral("Tim"));
+        WebPupil *pupil = room.classroom.session(b.token);
+        const QString a = tileOf(state, QStringLiteral("Ort A"));
+        auto number = [&](const QString &caption) {
+            const DocObject &o = objectNamed(*pupil, caption);
+            return pupil->document().displayNumberText(o);
+        };
+        auto typed = [&](qint64 seq, const QString &text) {
+            b.send({{"art", "nummer"}, {"seq", seq}, {"kachel", a}, {"nummer", text}});
+            return b.next("urteil").value("urteil").toString();
+        };
+        QCOMPARE(typed(1, QStringLiteral("99")), QStringLiteral("daneben"));
+        QCOMPARE(typed(2, number(QStringLiteral("Ort B"))), QStringLiteral("falsch"));
+        QCOMPARE(typed(3, number(QStringLiteral("Ort A"))), QStringLiteral("richtig"));
+        QCOMPARE(pupil->engine().score().correctCount, 1);
+        QCOMPARE(pupil->engine().score().failedCount, 1);
+    }
+
     void reconnectAndRepeatedSequenceNumbers()
     {
         Room room;
