@@ -5,8 +5,8 @@ The teacher's program runs under Xvfb and initiates a map exercise with browser
 participation allowed. Headless Chromium, driven by Selenium, joins with code and
 name, plays the map by pointer drags with one wrong drop, reloads the page in the
 middle and goes on where it was, and finishes. The teacher's row, the network best
-list and the results file are read back. A second exercise on single questions is
-played by taps.
+list and the results file are read back. A second exercise on single questions, on a
+phone-sized window, is played by a number key and taps.
 
     web_e2e.py PROGRAM_DIR ARTEFACT_DIR
 """
@@ -242,6 +242,7 @@ def play_map(driver, url, places):
 
 
 def play_questions(driver):
+    by_key = True  # the first answer with a number key, as on the desktop; the others by taps
     while True:
         if driver.find_element(By.ID, "ergebnis").is_displayed():
             return
@@ -249,9 +250,12 @@ def play_questions(driver):
         if not os.path.exists(os.path.join(ARTEFACTS, "web-frage-handy.png")):
             driver.save_screenshot(os.path.join(ARTEFACTS, "web-frage-handy.png"))
         counter = driver.find_element(By.ID, "frage").text
-        shown = tiles(driver)
-        tile = shown[QUESTIONS[question]]
-        tile.click()
+        if by_key:
+            order = [t.text for t in driver.find_elements(By.CLASS_NAME, "kachel") if t.is_displayed()]
+            ActionChains(driver).send_keys(str(order.index(QUESTIONS[question]) + 1)).perform()
+            by_key = False
+        else:
+            tiles(driver)[QUESTIONS[question]].click()
         wait(driver, lambda d: d.find_element(By.ID, "ergebnis").is_displayed()
              or d.find_element(By.ID, "frage").text != counter, "the next question")
 

@@ -155,6 +155,10 @@
       return;
     }
     show('quiz');
+    // The join form is gone: its field gives the keys back to the quiz (and a phone
+    // closes its on-screen keyboard).
+    if (document.activeElement && document.activeElement.tagName === 'INPUT')
+      document.activeElement.blur();
     $('titel').textContent = state.titel;
     const s = state.status;
     $('richtig').textContent = s.richtig + ' ' + s.von;
