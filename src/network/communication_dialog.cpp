@@ -4,8 +4,11 @@
 #include "platform/folders.h"
 #include "platform/messages.h"
 #include "platform/services.h"
+#include "web/web_participation.h"
 
+#include <QCheckBox>
 #include <QDir>
+#include <QGroupBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -52,6 +55,33 @@ TNetzKomForm::TNetzKomForm(Messages &messages, FileDialogs &fileDialogs, QWidget
     GesperrtLab->setWordWrap(true);
     GesperrtLab->hide();
 
+    // Browser participation: pupils without Kapitolo join the teacher's exercise with a
+    // browser, on this port of the teacher's computer.
+    auto *web = new QGroupBox(QStringLiteral(" Teilnahme im Browser "), this);
+    WebCheck = new QCheckBox(QStringLiteral("Teilnahme im &Browser erlauben"), web);
+    WebCheck->setObjectName(QStringLiteral("WebCheck"));
+    auto *portLabel = new QLabel(QStringLiteral("&Port:"), web);
+    WebPortEdit = new QLineEdit(web);
+    WebPortEdit->setObjectName(QStringLiteral("WebPortEdit"));
+    WebPortEdit->setMaxLength(5);
+    WebPortEdit->setMaximumWidth(80);
+    portLabel->setBuddy(WebPortEdit);
+    auto *codeLabel = new QLabel(QStringLiteral("&Fester Code:"), web);
+    WebCodeEdit = new QLineEdit(web);
+    WebCodeEdit->setObjectName(QStringLiteral("WebCodeEdit"));
+    WebCodeEdit->setMaxLength(8);
+    WebCodeEdit->setMaximumWidth(120);
+    codeLabel->setBuddy(WebCodeEdit);
+    auto *codeNote = new QLabel(QStringLiteral("(4 bis 8 Ziffern; leer: ein neuer Code für jede Übung)"), web);
+    auto *webGrid = new QGridLayout(web);
+    webGrid->addWidget(WebCheck, 0, 0, 1, 3);
+    webGrid->addWidget(portLabel, 1, 0);
+    webGrid->addWidget(WebPortEdit, 1, 1);
+    webGrid->addWidget(codeLabel, 2, 0);
+    webGrid->addWidget(WebCodeEdit, 2, 1);
+    webGrid->addWidget(codeNote, 2, 2);
+    webGrid->setColumnStretch(2, 1);
+
     OKBtn = new QPushButton(QStringLiteral("OK"), this);
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
     OKBtn->setDefault(true);
@@ -79,6 +109,7 @@ TNetzKomForm::TNetzKomForm(Messages &messages, FileDialogs &fileDialogs, QWidget
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addWidget(note);
+    layout->addWidget(web);
     layout->addWidget(GesperrtLab);
     layout->addLayout(buttons);
     setMinimumWidth(560);
@@ -95,6 +126,19 @@ void TNetzKomForm::setValues(const QString &folder, const QString &channel, bool
     KanalEdit->setReadOnly(locked);
     DurchsuchenBtn->setEnabled(!locked);
     GesperrtLab->setVisible(locked);
+    WebCheck->setEnabled(!locked);
+    WebPortEdit->setReadOnly(locked);
+    WebCodeEdit->setReadOnly(locked);
+}
+
+void TNetzKomForm::setWebValues(bool enabled, int port, const QString &code)
+{
+    m_webEnabled = enabled;
+    m_webPort = port;
+    m_webCode = code;
+    WebCheck->setChecked(enabled);
+    WebPortEdit->setText(QString::number(port));
+    WebCodeEdit->setText(code);
 }
 
 void TNetzKomForm::DurchsuchenBtnClick()
@@ -121,8 +165,17 @@ void TNetzKomForm::OKBtnClick()
         (isValidChannel(channel) ? OrdnerEdit : KanalEdit)->setFocus();
         return;
     }
+    const QString webProblem = webSettingsProblem(WebPortEdit->text(), WebCodeEdit->text().trimmed());
+    if (!webProblem.isEmpty()) {
+        m_messages.error(webProblem);
+        (webSettingsProblem(WebPortEdit->text(), QString()).isEmpty() ? WebCodeEdit : WebPortEdit)->setFocus();
+        return;
+    }
     m_folder = withTrailingSeparator(folder);
     m_channel = channel;
+    m_webEnabled = WebCheck->isChecked();
+    m_webPort = WebPortEdit->text().trimmed().toInt();
+    m_webCode = WebCodeEdit->text().trimmed();
     accept();
 }
 

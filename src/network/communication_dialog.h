@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -24,6 +25,11 @@ public:
     // After an accepted exec(): the checked values, the folder ending with a separator.
     QString folder() const { return m_folder; }
     QString channel() const { return m_channel; }
+    // Browser participation: whether it is allowed, the port and the fixed code.
+    void setWebValues(bool enabled, int port, const QString &code);
+    bool webEnabled() const { return m_webEnabled; }
+    int webPort() const { return m_webPort; }
+    QString webCode() const { return m_webCode; }
 
     void DurchsuchenBtnClick();
     void OKBtnClick();
@@ -34,6 +40,9 @@ public:
     QPushButton *OKBtn = nullptr;
     QPushButton *AbbrBtn = nullptr;
     QLabel *GesperrtLab = nullptr;
+    QCheckBox *WebCheck = nullptr;
+    QLineEdit *WebPortEdit = nullptr;
+    QLineEdit *WebCodeEdit = nullptr;
 
 private:
     Messages &m_messages;
@@ -41,6 +50,9 @@ private:
     QString m_folder;
     QString m_channel;
     bool m_locked = false;
+    bool m_webEnabled = false;
+    int m_webPort = 8080;
+    QString m_webCode;
 };
 
 } // namespace kapitolo

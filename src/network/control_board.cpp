@@ -167,6 +167,12 @@ void ControlBoard::markEnteredInBestList(const QString &key)
         m_rows[*known].inBestList = true;
 }
 
+void ControlBoard::countDiscarded()
+{
+    ++m_discarded;
+    Q_EMIT countsChanged();
+}
+
 void ControlBoard::reset()
 {
     beginResetModel();

@@ -64,6 +64,9 @@ public:
     // After the result of the key was appended to the network best list.
     void markEnteredInBestList(const QString &key);
 
+    // A message of another way in (a browser's) that was dropped as malformed.
+    void countDiscarded();
+
     // A new exercise: no rows, no keys, no counts.
     void reset();
 

@@ -27,6 +27,8 @@ QString kindName(JournalRecord::Kind kind)
         return QStringLiteral("bestlist");
     case JournalRecord::Kind::Ended:
         return QStringLiteral("end");
+    case JournalRecord::Kind::Browser:
+        return QStringLiteral("browser");
     }
     return QString();
 }
@@ -34,7 +36,7 @@ QString kindName(JournalRecord::Kind kind)
 bool kindOf(const QString &name, JournalRecord::Kind &kind)
 {
     for (auto k : {JournalRecord::Kind::Initiated, JournalRecord::Kind::Report, JournalRecord::Kind::BestListEntered,
-                   JournalRecord::Kind::Ended})
+                   JournalRecord::Kind::Ended, JournalRecord::Kind::Browser})
         if (kindName(k) == name) {
             kind = k;
             return true;
@@ -112,6 +114,9 @@ bool decodeLine(const QByteArray &line, JournalRecord &record)
         return !record.key.isEmpty();
     case JournalRecord::Kind::Ended:
         return true;
+    case JournalRecord::Kind::Browser:
+        record.data = j.value(QStringLiteral("data")).toObject();
+        return !record.data.isEmpty();
     }
     return false;
 }
@@ -146,6 +151,9 @@ QByteArray encodeJournalRecord(const JournalRecord &record)
         j[QStringLiteral("key")] = record.key;
         break;
     case JournalRecord::Kind::Ended:
+        break;
+    case JournalRecord::Kind::Browser:
+        j[QStringLiteral("data")] = record.data;
         break;
     }
     // Compact JSON escapes every control character: the line break ends the record only.
@@ -284,6 +292,9 @@ JournalReplay replayJournal(const QList<JournalRecord> &records, ControlBoard &b
             break;
         case JournalRecord::Kind::Ended:
             replay.ended = true;
+            break;
+        case JournalRecord::Kind::Browser:
+            replay.browser.append(r.data);
             break;
         }
     }

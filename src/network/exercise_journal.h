@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QHash>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 
@@ -21,7 +22,7 @@ class ControlBoard;
 // live exercise; whatever later reads reports (further figures, other kinds of pupil)
 // is rebuilt the same way.
 struct JournalRecord {
-    enum class Kind { Initiated, Report, BestListEntered, Ended };
+    enum class Kind { Initiated, Report, BestListEntered, Ended, Browser };
     Kind kind = Kind::Report;
     double at = 0; // day number on the teacher's computer
 
@@ -39,6 +40,10 @@ struct JournalRecord {
 
     // BestListEntered: the participant key whose result is in the network best list.
     QString key;
+
+    // Browser: what the web server decided for a browser pupil (a join, an answer), so
+    // that a restart rebuilds the browser sessions as they stood.
+    QJsonObject data;
 
     bool operator==(const JournalRecord &) const = default;
 };
@@ -93,6 +98,8 @@ struct JournalReplay {
     JournalRecord initiated;
     bool ended = false;
     QHash<QString, BestListEntry> pendingBestList;
+    // The browser records in their order, for the web server.
+    QList<QJsonObject> browser;
 };
 
 // Feeds the records into a fresh board, as they came in live.

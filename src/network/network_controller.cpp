@@ -12,11 +12,13 @@
 #include "platform/messages.h"
 #include "platform/save_path.h"
 #include "quiz/quiz_engine.h"
+#include "platform/wait_cursor.h"
 #include "sharing/sheet_output.h"
 #include "sharing/sheet_print.h"
 #include "view/card_snapshot.h"
 #include "view/item_marks.h"
-#include "platform/wait_cursor.h"
+#include "web/web_access_panel.h"
+#include "web/web_participation.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -26,6 +28,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QTableView>
+#include <QVBoxLayout>
 
 namespace kapitolo {
 
@@ -39,6 +42,9 @@ NetworkController::NetworkController(Services &services, TopicDocument &document
 {
     m_network = std::make_unique<NetworkQuiz>(document, engine, m_services.messages, m_services.clock, *this);
     connect(m_network.get(), &NetworkQuiz::reportHandled, this, [this] { m_window.describeNetworkState(); });
+    m_web = std::make_unique<WebParticipation>(*m_network, m_services.clock, m_services.messages, [this] {
+        return WebSettings{m_settings.webParticipation, m_settings.webPort, m_settings.webCode};
+    });
 }
 
 NetworkController::~NetworkController() = default;
@@ -57,6 +63,9 @@ TKontrollanzeigeForm *NetworkController::ensureControlDisplay()
     m_controlDisplay->onShowOnCard = [this] { showItemsOnCard(); };
     m_controlDisplay->onPrintReport = [this] { printClassReport(); };
     updateCardAvailable();
+    // How browser pupils join, under the counts.
+    if (auto *layout = qobject_cast<QVBoxLayout *>(m_controlDisplay->layout()))
+        layout->insertWidget(2, new WebAccessPanel(*m_web, m_controlDisplay));
     return m_controlDisplay;
 }
 
@@ -108,10 +117,14 @@ void NetworkController::NetzKom1Click()
     // The running exercise lives in these files and on this channel.
     const bool locked = m_network->initiator() || m_engine.run().networkRole == nrParticipant;
     m_netzKomForm->setValues(m_settings.communicationFolder, m_settings.channel, locked);
+    m_netzKomForm->setWebValues(m_settings.webParticipation, m_settings.webPort, m_settings.webCode);
     if (m_netzKomForm->exec() != QDialog::Accepted || locked)
         return;
     m_settings.communicationFolder = m_netzKomForm->folder();
     m_settings.channel = m_netzKomForm->channel();
+    m_settings.webParticipation = m_netzKomForm->webEnabled();
+    m_settings.webPort = m_netzKomForm->webPort();
+    m_settings.webCode = m_netzKomForm->webCode();
 }
 
 void NetworkController::saveNetworkResultsAs()
@@ -277,6 +290,12 @@ QJsonObject NetworkController::automationState() const
     state[QStringLiteral("finished")] = board.finishedCount();
     state[QStringLiteral("discarded")] = board.discardedCount();
     state[QStringLiteral("resultsFile")] = m_network->lastResultsFile();
+    QJsonObject web;
+    web[QStringLiteral("active")] = m_web->active();
+    web[QStringLiteral("port")] = m_web->port();
+    web[QStringLiteral("code")] = m_web->code();
+    web[QStringLiteral("sessions")] = m_web->classroom().sessionCount();
+    state[QStringLiteral("web")] = web;
     if (m_controlDisplay) {
         state[QStringLiteral("controlDisplayVisible")] = m_controlDisplay->isVisible();
         state[QStringLiteral("counts")] = m_controlDisplay->countsLabel()->text();

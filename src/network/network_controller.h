@@ -19,6 +19,7 @@ class QuizEngine;
 class TKontrollanzeigeForm;
 class TNetzKomForm;
 class ItemTableModel;
+class WebParticipation;
 
 // What the network quiz needs of the window around it: the documents it opens and
 // closes, the quiz options, the best list, and the description for the end-to-end driver.
@@ -54,6 +55,7 @@ public:
     // The control display and the communication dialog are created on first use.
 
     NetworkQuiz &network() { return *m_network; }
+    WebParticipation &web() { return *m_web; }
     TKontrollanzeigeForm *controlDisplay() const { return m_controlDisplay; }
     TNetzKomForm *netzKomForm() const { return m_netzKomForm; }
 
@@ -97,6 +99,7 @@ private:
     QWidget *m_parentWindow;
     std::unique_ptr<NetworkQuiz> m_network;
     std::unique_ptr<ItemTableModel> m_itemTable;
+    std::unique_ptr<WebParticipation> m_web;
     TKontrollanzeigeForm *m_controlDisplay = nullptr;
     TNetzKomForm *m_netzKomForm = nullptr;
 };

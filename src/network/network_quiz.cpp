@@ -162,6 +162,7 @@ void NetworkQuiz::Initiate()
     m_tnMailSlot->setActive(false);
     if (initiator()) {
         // A second initiation replaces the exercise: its results are kept first.
+        Q_EMIT exerciseEnding();
         collectResultFiles();
         saveResultsAutomatically();
         endJournal();
@@ -202,9 +203,12 @@ void NetworkQuiz::Initiate()
     }
     m_engine.run().networkRole = nrInitiator;
     m_exerciseDocument = m_document;
+    // What a participant reads back from the option file.
+    m_exerciseOptions = NetworkOptionFile::fromQuizOptions(options, m_document.DokTyp, local).quizOptions();
     m_collected.clear();
     startJournal(options);
     m_collectTimer.start();
+    Q_EMIT exerciseStarted({});
     m_frontend.networkStateChanged();
     m_frontend.showControlDisplay();
 }
@@ -220,6 +224,7 @@ void NetworkQuiz::EndExercise()
                                            "noch zu Ende bearbeiten, die Kontrollanzeige wird jedoch nicht mehr "
                                            "aktualisiert.")))
         return;
+    Q_EMIT exerciseEnding();
     collectResultFiles();
     m_engine.run().networkRole = nrOwnQuiz;
     m_masterMailslot->setActive(false);
@@ -369,6 +374,7 @@ void NetworkQuiz::cleanUpAtExit()
     m_masterMailslot->setActive(false);
     if (!initiator())
         return;
+    Q_EMIT exerciseEnding();
     collectResultFiles();
     saveResultsAutomatically();
     endJournal();
@@ -436,6 +442,15 @@ void NetworkQuiz::MasterMailslotNewMessage(const QString &computer, const QStrin
     if (outcome.bestListEntry)
         enterInBestList(outcome.row, *outcome.bestListEntry);
     Q_EMIT reportHandled(outcome.row);
+}
+
+void NetworkQuiz::journalBrowser(const QJsonObject &data, bool sync)
+{
+    JournalRecord r;
+    r.kind = JournalRecord::Kind::Browser;
+    r.at = m_clock.now();
+    r.data = data;
+    journal(r, sync);
 }
 
 void NetworkQuiz::enterInBestList(int row, const BestListEntry &entry)
@@ -549,6 +564,8 @@ bool NetworkQuiz::Resume(const ResumableExercise &exercise)
     m_collected.clear();
     collectResultFiles();
     m_collectTimer.start();
+    m_exerciseOptions = replay.initiated.options.quizOptions();
+    Q_EMIT exerciseStarted(replay.browser);
     m_frontend.networkStateChanged();
     m_frontend.showControlDisplay();
     return true;

@@ -128,12 +128,20 @@ public:
     // The journal of the running exercise; empty when none is written.
     const QString &journalPath() const { return m_journal.path(); }
     // The document the class plays: the teacher's copy at the initiation, or after a resume
-    // the exchange folder's; empty when no exercise was initiated here.
+    // the exchange folder's; empty when no exercise was initiated here. With the options, for
+    // pupils who join by other ways.
     const TopicDocument &exerciseDocument();
+    const QuizOptions &exerciseOptions() const { return m_exerciseOptions; }
+    // A record of the browser pupils into the journal of the running exercise.
+    void journalBrowser(const QJsonObject &data, bool sync);
 
 Q_SIGNALS:
     // A report changed the control display (row, or -1 for the counts only).
     void reportHandled(int row);
+    // The exercise runs, new or taken up again with the browser records of its journal.
+    void exerciseStarted(const QList<QJsonObject> &browserRecords);
+    // The exercise is about to end: its results are saved next.
+    void exerciseEnding();
 
 private:
     bool sendReport(const QStringList &lines);
@@ -168,6 +176,7 @@ private:
     QSet<QString> m_collected;
     // The document the class plays, for the item texts of the results.
     TopicDocument m_exerciseDocument;
+    QuizOptions m_exerciseOptions;
 };
 
 } // namespace kapitolo

@@ -18,6 +18,9 @@ void visit(AppSettings &s, Visitor &&v)
     v("Opt-Lernansicht", s.learningView);
     v("NetzKomOrdner", s.communicationFolder);
     v("NetzKomKanal", s.channel);
+    v("NetzWebTeilnahme", s.webParticipation);
+    v("NetzWebPort", s.webPort);
+    v("NetzWebCode", s.webCode);
     v("Opt-ProtOrdner", s.protocolFolder);
     v("Opt-BestListOrdner", s.bestListFolder);
     v("UebOpt-AbfrageModus", s.abfrageModus);

@@ -20,6 +20,11 @@ struct AppSettings {
     bool learningView = false;         // "Opt-Lernansicht"
     QString communicationFolder;       // "NetzKomOrdner"
     QString channel = QStringLiteral("TSR-1"); // "NetzKomKanal"
+    // Pupils may also join the teacher's exercise from a browser, on this port, with a
+    // fixed code of 4 to 8 digits or (empty) a new random one per exercise.
+    bool webParticipation = false;     // "NetzWebTeilnahme"
+    qint32 webPort = 8080;             // "NetzWebPort"
+    QString webCode;                   // "NetzWebCode"
     QString protocolFolder;            // "Opt-ProtOrdner"
     QString bestListFolder;            // "Opt-BestListOrdner"
 

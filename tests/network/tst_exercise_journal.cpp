@@ -8,6 +8,7 @@
 #include "support/test_files.h"
 
 #include <QFileInfo>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -127,6 +128,7 @@ private Q_SLOTS:
         QTest::newRow("report with line breaks and umlauts") << 1;
         QTest::newRow("best list entered") << 2;
         QTest::newRow("end") << 3;
+        QTest::newRow("browser pupil's answer") << 4;
     }
     void recordsRoundTrip()
     {
@@ -144,6 +146,13 @@ private Q_SLOTS:
             r = JournalRecord();
             r.kind = JournalRecord::Kind::Ended;
             r.at = 46000.9;
+        }
+        if (which == 4) {
+            r = JournalRecord();
+            r.kind = JournalRecord::Kind::Browser;
+            r.at = 46000.95;
+            r.data = QJsonObject{{QStringLiteral("t"), QStringLiteral("antwort")}, {QStringLiteral("seq"), 17},
+                                 {QStringLiteral("name"), QStringLiteral("Jörg\n\"Ö\"")}};
         }
         const QByteArray line = encodeJournalRecord(r);
         QCOMPARE(line.count('\n'), 1);

@@ -18,6 +18,7 @@
 #include "support/test_files.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
@@ -333,6 +334,52 @@ private Q_SLOTS:
         QCOMPARE(written.value(QStringLiteral("NetzKomKanal")).toString(), message.isEmpty() ? channel : f.channel);
         QCOMPARE(written.value(QStringLiteral("NetzKomOrdner")).toString(),
                  message.isEmpty() ? f.dir.path() + QStringLiteral("/themen/") : f.kom());
+    }
+
+    void browserParticipationSettings_data()
+    {
+        QTest::addColumn<bool>("allow");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("allowed, random code") << true << "8081" << "" << QString();
+        QTest::newRow("fixed code") << true << "8080" << "20250" << QString();
+        QTest::newRow("port too high") << true << "70000" << "" << "Der Port muss eine Zahl von 1 bis 65535 sein.";
+        QTest::newRow("code too short") << false << "8080" << "12"
+                                        << "Der feste Code muss aus 4 bis 8 Ziffern bestehen oder leer bleiben (dann gilt "
+                                           "für jede Übung ein neuer Code).";
+    }
+    void browserParticipationSettings()
+    {
+        QFETCH(bool, allow);
+        QFETCH(QString, port);
+        QFETCH(QString, code);
+        QFETCH(QString, message);
+        Fixture f;
+        TForm1 &w = *f.window;
+        bool stillOpen = false;
+        QTimer::singleShot(0, [&] {
+            auto *form = qobject_cast<TNetzKomForm *>(QApplication::activeModalWidget());
+            QVERIFY(form);
+            QVERIFY(!form->WebCheck->isChecked()); // off unless the teacher allows it
+            QCOMPARE(form->WebPortEdit->text(), QStringLiteral("8080"));
+            QCOMPARE(form->WebCodeEdit->text(), QString());
+            form->WebCheck->setChecked(allow);
+            form->WebPortEdit->setText(port);
+            form->WebCodeEdit->setText(code);
+            form->OKBtn->click();
+            stillOpen = form->isVisible();
+            if (stillOpen)
+                form->reject();
+        });
+        w.findMenuAction(QStringLiteral("NetzKom1"))->trigger();
+        QCOMPARE(stillOpen, !message.isEmpty());
+        QCOMPARE(f.messages.texts(), message.isEmpty() ? QStringList() : QStringList{message});
+        QVERIFY(w.close());
+        QSettings written(f.ini(), QSettings::IniFormat);
+        QCOMPARE(written.value(QStringLiteral("NetzWebTeilnahme")).toBool(), message.isEmpty() && allow);
+        QCOMPARE(written.value(QStringLiteral("NetzWebPort")).toInt(), message.isEmpty() ? port.toInt() : 8080);
+        QCOMPARE(written.value(QStringLiteral("NetzWebCode")).toString(), message.isEmpty() ? code : QString());
     }
 
     void settingsStayDuringAnExercise()

@@ -1,0 +1,408 @@
+#include "web/web_pupil.h"
+
+#include "network/network_reports.h"
+#include "quiz/tile_layout.h"
+#include "view/card_renderer.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QRandomGenerator>
+
+#include <cmath>
+
+namespace kapitolo {
+
+namespace {
+
+// The card of a browser: the whole card at zoom 1, for a host that shows nothing.
+class OffscreenQuizHost : public NullLearningViewHost
+{
+public:
+    explicit OffscreenQuizHost(const QuizDisplay &display) : m_display(display) {}
+    QuizDisplay quizDisplay() const override { return m_display; }
+
+private:
+    QuizDisplay m_display;
+};
+
+// A card beyond this is only bytes on the school's network; a phone gets what it shows.
+constexpr int kMaxCardWidth = 1600;
+constexpr int kMaxCardHeight = 1200;
+constexpr int kMinCardSide = 120;
+constexpr int kCardQuality = 88;
+
+} // namespace
+
+QString webVerdictName(WebVerdict verdict)
+{
+    switch (verdict) {
+    case WebVerdict::Correct: return QStringLiteral("richtig");
+    case WebVerdict::Wrong: return QStringLiteral("falsch");
+    case WebVerdict::Missed: return QStringLiteral("daneben");
+    case WebVerdict::Invalid: return QStringLiteral("ungueltig");
+    }
+    return {};
+}
+
+QString randomWebText(int length)
+{
+    static const char alphabet[] = "ABCDEFGHJKLMNPQRSTUVWXYZabcdefghijkmnopqrstuvwxyz23456789";
+    QRandomGenerator *entropy = QRandomGenerator::system();
+    QString text(length, Qt::Uninitialized);
+    for (QChar &c : text)
+        c = QLatin1Char(alphabet[entropy->bounded(int(sizeof alphabet - 1))]);
+    return text;
+}
+
+WebPupil::WebPupil(const TopicDocument &exercise, const QuizOptions &options, const Identity &identity, Clock &clock,
+                   ReportSink reports)
+    : m_doc(exercise)
+    , m_identity(identity)
+    , m_clock(clock)
+    , m_random(identity.seed)
+    , m_reports(std::move(reports))
+{
+    m_engine = std::make_unique<QuizEngine>(m_doc, m_messages, m_clock, m_random, *this);
+    m_engine->setNameEntryEnabled(false);
+    m_engine->setAutoBestListEntry(false);
+    m_engine->setNetworkHooks(this);
+    m_engine->setOptions(options);
+}
+
+WebPupil::~WebPupil()
+{
+    m_engine->setNetworkHooks(nullptr);
+}
+
+QString WebPupil::computer() const
+{
+    return QStringLiteral("Browser ") + m_identity.address;
+}
+
+void WebPupil::report(const QStringList &lines)
+{
+    if (m_replaying || !m_reports)
+        return;
+    m_reports(computer(), m_identity.name, lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+}
+
+bool WebPupil::start()
+{
+    m_engine->run().startTime = m_identity.joinedAt;
+    m_engine->run().endTime = 0;
+    report(initReportLines(m_identity.key, m_identity.name, m_identity.joinedAt));
+    if (!m_engine->StartQuiz(0, nrParticipant)) {
+        report(finishReportLines(m_identity.key, esCancelled, clockText(0)));
+        return false;
+    }
+    m_engine->run().participantName = m_identity.name;
+    m_engine->RefreshQuizStatus();
+    return true;
+}
+
+void WebPupil::fixClock(quint32 elapsedMs)
+{
+    m_clock.fix(m_engine->run().startTick + elapsedMs);
+}
+
+void WebPupil::releaseClock(quint32 elapsedMs)
+{
+    m_clock.release(m_engine->run().startTick + elapsedMs);
+}
+
+quint32 WebPupil::elapsedMs()
+{
+    return m_clock.tickCount() - m_engine->run().startTick;
+}
+
+QString WebPupil::tileId(int pair) const
+{
+    return pair >= 0 && pair < m_tileIds.size() ? m_tileIds.at(pair) : QString();
+}
+
+int WebPupil::pairOf(const QString &tileId) const
+{
+    return m_pairOfId.value(tileId, -1);
+}
+
+WebVerdict WebPupil::evaluate(int pair, int hitObject)
+{
+    if (!m_engine->running() || !isTileVisible(pair) || hitObject < 0 || hitObject >= m_doc.objects.size())
+        return WebVerdict::Invalid;
+    const qint32 correctBefore = m_engine->score().correctCount;
+    const qint32 failedBefore = m_engine->score().failedCount;
+    m_lastPair = pair;
+    m_lastHit = hitObject;
+    m_engine->setHitObject(hitObject);
+    m_engine->EvaluateAnswer(pair);
+    m_cardDirty = true;
+    if (m_engine->score().correctCount > correctBefore)
+        return WebVerdict::Correct;
+    if (m_engine->score().failedCount > failedBefore)
+        return WebVerdict::Wrong;
+    return WebVerdict::Invalid;
+}
+
+WebVerdict WebPupil::drop(const QString &tileId, const RectD &rect)
+{
+    const int pair = pairOf(tileId);
+    if (!m_engine->running() || !isTileVisible(pair) || m_doc.DokTyp == dtSingleQuestions)
+        return WebVerdict::Invalid;
+    // The same question the desktop asks of a tile released over its card.
+    const bool singlePosition = m_engine->options().queryMode == 2;
+    const int hit = quizHitTest(m_doc, rect, m_engine->run().currentQuestionNo,
+                                singlePosition ? m_engine->askedObject() : -1);
+    if (hit < 0)
+        return WebVerdict::Missed;
+    return evaluate(pair, hit);
+}
+
+WebVerdict WebPupil::tap(const QString &tileId)
+{
+    const int pair = pairOf(tileId);
+    if (!m_engine->running() || !isTileVisible(pair) || m_doc.DokTyp != dtSingleQuestions)
+        return WebVerdict::Invalid;
+    return evaluate(pair, m_engine->askedObject());
+}
+
+WebVerdict WebPupil::dropOnNumber(const QString &tileId, const QString &number)
+{
+    const int pair = pairOf(tileId);
+    if (!m_engine->running() || !isTileVisible(pair) || m_doc.DokTyp == dtSingleQuestions)
+        return WebVerdict::Invalid;
+    const bool singlePosition = m_engine->options().queryMode == 2;
+    const int hit = targetByNumber(
+        keyboardTargets(m_doc, m_engine->run().currentQuestionNo, singlePosition ? m_engine->askedObject() : -1),
+        number);
+    if (hit < 0)
+        return WebVerdict::Missed;
+    return evaluate(pair, hit);
+}
+
+bool WebPupil::tick()
+{
+    if (!m_timerEnabled || !m_engine->running())
+        return false;
+    const QString before = m_clockText;
+    m_engine->ZeitTimerTimer();
+    return m_clockText != before || !m_engine->running();
+}
+
+void WebPupil::cancel()
+{
+    if (m_engine->running())
+        m_engine->LeaveQuiz();
+}
+
+void WebPupil::setViewSize(QSize size)
+{
+    size = size.boundedTo(QSize(kMaxCardWidth, kMaxCardHeight)).expandedTo(QSize(kMinCardSide, kMinCardSide));
+    if (size == m_viewSize && !m_cardImage.isEmpty())
+        return;
+    m_viewSize = size;
+    m_cardDirty = true;
+}
+
+QuizDisplay WebPupil::quizDisplay() const
+{
+    QuizDisplay d;
+    d.running = true; // also the finished card: its ticks and crosses stay
+    d.queryMode = m_engine->options().queryMode;
+    if (!m_result && m_doc.DokTyp != dtSingleQuestions && d.queryMode == 2)
+        d.askedPositionObject = m_engine->askedObject();
+    return d;
+}
+
+void WebPupil::renderCard()
+{
+    if (!m_cardDirty && !m_cardImage.isEmpty())
+        return;
+    TopicDocument &doc = m_result ? m_finishedCard : m_doc;
+    ViewState view;
+    view.controlSize = m_viewSize;
+    view.viewWindow = RectD{0, 0, 1, 1};
+    view.cardHiddenOutsideQuiz = false;
+    CardBitmaps bitmaps;
+    OffscreenQuizHost host(quizDisplay());
+    CardRenderer renderer(doc, view, bitmaps, host, m_messages);
+    // Building the card also gives every object the box the hit test looks at.
+    if (!renderer.BuildCardView())
+        return;
+    QElapsedTimer timer;
+    timer.start();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    // JPEG: a map card in PNG is a megabyte on a tablet's Wi-Fi and takes longer to
+    // compress than to draw; at this quality the labels stay sharp enough to read.
+    bitmaps.cardBitmap.save(&buffer, "JPEG", kCardQuality);
+    m_encodeMicroseconds = timer.nsecsElapsed() / 1000;
+    m_cardImage = bytes;
+    m_cardSize = bitmaps.cardBitmap.size();
+    ++m_cardVersion;
+    m_cardDirty = false;
+}
+
+QJsonObject WebPupil::state() const
+{
+    QJsonObject s;
+    s[QStringLiteral("art")] = QStringLiteral("zustand");
+    QJsonObject card;
+    card[QStringLiteral("url")] = QString(QStringLiteral("/api/karte/") + m_identity.cardKey + QLatin1Char('/')
+                                          + QString::number(m_cardVersion));
+    card[QStringLiteral("breite")] = m_cardSize.width();
+    card[QStringLiteral("hoehe")] = m_cardSize.height();
+    s[QStringLiteral("karte")] = card;
+    s[QStringLiteral("name")] = m_identity.name;
+    s[QStringLiteral("titel")] = m_doc.titel;
+
+    if (m_result) {
+        const QuizFinishedInfo &i = m_result->info;
+        QJsonObject r;
+        r[QStringLiteral("richtig")] = i.correct;
+        r[QStringLiteral("fehlversuche")] = i.failed;
+        r[QStringLiteral("quote")] = i.successRate;
+        r[QStringLiteral("gesamtleistung")] = i.totalPerformanceText;
+        r[QStringLiteral("zeitText")] = i.timeCaption;
+        r[QStringLiteral("zeit")] = i.clock;
+        r[QStringLiteral("note")] = i.grade;
+        r[QStringLiteral("bewertung")] = i.rating;
+        r[QStringLiteral("leistung")] = i.totalPerformance;
+        r[QStringLiteral("zeitlimit")] = m_engine->run().endState == esTimeLimitReached;
+        s[QStringLiteral("ergebnis")] = r;
+        return s;
+    }
+
+    const bool single = m_doc.DokTyp == dtSingleQuestions;
+    s[QStringLiteral("einzelfragen")] = single;
+    s[QStringLiteral("anweisung")] = m_engine->instructionText();
+    s[QStringLiteral("frage")] = single ? m_questionCounter : QString();
+    // The question the card shows, also as text for screen readers.
+    QString question;
+    if (single)
+        for (const DocObject &o : m_doc.objects)
+            if (o.Typ == otQuestion && o.FrageNummer == m_engine->run().currentQuestionNo)
+                question = CleanCaption(o.Cap);
+    s[QStringLiteral("fragetext")] = question;
+    QJsonArray tiles;
+    const QList<QuizPair> &list = m_engine->run().quizList;
+    for (int pair = 0; pair < list.size(); ++pair) {
+        if (!isTileVisible(pair))
+            continue;
+        QJsonObject t;
+        t[QStringLiteral("id")] = m_tileIds.at(pair);
+        t[QStringLiteral("text")] = tileCaption(m_doc.objects.at(list.at(pair).tileObject).Cap);
+        tiles.append(t);
+    }
+    s[QStringLiteral("kacheln")] = tiles;
+    const QuizStatusTexts &texts = m_engine->statusTexts();
+    QJsonObject status;
+    status[QStringLiteral("status")] = texts.status;
+    status[QStringLiteral("von")] = texts.total;
+    status[QStringLiteral("richtig")] = texts.correct;
+    status[QStringLiteral("fehlversuche")] = texts.failed;
+    status[QStringLiteral("quote")] = texts.successRate;
+    status[QStringLiteral("gesamtleistung")] = texts.totalPerformance;
+    status[QStringLiteral("offen")] = texts.open;
+    status[QStringLiteral("uhrText")] = texts.clockCaption;
+    s[QStringLiteral("status")] = status;
+    s[QStringLiteral("uhr")] = m_clockText;
+    return s;
+}
+
+bool WebPupil::askParticipantName(QString &name)
+{
+    name = m_identity.name;
+    return true;
+}
+
+void WebPupil::enterQuizView()
+{
+    const qsizetype n = m_engine->run().quizList.size();
+    m_exists = QList<bool>(n, true);
+    m_visible = m_exists;
+    if (m_tileIds.size() != n) {
+        m_tileIds.clear();
+        m_pairOfId.clear();
+        for (qsizetype pair = 0; pair < n; ++pair) {
+            QString id;
+            do
+                id = randomWebText(12);
+            while (m_pairOfId.contains(id));
+            m_tileIds.append(id);
+            m_pairOfId.insert(id, int(pair));
+        }
+    }
+}
+
+void WebPupil::leaveQuizView()
+{
+    m_exists.fill(false);
+    m_visible.fill(false);
+}
+
+bool WebPupil::tileExists(int pair) const
+{
+    return pair >= 0 && pair < m_exists.size() && m_exists.at(pair);
+}
+
+bool WebPupil::isTileVisible(int pair) const
+{
+    return tileExists(pair) && m_visible.at(pair);
+}
+
+void WebPupil::setTileVisible(int pair, bool visible)
+{
+    if (pair >= 0 && pair < m_visible.size())
+        m_visible[pair] = visible;
+}
+
+void WebPupil::hideAllTiles()
+{
+    m_visible.fill(false);
+}
+
+void WebPupil::removeTile(int pair)
+{
+    if (pair >= 0 && pair < m_exists.size())
+        m_exists[pair] = false;
+}
+
+void WebPupil::showClock(const QString &text)
+{
+    m_clockText = text;
+}
+
+QuizFinishedChoice WebPupil::showFinishedDialog(const QuizFinishedInfo &info)
+{
+    // The engine clears the card when the dialog returns: its last state is kept.
+    WebResult result;
+    result.info = info;
+    result.correct = m_engine->score().correctCount;
+    result.failed = m_engine->score().failedCount;
+    result.questionCount = m_engine->score().questionCount;
+    m_result = result;
+    m_finishedCard = m_doc;
+    m_cardDirty = true;
+    return {};
+}
+
+void WebPupil::answerEvaluated(int hitObject, const DocObject &object)
+{
+    report(actionReportLines(m_identity.key, hitObject, object.coverState, object.failedAttempts, m_engine->run(),
+                             m_engine->score()));
+}
+
+void WebPupil::quizEnded()
+{
+    const QuizRun &run = m_engine->run();
+    const QuizScore &score = m_engine->score();
+    report(finishReportLines(m_identity.key, run.endState, score.clockText));
+    if (run.endState != esFinished && run.endState != esTimeLimitReached)
+        return;
+    report(bestListReportLines(m_identity.key, m_identity.name, computer(), run.startTime, run.elapsedMs,
+                               score.totalPerformance));
+}
+
+} // namespace kapitolo

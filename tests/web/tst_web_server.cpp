@@ -1,0 +1,580 @@
+// The browser pupils' server on loopback: what it serves and refuses, the join code and
+// its wait, sessions, reconnecting, repeated answers, strict messages, the limit of
+// sessions and a rebuild from the journal.
+
+#include "document/document_json.h"
+#include "support/scripted_messages.h"
+#include "web/web_participation.h"
+#include "web_test_support.h"
+
+#include <QJsonArray>
+#include <QStandardPaths>
+#include <QTcpSocket>
+
+using namespace kapitolo;
+using namespace kapitolo::test;
+
+namespace {
+
+struct RawReply {
+    int status = 0;
+    QByteArray headers;
+    QByteArray body;
+};
+
+// A request written byte for byte: no client library gets to normalise the path.
+RawReply rawGet(quint16 port, const QByteArray &requestLine)
+{
+    // The server answers in this thread: wait on signals, never block the event loop.
+    QTcpSocket socket;
+    QByteArray all;
+    QObject::connect(&socket, &QTcpSocket::readyRead, [&] { all += socket.readAll(); });
+    QSignalSpy connected(&socket, &QTcpSocket::connected);
+    QSignalSpy closed(&socket, &QTcpSocket::disconnected);
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!connected.wait(5000))
+        return {};
+    socket.write(requestLine + "\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+    // The reply is complete when the server closes, or when the body of its length came.
+    for (int i = 0; i < 50 && closed.isEmpty(); ++i) {
+        const qsizetype end = all.indexOf("\r\n\r\n");
+        if (end >= 0) {
+            const QByteArray head = all.left(end).toLower();
+            const qsizetype at = head.indexOf("content-length: ");
+            if (at >= 0 && all.size() - end - 4 >= head.mid(at + 16).split('\r').value(0).toLongLong())
+                break;
+        }
+        closed.wait(100);
+    }
+    RawReply reply;
+    const qsizetype end = all.indexOf("\r\n\r\n");
+    reply.headers = all.left(end);
+    reply.body = all.mid(end + 4);
+    const QList<QByteArray> first = reply.headers.split('\n').value(0).split(' ');
+    reply.status = first.value(1).toInt();
+    return reply;
+}
+
+struct Room {
+    FakeClock clock;
+    WebClassroom classroom{clock};
+    QList<QJsonObject> journal;
+    QStringList reports;
+    int discarded = 0;
+
+    explicit Room(int labels = 6)
+    {
+        classroom.setExercise(webMapDocument(labels), QuizOptions());
+        classroom.setCode(QStringLiteral("4711"));
+        classroom.setJournalSink([this](const QJsonObject &r, bool) { journal.append(r); });
+        classroom.setReportSink([this](const QString &computer, const QString &user, const QString &text) {
+            reports << computer + QLatin1Char('|') + user + QLatin1Char('|') + text.section(QStringLiteral("\r\n"), 0, 0);
+        });
+        classroom.setDiscardSink([this] { ++discarded; });
+    }
+    bool listen() { return classroom.listen(0, QHostAddress::LocalHost); }
+    quint16 port() const { return classroom.port(); }
+};
+
+} // namespace
+
+class TestWebServer : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void servesOnlyItsOwnFiles_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("type");
+        QTest::newRow("page") << QByteArray("GET / HTTP/1.1") << 200 << QByteArray("text/html");
+        QTest::newRow("style") << QByteArray("GET /kapitolo.css HTTP/1.1") << 200 << QByteArray("text/css");
+        QTest::newRow("script") << QByteArray("GET /kapitolo.js HTTP/1.1") << 200 << QByteArray("text/javascript");
+        QTest::newRow("other file") << QByteArray("GET /etc/passwd HTTP/1.1") << 404 << QByteArray();
+        QTest::newRow("dot dot") << QByteArray("GET /../../../../etc/passwd HTTP/1.1") << 404 << QByteArray();
+        QTest::newRow("encoded dot dot") << QByteArray("GET /%2e%2e/%2e%2e/etc/passwd HTTP/1.1") << 404
+                                         << QByteArray();
+        QTest::newRow("encoded slash") << QByteArray("GET /..%2f..%2fetc%2fpasswd HTTP/1.1") << 404 << QByteArray();
+        QTest::newRow("behind a real file") << QByteArray("GET /kapitolo.js/../../etc/passwd HTTP/1.1") << 404
+                                            << QByteArray();
+        QTest::newRow("resource path") << QByteArray("GET /:/web/index.html HTTP/1.1") << 404 << QByteArray();
+        QTest::newRow("unknown card") << QByteArray("GET /api/karte/AAAAAAAAAAAAAAAA/1 HTTP/1.1") << 404
+                                      << QByteArray();
+        QTest::newRow("post") << QByteArray("POST / HTTP/1.1") << 405 << QByteArray();
+        QTest::newRow("long address") << QByteArray("GET /" + QByteArray(3000, 'a') + " HTTP/1.1") << 414
+                                      << QByteArray();
+    }
+    void servesOnlyItsOwnFiles()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(int, status);
+        QFETCH(QByteArray, type);
+        Room room;
+        QVERIFY(room.listen());
+        const RawReply reply = rawGet(room.port(), request);
+        QCOMPARE(reply.status, status);
+        const QByteArray headers = reply.headers.toLower();
+        QVERIFY(headers.contains("content-security-policy: default-src 'self'"));
+        QVERIFY(headers.contains("x-content-type-options: nosniff"));
+        QVERIFY(headers.contains("cache-control: no-store"));
+        if (status == 200) {
+            QVERIFY(headers.contains(QByteArray(QByteArray("content-type: ") + type)));
+            QVERIFY(!reply.body.isEmpty());
+            // Nothing is fetched from elsewhere: no address outside the server.
+            QVERIFY(!reply.body.contains("http://"));
+            QVERIFY(!reply.body.contains("https://"));
+        } else {
+            QVERIFY(!reply.body.contains("root:"));
+        }
+    }
+
+    void aPortInUseIsRefused()
+    {
+        Room first;
+        QVERIFY(first.listen());
+        Room second;
+        QVERIFY(!second.classroom.listen(first.port(), QHostAddress::LocalHost));
+        QVERIFY(!second.classroom.listening());
+    }
+
+    void joinCodeAndItsWait()
+    {
+        Room room;
+        QVERIFY(room.listen());
+        Browser b(room.port());
+        QVERIFY(b.waitConnected());
+        for (int i = 0; i < 5; ++i) {
+            b.send({{"art", "anmelden"}, {"code", "1234"}, {"name", "Lea"}, {"breite", 800}, {"hoehe", 600}});
+            QCOMPARE(b.next("fehler").value("text").toString(), QStringLiteral("Der Code stimmt nicht."));
+            if (i < 4)
+                room.clock.advance(5000);
+        }
+        // Five wrong codes within a minute: even the right one waits now.
+        b.send({{"art", "anmelden"}, {"code", "4711"}, {"name", "Lea"}, {"breite", 800}, {"hoehe", 600}});
+        QCOMPARE(b.next("fehler").value("text").toString(),
+                 QStringLiteral("Zu viele falsche Codes. Bitte noch 60 Sekunden warten."));
+        room.clock.advance(59000);
+        b.send({{"art", "anmelden"}, {"code", "4711"}, {"name", "Lea"}, {"breite", 800}, {"hoehe", 600}});
+        QCOMPARE(b.next("fehler").value("text").toString(),
+                 QStringLiteral("Zu viele falsche Codes. Bitte noch 1 Sekunden warten."));
+        room.clock.advance(1000);
+        QVERIFY(!b.join(QStringLiteral("4711"), QStringLiteral("Lea")).isEmpty());
+        QCOMPARE(room.classroom.sessionCount(), 1);
+
+        // Wrong codes spread over more than a minute never add up to a wait.
+        Browser c(room.port());
+        QVERIFY(c.waitConnected());
+        for (int i = 0; i < 8; ++i) {
+            c.send({{"art", "anmelden"}, {"code", "0000"}, {"name", "Tom"}, {"breite", 800}, {"hoehe", 600}});
+            QCOMPARE(c.next("fehler").value("text").toString(), QStringLiteral("Der Code stimmt nicht."));
+            room.clock.advance(16000);
+        }
+    }
+
+    void aSessionIsTheQuizOfOnePupil()
+    {
+        Room room;
+        QVERIFY(room.listen());
+        Browser b(room.port());
+        QVERIFY(b.waitConnected());
+        const QJsonObject state = b.join(QStringLiteral("4711"), QStringLiteral("Jörg"));
+        QCOMPARE(state.value("kacheln").toArray().size(), 6);
+        QCOMPARE(state.value("status").toObject().value("offen").toString(), QStringLiteral("6"));
+        WebPupil *pupil = room.classroom.session(b.token);
+        QVERIFY(pupil);
+        QCOMPARE(room.reports.value(0), QStringLiteral("Browser 127.0.0.1|Jörg|TN-INIT"));
+
+        // Nothing in what the browser gets tells a tile's place: no positions, no covered
+        // captions beyond the tiles', no object numbers.
+        const QByteArray wire = QJsonDocument(state).toJson(QJsonDocument::Compact);
+        QVERIFY(!wire.contains("hitBox") && !wire.contains("\"Kx\"") && !wire.contains("ziel"));
+        for (const QJsonValue &t : state.value("kacheln").toArray())
+            QVERIFY(t.toObject().keys() == (QStringList{"id", "text"}));
+
+        // The card the page loads is the session's, and only by its own key.
+        const QString url = state.value("karte").toObject().value("url").toString();
+        const RawReply card = rawGet(room.port(), "GET " + url.toLatin1() + " HTTP/1.1");
+        QCOMPARE(card.status, 200);
+        QVERIFY(card.headers.toLower().contains("content-type: image/jpeg"));
+        QCOMPARE(card.body, pupil->cardImage());
+        QVERIFY(!url.contains(b.token));
+
+        const QString a = tileOf(state, QStringLiteral("Ort A"));
+        QCOMPARE(b.drop(1, a, onto(objectNamed(*pupil, QStringLiteral("Ort B")))).value("urteil").toString(),
+                 QStringLiteral("falsch"));
+        QCOMPARE(b.drop(2, a, RectD{0.99, 0.99, 1.5, 1.2}).value("urteil").toString(), QStringLiteral("daneben"));
+        QCOMPARE(b.drop(3, a, onto(objectNamed(*pupil, QStringLiteral("Ort A")))).value("urteil").toString(),
+                 QStringLiteral("richtig"));
+        QCOMPARE(b.drop(4, a, onto(objectNamed(*pupil, QStringLiteral("Ort B")))).value("urteil").toString(),
+                 QStringLiteral("ungueltig")); // that tile is placed already
+        QCOMPARE(pupil->engine().score().correctCount, 1);
+        QCOMPARE(pupil->engine().score().failedCount, 1);
+        QCOMPARE(room.reports.filter(QStringLiteral("TN-AKTION")).size(), 2);
+    }
+
+    // Keyboard play: a tile goes to the target whose number the pupil typed, as on the
+    // desktop; the numbers are the ones the card shows.
+    void aTileGoesToTheTypedNumber()
+    {
+        Room room;
+        QVERIFY(room.listen());
+        Browser b(room.port());
+        QVERIFY(b.waitConnected());
+        const QJsonObject state = b.join(QStringLiteral("4711"), QStringLiteral("Tim"));
+        WebPupil *pupil = room.classroom.session(b.token);
+        const QString a = tileOf(state, QStringLiteral("Ort A"));
+        auto number = [&](const QString &caption) {
+            const DocObject &o = objectNamed(*pupil, caption);
+            return pupil->document().displayNumberText(o);
+        };
+        auto typed = [&](qint64 seq, const QString &text) {
+            b.send({{"art", "nummer"}, {"seq", seq}, {"kachel", a}, {"nummer", text}});
+            return b.next("urteil").value("urteil").toString();
+        };
+        QCOMPARE(typed(1, QStringLiteral("99")), QStringLiteral("daneben"));
+        QCOMPARE(typed(2, number(QStringLiteral("Ort B"))), QStringLiteral("falsch"));
+        QCOMPARE(typed(3, number(QStringLiteral("Ort A"))), QStringLiteral("richtig"));
+        QCOMPARE(pupil->engine().score().correctCount, 1);
+        QCOMPARE(pupil->engine().score().failedCount, 1);
+    }
+
+    void reconnectAndRepeatedSequenceNumbers()
+    {
+        Room room;
+        QVERIFY(room.listen());
+        auto first = std::make_unique<Browser>(room.port());
+        QVERIFY(first->waitConnected());
+        const QJsonObject state = first->join(QStringLiteral("4711"), QStringLiteral("Ali"));
+        WebPupil *pupil = room.classroom.session(first->token);
+        const QString token = first->token;
+        const QString a = tileOf(state, QStringLiteral("Ort A"));
+        QCOMPARE(first->drop(1, a, onto(objectNamed(*pupil, QStringLiteral("Ort C")))).value("urteil").toString(),
+                 QStringLiteral("falsch"));
+        first.reset(); // the tablet went to sleep
+
+        for (int round = 0; round < 2; ++round) { // a second reconnect works as well as the first
+            Browser again(room.port());
+            QVERIFY(again.waitConnected());
+            again.send({{"art", "wieder"}, {"token", token}, {"breite", 390}, {"hoehe", 600}});
+            QCOMPARE(again.next("angemeldet").value("token").toString(), token);
+            const QJsonObject back = again.next("zustand");
+            QCOMPARE(back.value("status").toObject().value("fehlversuche").toString(), QStringLiteral("1"));
+            QCOMPARE(back.value("kacheln").toArray().size(), 6);
+            QVERIFY(pupil->cardSize().width() <= 390);
+            // The drop sent before the connection broke comes again: its first verdict,
+            // counted once, even where it would now be right.
+            const QJsonObject repeated = again.drop(1, a, onto(objectNamed(*pupil, QStringLiteral("Ort A"))));
+            QCOMPARE(repeated.value("urteil").toString(), QStringLiteral("falsch"));
+            QVERIFY(repeated.value("wiederholt").toBool());
+            QCOMPARE(pupil->engine().score().failedCount, 1);
+            QCOMPARE(pupil->engine().score().correctCount, 0);
+        }
+        QCOMPARE(room.reports.filter(QStringLiteral("TN-AKTION")).size(), 1);
+
+        Browser stranger(room.port());
+        QVERIFY(stranger.waitConnected());
+        stranger.send({{"art", "wieder"}, {"token", "XXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXX"}, {"breite", 800}, {"hoehe", 600}});
+        QVERIFY(!stranger.next("unbekannt").isEmpty());
+    }
+
+    void aSessionActsOnlyForItself()
+    {
+        Room room;
+        QVERIFY(room.listen());
+        Browser anna(room.port()), ben(room.port());
+        QVERIFY(anna.waitConnected() && ben.waitConnected());
+        const QJsonObject annas = anna.join(QStringLiteral("4711"), QStringLiteral("Anna"));
+        ben.join(QStringLiteral("4711"), QStringLiteral("Ben"));
+        WebPupil *annaPupil = room.classroom.session(anna.token);
+        const QString annasTile = tileOf(annas, QStringLiteral("Ort A"));
+        QCOMPARE(ben.drop(1, annasTile, onto(objectNamed(*annaPupil, QStringLiteral("Ort A")))).value("urteil").toString(),
+                 QStringLiteral("ungueltig"));
+        QCOMPARE(annaPupil->engine().score().correctCount, 0);
+        QCOMPARE(room.classroom.session(ben.token)->engine().score().correctCount, 0);
+    }
+
+    void malformedMessagesAreDroppedAndCounted_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("joined");
+        QTest::newRow("not JSON") << QStringLiteral("{art: ablegen") << true;
+        QTest::newRow("array") << QStringLiteral("[1,2]") << true;
+        QTest::newRow("unknown kind") << QStringLiteral(R"({"art":"loeschen"})") << true;
+        QTest::newRow("extra key") << QStringLiteral(
+            R"({"art":"ablegen","seq":5,"kachel":"AAAA","x0":0.1,"y0":0.1,"x1":0.2,"y1":0.2,"admin":true})") << true;
+        QTest::newRow("missing key") << QStringLiteral(R"({"art":"ablegen","seq":5,"kachel":"AAAA","x0":0.1})") << true;
+        QTest::newRow("seq as text") << QStringLiteral(R"({"art":"antwort","seq":"5","kachel":"AAAA"})") << true;
+        QTest::newRow("seq zero") << QStringLiteral(R"({"art":"antwort","seq":0,"kachel":"AAAA"})") << true;
+        QTest::newRow("seq fraction") << QStringLiteral(R"({"art":"antwort","seq":1.5,"kachel":"AAAA"})") << true;
+        QTest::newRow("rectangle upside down") << QStringLiteral(
+            R"({"art":"ablegen","seq":5,"kachel":"AAAA","x0":0.3,"y0":0.1,"x1":0.2,"y1":0.2})") << true;
+        QTest::newRow("rectangle far away") << QStringLiteral(
+            R"({"art":"ablegen","seq":5,"kachel":"AAAA","x0":1e300,"y0":0.1,"x1":2e300,"y1":0.2})") << true;
+        QTest::newRow("tile id with a path") << QStringLiteral(R"({"art":"antwort","seq":5,"kachel":"../x"})") << true;
+        QTest::newRow("name too long") << QStringLiteral(R"({"art":"name","name":"%1"})").arg(QString(31, u'x'))
+                                       << true;
+        QTest::newRow("control character") << QStringLiteral(R"({"art":"name","name":"a\u0007b"})") << true;
+        QTest::newRow("answer before joining") << QStringLiteral(R"({"art":"antwort","seq":5,"kachel":"AAAA"})")
+                                               << false;
+        QTest::newRow("size before joining") << QStringLiteral(R"({"art":"groesse","breite":800,"hoehe":600})")
+                                             << false;
+    }
+    void malformedMessagesAreDroppedAndCounted()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, joined);
+        Room room;
+        QVERIFY(room.listen());
+        Browser b(room.port());
+        QVERIFY(b.waitConnected());
+        if (joined)
+            b.join(QStringLiteral("4711"), QStringLiteral("Eva"));
+        const int reportsBefore = int(room.reports.size());
+        b.socket.sendTextMessage(text);
+        // The next good message is answered: the bad one was handled (dropped) before it.
+        b.send({{"art", "name"}, {"name", "Eva"}});
+        QVERIFY(!b.next("namenshinweis").isEmpty());
+        QCOMPARE(room.discarded, 1);
+        QCOMPARE(room.classroom.discarded(), 1);
+        QCOMPARE(int(room.reports.size()), reportsBefore);
+        QVERIFY(std::none_of(b.received.cbegin(), b.received.cend(),
+                             [](const QJsonObject &m) { return m.value("art") == QLatin1String("urteil"); }));
+    }
+
+    void aMessageBeyondTheLimitEndsTheConnectionOnly()
+    {
+        Room room;
+        QVERIFY(room.listen());
+        Browser b(room.port());
+        QVERIFY(b.waitConnected());
+        QSignalSpy closed(&b.socket, &QWebSocket::disconnected);
+        b.socket.sendTextMessage(QString(room.classroom.limits().maxMessageBytes + 10, u'x'));
+        QVERIFY(closed.wait(5000));
+        Browser next(room.port());
+        QVERIFY(next.waitConnected());
+        QVERIFY(!next.join(QStringLiteral("4711"), QStringLiteral("Ida")).isEmpty());
+    }
+
+    void theNameNoteShowsWhatTheBestListKeeps_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("note");
+        QTest::newRow("plain") << QStringLiteral("Jörg Müller")
+                               << QStringLiteral("Bitte Name für Protokoll und Bestenliste eingeben.");
+        QTest::newRow("beyond Windows-1252") << QStringLiteral("Łukasz")
+                                             << QStringLiteral("In der Bestenliste steht: Lukasz");
+    }
+    void theNameNoteShowsWhatTheBestListKeeps()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, note);
+        Room room;
+        QVERIFY(room.listen());
+        Browser b(room.port());
+        QVERIFY(b.waitConnected());
+        b.send({{"art", "name"}, {"name", name}});
+        QCOMPARE(b.next("namenshinweis").value("text").toString(), note);
+    }
+
+    void atMostOneHundredSessions()
+    {
+        Room room(2);
+        QVERIFY(room.listen());
+        QCOMPARE(room.classroom.limits().maxSessions, 100);
+        std::vector<std::unique_ptr<Browser>> browsers;
+        for (int i = 0; i < 100; ++i) {
+            browsers.push_back(std::make_unique<Browser>(room.port()));
+            QVERIFY(browsers.back()->waitConnected());
+            browsers.back()->send({{"art", "anmelden"}, {"code", "4711"}, {"name", QStringLiteral("P%1").arg(i)},
+                                   {"breite", 200}, {"hoehe", 200}});
+        }
+        for (auto &b : browsers) {
+            b->token = b->next("angemeldet").value("token").toString();
+            QVERIFY(!b->token.isEmpty());
+        }
+        QCOMPARE(room.classroom.sessionCount(), 100);
+        Browser late(room.port());
+        QVERIFY(late.waitConnected());
+        late.send({{"art", "anmelden"}, {"code", "4711"}, {"name", "Zoe"}, {"breite", 800}, {"hoehe", 600}});
+        QCOMPARE(late.next("voll").value("text").toString(),
+                 QStringLiteral("Diese Übung ist voll: Es können höchstens 100 Teilnehmer im Browser mitmachen. "
+                                "Bitte wende dich an deine Lehrkraft."));
+        QCOMPARE(room.classroom.sessionCount(), 100);
+        // A pupil already in comes back nevertheless.
+        Browser back(room.port());
+        QVERIFY(back.waitConnected());
+        back.send({{"art", "wieder"}, {"token", browsers.front()->token}, {"breite", 800}, {"hoehe", 600}});
+        QVERIFY(!back.next("angemeldet").isEmpty());
+    }
+
+    void singleQuestionsAreTapped()
+    {
+        TopicDocument questions;
+        QString error;
+        const QByteArray source = "{\"titel\": \"Einmaleins\", \"DokTyp\": 2, \"fragentext\": "
+                                  "\"Wie viel ist 3 mal 4?//12\\nWie viel ist 5 mal 6?//30\\nWie viel ist 7 mal 8?//56\"}";
+        QVERIFY(documentFromJson(source, QString(), questions, &error));
+        Room room;
+        room.classroom.setExercise(questions, QuizOptions());
+        QVERIFY(room.listen());
+        Browser b(room.port());
+        QVERIFY(b.waitConnected());
+        QJsonObject state = b.join(QStringLiteral("4711"), QStringLiteral("Ute"));
+        QVERIFY2(!state.isEmpty(), qPrintable(b.received.isEmpty() ? QString() : b.received.last().value("text").toString()));
+        QVERIFY(state.value("einzelfragen").toBool());
+        QCOMPARE(state.value("frage").toString(), QStringLiteral("1. Frage"));
+        const QHash<QString, QString> answers{{QStringLiteral("Wie viel ist 3 mal 4?"), QStringLiteral("12")},
+                                              {QStringLiteral("Wie viel ist 5 mal 6?"), QStringLiteral("30")},
+                                              {QStringLiteral("Wie viel ist 7 mal 8?"), QStringLiteral("56")}};
+        // The first question wrongly, a double tap of the right one counts once.
+        const QString question = state.value("fragetext").toString();
+        QVERIFY(answers.contains(question));
+        QString wrong;
+        for (const QJsonValue &t : state.value("kacheln").toArray())
+            if (t.toObject().value("text").toString() != answers.value(question))
+                wrong = t.toObject().value("id").toString();
+        QVERIFY(!wrong.isEmpty());
+        // The state after an answer: the next question, or the result. A state sent again
+        // for the same question (the second tap) is passed over.
+        auto nextQuestion = [&b](const QJsonObject &before) {
+            QJsonObject s;
+            do
+                s = b.next("zustand");
+            while (!s.isEmpty() && !s.contains("ergebnis") && s.value("frage") == before.value("frage"));
+            return s;
+        };
+        b.send({{"art", "antwort"}, {"seq", 1}, {"kachel", wrong}});
+        QCOMPARE(b.next("urteil").value("urteil").toString(), QStringLiteral("falsch"));
+        state = nextQuestion(state);
+        qint64 seq = 2;
+        for (int round = 0; round < 10 && !state.isEmpty() && !state.contains("ergebnis"); ++round) {
+            const QString id = tileOf(state, answers.value(state.value("fragetext").toString()));
+            QVERIFY(!id.isEmpty());
+            b.send({{"art", "antwort"}, {"seq", seq}, {"kachel", id}});
+            b.send({{"art", "antwort"}, {"seq", seq}, {"kachel", id}});
+            QCOMPARE(b.next("urteil").value("urteil").toString(), QStringLiteral("richtig"));
+            QVERIFY(b.next("urteil").value("wiederholt").toBool());
+            state = nextQuestion(state);
+            ++seq;
+        }
+        const QJsonObject result = state.value("ergebnis").toObject();
+        QCOMPARE(result.value("richtig").toString(), QStringLiteral("3  von  3"));
+        QCOMPARE(result.value("fehlversuche").toString(), QStringLiteral("1"));
+        QCOMPARE(result.value("note").toInt(), 2);
+    }
+
+    void teacherSettingsAreChecked_data()
+    {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("problem");
+        const QString badPort = QStringLiteral("Der Port muss eine Zahl von 1 bis 65535 sein.");
+        const QString badCode = QStringLiteral("Der feste Code muss aus 4 bis 8 Ziffern bestehen oder leer bleiben "
+                                               "(dann gilt für jede Übung ein neuer Code).");
+        QTest::newRow("defaults") << QStringLiteral("8080") << QString() << QString();
+        QTest::newRow("fixed code of 4") << QStringLiteral("8080") << QStringLiteral("0815") << QString();
+        QTest::newRow("fixed code of 8") << QStringLiteral("1") << QStringLiteral("12345678") << QString();
+        QTest::newRow("highest port") << QStringLiteral("65535") << QString() << QString();
+        QTest::newRow("port 0") << QStringLiteral("0") << QString() << badPort;
+        QTest::newRow("port too high") << QStringLiteral("65536") << QString() << badPort;
+        QTest::newRow("port not a number") << QStringLiteral("80a") << QString() << badPort;
+        QTest::newRow("code of 3") << QStringLiteral("8080") << QStringLiteral("123") << badCode;
+        QTest::newRow("code of 9") << QStringLiteral("8080") << QStringLiteral("123456789") << badCode;
+        QTest::newRow("code with a letter") << QStringLiteral("8080") << QStringLiteral("12a4") << badCode;
+    }
+    void teacherSettingsAreChecked()
+    {
+        QFETCH(QString, port);
+        QFETCH(QString, code);
+        QFETCH(QString, problem);
+        QCOMPARE(webSettingsProblem(port, code), problem);
+    }
+
+    void randomCodesHaveFourDigits()
+    {
+        QSet<QString> seen;
+        for (int i = 0; i < 200; ++i) {
+            const QString code = WebClassroom::randomCode();
+            QVERIFY(WebClassroom::isValidCode(code));
+            QCOMPARE(code.size(), 4);
+            seen.insert(code);
+        }
+        QVERIFY(seen.size() > 150); // not one code for every exercise
+    }
+
+    void theQrCodeHasItsFinderPatternsAndQuietZone()
+    {
+        const int scale = 3;
+        const QImage qr = qrCodeImage(QStringLiteral("http://192.168.1.20:8080/"), scale);
+        QVERIFY(!qr.isNull());
+        QCOMPARE(qr.width(), qr.height());
+        QCOMPARE(qr.width() % scale, 0);
+        const int modules = qr.width() / scale;
+        auto dark = [&](int mx, int my) { return qGray(qr.pixel(mx * scale + 1, my * scale + 1)) < 128; };
+        for (int m = 0; m < modules; ++m) // the quiet zone of four modules is white
+            for (int q = 0; q < 4; ++q)
+                QVERIFY(!dark(m, q) && !dark(q, m) && !dark(m, modules - 1 - q) && !dark(modules - 1 - q, m));
+        // The three finder patterns: a dark ring of 7 modules, a light ring, a dark 3 x 3 core.
+        for (const QPoint corner : {QPoint(4, 4), QPoint(modules - 11, 4), QPoint(4, modules - 11)}) {
+            for (int i = 0; i < 7; ++i) {
+                QVERIFY(dark(corner.x() + i, corner.y()) && dark(corner.x() + i, corner.y() + 6));
+                QVERIFY(dark(corner.x(), corner.y() + i) && dark(corner.x() + 6, corner.y() + i));
+            }
+            QVERIFY(!dark(corner.x() + 1, corner.y() + 1) && !dark(corner.x() + 5, corner.y() + 5));
+            QVERIFY(dark(corner.x() + 3, corner.y() + 3));
+        }
+    }
+
+    void theJournalRebuildsEverySession()
+    {
+        Room room;
+        QVERIFY(room.listen());
+        Browser b(room.port());
+        QVERIFY(b.waitConnected());
+        const QJsonObject state = b.join(QStringLiteral("4711"), QStringLiteral("Mia"));
+        WebPupil *pupil = room.classroom.session(b.token);
+        QCOMPARE(b.drop(1, tileOf(state, QStringLiteral("Ort B")), onto(objectNamed(*pupil, QStringLiteral("Ort C"))))
+                     .value("urteil").toString(), QStringLiteral("falsch"));
+        room.clock.advance(4000);
+        QCOMPARE(b.drop(2, tileOf(state, QStringLiteral("Ort B")), onto(objectNamed(*pupil, QStringLiteral("Ort B"))))
+                     .value("urteil").toString(), QStringLiteral("richtig"));
+        room.clock.advance(3000);
+        QCOMPARE(b.drop(3, tileOf(state, QStringLiteral("Ort C")), RectD{0.99, 0.99, 1.4, 1.2}).value("urteil").toString(),
+                 QStringLiteral("daneben"));
+        const QuizScore before = pupil->engine().score();
+        const QList<QuizPair> list = pupil->engine().run().quizList;
+
+        // The teacher's computer went down; a new program takes the journal up again.
+        Room restarted;
+        restarted.clock.advance(27000); // 20 s after the last answer
+        QVERIFY(restarted.classroom.restore(room.journal));
+        QVERIFY(restarted.reports.isEmpty()); // the board has those reports from the journal already
+        WebPupil *rebuilt = restarted.classroom.session(b.token);
+        QVERIFY(rebuilt);
+        QCOMPARE(rebuilt->engine().run().quizList, list);
+        QCOMPARE(rebuilt->engine().score().correctCount, before.correctCount);
+        QCOMPARE(rebuilt->engine().score().failedCount, before.failedCount);
+        QCOMPARE(rebuilt->engine().score().openCount, before.openCount);
+        QCOMPARE(rebuilt->identity().name, QStringLiteral("Mia"));
+        // Its clock went on meanwhile: the time the pupil has had is the time since joining.
+        rebuilt->tick();
+        QVERIFY(qAbs(qint64(rebuilt->elapsedMs()) - 27000) <= 1);
+
+        QVERIFY(restarted.listen());
+        Browser again(restarted.port());
+        QVERIFY(again.waitConnected());
+        again.send({{"art", "wieder"}, {"token", b.token}, {"breite", 800}, {"hoehe", 600}});
+        QVERIFY(!again.next("angemeldet").isEmpty());
+        const QJsonObject back = again.next("zustand");
+        QCOMPARE(back.value("kacheln").toArray().size(), 5);
+        const QJsonObject repeated = again.drop(2, QStringLiteral("AAAA"), RectD{0.1, 0.1, 0.2, 0.2});
+        QCOMPARE(repeated.value("urteil").toString(), QStringLiteral("richtig"));
+        QCOMPARE(rebuilt->engine().score().correctCount, 1);
+    }
+};
+
+QTEST_MAIN(TestWebServer)
+#include "tst_web_server.moc"
