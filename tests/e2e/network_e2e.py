@@ -33,7 +33,7 @@ check = base.check
 class Program(base.Program):
     """A program instance with its own home, sharing the class's exchange folder."""
 
-    def __init__(self, display, home, kom, channel, argument):  # pylint: disable=super-init-not-called
+    def __init__(self, display, home, kom, channel, argument, extra_settings=""):  # pylint: disable=super-init-not-called
         self.display = display
         self.state_file = os.path.join(home, "state.json")
         env = display.env()
@@ -48,7 +48,8 @@ class Program(base.Program):
         os.makedirs(config, exist_ok=True)
         with open(os.path.join(config, "Kapitolo.conf"), "w", encoding="utf-8") as f:
             f.write("[General]\nOpt-UebNameEingabe=0\nOpt-Sound=0\n"
-                    f"Opt-ProtOrdner={self.protocols}/\nNetzKomOrdner={kom}/\nNetzKomKanal={channel}\n")
+                    f"Opt-ProtOrdner={self.protocols}/\nNetzKomOrdner={kom}/\nNetzKomKanal={channel}\n"
+                    + extra_settings)
         self.env = env
         self.proc = subprocess.Popen([KAPITOLO, argument], env=env, stdout=subprocess.PIPE,
                                      stderr=subprocess.STDOUT)

@@ -67,26 +67,9 @@ def free_port():
 class Teacher(net.Program):
     """The teacher's program with browser participation on a port of this run."""
 
-    def __init__(self, display, home, kom, channel, topic, port):  # pylint: disable=super-init-not-called
-        self.display = display
-        self.state_file = os.path.join(home, "state.json")
-        env = display.env()
-        env["HOME"] = home
-        env["XDG_CONFIG_HOME"] = os.path.join(home, "config")
-        env["XDG_RUNTIME_DIR"] = os.path.join(home, "runtime")
-        os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
-        env["KAPITOLO_AUTOMATION"] = self.state_file
-        self.protocols = os.path.join(home, "protokolle")
-        os.makedirs(self.protocols)
-        config = os.path.join(env["XDG_CONFIG_HOME"], "Ostrabel")
-        os.makedirs(config, exist_ok=True)
-        with open(os.path.join(config, "Kapitolo.conf"), "w", encoding="utf-8") as f:
-            f.write("[General]\nOpt-UebNameEingabe=0\nOpt-Sound=0\n"
-                    f"Opt-ProtOrdner={self.protocols}/\nNetzKomOrdner={kom}/\nNetzKomKanal={channel}\n"
-                    f"NetzWebTeilnahme=1\nNetzWebPort={port}\nNetzWebCode={CODE}\n")
-        self.env = env
-        self.proc = subprocess.Popen([base.KAPITOLO, topic], env=env, stdout=subprocess.PIPE,
-                                     stderr=subprocess.STDOUT)
+    def __init__(self, display, home, kom, channel, topic, port):
+        super().__init__(display, home, kom, channel, topic,
+                         f"NetzWebTeilnahme=1\nNetzWebPort={port}\nNetzWebCode={CODE}\n")
 
     def initiate(self, dialog):
         self.press("F9")
