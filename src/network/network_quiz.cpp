@@ -11,7 +11,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <algorithm>
 
@@ -257,18 +256,6 @@ void NetworkQuiz::Participate()
                            "Netzwerk-Übung initiiert hat. Prüfen Sie ggf. unter \"Optionen | Netzwerk-Kommunikation\", "
                            "ob hier derselbe Kommunikationsordner und Kanal eingestellt ist wie am Rechner der "
                            "Lehrkraft."));
-}
-
-QString NetworkQuiz::newParticipantKey()
-{
-    // Not from the program's generator: it is seeded from the clock, and a class that
-    // starts the program at the same moment would share keys and rows on the teacher's
-    // display. The system's entropy differs on every computer and at every join.
-    QRandomGenerator *entropy = QRandomGenerator::system();
-    QString key(kParticipantKeyLength, Qt::Uninitialized);
-    for (QChar &c : key)
-        c = QChar(u'A' + int(entropy->bounded(26u)));
-    return key;
 }
 
 NetworkQuiz::JoinResult NetworkQuiz::Join()

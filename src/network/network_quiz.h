@@ -152,7 +152,6 @@ private:
     void enterInBestList(int row, const BestListEntry &entry);
     void enterPendingResults(const JournalReplay &replay);
     bool openMasterMailslot();
-    QString newParticipantKey();
 
     TopicDocument &m_document;
     QuizEngine &m_engine;

@@ -3,6 +3,7 @@
 #include "platform/clock.h"
 #include "quiz/quiz_types.h"
 
+#include <QRandomGenerator>
 #include <QRegularExpression>
 
 #include <cmath>
@@ -104,6 +105,15 @@ bool parseReportFloat(const QString &text, double &value)
         return false;
     value = v;
     return true;
+}
+
+QString newParticipantKey()
+{
+    QRandomGenerator *entropy = QRandomGenerator::system();
+    QString key(kParticipantKeyLength, Qt::Uninitialized);
+    for (QChar &c : key)
+        c = QChar(u'A' + int(entropy->bounded(26u)));
+    return key;
 }
 
 QStringList initReportLines(const QString &key, const QString &name, double startTime)

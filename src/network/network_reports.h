@@ -18,6 +18,10 @@ inline constexpr char kReportBestList[] = "TN-BESTLIST";
 
 // A participant key: 30 capital letters A to Z.
 inline constexpr int kParticipantKeyLength = 30;
+// A new key from the system's entropy: not from the program's generator, which is seeded
+// from the clock, so that a class starting at the same moment does not share keys and rows
+// on the teacher's display.
+QString newParticipantKey();
 
 // The longest report text accepted; real reports are a few hundred characters.
 inline constexpr int kMaxReportChars = 2048;

@@ -1,6 +1,5 @@
 #include "quiz/quiz_dialogs.h"
 
-#include "platform/cp1252.h"
 
 #include "quiz/radio_group.h"
 #include "quiz/rating_scale.h"
@@ -89,9 +88,7 @@ TNameEingabeForm::TNameEingabeForm(QWidget *parent)
 
 void TNameEingabeForm::showStoredName()
 {
-    const QString typed = m_nameEdit->text();
-    m_hint->setText(fitsCp1252(typed) ? kNameHint
-                                      : QStringLiteral("In der Bestenliste steht: ") + storedAsCp1252(typed));
+    m_hint->setText(nameEntryHint(m_nameEdit->text()));
 }
 
 QString TNameEingabeForm::name() const

@@ -37,7 +37,7 @@ public:
 
     QLineEdit *nameEdit() const { return m_nameEdit; }
     QLabel *hintLabel() const { return m_hint; }
-    static inline const QString kNameHint = QStringLiteral("Bitte Name für Protokoll und Bestenliste eingeben.");
+    static inline const QString kNameHint = nameEntryHint(QString());
     QPushButton *okBtn() const { return m_okBtn; }
     QPushButton *abbrBtn() const { return m_abbrBtn; }
 

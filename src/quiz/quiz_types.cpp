@@ -1,5 +1,6 @@
 #include "quiz/quiz_types.h"
 
+#include "platform/cp1252.h"
 #include "platform/nearest.h"
 
 #include <cmath>
@@ -10,6 +11,12 @@ QString percentNumber(double value)
 {
     // One decimal, point as separator, whatever the locale.
     return QString::number(value * 100.0, 'f', 1);
+}
+
+QString nameEntryHint(const QString &typed)
+{
+    return fitsCp1252(typed) ? QStringLiteral("Bitte Name für Protokoll und Bestenliste eingeben.")
+                             : QStringLiteral("In der Bestenliste steht: ") + storedAsCp1252(typed);
 }
 
 QString percentText(double value)

@@ -84,6 +84,9 @@ struct QuizRun {
 QString percentText(double value);
 // The same without the sign, as network reports carry it.
 QString percentNumber(double value);
+// The line under the name entry: a request for the name, or, where the typed name does not
+// fit the files' Windows-1252, the name the protocol and the best list will keep.
+QString nameEntryHint(const QString &typed);
 // "03:07", "125:00": minutes with at least two digits, seconds with two.
 QString clockText(qint64 seconds);
 // Grade 1..6 from the total performance.

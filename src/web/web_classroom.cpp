@@ -1,7 +1,7 @@
 #include "web/web_classroom.h"
 
 #include "network/network_reports.h"
-#include "platform/cp1252.h"
+#include "quiz/quiz_types.h"
 #include "platform/nearest.h"
 
 #include <QAbstractHttpServer>
@@ -128,15 +128,6 @@ bool isTileId(const QString &id)
     return pattern.match(id).hasMatch();
 }
 
-QString newParticipantKey()
-{
-    QRandomGenerator *entropy = QRandomGenerator::system();
-    QString key(kParticipantKeyLength, Qt::Uninitialized);
-    for (QChar &c : key)
-        c = QChar(u'A' + int(entropy->bounded(26u)));
-    return key;
-}
-
 QJsonObject message(const char *kind)
 {
     QJsonObject m;
@@ -211,7 +202,7 @@ bool WebClassroom::isValidCode(const QString &code)
 
 QString WebClassroom::nameNote(const QString &name)
 {
-    return fitsCp1252(name) ? QStringLiteral("Bitte Name für Protokoll und Bestenliste eingeben.") : QStringLiteral("In der Bestenliste steht: ") + storedAsCp1252(name);
+    return nameEntryHint(name);
 }
 
 bool WebClassroom::listen(quint16 port, const QHostAddress &address)
