@@ -712,21 +712,27 @@ QRect CardRenderer::leaderLineBounds(const DocObject &o) const
 
 void CardRenderer::redrawRegion(const QRegion &regionIn, int changedObject)
 {
-    QImage &card = m_bitmaps.cardBitmap;
-    const QRegion region = regionIn.intersected(card.rect());
+    redrawRegion(m_bitmaps.cardBitmap, QPoint(0, 0), regionIn, changedObject);
+}
+
+void CardRenderer::redrawRegion(QImage &target, const QPoint &origin, const QRegion &regionIn, int changedObject)
+{
+    // The region in card pixels; the target holds the card's part from origin on.
+    const QSize size = m_bitmaps.cardBitmap.size();
+    const QRegion region = regionIn.intersected(QRect(QPoint(0, 0), size)).intersected(QRect(origin, target.size()));
     if (region.isEmpty())
         return;
     const QuizDisplay quiz = m_host.quizDisplay();
     for (const QRect &r : region)
-        blitImage(card, r.topLeft(), m_bitmaps.cardBackground, r);
+        blitImage(target, r.topLeft() - origin, m_bitmaps.cardBackground, r);
 
     // Every object that reaches into the region is drawn again in document order,
     // clipped to it: the region then looks exactly as after a full build, and
     // neighbouring boxes and leader lines are not cut.
-    QPainter painter(&card);
+    QPainter painter(&target);
     painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.translate(-origin);
     painter.setClipRegion(region);
-    const QSize size = card.size();
     for (int j = 0; j < m_document.objects.size(); ++j) {
         if (!drawable(j, 0, quiz.running))
             continue;
@@ -810,6 +816,44 @@ void CardRenderer::DrawObject(QImage &target, int index, int drawKind, bool repa
         if (quiz.running)
             m_host.redrawQuizPanel();
     }
+}
+
+QRect CardRenderer::DrawPatch(QImage &patch, const QList<int> &indices, int grid)
+{
+    patch = QImage();
+    if (m_bitmaps.cardBitmap.isNull() || m_bitmaps.cardBackground.size() != m_bitmaps.cardBitmap.size())
+        return QRect();
+    const QuizDisplay quiz = m_host.quizDisplay();
+    const QSize size = m_bitmaps.cardBitmap.size();
+    // The old and the new boxes of each object, as DrawObject restores them on the card.
+    QRegion region;
+    for (int index : indices) {
+        if (!drawable(index, 0, quiz.running))
+            continue;
+        const DocObject &o = m_document.objects.at(index);
+        if (shown(o, quiz.running))
+            region += hitBoxPixels(index);
+        ObjectGeometry g;
+        if (objectGeometry(size, index, 0, quiz.running, g)) {
+            region += g.box;
+            region += g.captionBox;
+        }
+        region += leaderLineBounds(o);
+    }
+    QRect rect = region.boundingRect();
+    if (grid > 1 && !rect.isEmpty()) {
+        const int left = rect.left() / grid * grid;
+        const int top = rect.top() / grid * grid;
+        rect = QRect(QPoint(left, top), QPoint((rect.right() / grid + 1) * grid - 1, (rect.bottom() / grid + 1) * grid - 1));
+    }
+    rect &= QRect(QPoint(0, 0), size);
+    if (rect.isEmpty())
+        return QRect();
+    patch = QImage(rect.size(), QImage::Format_RGB32);
+    if (patch.isNull())
+        return QRect();
+    redrawRegion(patch, rect.topLeft(), QRegion(rect), indices.size() == 1 ? indices.first() : -1);
+    return rect;
 }
 
 QRect CardRenderer::WorksheetFrame(const QSize &targetSize, int index)

@@ -99,6 +99,13 @@ public:
     // Nothing is restored or copied, and the object's box is not stored.
     void DrawObject(QPainter &painter, const QSize &targetSize, int index, int drawKind, bool leaderLine);
 
+    // For a card kept as its background only (cardBitmap sharing cardBackground): draws
+    // the objects' old and new boxes again, with everything reaching into them, into
+    // `patch`, which becomes that part of the card as a full build would show it. The
+    // part's edges lie on a grid of `grid` pixels (the blocks of the card's JPEG, so that
+    // a patch replaces whole blocks). Boxes are stored; returns the part in card pixels,
+    // empty when nothing is drawn.
+    QRect DrawPatch(QImage &patch, const QList<int> &indices, int grid = 1);
     // The answer frame a worksheet draws for a label, gap or answer, in pixels of a
     // target of the given size; empty for other objects and those not drawn.
     QRect WorksheetFrame(const QSize &targetSize, int index);
@@ -134,6 +141,7 @@ private:
     void paintCover(QPainter &painter, const QRect &box, const DocObject &object);
     void storeBox(DocObject &object, const ObjectGeometry &g, const QSize &cardSize);
     void redrawRegion(const QRegion &region, int changedObject);
+    void redrawRegion(QImage &target, const QPoint &origin, const QRegion &region, int changedObject);
     void copyRegion(const QRegion &region);
     QRect leaderLineBounds(const DocObject &object) const;
     void clearView();

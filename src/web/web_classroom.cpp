@@ -325,14 +325,18 @@ void WebClassroom::handleHttp(const QHttpServerRequest &request, QHttpServerResp
         reply(file.readAll(), f.type, QHttpServerResponder::StatusCode::Ok);
         return;
     }
-    // "/api/karte/" + card key + "/" + version: the card of one session as it stands now.
-    static const QRegularExpression cardPath(QStringLiteral("^/api/karte/([A-Za-z0-9]{16})/[0-9]{1,9}$"));
+    // "/api/karte/" + card key + "/" + version: one session's whole card or a patch of it,
+    // as long as the session's state names it.
+    static const QRegularExpression cardPath(QStringLiteral("^/api/karte/([A-Za-z0-9]{16})/([0-9]{1,9})$"));
     const QRegularExpressionMatch match = cardPath.match(QString::fromLatin1(path));
     if (match.hasMatch()) {
         const QString token = m_tokenOfCard.value(match.captured(1));
         const auto it = m_sessions.constFind(token);
-        if (!token.isEmpty() && it != m_sessions.constEnd() && !(*it)->pupil->cardImage().isEmpty()) {
-            reply((*it)->pupil->cardImage(), "image/jpeg", QHttpServerResponder::StatusCode::Ok);
+        const QByteArray *part = !token.isEmpty() && it != m_sessions.constEnd()
+            ? (*it)->pupil->cardPart(match.captured(2).toInt())
+            : nullptr;
+        if (part) {
+            reply(*part, "image/jpeg", QHttpServerResponder::StatusCode::Ok);
             return;
         }
     }

@@ -10,6 +10,7 @@
 #include <QRandomGenerator>
 
 #include <cmath>
+#include <utility>
 
 namespace kapitolo {
 
@@ -31,6 +32,37 @@ constexpr int kMaxCardWidth = 1600;
 constexpr int kMaxCardHeight = 1200;
 constexpr int kMinCardSide = 120;
 constexpr int kCardQuality = 88;
+// A patch covers whole blocks of the card's JPEG (16 pixels with the colour subsampling),
+// so that no block is half old and half new.
+constexpr int kPatchGrid = 16;
+// Beyond so many patches, or patches larger than the card together, the whole card is
+// sent again: the page then stacks no more images than it needs.
+constexpr int kMaxPatches = 48;
+
+QByteArray encodeJpeg(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    // JPEG: a map card in PNG is a megabyte on a tablet's Wi-Fi and takes longer to
+    // compress than to draw; at this quality the labels stay sharp enough to read.
+    image.save(&buffer, "JPEG", kCardQuality);
+    return bytes;
+}
+
+// The scaled base picture is the same for every pupil of an exercise at one card size:
+// the pupils keep one copy of it between them, not one each. Only this thread draws cards.
+QImage sharedBackground(const QImage &background)
+{
+    static QList<QImage> kept;
+    for (const QImage &image : std::as_const(kept))
+        if (image.size() == background.size() && image == background)
+            return image;
+    if (kept.size() >= 8)
+        kept.removeFirst();
+    kept.append(background);
+    return background;
+}
 
 } // namespace
 
@@ -136,7 +168,6 @@ WebVerdict WebPupil::evaluate(int pair, int hitObject)
     m_lastHit = hitObject;
     m_engine->setHitObject(hitObject);
     m_engine->EvaluateAnswer(pair);
-    m_cardDirty = true;
     if (m_engine->score().correctCount > correctBefore)
         return WebVerdict::Correct;
     if (m_engine->score().failedCount > failedBefore)
@@ -146,6 +177,8 @@ WebVerdict WebPupil::evaluate(int pair, int hitObject)
 
 WebVerdict WebPupil::drop(const QString &tileId, const RectD &rect)
 {
+    // The targets' boxes as the last change left them, before the card is sent.
+    renderCard();
     const int pair = pairOf(tileId);
     if (!m_engine->running() || !isTileVisible(pair) || m_doc.DokTyp == dtSingleQuestions)
         return WebVerdict::Invalid;
@@ -168,6 +201,8 @@ WebVerdict WebPupil::tap(const QString &tileId)
 
 WebVerdict WebPupil::dropOnNumber(const QString &tileId, const QString &number)
 {
+    // The targets' boxes as the last change left them, before the card is sent.
+    renderCard();
     const int pair = pairOf(tileId);
     if (!m_engine->running() || !isTileVisible(pair) || m_doc.DokTyp == dtSingleQuestions)
         return WebVerdict::Invalid;
@@ -201,7 +236,23 @@ void WebPupil::setViewSize(QSize size)
     if (size == m_viewSize && !m_cardImage.isEmpty())
         return;
     m_viewSize = size;
-    m_cardDirty = true;
+    m_fullRedraw = true;
+}
+
+void WebPupil::redrawObject(int objectIndex)
+{
+    if (!m_changedObjects.contains(objectIndex))
+        m_changedObjects.append(objectIndex);
+}
+
+const QByteArray *WebPupil::cardPart(int version) const
+{
+    if (version == m_baseVersion && !m_cardImage.isEmpty())
+        return &m_cardImage;
+    for (const CardPatch &p : m_patches)
+        if (p.version == version)
+            return &p.jpeg;
+    return nullptr;
 }
 
 QuizDisplay WebPupil::quizDisplay() const
@@ -216,32 +267,66 @@ QuizDisplay WebPupil::quizDisplay() const
 
 void WebPupil::renderCard()
 {
-    if (!m_cardDirty && !m_cardImage.isEmpty())
+    if (m_cardImage.isEmpty() || m_fullRedraw || m_patches.size() >= kMaxPatches
+        || m_patchPixels > qint64(m_cardSize.width()) * m_cardSize.height()) {
+        if (renderWholeCard())
+            m_changedObjects.clear();
         return;
+    }
+    if (!m_changedObjects.isEmpty())
+        renderPatch();
+}
+
+bool WebPupil::renderWholeCard()
+{
     TopicDocument &doc = m_result ? m_finishedCard : m_doc;
-    ViewState view;
-    view.controlSize = m_viewSize;
-    view.viewWindow = RectD{0, 0, 1, 1};
-    view.cardHiddenOutsideQuiz = false;
-    CardBitmaps bitmaps;
+    m_view = ViewState();
+    m_view.controlSize = m_viewSize;
+    m_view.viewWindow = RectD{0, 0, 1, 1};
+    m_view.cardHiddenOutsideQuiz = false;
+    m_bitmaps = CardBitmaps();
     OffscreenQuizHost host(quizDisplay());
-    CardRenderer renderer(doc, view, bitmaps, host, m_messages);
+    CardRenderer renderer(doc, m_view, m_bitmaps, host, m_messages);
     // Building the card also gives every object the box the hit test looks at.
     if (!renderer.BuildCardView())
+        return false;
+    QElapsedTimer timer;
+    timer.start();
+    m_cardImage = encodeJpeg(m_bitmaps.cardBitmap);
+    m_encodeMicroseconds = timer.nsecsElapsed() / 1000;
+    m_cardSize = m_bitmaps.cardBitmap.size();
+    m_baseVersion = ++m_cardVersion;
+    m_patches.clear();
+    m_patchPixels = 0;
+    m_fullRedraw = false;
+    // A patch is drawn from the background alone; the card itself lives in the browser.
+    m_bitmaps.cardBackground = sharedBackground(m_bitmaps.cardBackground);
+    m_bitmaps.cardBitmap = m_bitmaps.cardBackground;
+    m_bitmaps.cardSnapshot = m_bitmaps.windowSnapshot = m_bitmaps.display = QImage();
+    return true;
+}
+
+void WebPupil::renderPatch()
+{
+    const QList<int> changed = std::exchange(m_changedObjects, {});
+    // The finished card is drawn whole once; the engine's later clearing is not shown.
+    if (m_result)
+        return;
+    OffscreenQuizHost host(quizDisplay());
+    CardRenderer renderer(m_doc, m_view, m_bitmaps, host, m_messages);
+    QImage patch;
+    const QRect rect = renderer.DrawPatch(patch, changed, kPatchGrid);
+    if (rect.isEmpty())
         return;
     QElapsedTimer timer;
     timer.start();
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    // JPEG: a map card in PNG is a megabyte on a tablet's Wi-Fi and takes longer to
-    // compress than to draw; at this quality the labels stay sharp enough to read.
-    bitmaps.cardBitmap.save(&buffer, "JPEG", kCardQuality);
+    CardPatch p;
+    p.version = ++m_cardVersion;
+    p.rect = rect;
+    p.jpeg = encodeJpeg(patch);
     m_encodeMicroseconds = timer.nsecsElapsed() / 1000;
-    m_cardImage = bytes;
-    m_cardSize = bitmaps.cardBitmap.size();
-    ++m_cardVersion;
-    m_cardDirty = false;
+    m_patchPixels += qint64(rect.width()) * rect.height();
+    m_patches.append(std::move(p));
 }
 
 QJsonObject WebPupil::state() const
@@ -249,10 +334,19 @@ QJsonObject WebPupil::state() const
     QJsonObject s;
     s[QStringLiteral("art")] = QStringLiteral("zustand");
     QJsonObject card;
-    card[QStringLiteral("url")] = QString(QStringLiteral("/api/karte/") + m_identity.cardKey + QLatin1Char('/')
-                                          + QString::number(m_cardVersion));
+    const QString cardUrl = QStringLiteral("/api/karte/") + m_identity.cardKey + QLatin1Char('/');
+    card[QStringLiteral("url")] = QString(cardUrl + QString::number(m_baseVersion));
     card[QStringLiteral("breite")] = m_cardSize.width();
     card[QStringLiteral("hoehe")] = m_cardSize.height();
+    // What changed since, in order: the page lays each part over the card.
+    QJsonArray patches;
+    for (const CardPatch &p : m_patches)
+        patches.append(QJsonObject{{QStringLiteral("url"), QString(cardUrl + QString::number(p.version))},
+                                   {QStringLiteral("x"), p.rect.x()},
+                                   {QStringLiteral("y"), p.rect.y()},
+                                   {QStringLiteral("b"), p.rect.width()},
+                                   {QStringLiteral("h"), p.rect.height()}});
+    card[QStringLiteral("flicken")] = patches;
     s[QStringLiteral("karte")] = card;
     s[QStringLiteral("name")] = m_identity.name;
     s[QStringLiteral("titel")] = m_doc.titel;
@@ -384,7 +478,7 @@ QuizFinishedChoice WebPupil::showFinishedDialog(const QuizFinishedInfo &info)
     result.questionCount = m_engine->score().questionCount;
     m_result = result;
     m_finishedCard = m_doc;
-    m_cardDirty = true;
+    m_fullRedraw = true;
     return {};
 }
 

@@ -11,6 +11,7 @@
 #include <QHash>
 #include <QJsonObject>
 #include <QList>
+#include <QRect>
 #include <QSize>
 #include <QString>
 
@@ -110,11 +111,21 @@ public:
     // The teacher ended the exercise: a running quiz is reported as cancelled.
     void cancel();
 
-    // The card for an image of at most that many pixels, as JPEG bytes; rendered again
-    // after every change and on a new size.
+    // The card for an image of at most that many pixels, as JPEG bytes, and the parts of
+    // it that changed since: a change of a few objects sends only their part of the card
+    // (a patch the page lays over the card), a new size or a new question the whole card.
+    struct CardPatch {
+        int version = 0;
+        QRect rect; // in pixels of the card
+        QByteArray jpeg;
+    };
     const QByteArray &cardImage() const { return m_cardImage; }
     QSize cardSize() const { return m_cardSize; }
     int cardVersion() const { return m_cardVersion; }
+    int baseVersion() const { return m_baseVersion; }
+    const QList<CardPatch> &cardPatches() const { return m_patches; }
+    // The bytes of the whole card or of a patch by version; null for one not kept.
+    const QByteArray *cardPart(int version) const;
     void setViewSize(QSize size);
     void renderCard();
     qint64 lastEncodeMicroseconds() const { return m_encodeMicroseconds; }
@@ -133,8 +144,8 @@ public:
     void enterQuizView() override;
     void leaveQuizView() override;
     void updateModeControls() override {}
-    void redrawCard() override { m_cardDirty = true; }
-    void redrawObject(int) override { m_cardDirty = true; }
+    void redrawCard() override { m_fullRedraw = true; }
+    void redrawObject(int objectIndex) override;
     void drawPanelBackground() override {}
     bool tileExists(int pair) const override;
     bool isTileVisible(int pair) const override;
@@ -189,11 +200,20 @@ private:
     std::optional<WebResult> m_result;
     TopicDocument m_finishedCard; // the card as it stood at the end: the engine clears it
 
+    bool renderWholeCard();
+    void renderPatch();
+
     QSize m_viewSize{800, 600};
+    ViewState m_view;
+    CardBitmaps m_bitmaps; // only the background is kept, shared by the pupils at one size
     QByteArray m_cardImage;
     QSize m_cardSize;
     int m_cardVersion = 0;
-    bool m_cardDirty = true;
+    int m_baseVersion = 0;
+    QList<CardPatch> m_patches;
+    qint64 m_patchPixels = 0;
+    bool m_fullRedraw = true;
+    QList<int> m_changedObjects;
     qint64 m_encodeMicroseconds = 0;
 };
 

@@ -8,6 +8,7 @@
 #include "web_test_support.h"
 
 #include <QJsonArray>
+#include <QPainter>
 #include <QStandardPaths>
 #include <QTcpSocket>
 
@@ -213,6 +214,130 @@ private Q_SLOTS:
         QCOMPARE(pupil->engine().score().correctCount, 1);
         QCOMPARE(pupil->engine().score().failedCount, 1);
         QCOMPARE(room.reports.filter(QStringLiteral("TN-AKTION")).size(), 2);
+
+        // The right answer changed one place: the card stays, and the page gets that part.
+        QJsonObject after;
+        for (QJsonObject m = b.next(QStringLiteral("zustand")); !m.isEmpty(); m = b.next(QStringLiteral("zustand"), 200))
+            after = m;
+        const QJsonObject card2 = after.value("karte").toObject();
+        QCOMPARE(card2.value("url").toString(), url);
+        const QJsonArray patches = card2.value("flicken").toArray();
+        QCOMPARE(patches.size(), 1);
+        const RawReply patch = rawGet(room.port(), "GET " + patches.at(0).toObject().value("url").toString().toLatin1() + " HTTP/1.1");
+        QCOMPARE(patch.status, 200);
+        QCOMPARE(patch.body, pupil->cardPatches().last().jpeg);
+        // A new size sends the whole card again; the old card and its parts are gone.
+        b.send({{"art", "groesse"}, {"breite", 500}, {"hoehe", 400}});
+        const QString url3 = b.next(QStringLiteral("zustand")).value("karte").toObject().value("url").toString();
+        QVERIFY(url3 != url);
+        QCOMPARE(rawGet(room.port(), "GET " + url.toLatin1() + " HTTP/1.1").status, 404);
+        QCOMPARE(rawGet(room.port(), "GET " + patches.at(0).toObject().value("url").toString().toLatin1() + " HTTP/1.1").status, 404);
+        QCOMPARE(rawGet(room.port(), "GET " + url3.toLatin1() + " HTTP/1.1").status, 200);
+    }
+
+    // After each answer the page shows the card it had with the parts it got laid over
+    // it: that must look as the whole card drawn afresh, also where boxes of close places
+    // overlap and with every way of marking an answer.
+    void thePatchedCardIsTheWholeCard_data()
+    {
+        QTest::addColumn<QuizOptions>("options");
+        QuizOptions plain;
+        QTest::newRow("uncovered") << plain;
+        QuizOptions cross = plain;
+        cross.onFailed = 1;
+        QTest::newRow("red cross after a failed attempt") << cross;
+        QuizOptions tick = plain;
+        tick.onCorrect = 1;
+        QTest::newRow("tick") << tick;
+        QuizOptions atEnd = plain;
+        atEnd.feedbackAtEnd = 1;
+        QTest::newRow("verdicts at the end") << atEnd;
+        QuizOptions oneText = plain;
+        oneText.queryMode = 1;
+        QTest::newRow("one tile at a time") << oneText;
+        QuizOptions onePlace = plain;
+        onePlace.queryMode = 2;
+        QTest::newRow("one place at a time") << onePlace;
+    }
+
+    void thePatchedCardIsTheWholeCard()
+    {
+        QFETCH(QuizOptions, options);
+        // Eight places, four of them close enough for their badges and captions to overlap.
+        TopicDocument doc = webMapDocument(8);
+        for (int i = 0; i < 4; ++i) {
+            doc.objects[i].Kx = doc.objects[i].Sx = 0.40 + 0.03 * i;
+            doc.objects[i].Ky = doc.objects[i].Sy = 0.40 + 0.02 * (i % 2);
+        }
+        FakeClock clock;
+        WebPupil::Identity id;
+        id.key = QString(30, QLatin1Char('K'));
+        id.seed = 99;
+        // The one the page gets; the other draws the whole card every time.
+        WebPupil patched(doc, options, id, clock, nullptr);
+        WebPupil whole(doc, options, id, clock, nullptr);
+        for (WebPupil *p : {&patched, &whole}) {
+            QVERIFY(p->start());
+            p->setViewSize(QSize(800, 600));
+            p->renderCard();
+        }
+        int step = 0;
+        int patchesSeen = 0;
+        while (patched.running() && step < 40) {
+            const QuizEngine &engine = patched.engine();
+            int pair = -1;
+            for (int k = 0; k < engine.run().quizList.size() && pair < 0; ++k)
+                if (patched.isTileVisible(k))
+                    pair = k;
+            QVERIFY(pair >= 0);
+            // Every third answer wrong: onto another open place, as the hit test allows.
+            const int own = engine.run().quizList.at(pair).tileObject;
+            int target = own;
+            if (step % 3 == 0 || patched.document().objects.at(own).coverState != csOpenQuestion)
+                for (int i = 0; i < patched.document().objects.size(); ++i)
+                    if (i != own && patched.document().objects.at(i).coverState == csOpenQuestion) {
+                        target = i;
+                        break;
+                    }
+            QCOMPARE(patched.evaluate(pair, target), whole.evaluate(pair, target));
+            // The teacher's timer: it also ends a quiz whose verdicts come at the end.
+            patched.tick();
+            whole.tick();
+            patched.renderCard();
+            whole.redrawCard();
+            whole.renderCard();
+            ++step;
+            if (patched.finished())
+                break;
+            QCOMPARE(patched.cardSize(), whole.cardSize());
+            QImage shown = QImage::fromData(patched.cardImage(), "JPEG").convertToFormat(QImage::Format_RGB32);
+            QPainter painter(&shown);
+            for (const WebPupil::CardPatch &part : patched.cardPatches()) {
+                QVERIFY(part.rect.width() * part.rect.height() * 4 < shown.width() * shown.height());
+                painter.drawImage(part.rect.topLeft(), QImage::fromData(part.jpeg, "JPEG"));
+            }
+            painter.end();
+            patchesSeen = qMax(patchesSeen, int(patched.cardPatches().size()));
+            const QImage fresh = QImage::fromData(whole.cardImage(), "JPEG").convertToFormat(QImage::Format_RGB32);
+            QCOMPARE(shown.size(), fresh.size());
+            // Block by block, as far apart as two encodings of the same picture may be.
+            for (int by = 0; by < shown.height(); by += 16)
+                for (int bx = 0; bx < shown.width(); bx += 16) {
+                    qint64 sum = 0, n = 0;
+                    for (int y = by; y < qMin(by + 16, shown.height()); ++y)
+                        for (int x = bx; x < qMin(bx + 16, shown.width()); ++x, ++n) {
+                            const QRgb a = shown.pixel(x, y), b = fresh.pixel(x, y);
+                            sum += qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b)) + qAbs(qBlue(a) - qBlue(b));
+                        }
+                    if (sum > n * 3 * 4)
+                        QFAIL(qPrintable(QStringLiteral("answer %1: the block at %2,%3 differs (%4 per channel)")
+                                             .arg(step).arg(bx).arg(by).arg(double(sum) / n / 3)));
+                }
+        }
+        QVERIFY(patched.finished() || !patched.running());
+        // Where an answer changes only its place, the page got parts, not whole cards.
+        if (options.queryMode != 2)
+            QVERIFY(patchesSeen > 0);
     }
 
     // Keyboard play: a tile goes to the target whose number the pupil typed, as on the

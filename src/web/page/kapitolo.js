@@ -172,9 +172,7 @@
     $('frage').textContent = state.frage;
     $('fragetext').textContent = state.fragetext;
     $('spielfeld').classList.toggle('einzelfragen', state.einzelfragen);
-    const card = $('karte');
-    if (card.getAttribute('src') !== state.karte.url)
-      card.src = state.karte.url;
+    showCard($('karte'), $('karte-flicken'), state.karte);
     const list = $('kacheln');
     list.textContent = '';
     state.kacheln.forEach((k, i) => {
@@ -205,9 +203,44 @@
     $('e-zeit').textContent = r.zeit;
     $('e-note').textContent = r.note + ' (' + r.bewertung + ')';
     drawScale(r.leistung);
-    const card = $('endkarte');
-    if (card.getAttribute('src') !== state.karte.url)
-      card.src = state.karte.url;
+    showCard($('endkarte'), $('endkarte-flicken'), state.karte);
+  }
+
+  // The card is the whole card as it was last sent, with the parts that changed since
+  // laid over it in order. The parts of an older card stay until the new one is loaded,
+  // so that nothing flickers.
+  function showCard(image, layer, karte) {
+    layer.kapitoloKarte = karte;
+    if (image.getAttribute('src') !== karte.url) {
+      image.onload = () => prunePatches(image, layer);
+      image.src = karte.url;
+    }
+    prunePatches(image, layer);
+    const have = new Set(Array.from(layer.children, (part) => part.getAttribute('src')));
+    karte.flicken.forEach((f) => {
+      if (have.has(f.url))
+        return;
+      const part = document.createElement('img');
+      part.alt = '';
+      part.draggable = false;
+      part.src = f.url;
+      part.style.left = (100 * f.x / karte.breite) + '%';
+      part.style.top = (100 * f.y / karte.hoehe) + '%';
+      part.style.width = (100 * f.b / karte.breite) + '%';
+      part.style.height = (100 * f.h / karte.hoehe) + '%';
+      layer.appendChild(part);
+    });
+  }
+
+  function prunePatches(image, layer) {
+    const karte = layer.kapitoloKarte;
+    if (!karte || image.getAttribute('src') !== karte.url || !image.complete)
+      return;
+    const wanted = new Set(karte.flicken.map((f) => f.url));
+    Array.from(layer.children).forEach((part) => {
+      if (!wanted.has(part.getAttribute('src')))
+        part.remove();
+    });
   }
 
   // The rating scale: six grade bands between 100 %, 85 %, 70 %, 55 %, 40 %, 25 % and 0 %.
