@@ -12,10 +12,12 @@
 #include <QJsonDocument>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QWebSocket>
 
 #include <cmath>
+#include <memory>
 
 static void initWebPage()
 {
@@ -30,6 +32,46 @@ constexpr char kWebSocketPath[] = "/ws";
 
 // QAbstractHttpServer hands every request to the classroom; WebSocket upgrades arrive
 // through its own signal.
+// Accepts the connections for the HTTP server and counts what each sends until it has
+// become a WebSocket (whose messages QWebSocket limits): a connection that sends more
+// than the limit is closed at once. The count runs before the HTTP server reads.
+class GuardedTcpServer : public QTcpServer
+{
+public:
+    GuardedTcpServer(qint64 limit, QObject *parent) : QTcpServer(parent), m_limit(limit) {}
+
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        auto *socket = new QTcpSocket(this);
+        if (!socket->setSocketDescriptor(descriptor)) {
+            delete socket;
+            return;
+        }
+        auto received = std::make_shared<qint64>(0);
+        auto watch = std::make_shared<QMetaObject::Connection>();
+        *watch = connect(socket, &QTcpSocket::readyRead, socket, [this, socket, received, watch] {
+            if (!socket->isOpen())
+                return;
+            if (*received == 0 && socket->peek(sizeof kUpgradeStart - 1) == QByteArray(kUpgradeStart)) {
+                disconnect(*watch);
+                return;
+            }
+            *received += socket->bytesAvailable();
+            if (*received > m_limit) {
+                disconnect(*watch);
+                // After the HTTP server's handler of this signal, which still reads.
+                QMetaObject::invokeMethod(socket, &QTcpSocket::abort, Qt::QueuedConnection);
+            }
+        });
+        addPendingConnection(socket);
+    }
+
+private:
+    static constexpr char kUpgradeStart[] = "GET /ws ";
+    qint64 m_limit;
+};
+
 class WebHttpServer : public QAbstractHttpServer
 {
 public:
@@ -210,9 +252,13 @@ bool WebClassroom::listen(quint16 port, const QHostAddress &address)
     m_server.reset();
     auto server = std::make_unique<WebHttpServer>(*this);
     connect(server.get(), &QAbstractHttpServer::newWebSocketConnection, this, &WebClassroom::acceptWebSockets);
-    const quint16 bound = server->listen(address, port);
-    if (bound == 0)
+    auto *tcp = new GuardedTcpServer(m_limits.maxConnectionBytes, server.get());
+    if (!tcp->listen(address, port)) {
+        qWarning("web server: listen failed: %s", qPrintable(tcp->errorString()));
         return false;
+    }
+    const quint16 bound = tcp->serverPort();
+    server->bind(tcp);
     m_server = std::move(server);
     m_port = bound;
     m_timer.start();
@@ -353,6 +399,20 @@ QString WebClassroom::addressOf(QWebSocket *socket) const
     return ok ? QHostAddress(v4).toString() : peer.toString();
 }
 
+// A browser names the page that opens a WebSocket. Only our own page may: another site
+// the pupil has open must not play or join in the pupil's name. Programs that name no
+// page (the tests' clients) are let in; the code and the token still hold for them.
+bool WebClassroom::sameOrigin(const QWebSocket *socket)
+{
+    const QString origin = socket->origin();
+    if (origin.isEmpty())
+        return true;
+    const QUrl page(origin);
+    const QUrl request = socket->requestUrl();
+    return page.scheme() == QLatin1String("http") && !page.host().isEmpty()
+        && page.host().compare(request.host(), Qt::CaseInsensitive) == 0 && page.port(80) == request.port(80);
+}
+
 void WebClassroom::acceptWebSockets()
 {
     while (m_server && m_server->hasPendingWebSocketConnections()) {
@@ -360,7 +420,7 @@ void WebClassroom::acceptWebSockets()
         if (!socket)
             continue;
         socket->setParent(this);
-        if (socket->requestUrl().path() != QLatin1String(kWebSocketPath)) {
+        if (socket->requestUrl().path() != QLatin1String(kWebSocketPath) || !sameOrigin(socket)) {
             socket->close(QWebSocketProtocol::CloseCodePolicyViolated);
             socket->deleteLater();
             continue;

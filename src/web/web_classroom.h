@@ -30,6 +30,10 @@ struct WebLimits {
     int maxMessageBytes = 4096;  // a WebSocket message of the page
     int maxUrlBytes = 2048;
     int maxBodyBytes = 0;        // the page sends no request bodies
+    // What one connection may send before it is an upgrade to a WebSocket: its requests
+    // with their headers. The page's own stay far below it over a whole lesson; a larger
+    // request is cut off while it arrives, not read into memory first.
+    qint64 maxConnectionBytes = 1 << 20;
 };
 
 // Browser pupils of one exercise: the web server on one port (the page, its style and
@@ -110,6 +114,7 @@ private:
     std::unique_ptr<WebPupil> makePupil(const WebPupil::Identity &identity);
     void journal(const QJsonObject &record, bool sync);
     QString addressOf(QWebSocket *socket) const;
+    static bool sameOrigin(const QWebSocket *socket);
 
     Clock &m_clock;
     WebLimits m_limits;

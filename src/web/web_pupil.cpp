@@ -5,6 +5,7 @@
 #include "view/card_renderer.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QRandomGenerator>
@@ -86,6 +87,27 @@ QString randomWebText(int length)
         c = QLatin1Char(alphabet[entropy->bounded(int(sizeof alphabet - 1))]);
     return text;
 }
+
+namespace {
+
+// A tile's id: opaque to the browser, which never learns the seed, and the same for a
+// session rebuilt from the journal, so that an answer in flight while the teacher's
+// program restarted still names its tile.
+QString tileIdFor(const WebPupil::Identity &identity, int pair, int salt)
+{
+    static const char alphabet[] = "ABCDEFGHJKLMNPQRSTUVWXYZabcdefghijkmnopqrstuvwxyz23456789";
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(QByteArray::number(identity.seed));
+    hash.addData(identity.token.toUtf8());
+    hash.addData(QByteArray(QByteArray::number(pair) + ':' + QByteArray::number(salt)));
+    const QByteArray digest = hash.result();
+    QString id(12, Qt::Uninitialized);
+    for (int i = 0; i < id.size(); ++i)
+        id[i] = QLatin1Char(alphabet[quint8(digest.at(i)) % (sizeof alphabet - 1)]);
+    return id;
+}
+
+} // namespace
 
 WebPupil::WebPupil(const TopicDocument &exercise, const QuizOptions &options, const Identity &identity, Clock &clock,
                    ReportSink reports)
@@ -421,9 +443,8 @@ void WebPupil::enterQuizView()
         m_pairOfId.clear();
         for (qsizetype pair = 0; pair < n; ++pair) {
             QString id;
-            do
-                id = randomWebText(12);
-            while (m_pairOfId.contains(id));
+            for (int salt = 0; id.isEmpty() || m_pairOfId.contains(id); ++salt)
+                id = tileIdFor(m_identity, int(pair), salt);
             m_tileIds.append(id);
             m_pairOfId.insert(id, int(pair));
         }

@@ -132,6 +132,56 @@ private Q_SLOTS:
         }
     }
 
+    // A request far larger than the page ever sends is cut off while it arrives; the
+    // page's own requests over one connection and a WebSocket's stream are not.
+    void anOversizedRequestIsCutOffWhileItArrives_data()
+    {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<bool>("cutOff");
+        QTest::newRow("a body of two megabytes")
+            << QByteArray("POST /api/karte HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 2097152\r\n\r\n") << true;
+        QTest::newRow("endless headers") << QByteArray("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n") << true;
+        QTest::newRow("the page's requests, one after another") << QByteArray() << false;
+    }
+
+    void anOversizedRequestIsCutOffWhileItArrives()
+    {
+        QFETCH(QByteArray, head);
+        QFETCH(bool, cutOff);
+        Room room;
+        room.classroom.setLimits([] {
+            WebLimits limits;
+            limits.maxConnectionBytes = 64 * 1024;
+            return limits;
+        }());
+        QVERIFY(room.listen());
+        QTcpSocket socket;
+        QByteArray replies;
+        QObject::connect(&socket, &QTcpSocket::readyRead, [&] { replies += socket.readAll(); });
+        QSignalSpy closed(&socket, &QTcpSocket::disconnected);
+        socket.connectToHost(QHostAddress::LocalHost, room.port());
+        QVERIFY(socket.waitForConnected(5000));
+        const QByteArray get = "GET /kapitolo.css HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+        socket.write(head);
+        // A megabyte in pieces, as a slow sender would send it.
+        for (int i = 0; i < 64 && closed.isEmpty(); ++i) {
+            if (head.isEmpty())
+                socket.write(get);
+            else
+                socket.write(head.startsWith("POST") ? QByteArray(16 * 1024, 'x') : QByteArray("X-Fill: ") + QByteArray(16 * 1024, 'x') + "\r\n");
+            QTRY_VERIFY(socket.bytesToWrite() == 0 || !closed.isEmpty());
+            if (head.isEmpty())
+                QTRY_VERIFY(replies.count("HTTP/1.1 200") == i + 1);
+        }
+        if (cutOff) {
+            QTRY_VERIFY_WITH_TIMEOUT(!closed.isEmpty(), 5000);
+            QVERIFY(!replies.contains("200"));
+        } else {
+            QVERIFY(closed.isEmpty());
+            QCOMPARE(replies.count("HTTP/1.1 200"), 64);
+        }
+    }
+
     void aPortInUseIsRefused()
     {
         Room first;
@@ -233,6 +283,40 @@ private Q_SLOTS:
         QCOMPARE(rawGet(room.port(), "GET " + url.toLatin1() + " HTTP/1.1").status, 404);
         QCOMPARE(rawGet(room.port(), "GET " + patches.at(0).toObject().value("url").toString().toLatin1() + " HTTP/1.1").status, 404);
         QCOMPARE(rawGet(room.port(), "GET " + url3.toLatin1() + " HTTP/1.1").status, 200);
+    }
+
+    // Only our own page may open the WebSocket: a browser names the page it comes from.
+    void aWebSocketFromAnotherPageIsRefused_data()
+    {
+        QTest::addColumn<QString>("origin");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("no page named (not a browser)") << QString() << true;
+        QTest::newRow("our own page") << QStringLiteral("http://127.0.0.1:%1") << true;
+        QTest::newRow("our page with a path") << QStringLiteral("http://127.0.0.1:%1/") << true;
+        QTest::newRow("another site") << QStringLiteral("http://quiz.example") << false;
+        QTest::newRow("another port of the computer") << QStringLiteral("http://127.0.0.1:1") << false;
+        QTest::newRow("another scheme") << QStringLiteral("https://127.0.0.1:%1") << false;
+        QTest::newRow("a file") << QStringLiteral("null") << false;
+    }
+
+    void aWebSocketFromAnotherPageIsRefused()
+    {
+        QFETCH(QString, origin);
+        QFETCH(bool, accepted);
+        Room room;
+        QVERIFY(room.listen());
+        QWebSocket socket(origin.contains(QLatin1String("%1")) ? origin.arg(room.port()) : origin);
+        QList<QJsonObject> received;
+        QObject::connect(&socket, &QWebSocket::textMessageReceived,
+                         [&](const QString &text) { received.append(QJsonDocument::fromJson(text.toUtf8()).object()); });
+        QSignalSpy closed(&socket, &QWebSocket::disconnected);
+        QSignalSpy connected(&socket, &QWebSocket::connected);
+        socket.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/ws").arg(room.port())));
+        QVERIFY(connected.wait(5000));
+        socket.sendTextMessage(QStringLiteral(R"({"art":"anmelden","code":"4711","name":"Eva","breite":800,"hoehe":600})"));
+        QTRY_VERIFY_WITH_TIMEOUT(!received.isEmpty() || !closed.isEmpty(), 5000);
+        QCOMPARE(closed.isEmpty(), accepted);
+        QCOMPARE(room.classroom.sessionCount(), accepted ? 1 : 0);
     }
 
     // After each answer the page shows the card it had with the parts it got laid over
