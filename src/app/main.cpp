@@ -2,6 +2,7 @@
 #include "app/main_window.h"
 #include "app/window_settings.h"
 #include "platform/clock.h"
+#include "platform/deferred_icon_style.h"
 #include "platform/first_paint.h"
 #include "platform/folders.h"
 #include "platform/qt_translations.h"
@@ -30,6 +31,7 @@ int main(int argc, char *argv[])
     // Desktops match the windows to the menu entry and its icon by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("kapitolo"));
     installQtGermanTranslations(app);
+    QApplication::setStyle(new DeferredIconStyle);
 
     WidgetMessages messages;
     if (QScreen *screen = QGuiApplication::primaryScreen()) {

@@ -14,6 +14,9 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <chrono>
+#include <optional>
+
 namespace kapitolo {
 
 TopicNavigator::TopicNavigator(Services &services, TopicDocument &document, TopicWindow &window,
@@ -64,11 +67,17 @@ void TopicNavigator::FormShow()
 
 void TopicNavigator::ReadTopicFolder()
 {
-    WaitCursorScope wait;
     m_nav.currentTopicIndex = -1;
     const QString folder = m_doc.isLoaded() ? withTrailingSeparator(QFileInfo(m_doc.fileName).absolutePath())
                                             : m_topicFolder;
-    if (m_topicFolderLoad.valid() && folder == m_prefetchedFolder)
+    const bool prefetched = m_topicFolderLoad.valid() && folder == m_prefetchedFolder;
+    // The wait cursor while the folder is read here; none for a folder read in time on the
+    // second core (at the start, before the window is painted; the first wait cursor costs
+    // the loading of the cursor theme).
+    std::optional<WaitCursorScope> wait;
+    if (!prefetched || m_topicFolderLoad.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        wait.emplace();
+    if (prefetched)
         m_topicList = m_topicFolderLoad.get();
     else
         m_topicList = readTopicFolder(folder);

@@ -72,6 +72,24 @@ QuizStatusPanel::QuizStatusPanel(QWidget *parent)
     setObjectName(QStringLiteral("UebInfoPan"));
     setFrameShape(QFrame::StyledPanel);
     setAutoFillBackground(true);
+}
+
+void QuizStatusPanel::setVisible(bool visible)
+{
+    if (visible)
+        ensureBuilt();
+    QFrame::setVisible(visible);
+}
+
+void QuizStatusPanel::ensureBuilt() const
+{
+    if (!m_built)
+        const_cast<QuizStatusPanel *>(this)->build();
+}
+
+void QuizStatusPanel::build()
+{
+    m_built = true;
     auto *grid = new QGridLayout(this);
     grid->setContentsMargins(8, 3, 8, 3);
     grid->setHorizontalSpacing(12);
@@ -172,6 +190,7 @@ void QuizStatusPanel::setValue(QLabel *label, const QString &text)
 
 void QuizStatusPanel::showTexts(const QuizStatusTexts &t)
 {
+    ensureBuilt();
     setValue(m_status, t.status);
     m_status->setStyleSheet(colourStyle(kNeutralText));
     m_total->setText(t.total);
@@ -188,11 +207,13 @@ void QuizStatusPanel::showTexts(const QuizStatusTexts &t)
 
 void QuizStatusPanel::showClock(const QString &text)
 {
+    ensureBuilt();
     setValue(m_clock, text);
 }
 
 void QuizStatusPanel::showVerdict(bool correct)
 {
+    ensureBuilt();
     setValue(m_status, correct ? QStringLiteral("Richtig") : QStringLiteral("Falsch"));
     m_status->setStyleSheet(colourStyle(correct ? kCorrectText : kFailedText));
     m_status->repaint();
@@ -204,6 +225,7 @@ void QuizStatusPanel::showVerdict(bool correct)
 
 void QuizStatusPanel::showKeyboardStatus(const QString &text)
 {
+    ensureBuilt();
     m_keyboard->setText(text);
     m_keyboard->setAccessibleName(text);
     m_keyboard->setVisible(!text.isEmpty());
@@ -214,8 +236,21 @@ void QuizStatusPanel::showKeyboardStatus(const QString &text)
 
 QString QuizStatusPanel::labelText(const QString &objectName) const
 {
+    ensureBuilt();
     const auto *label = findChild<QLabel *>(objectName);
     return label ? label->text() : QString();
+}
+
+THoverPanel *QuizStatusPanel::keyFiguresButton() const
+{
+    ensureBuilt();
+    return m_kennz;
+}
+
+ElidedLabel *QuizStatusPanel::nameLabel() const
+{
+    ensureBuilt();
+    return m_name;
 }
 
 } // namespace kapitolo

@@ -22,12 +22,15 @@ protected:
 };
 
 // The status panel UebInfoPan under the card while a quiz runs: status, name, the
-// figures, the clock and the "?" button of the key figures.
+// figures, the clock and the "?" button of the key figures. It is hidden until the first
+// quiz, so its labels, their fonts and their measuring are made when it is first shown or
+// asked for anything, not while the program starts.
 class QuizStatusPanel : public QFrame
 {
     Q_OBJECT
 public:
     explicit QuizStatusPanel(QWidget *parent);
+    void setVisible(bool visible) override;
 
     void showTexts(const QuizStatusTexts &texts);
     void showClock(const QString &text);
@@ -36,8 +39,8 @@ public:
     // What a keyboard player holds, in the line of the hint; empty brings the hint back.
     void showKeyboardStatus(const QString &text);
     QString labelText(const QString &objectName) const;
-    THoverPanel *keyFiguresButton() const { return m_kennz; }
-    ElidedLabel *nameLabel() const { return m_name; }
+    THoverPanel *keyFiguresButton() const;
+    ElidedLabel *nameLabel() const;
 
 Q_SIGNALS:
     void keyFiguresRequested();
@@ -45,24 +48,27 @@ Q_SIGNALS:
     void announced(const QString &text);
 
 private:
+    void ensureBuilt() const;
+    void build();
     QLabel *addValue(const char *name, const QString &caption, int column, const QColor &colour,
                      const QStringList &widest);
     // The text, and for screen readers the caption with it ("Richtig: 3").
     static void setValue(QLabel *label, const QString &text);
 
-    QLabel *m_status;
-    QLabel *m_total;
-    ElidedLabel *m_name;
-    QLabel *m_correct;
-    QLabel *m_failed;
-    QLabel *m_rate;
-    QLabel *m_open;
-    QLabel *m_performance;
-    QLabel *m_clockCaption;
-    QLabel *m_clock;
-    QLabel *m_note;
-    QLabel *m_keyboard;
-    THoverPanel *m_kennz;
+    QLabel *m_status = nullptr;
+    QLabel *m_total = nullptr;
+    ElidedLabel *m_name = nullptr;
+    QLabel *m_correct = nullptr;
+    QLabel *m_failed = nullptr;
+    QLabel *m_rate = nullptr;
+    QLabel *m_open = nullptr;
+    QLabel *m_performance = nullptr;
+    QLabel *m_clockCaption = nullptr;
+    QLabel *m_clock = nullptr;
+    QLabel *m_note = nullptr;
+    QLabel *m_keyboard = nullptr;
+    THoverPanel *m_kennz = nullptr;
+    bool m_built = false;
 };
 
 } // namespace kapitolo

@@ -84,6 +84,20 @@ struct Fixture {
     }
 };
 
+// Notes the override cursor at each listing of the topic folder: -1 for none.
+class CursorWatchingWindow : public TForm1
+{
+public:
+    using TForm1::TForm1;
+    QList<int> cursors;
+    void showTopicItems(const QStringList &captions, int columnBreak) override
+    {
+        const QCursor *cursor = QGuiApplication::overrideCursor();
+        cursors << (cursor ? int(cursor->shape()) : -1);
+        TForm1::showTopicItems(captions, columnBreak);
+    }
+};
+
 } // namespace
 
 class TestMainWindow : public QObject
@@ -108,6 +122,23 @@ private Q_SLOTS:
         QCOMPARE(w.dialogCreationOrder(),
                  QStringList({"TBestListForm", "TUebOptFragenForm", "TUebFertigForm", "TInfoBox", "TKennzInfoBox",
                               "TNameEingabeForm", "TBestListVerzForm", "TUebOptForm"}));
+    }
+
+    // A folder read on the main thread shows the wait cursor meanwhile; the one read on the
+    // second core while the window was built shows it only if it still had to be waited
+    // for. Either way the cursor is given back.
+    void readingATopicFolderShowsTheWaitCursor()
+    {
+        Fixture f;
+        writeFile(f.themen() + QStringLiteral("a.tsr"), QByteArray());
+        CursorWatchingWindow w(*f.services, f.themen());
+        w.FormShow();
+        QCOMPARE(w.cursors.size(), 1);
+        QVERIFY(!QGuiApplication::overrideCursor());
+        w.ReadTopicFolder();
+        QCOMPARE(w.cursors, QList<int>({w.cursors.first(), int(Qt::WaitCursor)}));
+        QVERIFY(!QGuiApplication::overrideCursor());
+        QCOMPARE(w.topicFolder(), f.themen());
     }
 
     // Screen readers hear the button column and the learning tools as push buttons with

@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include <memory>
 
@@ -407,6 +408,68 @@ private Q_SLOTS:
             QVERIFY(!l->geometry().intersects(button));
         f.messages.setNextAnswer(MessageAnswer::Yes);
         f.window->LernKartBtnClick();
+    }
+
+    // The panel makes its labels at the first showing or the first text it is given,
+    // whichever comes first: both roads end in the same panel.
+    void statusPanelFilledBeforeOrAfterItsFirstShowing()
+    {
+        QuizStatusTexts texts;
+        texts.status = QStringLiteral("warte auf Antwort");
+        texts.total = QStringLiteral("von  20");
+        texts.name = QStringLiteral("Anna");
+        texts.correct = QStringLiteral("3");
+        texts.failed = QStringLiteral("1");
+        texts.successRate = QStringLiteral("75.0 %");
+        texts.totalPerformance = QStringLiteral("15.0 %");
+        texts.open = QStringLiteral("17");
+        texts.clockCaption = QStringLiteral("Verbleibende Zeit:");
+        auto fill = [&](QuizStatusPanel &panel) {
+            panel.showTexts(texts);
+            panel.showClock(QStringLiteral("2:59"));
+            panel.showVerdict(false);
+            panel.showKeyboardStatus(QStringLiteral("Halte: Rom"));
+        };
+        QWidget firstFilled, firstShown;
+        for (QWidget *parent : {&firstFilled, &firstShown}) {
+            new QVBoxLayout(parent);
+            parent->resize(900, 120);
+        }
+        auto *filled = new QuizStatusPanel(&firstFilled);
+        auto *shown = new QuizStatusPanel(&firstShown);
+        for (QuizStatusPanel *panel : {filled, shown}) {
+            panel->hide();
+            panel->parentWidget()->layout()->addWidget(panel);
+            panel->parentWidget()->show();
+        }
+        QSignalSpy announced(filled, &QuizStatusPanel::announced);
+        fill(*filled);
+        QCOMPARE(announced.size(), 1);
+        QCOMPARE(filled->labelText(QStringLiteral("UebStatLab")), QStringLiteral("Falsch"));
+        filled->show();
+        shown->show();
+        fill(*shown);
+        QTest::qWait(0);
+
+        QCOMPARE(filled->sizeHint(), shown->sizeHint());
+        QCOMPARE(filled->geometry(), shown->geometry());
+        const QList<QLabel *> a = filled->findChildren<QLabel *>();
+        const QList<QLabel *> b = shown->findChildren<QLabel *>();
+        QCOMPARE(a.size(), b.size());
+        QVERIFY(a.size() >= 17);
+        for (int i = 0; i < a.size(); ++i) {
+            QCOMPARE(a.at(i)->objectName(), b.at(i)->objectName());
+            QCOMPARE(a.at(i)->text(), b.at(i)->text());
+            QCOMPARE(a.at(i)->accessibleName(), b.at(i)->accessibleName());
+            QCOMPARE(a.at(i)->styleSheet(), b.at(i)->styleSheet());
+            QCOMPARE(a.at(i)->isVisible(), b.at(i)->isVisible());
+            if (a.at(i)->isVisible()) // a hidden label keeps whatever place it last had
+                QCOMPARE(a.at(i)->geometry(), b.at(i)->geometry());
+        }
+        QCOMPARE(filled->labelText(QStringLiteral("UebTastaturLab")), QStringLiteral("Halte: Rom"));
+        QCOMPARE(filled->nameLabel()->toolTip(), QStringLiteral("Anna"));
+        QCOMPARE(filled->keyFiguresButton()->geometry(), shown->keyFiguresButton()->geometry());
+        QCOMPARE(filled->grab().toImage(), shown->grab().toImage());
     }
 
     void keyboardPlaysTheMapLikeTheMouse()
