@@ -606,6 +606,18 @@ def build_one(srcdir, rel, outdir, workdir):
     return rel
 
 
+def drawing_calls(srcdir, rel):
+    """How many GMT layers a template draws, its insets' included: a
+    measure of how long its picture takes."""
+    try:
+        with open(os.path.join(srcdir, rel), encoding="utf-8") as f:
+            karte = (json.load(f).get("bild") or {}).get("karte") or {}
+    except (OSError, ValueError, AttributeError):
+        return 0   # build_one reports what is wrong with it
+    return len(karte.get("ebenen", [])) + sum(len(i.get("ebenen", [])) + 2
+                                              for i in karte.get("ausschnitte", []))
+
+
 def cache_key(srcdir, rel, gmt_version):
     """Everything a build source depends on: these scripts, the template, a
     drawing it names, the outlines of the states it draws, and the GMT
@@ -672,15 +684,17 @@ def main(argv):
     failed = False
     try:
         # GMT spends much of its time waiting for its data files: two maps
-        # at a time keep both cores of a small machine busy
+        # at a time; the maps with the most GMT calls (insets) start first,
+        # so that no long map is left running alone at the end
         with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
-            jobs = []
-            for n, rel in enumerate(templates):
+            jobs = {}
+            for n, rel in sorted(enumerate(templates),
+                                 key=lambda item: -drawing_calls(srcdir, item[1])):
                 workdir = os.path.join(workroot, str(n))
                 os.mkdir(workdir)
-                jobs.append(pool.submit(build_cached, srcdir, rel, outdir, workdir,
-                                        cache, gmt_version))
-            for rel, job in zip(templates, jobs):
+                jobs[rel] = pool.submit(build_cached, srcdir, rel, outdir, workdir,
+                                        cache, gmt_version)
+            for rel, job in ((rel, jobs[rel]) for rel in templates):
                 try:
                     print(job.result())
                 except (TemplateError, KeyError, ValueError, OSError) as err:
