@@ -25,6 +25,7 @@ usage: themen.py SRCDIR OUTDIR       prints the relative paths it wrote
 import concurrent.futures
 import hashlib
 import json
+import math
 import os
 import shutil
 import struct
@@ -140,18 +141,43 @@ def uses_state_borders(tpl):
     return any(layer[:1] == ["laender"] for layer in layers)
 
 
-def draw_map(karte, png_out, workdir, small=()):
-    """Draw a GMT map; returns a function lon/lat list -> pixel list.
-    small: the lon/lat of the tiny areas that the layer "klein" rings."""
+INSET_FRAME = "0.8p,60/60/60"     # the inset's frame, and the outline of its area on the map
+SCALE_FONT = "7p,Helvetica,40/40/40"
+
+
+def region_outline(region, steps=24):
+    """The edge of a region "w/e/s/n" as a closed lon/lat line, with enough
+    points that it follows the parallels and meridians of any projection."""
+    w, e, s, n = (float(v) for v in region.split("/"))
+    edge = ([(w + (e - w) * i / steps, s) for i in range(steps)]
+            + [(e, s + (n - s) * i / steps) for i in range(steps)]
+            + [(e - (e - w) * i / steps, n) for i in range(steps)]
+            + [(w, n - (n - s) * i / steps) for i in range(steps + 1)])
+    return "".join(f"{lon:.5f} {lat:.5f}\n" for lon, lat in edge)
+
+
+def draw_map(karte, png_out, workdir, small=(), decorate=True):
+    """Draw a GMT map; returns (project, insets, scale bars): project(points, inset=None)
+    turns lon/lat into pixels of the picture, in the main map or in the
+    named inset; insets maps each inset's name to its box (x0, y0, x1, y1)
+    in pixels.  small: the lon/lat of the tiny areas that the layer "klein"
+    rings.  An inset ("ausschnitte") is a map of a small area at a larger
+    scale, drawn over a corner of the main map with a white background, a
+    frame and a scale bar, its area outlined on the main map.  Without
+    decorate the frames, outlines and scale bars are left out (the masks of
+    the checks)."""
     region, proj, dpi = karte["region"], karte["projektion"], karte["dpi"]
     rj = ["-R" + region, "-J" + proj]
     env = dict(os.environ)
     # each map gets its own modern-mode session inside our scratch folder
     env["GMT_SESSION_NAME"] = f"{os.getpid()}-{os.path.basename(workdir)}"
-    stem = "karte"
-    run(["gmt", "begin", stem, "png", f"E{dpi}"], workdir, env)
-    try:
-        for layer in karte["ebenen"]:
+
+    def size(rj):
+        return tuple(map(float, run(["gmt", "mapproject"] + rj + ["-W", "-Di"],
+                                    workdir, env).split()))
+
+    def layers(rj, ebenen):
+        for layer in ebenen:
             if layer[0] == "laender":
                 # the borders between the German states, drawn as lines
                 table = os.path.join(workdir, "laender.txt")
@@ -166,36 +192,101 @@ def draw_map(karte, png_out, workdir, small=()):
                 run(["gmt", "plot", table] + rj + layer[1:], workdir, env)
             else:
                 run(["gmt"] + layer[:1] + rj + layer[1:], workdir, env)
+
+    w_in, h_in = size(rj)
+    insets = {}
+    for inset in karte.get("ausschnitte", []):
+        if not inset["projektion"].startswith("M") or not inset["projektion"].endswith("i"):
+            raise TemplateError(f"inset {inset['name']!r}: Mercator in inches (M…i) only")
+        irj = ["-R" + inset["region"], "-J" + inset["projektion"]]
+        iw, ih = size(irj)
+        x, y = inset["ort"]
+        # the frame's pen reaches half its width outside the inset
+        if x < 0.02 or y < 0.02 or x + iw > w_in - 0.02 or y + ih > h_in - 0.02:
+            raise TemplateError(f"inset {inset['name']!r} does not fit into the map")
+        insets[inset["name"]] = (irj, x, y, iw, ih)
+
+    stem = "karte"
+    run(["gmt", "begin", stem, "png", f"E{dpi}"], workdir, env)
+    try:
+        layers(rj, karte["ebenen"])
+        for inset in karte.get("ausschnitte", []):
+            irj, x, y, iw, ih = insets[inset["name"]]
+            if decorate:
+                table = os.path.join(workdir, "ausschnitt.txt")
+                with open(table, "w") as f:
+                    f.write(region_outline(inset["region"]))
+                run(["gmt", "plot", table] + rj + ["-A", "-W" + INSET_FRAME], workdir, env)
+            frame = ["-F+gwhite+p" + INSET_FRAME] if decorate else []
+            run(["gmt", "inset", "begin", f"-Dx{x}i/{y}i+w{iw}i/{ih}i"] + frame,
+                workdir, env)
+            try:
+                layers(irj, inset["ebenen"])
+                if decorate and inset.get("massstab"):
+                    run(["gmt", "basemap"] + irj
+                        + [f"-LjBR+w{inset['massstab']}+o0.06i/0.13i",
+                           "-F+gwhite@20+c0.02i/0.03i/0.01i/0.01i",
+                           "--FONT_ANNOT_PRIMARY=" + SCALE_FONT,
+                           "--FONT_LABEL=" + SCALE_FONT, "--MAP_SCALE_HEIGHT=3p",
+                           "--MAP_TICK_PEN_PRIMARY=0.5p,40/40/40"], workdir, env)
+            finally:
+                run(["gmt", "inset", "end"], workdir, env)
     finally:
         run(["gmt", "end"], workdir, env)
     shutil.move(os.path.join(workdir, stem + ".png"), png_out)
 
-    w_in, h_in = map(float, run(["gmt", "mapproject"] + rj + ["-W", "-Di"],
-                                workdir, env).split())
     w_px, h_px = png_size(png_out)
     # ghostscript rounds the page up to whole pixels; more than that would
     # mean something else (a frame, a title) widened the picture
     if abs(w_in * dpi - w_px) > 2 or abs(h_in * dpi - h_px) > 2:
         raise TemplateError(f"{png_out}: {w_px}x{h_px} px, expected "
                             f"{w_in * dpi:.0f}x{h_in * dpi:.0f}")
+    # the PNG may carry one partly covered pixel more at the right and
+    # bottom edge; the map itself starts at pixel 0
+    pad = h_px - h_in * dpi
 
-    def project(points):
+    def project(points, inset=None):
         if not points:
             return []
+        if inset is None:
+            prj, x0, y0 = rj, 0.0, 0.0
+        elif inset in insets:
+            prj, x0, y0 = insets[inset][:3]
+        else:
+            raise TemplateError(f"no inset named {inset!r}")
         text = "".join(f"{lon} {lat}\n" for lon, lat in points)
-        res = subprocess.run(["gmt", "mapproject"] + rj + ["-Di"], input=text,
+        res = subprocess.run(["gmt", "mapproject"] + prj + ["-Di"], input=text,
                              cwd=workdir, env=env, capture_output=True,
                              text=True, check=True)
         out = []
         for line in res.stdout.split("\n"):
             if line.strip():
                 x, y = map(float, line.split()[:2])
-                # the PNG may carry one partly covered pixel more at the
-                # right and bottom edge; the map itself starts at pixel 0
-                out.append((x * dpi, (h_in - y) * dpi + (h_px - h_in * dpi)))
+                out.append(((x0 + x) * dpi, (h_in - y0 - y) * dpi + pad))
         return out
 
-    return project
+    boxes = {name: (x * dpi, (h_in - y - ih) * dpi + pad, (x + iw) * dpi, (h_in - y) * dpi + pad)
+             for name, (_, x, y, iw, ih) in insets.items()}
+    bars = [scale_bar_box(inset, boxes[inset["name"]], dpi)
+            for inset in karte.get("ausschnitte", []) if inset.get("massstab")]
+    return project, boxes, bars
+
+
+def scale_bar_box(inset, box, dpi):
+    """The box that an inset's scale bar, its text and background take in
+    the bottom right corner of the inset's box (pixels)."""
+    x0, y0, x1, y1 = box
+    w = scale_bar_inches(inset) + 0.16
+    return (x1 - w * dpi, y1 - 0.22 * dpi, x1, y1)
+
+
+def scale_bar_inches(inset):
+    """Length of an inset's scale bar ("50k": 50 km at the middle latitude
+    of its Mercator map, as GMT draws it)."""
+    km = float(inset["massstab"].rstrip("k"))
+    w, e, s, n = (float(v) for v in inset["region"].split("/"))
+    width_in = float(inset["projektion"][1:].rstrip("i"))
+    return km / ((e - w) * 111.32 * math.cos(math.radians((s + n) / 2))) * width_in
 
 
 def render_mvg(mvg_path, png_out, workdir):
@@ -288,16 +379,21 @@ def sheet_box(obj, card_w, card_h):
     return (x0 - grow_x, y0 - grow_y, x1 + grow_x, y1 + grow_y)
 
 
-def auto_place(result, srcs, card_w, card_h):
+def auto_place(result, srcs, card_w, card_h, insets=None, blocked=(), near=False):
     """Give every object marked for automatic placement a side, and where
     the label does not fit next to its spot, a leader line to a free place.
     A place where the wider field of the worksheet fits too is preferred;
     within that, the first free place in a fixed order wins, so the result
-    only depends on the template."""
+    only depends on the template.  insets: {name: box in card pixels}; a
+    label and its leader line keep off every inset but the one its spot
+    lies in; no label covers a box of blocked (the insets' scale bars).
+    With near, a label takes the nearest free place, even where the wider
+    field of a worksheet does not fit (the dense samples of capitals)."""
+    insets = insets or {}
     unit = card_w / CARD_UNITS
     margin = 3 * unit
     spots = [(o["Sx"] * card_w, o["Sy"] * card_h) for o in result]
-    boxes, sheet_boxes = [], []
+    boxes, sheet_boxes = list(blocked), list(blocked)
     leaders = []
     for n, (o, src) in enumerate(zip(result, srcs)):
         if not src.get("_auto"):
@@ -320,6 +416,11 @@ def auto_place(result, srcs, card_w, card_h):
     def free(i, kx, ky, side, line, box):
         sx, sy = spots[i]
         if not inside(box) or any(boxes_overlap(box, b) for b in boxes):
+            return False
+        others = [b for name, b in insets.items() if name != srcs[i].get("ausschnitt")]
+        if any(boxes_overlap(box, b) for b in others):
+            return False
+        if line and any(segment_hits_box((sx, sy), (kx, ky), b) for b in others):
             return False
         # nor may the label cover a leader line drawn before it
         if any(segment_hits_box(*seg, box) for seg in leaders):
@@ -347,15 +448,23 @@ def auto_place(result, srcs, card_w, card_h):
         o, src = result[i], srcs[i]
         sx, sy = spots[i]
         # a tiny area ("klein") always gets a leader line that points into it
-        candidates = [] if src.get("klein") else [(sx, sy, side, 0) for side in (1, 3, 2, 4)]
+        rings = [] if src.get("klein") else [[(sx, sy, side, 0) for side in (1, 3, 2, 4)]]
         for length in LEADER_LENGTHS:
+            rings.append([])
             for dx, dy in LEADER_DIRS:
                 n = (dx * dx + dy * dy) ** 0.5
                 kx, ky = sx + dx / n * length * unit, sy + dy / n * length * unit
                 side = 1 if dx > 0 else 3 if dx < 0 else 2 if dy < 0 else 4
-                candidates.append((kx, ky, side, 1))
+                rings[-1].append((kx, ky, side, 1))
+        if near:
+            # the nearest free place; room for the worksheet decides only
+            # between places at the same distance
+            passes = [(ring, for_sheet) for ring in rings for for_sheet in (True, False)]
+        else:
+            passes = [(c, for_sheet) for for_sheet in (True, False)
+                      for c in [[c for ring in rings for c in ring]]]
         chosen = None
-        for for_sheet in (True, False):
+        for candidates, for_sheet in passes:
             for kx, ky, side, line in candidates:
                 trial = dict(o, KAusr=side, Kx=kx / card_w, Ky=ky / card_h)
                 box = label_box(trial, card_w, card_h)
@@ -385,10 +494,13 @@ def length_of(x0, y0, x1, y1):
     return ((x1 - x0) ** 2 + (y1 - y0) ** 2) ** 0.5
 
 
-def place_objects(objekte, spots, img_w, img_h, rand, auto=False):
+def place_objects(objekte, spots, img_w, img_h, rand, auto=False, insets=None,
+                  blocked=(), near=False):
     """Build the tool's object list; spots[i] is the spot of objekte[i] in
     pixels of the base image.  With auto, labels (Typ 0) that give neither
-    an anchor nor a side are placed by auto_place."""
+    an anchor nor a side are placed by auto_place; insets ({name: box in
+    pixels of the base image}) are kept free of the others' labels, the
+    boxes of blocked free of all labels; near: see auto_place."""
     card_w, card_h, off_x, off_y = card_geometry(img_w, img_h, rand)
     result = []
     srcs = []
@@ -416,7 +528,12 @@ def place_objects(objekte, spots, img_w, img_h, rand, auto=False):
                                     f"{obj[name]} lies outside the card")
         result.append(obj)
     if auto:
-        auto_place(result, srcs, card_w, card_h)
+        def card(box):
+            x0, y0, x1, y1 = box
+            return (x0 + off_x, y0 + off_y, x1 + off_x, y1 + off_y)
+        auto_place(result, srcs, card_w, card_h,
+                   {name: card(box) for name, box in (insets or {}).items()},
+                   [card(box) for box in blocked], near)
     for obj in result:
         for name in ("Kx", "Ky"):
             if not 0.0 <= obj[name] <= 1.0:
@@ -446,11 +563,22 @@ def build_one(srcdir, rel, outdir, workdir):
 
     bild = tpl.get("bild")
     objekte = tpl.get("objekte", [])
+    insets, scale_bars = {}, []
     if bild is not None:
         if "karte" in bild:
-            project = draw_map(bild["karte"], png_out, workdir,
-                               [(o["lon"], o["lat"]) for o in objekte if o.get("klein")])
-            spots = project([(o["lon"], o["lat"]) for o in objekte])
+            project, insets, scale_bars = draw_map(
+                bild["karte"], png_out, workdir,
+                [(o["lon"], o["lat"]) for o in objekte
+                 if o.get("klein") and not o.get("ausschnitt")])
+            # the spots of the main map and of each inset, in template order
+            spots = [None] * len(objekte)
+            for name in [None] + sorted(insets):
+                mine = [i for i, o in enumerate(objekte) if o.get("ausschnitt") == name]
+                for i, p in zip(mine, project([(objekte[i]["lon"], objekte[i]["lat"])
+                                               for i in mine], name)):
+                    spots[i] = p
+            if any(p is None for p in spots):
+                raise TemplateError(f"{rel}: an object names an inset the map lacks")
         elif "mvg" in bild:
             mvg = os.path.join(os.path.dirname(src_path), bild["mvg"])
             render_mvg(mvg, png_out, workdir)
@@ -464,8 +592,11 @@ def build_one(srcdir, rel, outdir, workdir):
         w, h = png_size(png_out)
         rand = doc.get("RandErw", [0, 0, 0, 0])
         if objekte:
-            doc["objects"] = place_objects(objekte, spots, w, h, rand,
-                                           tpl.get("platzierung") == "auto")
+            mode = tpl.get("platzierung")
+            if mode not in (None, "auto", "nah"):
+                raise TemplateError(f"{rel}: unknown placement {mode!r}")
+            doc["objects"] = place_objects(objekte, spots, w, h, rand, mode in ("auto", "nah"),
+                                           insets, scale_bars, mode == "nah")
     elif objekte:
         raise TemplateError(f"{rel}: objects need an image")
 
@@ -473,6 +604,18 @@ def build_one(srcdir, rel, outdir, workdir):
         json.dump(doc, f, ensure_ascii=False, indent=1)
         f.write("\n")
     return rel
+
+
+def drawing_calls(srcdir, rel):
+    """How many GMT layers a template draws, its insets' included: a
+    measure of how long its picture takes."""
+    try:
+        with open(os.path.join(srcdir, rel), encoding="utf-8") as f:
+            karte = (json.load(f).get("bild") or {}).get("karte") or {}
+    except (OSError, ValueError, AttributeError):
+        return 0   # build_one reports what is wrong with it
+    return len(karte.get("ebenen", [])) + sum(len(i.get("ebenen", [])) + 2
+                                              for i in karte.get("ausschnitte", []))
 
 
 def cache_key(srcdir, rel, gmt_version):
@@ -541,15 +684,17 @@ def main(argv):
     failed = False
     try:
         # GMT spends much of its time waiting for its data files: two maps
-        # at a time keep both cores of a small machine busy
+        # at a time; the maps with the most GMT calls (insets) start first,
+        # so that no long map is left running alone at the end
         with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
-            jobs = []
-            for n, rel in enumerate(templates):
+            jobs = {}
+            for n, rel in sorted(enumerate(templates),
+                                 key=lambda item: -drawing_calls(srcdir, item[1])):
                 workdir = os.path.join(workroot, str(n))
                 os.mkdir(workdir)
-                jobs.append(pool.submit(build_cached, srcdir, rel, outdir, workdir,
-                                        cache, gmt_version))
-            for rel, job in zip(templates, jobs):
+                jobs[rel] = pool.submit(build_cached, srcdir, rel, outdir, workdir,
+                                        cache, gmt_version)
+            for rel, job in ((rel, jobs[rel]) for rel in templates):
                 try:
                     print(job.result())
                 except (TemplateError, KeyError, ValueError, OSError) as err:

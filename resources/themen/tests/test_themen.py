@@ -25,8 +25,6 @@ MAPS = ("europa-hauptstaedte.tsr", "deutschland/landeshauptstaedte-karte.tsr")
 FACT_KEYS = ("in", "fluss", "wasser", "land", "bundesland")
 RIVER_KM = 3
 STATE_KM = 1      # a spot at least this far inside its state: about a pixel of the maps
-# the dense samples of capitals put neighbouring capitals closer than a badge
-DENSE = ("europa-hauptstaedte.tsr", "deutschland/landeshauptstaedte-karte.tsr")
 MARKUP = re.compile(r"<(/?[BIU]|@LINIE|@POSX=\d{1,3}%|@REB=\d+)>")
 R = {}
 
@@ -63,6 +61,10 @@ def setUpModule():
     for sub in ("scratch", "cwd"):
         os.mkdir(os.path.join(tmp, sub))
     R["before"] = snapshot(SRC)
+    # GMT's session files and settings of the checks' own GMT calls
+    R["gmt"] = folder = os.path.join(tmp, "gmt")
+    os.mkdir(folder)
+    R["gmt_env"] = dict(os.environ, GMT_TMPDIR=folder, GMT_USERDIR=folder)
     env = dict(os.environ, TMPDIR=os.path.join(tmp, "scratch"))
     env.pop("KAPITOLO_THEMEN_CACHE", None)
     # the second run keeps its maps in a cache, which later runs reuse
@@ -81,6 +83,27 @@ def setUpModule():
         if rel.endswith(".tsr"):
             with open(os.path.join(out, rel), encoding="utf-8") as f:
                 R["docs"][rel] = json.load(f)
+
+
+def template(rel):
+    """The template a topic was made from."""
+    with open(os.path.join(SRC, rel[:-len(".tsr")] + ".json"), encoding="utf-8") as f:
+        return json.load(f)
+
+
+def inset_layout(karte, png):
+    """Where the insets of a map sit in its picture png: (dpi, {name: box},
+    [box of each scale bar]), boxes in pixels from the top left."""
+    dpi, (_, h_px) = karte["dpi"], themen.png_size(png)
+    boxes, bars = {}, []
+    for inset in karte["ausschnitte"]:
+        iw, ih = map(float, gmt(["mapproject", "-R" + inset["region"], "-J" + inset["projektion"],
+                                 "-W", "-Di"]).split())
+        x, y = inset["ort"]
+        boxes[inset["name"]] = box = (x * dpi, h_px - (y + ih) * dpi, (x + iw) * dpi, h_px - y * dpi)
+        if inset.get("massstab"):
+            bars.append(themen.scale_bar_box(inset, box, dpi))
+    return dpi, boxes, bars
 
 
 def tearDownModule():
@@ -346,10 +369,10 @@ class Labelling(unittest.TestCase):
     def test_spots_keep_a_badge_apart(self):
         # Two spots closer than a badge (30 units of the card, whatever the
         # window's size) cannot be told apart: tiny states and city states
-        # get a spot of their own with room around it.  The dense samples of
-        # capitals are the exception.
+        # get a spot of their own with room around it, neighbouring capitals
+        # an inset at a larger scale.
         for rel, doc in R["docs"].items():
-            if doc["DokTyp"] != 0 or rel in DENSE:
+            if doc["DokTyp"] != 0:
                 continue
             cw, ch, _, _ = self.card(rel)
             labels = [o for o in doc["objects"] if o["Typ"] == 0]
@@ -358,6 +381,44 @@ class Labelling(unittest.TestCase):
                     gap = themen.length_of(a["Sx"] * cw, a["Sy"] * ch, b["Sx"] * cw, b["Sy"] * ch)
                     self.assertGreaterEqual(gap / (cw / themen.CARD_UNITS), themen.BADGE,
                                             f"{rel}: spots of {a['Cap']} and {b['Cap']}")
+
+    def test_insets_hold_their_spots_and_keep_the_rest_off(self):
+        # An inset covers part of the main map: a spot of the main map under
+        # it would be hidden, and a label of the main map or of another inset
+        # on it would hide the inset.  Its own spots lie inside it, clear of
+        # its frame and of its scale bar.
+        seen = 0
+        for rel, doc in R["docs"].items():
+            tpl = template(rel)
+            karte = (tpl.get("bild") or {}).get("karte") or {}
+            if not karte.get("ausschnitte"):
+                continue
+            cw, ch, ox, oy = self.card(rel)
+            _, boxes, bars = inset_layout(karte, image_path(rel))
+            self.assertEqual(set(boxes), {i["name"] for i in karte["ausschnitte"]}, rel)
+            for o, src in zip(doc["objects"], tpl["objekte"]):
+                sx, sy = o["Sx"] * cw - ox, o["Sy"] * ch - oy
+                own = src.get("ausschnitt")
+                label = ([b - d for b, d in zip(themen.label_box(o, cw, ch), (ox, oy, ox, oy))]
+                         if o["Typ"] in (0, 1) and o["Cap"] else None)
+                for name, (x0, y0, x1, y1) in boxes.items():
+                    inside = x0 + 3 < sx < x1 - 3 and y0 + 3 < sy < y1 - 3
+                    near = x0 - 3 < sx < x1 + 3 and y0 - 3 < sy < y1 + 3
+                    self.assertEqual(inside, name == own, f"{rel}: {o['Cap']} and {name}")
+                    if name != own:
+                        self.assertFalse(near, f"{rel}: {o['Cap']} on the frame of {name}")
+                        if label:
+                            self.assertFalse(themen.boxes_overlap(label, (x0, y0, x1, y1)),
+                                             f"{rel}: the label of {o['Cap']} covers {name}")
+                for bar in bars:
+                    self.assertFalse(bar[0] - 3 < sx < bar[2] + 3 and bar[1] - 3 < sy < bar[3] + 3,
+                                     f"{rel}: {o['Cap']} under a scale bar")
+                    if label:
+                        self.assertFalse(themen.boxes_overlap(label, bar),
+                                         f"{rel}: the label of {o['Cap']} covers a scale bar")
+                if own:
+                    seen += 1
+        self.assertGreaterEqual(seen, 12)
 
     def test_worksheet_fields_of_the_library_keep_apart(self):
         # A worksheet widens every answer field for handwriting; the library's
@@ -462,21 +523,69 @@ def kept(args, points):
             if line.strip() and not line.startswith(">")}
 
 
+def colour_table(names):
+    return {c: (20 + (i % 12) * 19, 20 + (i // 12) * 40, 50) for i, c in enumerate(sorted(names))}
+
+
+def mask(karte, layers):
+    """The map drawn as themen.py draws it, in its projection and with its
+    insets in their places, but with layers instead of the map's own in the
+    main map and in every inset, and without frames and scale bars:
+    (width, height, pixels)."""
+    drawn = dict(karte, ebenen=layers,
+                 ausschnitte=[dict(i, ebenen=layers) for i in karte.get("ausschnitte", [])])
+    folder = tempfile.mkdtemp(dir=R["gmt"])
+    png = os.path.join(folder, "maske.png")
+    saved = {k: os.environ.get(k) for k in ("GMT_TMPDIR", "GMT_USERDIR")}
+    os.environ.update(GMT_TMPDIR=R["gmt"], GMT_USERDIR=R["gmt"])
+    try:
+        themen.draw_map(drawn, png, folder, decorate=False)
+    finally:
+        for k, v in saved.items():
+            if v is None:
+                os.environ.pop(k, None)
+            else:
+                os.environ[k] = v
+    return read_pixels(png)
+
+
 def country_mask(karte, codes):
-    """The map's frame with every country of codes filled in a colour of its
-    own (DCW outlines, as the map draws them): (width, height, pixels, the
+    """The map with every country of codes filled in a colour of its own
+    (DCW outlines, as the map draws them): (width, height, pixels, the
     colour of each code)."""
-    colours = {c: (20 + (i % 12) * 19, 20 + (i // 12) * 40, 50) for i, c in enumerate(sorted(codes))}
-    rj = ["-R" + karte["region"], "-J" + karte["projektion"]]
-    env = dict(R["gmt_env"], GMT_SESSION_NAME=f"mask{os.getpid()}")
+    colours = colour_table(codes)
     fills = [f"-E{c}+g{r}/{g}/{b}" for c, (r, g, b) in colours.items()]
-    for cmd in (["begin", "maske", "png", f"E{karte['dpi']}"],
-                ["coast"] + rj + ["-Dl", "-S255/255/255"] + fills, ["end"]):
-        res = subprocess.run(["gmt"] + cmd, cwd=R["gmt"], env=env, capture_output=True, text=True)
-        if res.returncode != 0:
-            raise AssertionError(f"gmt {' '.join(cmd)}: {res.stderr}")
-    w, h, px = read_pixels(os.path.join(R["gmt"], "maske.png"))
-    return w, h, px, colours
+    return mask(karte, [["coast", "-Dl", "-S255/255/255"] + fills]) + (colours,)
+
+
+def state_mask(karte, states):
+    """The map with every German state filled in a colour of its own (the
+    BKG's outlines; the larger first, so a city state covers the hole it
+    leaves in the state around it): (width, height, pixels, colours)."""
+    colours = colour_table(states)
+
+    def extent(name):
+        lons = [p[0] for ring in states[name] for p in ring]
+        lats = [p[1] for ring in states[name] for p in ring]
+        return (max(lons) - min(lons)) * (max(lats) - min(lats))
+    layers = [["coast", "-Dl", "-S255/255/255", "-G255/255/255"]]
+    for n, name in enumerate(sorted(states, key=extent, reverse=True)):
+        table = os.path.join(R["gmt"], f"land{n}.txt")
+        with open(table, "w") as f:
+            f.write(laender.gmt_lines(states[name]))
+        layers.append(["plot", table, "-G%d/%d/%d" % colours[name]])
+    return mask(karte, layers) + (colours,)
+
+
+def dcw_outline(code):
+    """A country's outline from DCW, as rings of (lon, lat)."""
+    rings = []
+    for line in gmt(["coast", "-E" + code, "-M"]).splitlines():
+        if line.startswith(">"):
+            rings.append([])
+        elif line.strip():
+            rings[-1].append(tuple(map(float, line.split()[:2])))
+    return [r + r[:1] for r in rings if r]
 
 
 class Facts(unittest.TestCase):
@@ -487,8 +596,6 @@ class Facts(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        R["gmt"] = folder = tempfile.mkdtemp(dir=R["tmp"])
-        R["gmt_env"] = dict(os.environ, GMT_TMPDIR=folder, GMT_USERDIR=folder)
         cls.maps = {}
         for rel in themen.find_templates(SRC):
             with open(os.path.join(SRC, rel), encoding="utf-8") as f:
@@ -509,17 +616,43 @@ class Facts(unittest.TestCase):
                 if o.get("Typ", 0) == 0:
                     self.assertTrue(any(k in o for k in FACT_KEYS), f"{rel}: {o['Cap']} unchecked")
 
+    def spot(self, rel, o):
+        """Where the card shows the spot of template object o: pixels of the
+        picture, in the main map or in an inset."""
+        i = next(n for n, p in enumerate(self.maps[rel]["objekte"]) if p is o)
+        tsr = rel[:-len(".json")] + ".tsr"
+        doc = R["docs"][tsr]
+        w, h = themen.png_size(image_path(tsr))
+        cw, ch, ox, oy = themen.card_geometry(w, h, doc["RandErw"])
+        return doc["objects"][i]["Sx"] * cw - ox, doc["objects"][i]["Sy"] * ch - oy
+
+    def assert_on_colour(self, mask, xy, colour, what):
+        # within one pixel: a port may lie on the coarse coastline itself
+        w, h, px = mask
+        u, v = (round(c) for c in xy)
+        self.assertTrue(0 < u < w - 1 and 0 < v < h - 1, f"{what}: off the map")
+        near = {tuple(px[3 * (j * w + i):3 * (j * w + i) + 3])
+                for i in (u - 1, u, u + 1) for j in (v - 1, v, v + 1)}
+        self.assertIn(colour, near, what)
+
     def test_spots_lie_inside_their_country(self):
-        # a country's or a city's spot on a pixel of that country's colour
+        # a country's or a city's spot, where the card shows it, on a pixel
+        # of that country's colour in a mask drawn as the map is, insets
+        # included: in an inset the country's outline at the inset's scale
+        # and place; a tiny state ("klein"), which has no full pixel on its
+        # map, inside its DCW outline
+        tiny = 0
         for rel, karte, objs in self.facts("in"):
             w, h, px, colours = country_mask(karte, {o["in"] for o in objs})
-            for (x, y), o in zip(project(karte, objs), objs):
-                u, v = round(x * w), round(y * h)
-                self.assertTrue(0 < u < w - 1 and 0 < v < h - 1, f"{rel}: {o['Cap']} off the map")
-                # within one pixel: a port may lie on the coarse coastline itself
-                near = {tuple(px[3 * (j * w + i):3 * (j * w + i) + 3])
-                        for i in (u - 1, u, u + 1) for j in (v - 1, v, v + 1)}
-                self.assertIn(colours[o["in"]], near, f"{rel}: {o['Cap']} lies outside {o['in']}")
+            for o in objs:
+                if o.get("klein") and not o.get("ausschnitt"):
+                    tiny += 1
+                    self.assertTrue(laender.contains(dcw_outline(o["in"]), o["lon"], o["lat"]),
+                                    f"{rel}: {o['Cap']} lies outside {o['in']}")
+                    continue
+                self.assert_on_colour((w, h, px), self.spot(rel, o), colours[o["in"]],
+                                      f"{rel}: {o['Cap']} lies outside {o['in']}")
+        self.assertGreaterEqual(tiny, 6)
 
     def test_river_spots_lie_on_a_river(self):
         for rel, karte, objs in self.facts("fluss"):
@@ -543,12 +676,18 @@ class Facts(unittest.TestCase):
         # clear of the borders the map draws (a port may lie on the coast)
         states = laender.load()
         borders = laender.inner_borders(states)
-        for rel, _, objs in self.facts("bundesland"):
+        for rel, karte, objs in self.facts("bundesland"):
             for o in objs:
                 self.assertTrue(laender.contains(states[o["bundesland"]], o["lon"], o["lat"]),
                                 f"{rel}: {o['Cap']} lies outside {o['bundesland']}")
                 self.assertGreaterEqual(laender.distance_km(borders, o["lon"], o["lat"]), STATE_KM,
                                         f"{rel}: {o['Cap']} on the border of {o['bundesland']}")
+            # and where the card shows it, in the main map or an inset, on
+            # that state in a mask of the outlines drawn as the map is
+            w, h, px, colours = state_mask(karte, states)
+            for o in objs:
+                self.assert_on_colour((w, h, px), self.spot(rel, o), colours[o["bundesland"]],
+                                      f"{rel}: {o['Cap']} shown outside {o['bundesland']}")
 
     def test_every_state_is_asked_on_its_map(self):
         asked = {o["bundesland"] for o in
@@ -565,6 +704,19 @@ class Facts(unittest.TestCase):
                                         (10.0, 53.55, "Niedersachsen", False),
                                         (13.4, 52.52, "Brandenburg", False)):
             self.assertEqual(laender.contains(states[state], lon, lat), inside, (lon, lat, state))
+
+        # Mainz shown where the inset shows Wiesbaden; a spot in Rome outside the Vatican
+        rel = "deutschland/landeshauptstaedte-karte.json"
+        cities = {o["Cap"]: o for o in self.maps[rel]["objekte"] if o.get("Typ", 0) == 0}
+        w, h, px, colours = state_mask(self.maps[rel]["bild"]["karte"], states)
+        self.assert_on_colour((w, h, px), self.spot(rel, cities["Mainz"]),
+                              colours["Rheinland-Pfalz"], "Mainz")
+        with self.assertRaises(AssertionError):
+            self.assert_on_colour((w, h, px), self.spot(rel, cities["Wiesbaden"]),
+                                  colours["Rheinland-Pfalz"], "Mainz at Wiesbaden")
+        vatican = dcw_outline("VA")
+        self.assertTrue(laender.contains(vatican, 12.453, 41.904))
+        self.assertFalse(laender.contains(vatican, 12.482, 41.896))
 
         # Berlin's spot in Poland, the North Sea on land, the Rhine in the Black Forest
         karte = {"region": "5/12/47/55", "projektion": "M3i", "dpi": 100}
