@@ -48,6 +48,9 @@ protected:
             delete socket;
             return;
         }
+        // A verdict and the new state follow each other as small writes: without this the
+        // second waits for the browser's delayed acknowledgement of the first (40 ms).
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         auto received = std::make_shared<qint64>(0);
         auto watch = std::make_shared<QMetaObject::Connection>();
         *watch = connect(socket, &QTcpSocket::readyRead, socket, [this, socket, received, watch] {
