@@ -85,6 +85,17 @@ double percentile(std::vector<double> v, double p)
     return v[std::min(v.size() - 1, size_t(p * double(v.size() - 1) + 0.5))];
 }
 
+// One pupil's identity, for a pupil drawn and encoded without a server.
+WebPupil::Identity pupilIdentity(Clock &clock)
+{
+    WebPupil::Identity id;
+    id.token = QStringLiteral("t");
+    id.cardKey = QStringLiteral("k");
+    id.key = QString(30, QLatin1Char('K'));
+    id.joinedAt = clock.now();
+    return id;
+}
+
 double threadCpuMs()
 {
     timespec t{};
@@ -417,11 +428,7 @@ void BM_CardUpdate(benchmark::State &state)
     const bool encode = state.range(2) == 1;
     TopicDocument doc = europe();
     SystemClock clock;
-    WebPupil::Identity id;
-    id.token = QStringLiteral("t");
-    id.cardKey = QStringLiteral("k");
-    id.key = QString(30, QLatin1Char('K'));
-    id.joinedAt = clock.now();
+    const WebPupil::Identity id = pupilIdentity(clock);
     WebPupil pupil(doc, QuizOptions(), id, clock, nullptr);
     pupil.start();
     pupil.setViewSize(size);
@@ -458,11 +465,7 @@ void BM_CardPatch(benchmark::State &state)
 {
     const QSize size(int(state.range(0)), int(state.range(1)));
     SystemClock clock;
-    WebPupil::Identity id;
-    id.token = QStringLiteral("t");
-    id.cardKey = QStringLiteral("k");
-    id.key = QString(30, QLatin1Char('K'));
-    id.joinedAt = clock.now();
+    const WebPupil::Identity id = pupilIdentity(clock);
     WebPupil pupil(europe(), QuizOptions(), id, clock, nullptr);
     pupil.start();
     pupil.setViewSize(size);

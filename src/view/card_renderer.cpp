@@ -775,6 +775,25 @@ void CardRenderer::copyRegion(const QRegion &regionIn)
     }
 }
 
+QRegion CardRenderer::objectRegion(const QSize &size, int index, bool quiz, bool leaderLine)
+{
+    DocObject &o = m_document.objects[index];
+    QRegion region;
+    if (shown(o, quiz))
+        region += hitBoxPixels(index);
+    ObjectGeometry g;
+    if (objectGeometry(size, index, 0, quiz, g)) {
+        region += g.box;
+        region += g.captionBox;
+    } else {
+        // Not drawn any more: no target either.
+        o.hitBox = RectD{-1, -1, -1, -1};
+    }
+    if (leaderLine)
+        region += leaderLineBounds(o);
+    return region;
+}
+
 void CardRenderer::DrawObject(QImage &target, int index, int drawKind, bool repaint, bool copyToDisplay,
                               bool leaderLine)
 {
@@ -795,19 +814,7 @@ void CardRenderer::DrawObject(QImage &target, int index, int drawKind, bool repa
     }
 
     // On the card: the old box and the new one are restored and redrawn, nothing else.
-    DocObject &o = m_document.objects[index];
-    QRegion region;
-    if (shown(o, quiz.running))
-        region += hitBoxPixels(index);
-    ObjectGeometry g;
-    if (objectGeometry(target.size(), index, 0, quiz.running, g)) {
-        region += g.box;
-        region += g.captionBox;
-    } else {
-        o.hitBox = RectD{-1, -1, -1, -1};
-    }
-    if (leaderLine)
-        region += leaderLineBounds(o);
+    const QRegion region = objectRegion(target.size(), index, quiz.running, leaderLine);
     redrawRegion(region, index);
     if (copyToDisplay) {
         copyRegion(region);
@@ -827,19 +834,9 @@ QRect CardRenderer::DrawPatch(QImage &patch, const QList<int> &indices, int grid
     const QSize size = m_bitmaps.cardBitmap.size();
     // The old and the new boxes of each object, as DrawObject restores them on the card.
     QRegion region;
-    for (int index : indices) {
-        if (!drawable(index, 0, quiz.running))
-            continue;
-        const DocObject &o = m_document.objects.at(index);
-        if (shown(o, quiz.running))
-            region += hitBoxPixels(index);
-        ObjectGeometry g;
-        if (objectGeometry(size, index, 0, quiz.running, g)) {
-            region += g.box;
-            region += g.captionBox;
-        }
-        region += leaderLineBounds(o);
-    }
+    for (int index : indices)
+        if (drawable(index, 0, quiz.running))
+            region += objectRegion(size, index, quiz.running, true);
     QRect rect = region.boundingRect();
     if (grid > 1 && !rect.isEmpty()) {
         const int left = rect.left() / grid * grid;
@@ -886,20 +883,9 @@ void CardRenderer::RedrawObjects(bool leaderLines, bool copyToDisplay, bool repa
     const QuizDisplay quiz = m_host.quizDisplay();
     const QSize size = m_bitmaps.cardBitmap.size();
     QRegion region;
-    for (int j = 0; j < m_document.objects.size(); ++j) {
-        if (!drawable(j, 0, quiz.running))
-            continue;
-        DocObject &o = m_document.objects[j];
-        if (shown(o, quiz.running))
-            region += hitBoxPixels(j);
-        ObjectGeometry g;
-        if (objectGeometry(size, j, 0, quiz.running, g)) {
-            region += g.box;
-            region += g.captionBox;
-        }
-        if (leaderLines)
-            region += leaderLineBounds(o);
-    }
+    for (int j = 0; j < m_document.objects.size(); ++j)
+        if (drawable(j, 0, quiz.running))
+            region += objectRegion(size, j, quiz.running, leaderLines);
     redrawRegion(region, -1);
     if (copyToDisplay) {
         copyRegion(region);

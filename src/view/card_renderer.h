@@ -144,6 +144,9 @@ private:
     void redrawRegion(QImage &target, const QPoint &origin, const QRegion &region, int changedObject);
     void copyRegion(const QRegion &region);
     QRect leaderLineBounds(const DocObject &object) const;
+    // What an object's redraw covers: its old box (while shown), its new box and caption
+    // box, and its leader line if asked; an object that has no box now loses its old one.
+    QRegion objectRegion(const QSize &size, int index, bool quiz, bool leaderLine);
     void clearView();
     void drawAllObjects(const QuizDisplay &quiz);
 
