@@ -52,10 +52,12 @@ QByteArray encodeJpeg(const QImage &image)
 }
 
 // The scaled base picture is the same for every pupil of an exercise at one card size:
-// the pupils keep one copy of it between them, not one each. Only this thread draws cards.
+// the pupils keep one copy of it between them, not one each. A picture no pupil holds any
+// more (a size left, an exercise ended) is let go. Only this thread draws cards.
 QImage sharedBackground(const QImage &background)
 {
     static QList<QImage> kept;
+    kept.removeIf([](const QImage &image) { return image.isDetached(); });
     for (const QImage &image : std::as_const(kept))
         if (image.size() == background.size() && image == background)
             return image;
