@@ -199,17 +199,28 @@ WebVerdict WebPupil::evaluate(int pair, int hitObject)
     return WebVerdict::Invalid;
 }
 
-WebVerdict WebPupil::drop(const QString &tileId, const RectD &rect)
+int WebPupil::pairToPlace(const QString &tileId)
 {
     // The targets' boxes as the last change left them, before the card is sent.
     renderCard();
     const int pair = pairOf(tileId);
     if (!m_engine->running() || !isTileVisible(pair) || m_doc.DokTyp == dtSingleQuestions)
+        return -1;
+    return pair;
+}
+
+int WebPupil::onlyTarget() const
+{
+    return m_engine->options().queryMode == 2 ? m_engine->askedObject() : -1;
+}
+
+WebVerdict WebPupil::drop(const QString &tileId, const RectD &rect)
+{
+    const int pair = pairToPlace(tileId);
+    if (pair < 0)
         return WebVerdict::Invalid;
     // The same question the desktop asks of a tile released over its card.
-    const bool singlePosition = m_engine->options().queryMode == 2;
-    const int hit = quizHitTest(m_doc, rect, m_engine->run().currentQuestionNo,
-                                singlePosition ? m_engine->askedObject() : -1);
+    const int hit = quizHitTest(m_doc, rect, m_engine->run().currentQuestionNo, onlyTarget());
     if (hit < 0)
         return WebVerdict::Missed;
     return evaluate(pair, hit);
@@ -225,15 +236,10 @@ WebVerdict WebPupil::tap(const QString &tileId)
 
 WebVerdict WebPupil::dropOnNumber(const QString &tileId, const QString &number)
 {
-    // The targets' boxes as the last change left them, before the card is sent.
-    renderCard();
-    const int pair = pairOf(tileId);
-    if (!m_engine->running() || !isTileVisible(pair) || m_doc.DokTyp == dtSingleQuestions)
+    const int pair = pairToPlace(tileId);
+    if (pair < 0)
         return WebVerdict::Invalid;
-    const bool singlePosition = m_engine->options().queryMode == 2;
-    const int hit = targetByNumber(
-        keyboardTargets(m_doc, m_engine->run().currentQuestionNo, singlePosition ? m_engine->askedObject() : -1),
-        number);
+    const int hit = targetByNumber(keyboardTargets(m_doc, m_engine->run().currentQuestionNo, onlyTarget()), number);
     if (hit < 0)
         return WebVerdict::Missed;
     return evaluate(pair, hit);

@@ -200,6 +200,10 @@ private:
     std::optional<WebResult> m_result;
     TopicDocument m_finishedCard; // the card as it stood at the end: the engine clears it
 
+    // The pair of a tile that may be placed on the card now; -1 for none.
+    int pairToPlace(const QString &tileId);
+    // The one target a tile may go to while one place at a time is asked; -1: any.
+    int onlyTarget() const;
     bool renderWholeCard();
     void renderPatch();
 

@@ -54,6 +54,13 @@ class Program(base.Program):
         self.proc = subprocess.Popen([KAPITOLO, argument], env=env, stdout=subprocess.PIPE,
                                      stderr=subprocess.STDOUT)
 
+    def stop_and_log(self):
+        """Ends the program and writes what it printed to the log."""
+        self.stop()
+        out = self.proc.stdout.read().decode(errors="replace")
+        if out.strip():
+            log(out)
+
     def press(self, key):
         """Sends a key to this program's main window."""
         self.wait_for(lambda s: s.get("menuItems") is not None, "the main window")
@@ -166,10 +173,7 @@ def main():
     finally:
         for program in (pupil, teacher):
             if program:
-                program.stop()
-                out = program.proc.stdout.read().decode(errors="replace")
-                if out.strip():
-                    log(out)
+                program.stop_and_log()
         display.stop()
         shutil.rmtree(root, ignore_errors=True)
 

@@ -328,10 +328,7 @@ def main():
         if driver:
             driver.quit()
         if teacher:
-            teacher.stop()
-            out = teacher.proc.stdout.read().decode(errors="replace")
-            if out.strip():
-                log(out)
+            teacher.stop_and_log()
         display.stop()
         shutil.rmtree(root, ignore_errors=True)
 
