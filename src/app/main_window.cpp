@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "platform/clock.h"
 
 #include "app/about_box.h"
 #include "app/app_texts.h"
@@ -240,6 +241,12 @@ void TForm1::FormShow()
     // An exercise this computer initiated and never ended: the program went down.
     if (m_net->network().offerResume())
         writeAutomationState();
+    // Journals of ended exercises name pupils: kept only so many days, tidied once the
+    // window stands.
+    QTimer::singleShot(1000, this, [this] {
+        NetworkQuiz::removeOldJournals(m_settings.protocolFolder, qMax(0, m_settings.journalDays),
+                                       m_services.clock.now());
+    });
 }
 
 void TForm1::UpdateTitles()

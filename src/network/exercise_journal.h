@@ -22,7 +22,7 @@ class ControlBoard;
 // live exercise; whatever later reads reports (further figures, other kinds of pupil)
 // is rebuilt the same way.
 struct JournalRecord {
-    enum class Kind { Initiated, Report, BestListEntered, Ended, Browser };
+    enum class Kind { Initiated, Report, BestListEntered, Ended, Browser, Removed };
     Kind kind = Kind::Report;
     double at = 0; // day number on the teacher's computer
 
@@ -39,6 +39,7 @@ struct JournalRecord {
     QString text;
 
     // BestListEntered: the participant key whose result is in the network best list.
+    // Removed: the participant the teacher took out of the exercise.
     QString key;
 
     // Browser: what the web server decided for a browser pupil (a join, an answer), so

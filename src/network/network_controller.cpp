@@ -20,6 +20,7 @@
 #include "web/web_access_panel.h"
 #include "web/web_participation.h"
 
+#include <QItemSelectionModel>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLabel>
@@ -43,7 +44,8 @@ NetworkController::NetworkController(Services &services, TopicDocument &document
     m_network = std::make_unique<NetworkQuiz>(document, engine, m_services.messages, m_services.clock, *this);
     connect(m_network.get(), &NetworkQuiz::reportHandled, this, [this] { m_window.describeNetworkState(); });
     m_web = std::make_unique<WebParticipation>(*m_network, m_services.clock, m_services.messages, [this] {
-        return WebSettings{m_settings.webParticipation, m_settings.webPort, m_settings.webCode};
+        return WebSettings{m_settings.webParticipation, m_settings.webPort, m_settings.webCode,
+                           m_settings.webSessionsPerDevice};
     });
 }
 
@@ -62,6 +64,7 @@ TKontrollanzeigeForm *NetworkController::ensureControlDisplay()
     m_controlDisplay->onSaveResults = [this] { saveNetworkResultsAs(); };
     m_controlDisplay->onShowOnCard = [this] { showItemsOnCard(); };
     m_controlDisplay->onPrintReport = [this] { printClassReport(); };
+    m_controlDisplay->onRemoveParticipant = [this] { removeSelectedParticipant(); };
     updateCardAvailable();
     // How browser pupils join, under the counts.
     if (auto *layout = qobject_cast<QVBoxLayout *>(m_controlDisplay->layout()))
@@ -117,7 +120,8 @@ void NetworkController::NetzKom1Click()
     // The running exercise lives in these files and on this channel.
     const bool locked = m_network->initiator() || m_engine.run().networkRole == nrParticipant;
     m_netzKomForm->setValues(m_settings.communicationFolder, m_settings.channel, locked);
-    m_netzKomForm->setWebValues(m_settings.webParticipation, m_settings.webPort, m_settings.webCode);
+    m_netzKomForm->setWebValues(m_settings.webParticipation, m_settings.webPort, m_settings.webCode,
+                                m_settings.webSessionsPerDevice);
     if (m_netzKomForm->exec() != QDialog::Accepted || locked)
         return;
     m_settings.communicationFolder = m_netzKomForm->folder();
@@ -125,6 +129,32 @@ void NetworkController::NetzKom1Click()
     m_settings.webParticipation = m_netzKomForm->webEnabled();
     m_settings.webPort = m_netzKomForm->webPort();
     m_settings.webCode = m_netzKomForm->webCode();
+    m_settings.webSessionsPerDevice = m_netzKomForm->webSessionsPerDevice();
+}
+
+void NetworkController::removeSelectedParticipant()
+{
+    if (!m_controlDisplay || !m_network->initiator())
+        return;
+    const QModelIndexList selected = m_controlDisplay->grid()->selectionModel()->selectedRows();
+    const int row = selected.isEmpty() ? -1 : selected.first().row();
+    if (row < 0 || row >= m_network->board().rows().size()) {
+        m_services.messages.information(
+            QStringLiteral("Bitte zuerst in der Tabelle den Teilnehmer wählen, der entfernt werden soll."));
+        return;
+    }
+    const ParticipantRow participant = m_network->board().rows().at(row);
+    const QString who = participant.user.isEmpty()
+        ? participant.computer
+        : participant.user + QStringLiteral(" (") + participant.computer + QLatin1Char(')');
+    if (!m_services.messages.confirm(
+            QStringLiteral("Teilnehmer \"") + who
+            + QStringLiteral("\" aus der Übung entfernen?\r\nDie Zeile verschwindet aus der Kontrollanzeige, der "
+                             "Ergebnistabelle, den Aufgaben und der Netzwerk-Bestenliste. Wer im Browser spielt, "
+                             "sieht sofort, dass er entfernt wurde.")))
+        return;
+    m_network->removeParticipant(participant.key);
+    m_window.describeNetworkState();
 }
 
 void NetworkController::saveNetworkResultsAs()

@@ -68,6 +68,8 @@ public:
     // "Auf der Karte zeigen" and "Bericht drucken..." of the control display.
     void showItemsOnCard();
     void printClassReport();
+    // "Teilnehmer entfernen...": the selected row, after the teacher's confirmation.
+    void removeSelectedParticipant();
     // The report's pages as they would be printed.
     QList<SheetPicture> classReportPages();
 

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QHash>
+#include <QHostAddress>
+#include <QList>
+#include <QTcpServer>
+
+#include <functional>
+
+namespace kapitolo {
+
+class Clock;
+class ConnectionWatch;
+
+// What the web server lets one connection do, and how many it holds at once. A class
+// of 30 tablets or an assembly of 100 stays far inside these figures; a script that
+// opens connections and never finishes a request runs into them.
+struct ConnectionLimits {
+    // Connections held at once, and per device address (0: no limit per address, for
+    // shared computers behind one address). A browser opens up to six connections to a
+    // server besides its WebSocket; a reload briefly doubles that.
+    int maxConnections = 1500;
+    int perAddress = 16;
+    // A request's header must be complete within headerMs of its first byte (or of the
+    // connection), the whole request within requestMs; a connection without a request in
+    // progress is closed after idleMs.
+    int headerMs = 5000;
+    int requestMs = 10000;
+    int idleMs = 30000;
+    // One request's header, and everything one connection sends before it becomes a
+    // WebSocket (whose messages have a limit of their own).
+    int maxHeaderBytes = 16 * 1024;
+    qint64 maxConnectionBytes = 1 << 20;
+};
+
+// The descriptors the server may take: the soft limit of open files, less those the
+// program holds already and a reserve for what the teacher still opens (dialogs, fonts,
+// files, the display connection). Never below `floor`.
+int connectionBudget(int reserve, int floor = 16);
+
+// Accepts the connections of the HTTP server and watches each until it has become a
+// WebSocket: the bytes it sends (counted before the HTTP server reads them, so that an
+// oversized request is cut off while it arrives, never read into memory first), the end of
+// each request's header, and the deadlines. At the limit of connections, the connection
+// that has waited longest without finishing a request makes room for a new one; a device
+// beyond its own limit is refused.
+class GuardedTcpServer : public QTcpServer
+{
+    Q_OBJECT
+public:
+    GuardedTcpServer(const ConnectionLimits &limits, Clock &clock, QObject *parent = nullptr);
+    ~GuardedTcpServer() override;
+
+    // Closes the connections past their deadlines; the classroom calls it every second.
+    void sweep();
+
+    int openCount() const { return int(m_watches.size()); }
+    int openCount(const QHostAddress &address) const;
+    int refusedCount() const { return m_refused; }
+    int closedCount() const { return m_closed; }
+    const ConnectionLimits &limits() const { return m_limits; }
+
+protected:
+    void incomingConnection(qintptr descriptor) override;
+
+private:
+    friend class ConnectionWatch;
+    void forget(ConnectionWatch *watch);
+    bool makeRoom();
+
+    ConnectionLimits m_limits;
+    Clock &m_clock;
+    QList<ConnectionWatch *> m_watches; // in the order they came
+    QHash<quint32, int> m_perAddress;
+    int m_refused = 0;
+    int m_closed = 0;
+};
+
+} // namespace kapitolo
