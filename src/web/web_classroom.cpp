@@ -179,13 +179,21 @@ QString cleanPupilName(const QString &typed)
     name.reserve(typed.size());
     bool blank = false;
     bool letterOrDigit = false;
-    for (const QChar c : typed) {
-        switch (c.category()) {
+    for (qsizetype i = 0; i < typed.size(); ++i) {
+        char32_t c = typed.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < typed.size() && typed.at(i + 1).isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(typed.at(i), typed.at(i + 1));
+            ++i;
+        } else if (QChar::isSurrogate(c)) {
+            continue; // half a character is none
+        }
+        switch (QChar::category(c)) {
         case QChar::Other_Control:
         case QChar::Other_Format:
         case QChar::Separator_Line:
         case QChar::Separator_Paragraph:
         case QChar::Other_NotAssigned:
+        case QChar::Other_PrivateUse:
             continue;
         case QChar::Separator_Space:
             blank = !name.isEmpty();
@@ -193,14 +201,11 @@ QString cleanPupilName(const QString &typed)
         default:
             break;
         }
-        // A lone surrogate is no character of a name.
-        if (c.isSurrogate())
-            continue;
         if (blank)
             name.append(QLatin1Char(' '));
         blank = false;
-        name.append(c);
-        letterOrDigit = letterOrDigit || c.isLetterOrNumber();
+        name.append(QString::fromUcs4(&c, 1));
+        letterOrDigit = letterOrDigit || QChar::isLetterOrNumber(c);
     }
     return letterOrDigit ? name : QString();
 }
