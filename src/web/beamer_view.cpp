@@ -82,6 +82,7 @@ void TBeamerAnsichtForm::refresh()
         m_address->setText(QStringLiteral("Zurzeit läuft keine Netzwerk-Übung mit Teilnahme im Browser."));
         m_code->clear();
         m_qr->clear();
+        m_qrText.clear();
         m_joined->clear();
         m_closed->hide();
         return;
@@ -92,10 +93,14 @@ void TBeamerAnsichtForm::refresh()
     m_address->setText(addresses.size() > 1 ? numeric + QStringLiteral("   oder   ") + addresses.first() : numeric);
     m_code->setText(m_web.code());
     const int side = qMax(120, qMin(width() / 2 - 48, height() - 300));
-    const QImage qr = qrCodeImage(numeric, 1);
-    if (!qr.isNull())
-        m_qr->setPixmap(QPixmap::fromImage(qr.scaled(side, side, Qt::KeepAspectRatio, Qt::FastTransformation)));
-    const int joined = m_web.classroom().sessionCount();
+    if (numeric != m_qrText || side != m_qrSide) {
+        m_qrText = numeric;
+        m_qrSide = side;
+        const QImage qr = qrCodeImage(numeric, 1);
+        if (!qr.isNull())
+            m_qr->setPixmap(QPixmap::fromImage(qr.scaled(side, side, Qt::KeepAspectRatio, Qt::FastTransformation)));
+    }
+    const int joined = m_web.joinedCount();
     m_joined->setText(joined == 1 ? QStringLiteral("1 Schülerin oder Schüler angemeldet")
                                   : QStringLiteral("%1 Schülerinnen und Schüler angemeldet").arg(joined));
     m_closed->setVisible(!m_web.classroom().joiningOpen());

@@ -39,6 +39,8 @@ private:
     QLabel *m_qr;
     QLabel *m_joined;
     QLabel *m_closed;
+    QString m_qrText;
+    int m_qrSide = 0;
 };
 
 } // namespace kapitolo

@@ -91,8 +91,11 @@ void WebAccessPanel::refresh()
     m_note->setText(m_web.lastNote());
     m_note->setVisible(!m_web.lastNote().isEmpty());
     // The QR code carries the numeric address: a tablet's camera opens it without a name service.
-    const QImage qr = qrCodeImage(addresses.value(addresses.size() > 1 ? 1 : 0), 4);
-    m_qr->setPixmap(QPixmap::fromImage(qr));
+    const QString numeric = addresses.value(addresses.size() > 1 ? 1 : 0);
+    if (numeric != m_qrText) {
+        m_qrText = numeric;
+        m_qr->setPixmap(QPixmap::fromImage(qrCodeImage(numeric, 4)));
+    }
 }
 
 void WebAccessPanel::toggleJoining()

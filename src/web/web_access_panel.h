@@ -39,6 +39,7 @@ private:
     QPushButton *m_joining;
     QPushButton *m_beamer;
     TBeamerAnsichtForm *m_beamerView = nullptr;
+    QString m_qrText;
     QLabel *m_addresses;
     QLabel *m_code;
     QLabel *m_qr;

@@ -8,6 +8,8 @@
 
 #include <qrencode.h>
 
+#include <utility>
+
 namespace kapitolo {
 
 QString webSettingsProblem(const QString &port, const QString &code)
@@ -74,6 +76,16 @@ WebParticipation::WebParticipation(NetworkQuiz &network, Clock &clock, Messages 
     });
     connect(&m_network, &NetworkQuiz::participantRemoved, this,
             [this](const QString &key) { m_classroom.removeParticipant(key); });
+    // The projector counts every pupil who joined.
+    connect(&m_network, &NetworkQuiz::reportHandled, this, [this] {
+        if (std::exchange(m_joined, joinedCount()) != m_joined)
+            Q_EMIT changed();
+    });
+}
+
+int WebParticipation::joinedCount() const
+{
+    return m_network.board().joinedCount();
 }
 
 void WebParticipation::start(const QList<QJsonObject> &records)

@@ -53,6 +53,8 @@ public:
 
     // The last thing the teacher should know (a new code, a closed session); empty if none.
     const QString &lastNote() const { return m_lastNote; }
+    // Everyone who joined the exercise, in a browser or with Kapitolo.
+    int joinedCount() const;
 
 Q_SIGNALS:
     // Started, stopped, or the number of browser pupils changed.
@@ -68,6 +70,7 @@ private:
     WebClassroom m_classroom;
     QString m_computerName;
     QString m_lastNote;
+    int m_joined = 0;
 };
 
 } // namespace kapitolo
