@@ -38,6 +38,37 @@ bool before(quint32 a, quint32 b)
 
 } // namespace
 
+RequestScanner::Step RequestScanner::feed(const char *data, qsizetype size, int maxHeaderBytes)
+{
+    Step step;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char c = data[i];
+        if (!m_inRequest) {
+            if (c == '\r' || c == '\n')
+                continue;
+            m_inRequest = true;
+            m_headerBytes = 0;
+            m_lineLength = 0;
+            step.began = true;
+        }
+        if (++m_headerBytes > maxHeaderBytes) {
+            step.tooLarge = true;
+            return step;
+        }
+        if (c == '\n') {
+            if (m_lineLength == 0) {
+                m_inRequest = false;
+                ++m_completed;
+                ++step.completed;
+            }
+            m_lineLength = 0;
+        } else if (c != '\r') {
+            ++m_lineLength;
+        }
+    }
+    return step;
+}
+
 // One connection as the server watches it, a child of its socket: it goes with the socket,
 // also when the HTTP server has handed the socket to a WebSocket and let go of its signals.
 class ConnectionWatch : public QObject
@@ -56,7 +87,7 @@ public:
 
     quint32 address() const { return m_address; }
     bool upgraded() const { return m_upgraded; }
-    bool everCompleted() const { return m_completed > 0; }
+    bool everCompleted() const { return m_scanner.completed() > 0; }
     quint32 lastActivity() const { return m_lastActivity; }
     bool pastDeadline(quint32 now) const { return !m_upgraded && !m_closing && !before(now, m_deadline); }
 
@@ -75,25 +106,15 @@ public:
             return close();
         const QByteArray bytes = m_socket->peek(n);
         m_lastActivity = now;
-        for (const char c : bytes) {
-            if (!m_inRequest) {
-                if (c == '\r' || c == '\n')
-                    continue; // blank lines between requests
-                m_inRequest = true;
-                m_headerBytes = 0;
-                m_lineLength = 0;
+        const bool wasInRequest = m_scanner.inRequest();
+        const RequestScanner::Step step = m_scanner.feed(bytes.constData(), bytes.size(), limits.maxHeaderBytes);
+        if (step.tooLarge)
+            return close();
+        if (m_scanner.inRequest()) {
+            if (!wasInRequest || step.completed > 0)
                 m_deadline = now + quint32(limits.headerMs);
-            }
-            ++m_headerBytes;
-            if (c == '\n') {
-                if (m_lineLength == 0)
-                    requestComplete(now);
-                m_lineLength = 0;
-            } else if (c != '\r') {
-                ++m_lineLength;
-            }
-            if (m_headerBytes > limits.maxHeaderBytes)
-                return close();
+        } else if (step.completed > 0) {
+            m_deadline = now + quint32(limits.idleMs);
         }
     }
 
@@ -124,23 +145,13 @@ protected:
     }
 
 private:
-    void requestComplete(quint32 now)
-    {
-        ++m_completed;
-        m_inRequest = false;
-        m_deadline = now + quint32(m_server.limits().idleMs);
-    }
-
     GuardedTcpServer &m_server;
     QTcpSocket *m_socket;
     quint32 m_address;
     quint32 m_deadline;
     quint32 m_lastActivity = 0;
     qint64 m_total = 0;
-    int m_headerBytes = 0;
-    int m_lineLength = 0;
-    int m_completed = 0;
-    bool m_inRequest = false;
+    RequestScanner m_scanner;
     bool m_upgraded = false;
     bool m_closing = false;
 };
@@ -214,6 +225,7 @@ void GuardedTcpServer::incomingConnection(qintptr descriptor)
         ::close(int(descriptor));
         return;
     }
+    ++m_accepted;
     const quint32 address = addressKey(socket->peerAddress());
     const bool deviceFull = m_limits.perAddress > 0 && m_perAddress.value(address) >= m_limits.perAddress;
     if (deviceFull || (m_watches.size() >= m_limits.maxConnections && !makeRoom())) {
@@ -225,6 +237,9 @@ void GuardedTcpServer::incomingConnection(qintptr descriptor)
     // A verdict and the new state follow each other as small writes: without this the
     // second waits for the browser's delayed acknowledgement of the first (40 ms).
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    // What a sender pushes in one go stays in the system's buffers, not in ours: a request
+    // far beyond its limit is cut off before its bytes are copied in.
+    socket->setReadBufferSize(2 * qint64(m_limits.maxHeaderBytes));
     auto *watch = new ConnectionWatch(*this, socket, m_clock.tickCount());
     m_watches.append(watch);
     ++m_perAddress[address];

@@ -33,6 +33,28 @@ struct ConnectionLimits {
     qint64 maxConnectionBytes = 1 << 20;
 };
 
+// Finds the ends of the requests in what a connection sends, in pieces as they arrive:
+// a header ends with an empty line; blank lines between requests are passed over.
+class RequestScanner
+{
+public:
+    struct Step {
+        int completed = 0;     // requests whose header ended in these bytes
+        bool began = false;    // a request began in these bytes
+        bool tooLarge = false; // the header now in progress is longer than allowed
+    };
+    Step feed(const char *data, qsizetype size, int maxHeaderBytes);
+    bool inRequest() const { return m_inRequest; }
+    int headerBytes() const { return m_headerBytes; }
+    int completed() const { return m_completed; }
+
+private:
+    bool m_inRequest = false;
+    int m_headerBytes = 0;
+    int m_lineLength = 0;
+    int m_completed = 0;
+};
+
 // The descriptors the server may take: the soft limit of open files, less those the
 // program holds already and a reserve for what the teacher still opens (dialogs, fonts,
 // files, the display connection). Never below `floor`.
@@ -56,6 +78,7 @@ public:
 
     int openCount() const { return int(m_watches.size()); }
     int openCount(const QHostAddress &address) const;
+    int acceptedCount() const { return m_accepted; }
     int refusedCount() const { return m_refused; }
     int closedCount() const { return m_closed; }
     const ConnectionLimits &limits() const { return m_limits; }
@@ -72,6 +95,7 @@ private:
     Clock &m_clock;
     QList<ConnectionWatch *> m_watches; // in the order they came
     QHash<quint32, int> m_perAddress;
+    int m_accepted = 0;
     int m_refused = 0;
     int m_closed = 0;
 };

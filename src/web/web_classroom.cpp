@@ -1,5 +1,7 @@
 #include "web/web_classroom.h"
 
+#include "web/web_messages.h"
+
 #include "network/network_reports.h"
 #include "platform/cp1252.h"
 #include "platform/nearest.h"
@@ -66,7 +68,6 @@ private:
 
 namespace {
 
-constexpr int kMaxNameChars = 30;
 // The latest verdicts a session keeps for answers sent again: the page has one in flight.
 constexpr int kKeptVerdicts = 16;
 
@@ -84,58 +85,6 @@ constexpr StaticFile kStaticFiles[] = {
     {"/kapitolo.css", ":/web/kapitolo.css", "text/css; charset=utf-8"},
     {"/kapitolo.js", ":/web/kapitolo.js", "text/javascript; charset=utf-8"},
 };
-
-bool hasExactKeys(const QJsonObject &o, std::initializer_list<const char *> keys)
-{
-    if (o.size() != qsizetype(keys.size()))
-        return false;
-    for (const char *k : keys)
-        if (!o.contains(QLatin1String(k)))
-            return false;
-    return true;
-}
-
-bool readInt(const QJsonObject &o, const char *key, qint64 low, qint64 high, qint64 &value)
-{
-    const QJsonValue v = o.value(QLatin1String(key));
-    if (!v.isDouble())
-        return false;
-    const double d = v.toDouble();
-    if (!std::isfinite(d) || d != std::floor(d) || d < double(low) || d > double(high))
-        return false;
-    value = qint64(d);
-    return true;
-}
-
-bool readText(const QJsonObject &o, const char *key, int maxChars, QString &value)
-{
-    const QJsonValue v = o.value(QLatin1String(key));
-    if (!v.isString())
-        return false;
-    value = v.toString();
-    if (value.size() > maxChars)
-        return false;
-    for (const QChar c : std::as_const(value))
-        if (c.category() == QChar::Other_Control)
-            return false;
-    return true;
-}
-
-bool readFraction(const QJsonObject &o, const char *key, double &value)
-{
-    const QJsonValue v = o.value(QLatin1String(key));
-    if (!v.isDouble())
-        return false;
-    value = v.toDouble();
-    // A tile may hang over the card's edge, but not by ten cards.
-    return std::isfinite(value) && value >= -10 && value <= 10;
-}
-
-bool isTileId(const QString &id)
-{
-    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9]{1,32}$"));
-    return pattern.match(id).hasMatch();
-}
 
 QJsonObject message(const char *kind)
 {
@@ -594,37 +543,33 @@ void WebClassroom::handleMessage(QWebSocket *socket, const QString &text)
             socket->abort();
         return;
     }
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject())
+    const WebMessage m = parseWebMessage(text);
+    switch (m.kind) {
+    case WebMessage::Kind::Invalid:
         return discard();
-    const QJsonObject m = doc.object();
-    const QString kind = m.value(QStringLiteral("art")).toString();
-    if (kind == QLatin1String("name")) {
-        QString name;
-        if (!hasExactKeys(m, {"art", "name"}) || !readText(m, "name", kMaxNameChars, name))
-            return discard();
+    case WebMessage::Kind::Name: {
         QJsonObject reply = message("namenshinweis");
-        reply[QStringLiteral("text")] = nameNote(name);
+        reply[QStringLiteral("text")] = nameNote(m.name);
         send(socket, reply);
-    } else if (kind == QLatin1String("anmelden")) {
-        join(socket, m);
-    } else if (kind == QLatin1String("wieder")) {
-        rejoin(socket, m);
-    } else if (kind == QLatin1String("ablegen") || kind == QLatin1String("antwort") || kind == QLatin1String("nummer")) {
+        return;
+    }
+    case WebMessage::Kind::Join:
+        return join(socket, m);
+    case WebMessage::Kind::Rejoin:
+        return rejoin(socket, m);
+    case WebMessage::Kind::Drop:
+    case WebMessage::Kind::Tap:
+    case WebMessage::Kind::Number:
+    case WebMessage::Kind::Resize: {
         Session *session = sessionOf(socket);
         if (!session)
             return discard();
-        answer(*session, m);
-    } else if (kind == QLatin1String("groesse")) {
-        Session *session = sessionOf(socket);
-        qint64 w = 0, h = 0;
-        if (!session || !hasExactKeys(m, {"art", "breite", "hoehe"}) || !readInt(m, "breite", 1, 10000, w)
-            || !readInt(m, "hoehe", 1, 10000, h))
-            return discard();
-        resize(*session, QSize(int(w), int(h)));
-    } else {
-        discard();
+        if (m.kind == WebMessage::Kind::Resize)
+            resize(*session, m.size);
+        else
+            answer(*session, m);
+        return;
+    }
     }
 }
 
@@ -682,14 +627,8 @@ bool WebClassroom::wrongCode(const QString &address, quint32 now)
     return true;
 }
 
-void WebClassroom::join(QWebSocket *socket, const QJsonObject &m)
+void WebClassroom::join(QWebSocket *socket, const WebMessage &m)
 {
-    QString code, typedName;
-    qint64 w = 0, h = 0;
-    if (!hasExactKeys(m, {"art", "code", "name", "breite", "hoehe"}) || !readText(m, "code", 16, code)
-        || !readText(m, "name", kMaxNameChars, typedName) || !readInt(m, "breite", 1, 10000, w)
-        || !readInt(m, "hoehe", 1, 10000, h))
-        return discard();
     const auto connection = m_connections.find(socket);
     // One connection, one pupil: a joined page that joins again is up to something.
     if (connection == m_connections.end() || !connection->token.isEmpty())
@@ -709,11 +648,11 @@ void WebClassroom::join(QWebSocket *socket, const QJsonObject &m)
         return refuse("fehler", QStringLiteral("Zu viele falsche Codes. Bitte noch %1 Sekunden warten.").arg(seconds));
     }
     attempts.blocked = false;
-    if (code != m_code) {
+    if (m.code != m_code) {
         wrongCode(address, now);
         return refuse("fehler", kWrongCodeText);
     }
-    const QString name = cleanPupilName(typedName);
+    const QString name = cleanPupilName(m.name);
     if (name.isEmpty())
         return refuse("fehler",
                       QStringLiteral("Bitte gib einen Namen mit mindestens einem Buchstaben oder einer Ziffer ein."));
@@ -757,7 +696,7 @@ void WebClassroom::join(QWebSocket *socket, const QJsonObject &m)
     QJsonObject record = identityJson(id);
     record[QStringLiteral("t")] = QStringLiteral("beitritt");
     journal(record, true);
-    session->pupil->setViewSize(QSize(int(w), int(h)));
+    session->pupil->setViewSize(m.size);
     if (!session->pupil->start())
         return refuse("fehler", QStringLiteral("Diese Übung enthält keine Fragen."));
     session->socket = socket;
@@ -771,13 +710,9 @@ void WebClassroom::join(QWebSocket *socket, const QJsonObject &m)
     Q_EMIT sessionsChanged();
 }
 
-void WebClassroom::rejoin(QWebSocket *socket, const QJsonObject &m)
+void WebClassroom::rejoin(QWebSocket *socket, const WebMessage &m)
 {
-    QString token;
-    qint64 w = 0, h = 0;
-    if (!hasExactKeys(m, {"art", "token", "breite", "hoehe"}) || !readText(m, "token", 64, token)
-        || !readInt(m, "breite", 1, 10000, w) || !readInt(m, "hoehe", 1, 10000, h))
-        return discard();
+    const QString &token = m.token;
     const auto connection = m_connections.find(socket);
     if (connection == m_connections.end())
         return;
@@ -807,32 +742,16 @@ void WebClassroom::rejoin(QWebSocket *socket, const QJsonObject &m)
             (*other)->socket = nullptr;
     session.socket = socket;
     connection->token = token;
-    session.pupil->setViewSize(QSize(int(w), int(h)));
+    session.pupil->setViewSize(m.size);
     QJsonObject reply = message("angemeldet");
     reply[QStringLiteral("token")] = token;
     send(socket, reply);
     sendState(session);
 }
 
-void WebClassroom::answer(Session &session, const QJsonObject &m)
+void WebClassroom::answer(Session &session, const WebMessage &m)
 {
-    const QString kind = m.value(QStringLiteral("art")).toString();
-    qint64 seq = 0;
-    QString tile, number;
-    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-    bool ok = false;
-    if (kind == QLatin1String("ablegen"))
-        ok = hasExactKeys(m, {"art", "seq", "kachel", "x0", "y0", "x1", "y1"}) && readFraction(m, "x0", x0)
-            && readFraction(m, "y0", y0) && readFraction(m, "x1", x1) && readFraction(m, "y1", y1) && x0 < x1
-            && y0 < y1;
-    else if (kind == QLatin1String("antwort"))
-        ok = hasExactKeys(m, {"art", "seq", "kachel"});
-    else
-        ok = hasExactKeys(m, {"art", "seq", "kachel", "nummer"}) && readText(m, "nummer", 4, number);
-    ok = ok && readInt(m, "seq", 1, 0x7fffffff, seq) && readText(m, "kachel", 32, tile) && isTileId(tile);
-    if (!ok)
-        return discard();
-
+    const qint64 seq = m.seq;
     QJsonObject reply = message("urteil");
     reply[QStringLiteral("seq")] = seq;
     for (const auto &[known, verdict] : std::as_const(session.verdicts)) {
@@ -850,12 +769,12 @@ void WebClassroom::answer(Session &session, const QJsonObject &m)
         return discard();
     WebPupil &pupil = *session.pupil;
     WebVerdict verdict;
-    if (kind == QLatin1String("ablegen"))
-        verdict = pupil.drop(tile, RectD{x0, y0, x1, y1});
-    else if (kind == QLatin1String("antwort"))
-        verdict = pupil.tap(tile);
+    if (m.kind == WebMessage::Kind::Drop)
+        verdict = pupil.drop(m.tile, m.rect);
+    else if (m.kind == WebMessage::Kind::Tap)
+        verdict = pupil.tap(m.tile);
     else
-        verdict = pupil.dropOnNumber(tile, number);
+        verdict = pupil.dropOnNumber(m.tile, m.number);
     const QString name = webVerdictName(verdict);
     session.verdicts.append({seq, name});
     if (session.verdicts.size() > kKeptVerdicts)

@@ -23,6 +23,7 @@ class QWebSocket;
 namespace kapitolo {
 
 class WebHttpServer;
+struct WebMessage;
 
 // The limits a class of browsers plays within.
 struct WebLimits {
@@ -184,9 +185,9 @@ private:
     void send(QWebSocket *socket, const QJsonObject &message);
     void sendState(Session &session);
     void cardDrawn(const QString &token, const WebPupil::CardJob &job, WebPupil::CardDrawn drawn);
-    void join(QWebSocket *socket, const QJsonObject &message);
-    void rejoin(QWebSocket *socket, const QJsonObject &message);
-    void answer(Session &session, const QJsonObject &message);
+    void join(QWebSocket *socket, const WebMessage &message);
+    void rejoin(QWebSocket *socket, const WebMessage &message);
+    void answer(Session &session, const WebMessage &message);
     void resize(Session &session, QSize size);
     bool wrongCode(const QString &address, quint32 now);
     void endSession(const QString &token, const char *kind, const QString &text);
