@@ -21,11 +21,10 @@ struct ConnectionLimits {
     // server besides its WebSocket; a reload briefly doubles that.
     int maxConnections = 1500;
     int perAddress = 16;
-    // A request's header must be complete within headerMs of its first byte (or of the
-    // connection), the whole request within requestMs; a connection without a request in
-    // progress is closed after idleMs.
+    // A request must be complete within headerMs of its first byte (or of the connection:
+    // the page sends no bodies, so its header is the whole request); a connection without
+    // a request in progress is closed after idleMs.
     int headerMs = 5000;
-    int requestMs = 10000;
     int idleMs = 30000;
     // One request's header, and everything one connection sends before it becomes a
     // WebSocket (whose messages have a limit of their own).
