@@ -43,6 +43,8 @@ TBeamerAnsichtForm::TBeamerAnsichtForm(WebParticipation &web, QWidget *parent)
     m_title->setText(QStringLiteral("Im Browser mitmachen: Adresse öffnen, Code und Namen eingeben"));
     m_address = bigLabel(this, "BeamerAdresseLab", 30, true);
     m_address->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_address->setWordWrap(false);
+    m_otherAddress = bigLabel(this, "BeamerNameLab", 18, false);
     auto *codeTitle = bigLabel(this, "BeamerCodeTitelLab", 22, false);
     codeTitle->setText(QStringLiteral("Code"));
     m_code = bigLabel(this, "BeamerCodeLab", 96, true);
@@ -68,6 +70,7 @@ TBeamerAnsichtForm::TBeamerAnsichtForm(WebParticipation &web, QWidget *parent)
     layout->setContentsMargins(32, 24, 32, 24);
     layout->addWidget(m_title);
     layout->addWidget(m_address);
+    layout->addWidget(m_otherAddress);
     layout->addLayout(middle, 1);
     layout->addWidget(m_joined);
     layout->addWidget(m_closed);
@@ -80,6 +83,7 @@ void TBeamerAnsichtForm::refresh()
 {
     if (!m_web.active()) {
         m_address->setText(QStringLiteral("Zurzeit läuft keine Netzwerk-Übung mit Teilnahme im Browser."));
+        m_otherAddress->clear();
         m_code->clear();
         m_qr->clear();
         m_qrText.clear();
@@ -90,7 +94,8 @@ void TBeamerAnsichtForm::refresh()
     const QStringList addresses = m_web.addresses();
     // The numeric address first: a tablet reaches it without a name service.
     const QString numeric = addresses.value(addresses.size() > 1 ? 1 : 0);
-    m_address->setText(addresses.size() > 1 ? numeric + QStringLiteral("   oder   ") + addresses.first() : numeric);
+    m_address->setText(numeric);
+    m_otherAddress->setText(addresses.size() > 1 ? QStringLiteral("oder ") + addresses.first() : QString());
     m_code->setText(m_web.code());
     const int side = qMax(120, qMin(width() / 2 - 48, height() - 300));
     if (numeric != m_qrText || side != m_qrSide) {

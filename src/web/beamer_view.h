@@ -35,6 +35,7 @@ private:
     WebParticipation &m_web;
     QLabel *m_title;
     QLabel *m_address;
+    QLabel *m_otherAddress;
     QLabel *m_code;
     QLabel *m_qr;
     QLabel *m_joined;

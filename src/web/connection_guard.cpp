@@ -9,7 +9,19 @@
 #include <QTimer>
 #include <QWebSocket>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <map>
+#include <thread>
+#include <vector>
 
 namespace kapitolo {
 
@@ -74,11 +86,11 @@ RequestScanner::Step RequestScanner::feed(const char *data, qsizetype size, int 
 class ConnectionWatch : public QObject
 {
 public:
-    ConnectionWatch(GuardedTcpServer &server, QTcpSocket *socket, quint32 now)
+    ConnectionWatch(GuardedTcpServer &server, QTcpSocket *socket, quint32 address, quint32 now)
         : QObject(socket)
         , m_server(server)
         , m_socket(socket)
-        , m_address(addressKey(socket->peerAddress()))
+        , m_address(address)
         , m_deadline(now + quint32(server.limits().headerMs))
     {
         socket->installEventFilter(this);
@@ -156,6 +168,227 @@ private:
     bool m_closing = false;
 };
 
+
+// The door: a thread of its own that accepts every connection and holds it, unread, until
+// its first request has arrived whole (looked at in the system's buffer, never taken out
+// of it), then hands it to the event loop. It keeps the deadlines of what it holds by the
+// time the event loop gives it, so that a test's clock rules here too.
+class ConnectionDoor
+{
+public:
+    ConnectionDoor(GuardedTcpServer &server, int listenFd, quint32 now)
+        : m_server(server)
+        , m_listen(listenFd)
+        , m_now(now)
+    {
+    }
+
+    ~ConnectionDoor()
+    {
+        m_stop = true;
+        wake();
+        if (m_thread.joinable())
+            m_thread.join();
+        for (const auto &[fd, held] : m_held) {
+            ::close(fd);
+            m_server.release(held.address);
+        }
+        const QMutexLocker lock(&m_transitMutex);
+        for (const auto &[fd, address] : m_inTransit) {
+            ::close(fd);
+            m_server.release(address);
+        }
+        if (m_epoll >= 0)
+            ::close(m_epoll);
+        if (m_wake >= 0)
+            ::close(m_wake);
+    }
+
+    bool start()
+    {
+        m_epoll = ::epoll_create1(EPOLL_CLOEXEC);
+        m_wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        if (m_epoll < 0 || m_wake < 0)
+            return false;
+        epoll_event e{};
+        e.events = EPOLLIN;
+        e.data.fd = m_wake;
+        if (::epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_wake, &e) != 0)
+            return false;
+        e.data.fd = m_listen;
+        if (::epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_listen, &e) != 0)
+            return false;
+        m_thread = std::thread([this] { run(); });
+        return true;
+    }
+
+    void sweep(quint32 now)
+    {
+        m_now = now;
+        m_sweep = true;
+        wake();
+    }
+
+    // The event loop took a handed-over connection.
+    void arrived(int fd)
+    {
+        const QMutexLocker lock(&m_transitMutex);
+        m_inTransit.erase(fd);
+    }
+
+private:
+    struct Held {
+        quint32 address = 0;
+        quint32 deadline = 0;
+        quint64 order = 0;
+    };
+
+    void wake()
+    {
+        const quint64 one = 1;
+        if (m_wake >= 0)
+            [[maybe_unused]] const auto written = ::write(m_wake, &one, sizeof one);
+    }
+
+    void run()
+    {
+        std::vector<char> buffer(size_t(m_server.limits().maxHeaderBytes) + 1);
+        epoll_event events[64];
+        while (!m_stop) {
+            const int n = ::epoll_wait(m_epoll, events, 64, 1000);
+            for (int i = 0; i < n && !m_stop; ++i) {
+                const int fd = events[i].data.fd;
+                if (fd == m_wake) {
+                    quint64 count = 0;
+                    [[maybe_unused]] const auto read = ::read(m_wake, &count, sizeof count);
+                } else if (fd == m_listen) {
+                    acceptAll();
+                } else {
+                    look(fd, buffer);
+                }
+            }
+            if (m_sweep.exchange(false))
+                closeLate();
+        }
+    }
+
+    void acceptAll()
+    {
+        for (;;) {
+            sockaddr_in peer{};
+            socklen_t length = sizeof peer;
+            const int fd = ::accept4(m_listen, reinterpret_cast<sockaddr *>(&peer), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
+            if (fd < 0) {
+                // Out of descriptors: the system keeps the rest waiting; deadlines free some.
+                return;
+            }
+            m_server.m_accepted.ref();
+            const quint32 address = peer.sin_family == AF_INET ? ntohl(peer.sin_addr.s_addr) : 0;
+            bool admitted = m_server.admit(address);
+            if (!admitted && !m_held.empty() && m_server.openCount() >= m_server.limits().maxConnections) {
+                // Full: the one that has waited longest without a whole request makes room.
+                const auto oldest = std::min_element(m_held.cbegin(), m_held.cend(), [](const auto &a, const auto &b) {
+                    return a.second.order < b.second.order;
+                });
+                closeHeld(oldest->first);
+                admitted = m_server.admit(address);
+            }
+            if (!admitted) {
+                m_server.m_refused.ref();
+                ::close(fd);
+                continue;
+            }
+            const quint32 now = m_now;
+            m_held[fd] = Held{address, now + quint32(m_server.limits().headerMs), ++m_order};
+            epoll_event e{};
+            e.events = EPOLLIN | EPOLLRDHUP | EPOLLET;
+            e.data.fd = fd;
+            if (::epoll_ctl(m_epoll, EPOLL_CTL_ADD, fd, &e) != 0)
+                closeHeld(fd);
+        }
+    }
+
+    // New bytes on a held connection: is its first request whole?
+    void look(int fd, std::vector<char> &buffer)
+    {
+        const auto it = m_held.find(fd);
+        if (it == m_held.end())
+            return;
+        const ssize_t n = ::recv(fd, buffer.data(), buffer.size(), MSG_PEEK | MSG_DONTWAIT);
+        if (n < 0) {
+            if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+                m_server.m_closed.ref();
+                closeHeld(fd);
+            }
+            return;
+        }
+        RequestScanner scanner;
+        const RequestScanner::Step step = scanner.feed(buffer.data(), n, m_server.limits().maxHeaderBytes);
+        if (step.completed > 0) {
+            handOver(fd, it->second.address);
+            return;
+        }
+        // Closed before a whole request, or a header beyond its limit.
+        if (n == 0 || step.tooLarge) {
+            m_server.m_closed.ref();
+            closeHeld(fd);
+        }
+    }
+
+    void handOver(int fd, quint32 address)
+    {
+        ::epoll_ctl(m_epoll, EPOLL_CTL_DEL, fd, nullptr);
+        m_held.erase(fd);
+        {
+            const QMutexLocker lock(&m_transitMutex);
+            m_inTransit[fd] = address;
+        }
+        GuardedTcpServer *server = &m_server;
+        QMetaObject::invokeMethod(
+            server, [server, fd, address] { server->adoptFromDoor(fd, address); }, Qt::QueuedConnection);
+    }
+
+    void closeLate()
+    {
+        const quint32 now = m_now;
+        std::vector<int> late;
+        for (const auto &[fd, held] : m_held)
+            if (!before(now, held.deadline))
+                late.push_back(fd);
+        for (const int fd : late) {
+            m_server.m_closed.ref();
+            closeHeld(fd);
+        }
+    }
+
+    void closeHeld(int fd)
+    {
+        const auto it = m_held.find(fd);
+        if (it == m_held.end())
+            return;
+        ::epoll_ctl(m_epoll, EPOLL_CTL_DEL, fd, nullptr);
+        // A reset, not a polite close: nothing of a held connection is worth waiting for.
+        const linger hard{1, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+        ::close(fd);
+        m_server.release(it->second.address);
+        m_held.erase(it);
+    }
+
+    GuardedTcpServer &m_server;
+    int m_listen;
+    int m_epoll = -1;
+    int m_wake = -1;
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_sweep{false};
+    std::atomic<quint32> m_now;
+    std::map<int, Held> m_held;
+    quint64 m_order = 0;
+    QMutex m_transitMutex;
+    std::map<int, quint32> m_inTransit;
+};
+
 GuardedTcpServer::GuardedTcpServer(const ConnectionLimits &limits, Clock &clock, QObject *parent)
     : QTcpServer(parent)
     , m_limits(limits)
@@ -173,23 +406,64 @@ GuardedTcpServer::GuardedTcpServer(const ConnectionLimits &limits, Clock &clock,
 
 GuardedTcpServer::~GuardedTcpServer()
 {
+    m_door.reset();
     // The sockets (children of this server or of their WebSockets) may outlive it.
     for (ConnectionWatch *watch : std::as_const(m_watches))
         watch->setParent(nullptr), delete watch;
 }
 
-int GuardedTcpServer::openCount(const QHostAddress &address) const
+bool GuardedTcpServer::openDoor()
 {
-    return m_perAddress.value(addressKey(address));
+    if (!isListening())
+        return false;
+    auto door = std::make_unique<ConnectionDoor>(*this, int(socketDescriptor()), m_clock.tickCount());
+    // The event loop stops watching the listening socket: the door accepts from now on.
+    pauseAccepting();
+    if (!door->start()) {
+        resumeAccepting();
+        return false;
+    }
+    m_door = std::move(door);
+    return true;
+}
+
+void GuardedTcpServer::adoptFromDoor(qintptr descriptor, quint32 address)
+{
+    if (m_door)
+        m_door->arrived(int(descriptor));
+    adopt(descriptor, address);
 }
 
 void GuardedTcpServer::forget(ConnectionWatch *watch)
 {
-    if (!m_watches.removeOne(watch))
-        return;
-    const auto it = m_perAddress.find(watch->address());
+    if (m_watches.removeOne(watch))
+        release(watch->address());
+}
+
+bool GuardedTcpServer::admit(quint32 address)
+{
+    const QMutexLocker lock(&m_countsMutex);
+    if (m_total >= m_limits.maxConnections
+        || (m_limits.perAddress > 0 && m_perAddress.value(address) >= m_limits.perAddress))
+        return false;
+    ++m_total;
+    ++m_perAddress[address];
+    return true;
+}
+
+void GuardedTcpServer::release(quint32 address)
+{
+    const QMutexLocker lock(&m_countsMutex);
+    --m_total;
+    const auto it = m_perAddress.find(address);
     if (it != m_perAddress.end() && --*it <= 0)
         m_perAddress.erase(it);
+}
+
+int GuardedTcpServer::openCount() const
+{
+    const QMutexLocker lock(&m_countsMutex);
+    return m_total;
 }
 
 bool GuardedTcpServer::makeRoom()
@@ -207,7 +481,7 @@ bool GuardedTcpServer::makeRoom()
                 victim = w;
     if (!victim)
         return false;
-    ++m_closed;
+    m_closed.ref();
     auto *socket = qobject_cast<QTcpSocket *>(victim->parent());
     delete victim; // counted out now; its socket goes at once
     if (socket) {
@@ -219,30 +493,49 @@ bool GuardedTcpServer::makeRoom()
 
 void GuardedTcpServer::incomingConnection(qintptr descriptor)
 {
+    // Without the door: the same limits on the event loop.
     auto *socket = new QTcpSocket(this);
     if (!socket->setSocketDescriptor(descriptor)) {
         delete socket;
         ::close(int(descriptor));
         return;
     }
-    ++m_accepted;
+    m_accepted.ref();
     const quint32 address = addressKey(socket->peerAddress());
-    const bool deviceFull = m_limits.perAddress > 0 && m_perAddress.value(address) >= m_limits.perAddress;
-    if (deviceFull || (m_watches.size() >= m_limits.maxConnections && !makeRoom())) {
-        ++m_refused;
+    bool admitted = admit(address);
+    if (!admitted && openCount() >= m_limits.maxConnections && makeRoom())
+        admitted = admit(address);
+    if (!admitted) {
+        m_refused.ref();
         socket->abort();
         socket->deleteLater();
         return;
     }
+    watch(socket, address);
+}
+
+void GuardedTcpServer::adopt(qintptr descriptor, quint32 address)
+{
+    auto *socket = new QTcpSocket(this);
+    if (!socket->setSocketDescriptor(descriptor)) {
+        delete socket;
+        ::close(int(descriptor));
+        release(address);
+        return;
+    }
+    watch(socket, address);
+}
+
+void GuardedTcpServer::watch(QTcpSocket *socket, quint32 address)
+{
     // A verdict and the new state follow each other as small writes: without this the
     // second waits for the browser's delayed acknowledgement of the first (40 ms).
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     // What a sender pushes in one go stays in the system's buffers, not in ours: a request
     // far beyond its limit is cut off before its bytes are copied in.
     socket->setReadBufferSize(2 * qint64(m_limits.maxHeaderBytes));
-    auto *watch = new ConnectionWatch(*this, socket, m_clock.tickCount());
+    auto *watch = new ConnectionWatch(*this, socket, address, m_clock.tickCount());
     m_watches.append(watch);
-    ++m_perAddress[address];
     connect(socket, &QTcpSocket::readyRead, watch, [this, watch] { watch->bytesArrived(m_clock.tickCount()); });
     addPendingConnection(socket);
 }
@@ -250,10 +543,12 @@ void GuardedTcpServer::incomingConnection(qintptr descriptor)
 void GuardedTcpServer::sweep()
 {
     const quint32 now = m_clock.tickCount();
+    if (m_door)
+        m_door->sweep(now);
     const QList<ConnectionWatch *> watches = m_watches;
     for (ConnectionWatch *w : watches)
         if (w->pastDeadline(now)) {
-            ++m_closed;
+            m_closed.ref();
             w->close();
         }
 }

@@ -3,9 +3,11 @@
 #include <QHash>
 #include <QHostAddress>
 #include <QList>
+#include <QMutex>
 #include <QTcpServer>
 
 #include <functional>
+#include <memory>
 
 namespace kapitolo {
 
@@ -59,12 +61,16 @@ private:
 // files, the display connection). Never below `floor`.
 int connectionBudget(int reserve, int floor = 16);
 
+class ConnectionDoor;
+
 // Accepts the connections of the HTTP server and watches each until it has become a
-// WebSocket: the bytes it sends (counted before the HTTP server reads them, so that an
-// oversized request is cut off while it arrives, never read into memory first), the end of
-// each request's header, and the deadlines. At the limit of connections, the connection
-// that has waited longest without finishing a request makes room for a new one; a device
-// beyond its own limit is refused.
+// WebSocket. A door of its own (a thread waiting on the system's epoll) takes every new
+// connection and holds it until its first request has arrived whole: the connections a
+// script opens and never finishes cost the teacher's event loop nothing, and at the limit
+// the one that has waited longest makes room for a new one. A device beyond its own limit
+// is refused. Once through the door, a connection's bytes are counted before the HTTP
+// server reads them (an oversized request is cut off while it arrives, never read into
+// memory first), with the end of each request's header and the deadlines.
 class GuardedTcpServer : public QTcpServer
 {
     Q_OBJECT
@@ -72,14 +78,18 @@ public:
     GuardedTcpServer(const ConnectionLimits &limits, Clock &clock, QObject *parent = nullptr);
     ~GuardedTcpServer() override;
 
-    // Closes the connections past their deadlines; the classroom calls it every second.
+    // After listen(): the door takes over accepting. False when it cannot (the server then
+    // accepts on the event loop, with the same limits).
+    bool openDoor();
+
+    // Closes the connections past their deadlines; the classroom calls it on its timer.
     void sweep();
 
-    int openCount() const { return int(m_watches.size()); }
-    int openCount(const QHostAddress &address) const;
-    int acceptedCount() const { return m_accepted; }
-    int refusedCount() const { return m_refused; }
-    int closedCount() const { return m_closed; }
+    // Connections held now, at the door and through it.
+    int openCount() const;
+    int acceptedCount() const { return m_accepted.loadRelaxed(); }
+    int refusedCount() const { return m_refused.loadRelaxed(); }
+    int closedCount() const { return m_closed.loadRelaxed(); }
     const ConnectionLimits &limits() const { return m_limits; }
 
 protected:
@@ -87,16 +97,27 @@ protected:
 
 private:
     friend class ConnectionWatch;
+    friend class ConnectionDoor;
+    // What the door and the event loop share: how many connections each address holds.
+    bool admit(quint32 address);
+    void release(quint32 address);
+    // A connection whose first request has arrived, handed over by the door.
+    void adoptFromDoor(qintptr descriptor, quint32 address);
+    void adopt(qintptr descriptor, quint32 address);
+    void watch(QTcpSocket *socket, quint32 address);
     void forget(ConnectionWatch *watch);
     bool makeRoom();
 
     ConnectionLimits m_limits;
     Clock &m_clock;
     QList<ConnectionWatch *> m_watches; // in the order they came
-    QHash<quint32, int> m_perAddress;
-    int m_accepted = 0;
-    int m_refused = 0;
-    int m_closed = 0;
+    mutable QMutex m_countsMutex;
+    QHash<quint32, int> m_perAddress; // at the door and through it
+    int m_total = 0;
+    QAtomicInt m_accepted;
+    QAtomicInt m_refused;
+    QAtomicInt m_closed;
+    std::unique_ptr<ConnectionDoor> m_door;
 };
 
 } // namespace kapitolo

@@ -22,6 +22,10 @@
 #include <QTcpSocket>
 #include <QWebSocket>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -271,7 +275,12 @@ bool WebClassroom::listen(quint16 port, const QHostAddress &address)
         return false;
     }
     const quint16 bound = tcp->serverPort();
+    // A connection that sends nothing stays with the system until its first bytes come:
+    // the event loop does not watch the idle ones a script may open by the hundred.
+    const int deferSeconds = qMax(1, limits.headerMs / 1000);
+    ::setsockopt(int(tcp->socketDescriptor()), IPPROTO_TCP, TCP_DEFER_ACCEPT, &deferSeconds, sizeof deferSeconds);
     server->bind(tcp);
+    tcp->openDoor();
     m_server = std::move(server);
     m_tcp = tcp;
     m_port = bound;
@@ -309,6 +318,7 @@ void WebClassroom::stop()
     m_tokenOfCard.clear();
     m_ended.clear();
     m_attempts.clear();
+    m_deviceMessages.clear();
     m_wrongCodes.clear();
     m_joiningOpen = true;
     m_server.reset();
@@ -536,7 +546,10 @@ void WebClassroom::handleMessage(QWebSocket *socket, const QString &text)
         return;
     const quint32 now = m_clock.tickCount();
     connection->lastHeard = now;
-    if (!connection->messages.take(now, m_limits.messageBurst, m_limits.messageRefillMs)) {
+    // One allowance per device: a script that reconnects does not start afresh. Computers
+    // that share an address (no limit per device) count per connection.
+    Allowance &allowance = m_limits.sessionsPerDevice > 0 ? m_deviceMessages[connection->address] : connection->messages;
+    if (!allowance.take(now, m_limits.messageBurst, m_limits.messageRefillMs)) {
         // A flood: dropped unread; a connection that keeps on is let go.
         discard();
         if (++connection->dropped > m_limits.maxDroppedMessages)
@@ -742,10 +755,13 @@ void WebClassroom::rejoin(QWebSocket *socket, const WebMessage &m)
             (*other)->socket = nullptr;
     session.socket = socket;
     connection->token = token;
-    session.pupil->setViewSize(m.size);
     QJsonObject reply = message("angemeldet");
     reply[QStringLiteral("token")] = token;
     send(socket, reply);
+    // The size of the page that comes back, within the pace of sizes like any other.
+    resize(session, m.size);
+    if (!session.pendingSize)
+        return; // sent with the new size
     sendState(session);
 }
 
@@ -879,6 +895,13 @@ void WebClassroom::keepConnectionsAlive(quint32 now)
             it->lastPing = now;
             it.key()->ping();
         }
+    }
+    // The allowances of devices that have gone, once there are many.
+    if (m_deviceMessages.size() > 4096) {
+        QSet<QString> present;
+        for (const Connection &c : std::as_const(m_connections))
+            present.insert(c.address);
+        m_deviceMessages.removeIf([&](const auto &entry) { return !present.contains(entry.key()); });
     }
     // A tablet gone to sleep or a script that stopped answering: the connection goes, the
     // session stays for the page that comes back.

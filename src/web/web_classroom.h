@@ -217,6 +217,7 @@ private:
     // Sessions the teacher removed or the server closed: the text a reconnect gets.
     QHash<QString, QString> m_ended;
     QHash<QString, CodeAttempts> m_attempts;             // by address
+    QHash<QString, Allowance> m_deviceMessages;          // by address
     QList<quint32> m_wrongCodes;                         // from every address
     bool m_joiningOpen = true;
     QTimer m_timer;
