@@ -120,6 +120,15 @@ def questions(doc):
     return [line.split("//") for line in doc["fragentext"].split("\r\n")]
 
 
+def shown_answers(doc):
+    """The gap answers of a cloze text that its title or its visible text show."""
+    text = doc["lueckentext"]
+    answers = re.findall(r"<<([^<>]+)>>", text)
+    visible = MARKUP.sub(" ", re.sub(r"<<[^<>]+>>", " ", text)) + " " + doc["titel"]
+    return [a for a in answers
+            if re.search(r"(?<!\w)" + re.escape(a) + r"(?!\w)", visible, re.IGNORECASE)]
+
+
 class Generation(unittest.TestCase):
     def test_parallel_runs_succeed_and_agree(self):
         for rc, _, err in R["runs"]:
@@ -286,6 +295,17 @@ class Texts(unittest.TestCase):
             self.assertIn(tag, text)
         w, h = themen.png_size(image_path("wasserkreislauf.tsr"))
         self.assertTrue(h > w >= 800, (w, h))
+
+    def test_cloze_texts_do_not_show_their_answers(self):
+        # A gap's word that the card shows elsewhere (in the title, a summary, the next
+        # sentence) is no question: whole words, in any case.
+        self.assertEqual(shown_answers({"titel": "Wasser", "lueckentext":
+                                        "als <<Wasserdampf>> auf. Der wasserdampf kühlt ab, <<Wolken>>"
+                                        " entstehen.\r\n<B>Merke</B>: Wolkendecke"}), ["Wasserdampf"])
+        cloze = [rel for rel, doc in R["docs"].items() if doc["DokTyp"] == 1]
+        self.assertIn("wasserkreislauf.tsr", cloze)
+        for rel in cloze:
+            self.assertEqual(shown_answers(R["docs"][rel]), [], rel)
 
     def test_single_questions(self):
         sizes = {}
