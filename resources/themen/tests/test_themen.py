@@ -12,6 +12,7 @@ import shutil
 import subprocess
 import tempfile
 import unittest
+from fractions import Fraction
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SRC = os.path.dirname(HERE)
@@ -24,6 +25,8 @@ SEA = (175, 208, 235)
 MAPS = ("europa-hauptstaedte.tsr", "deutschland/landeshauptstaedte-karte.tsr")
 FACT_KEYS = ("in", "fluss", "wasser", "land", "bundesland")
 RIVER_KM = 3
+# the library's folders of drawings (the other subjects), held to the maps' rules for worksheets
+DRAWN = ("biologie/", "chemie/", "physik/", "politik/", "mathematik/")
 STATE_KM = 1      # a spot at least this far inside its state: about a pixel of the maps
 MARKUP = re.compile(r"<(/?[BIU]|@LINIE|@POSX=\d{1,3}%|@REB=\d+)>")
 R = {}
@@ -333,6 +336,30 @@ class Texts(unittest.TestCase):
                                  for y in range(2, 11)})
 
 
+    def test_equations_and_percentages_are_right(self):
+        # Each equation holds for its answer and for no other number: both sides are
+        # linear, so two values of x that agree would mean the same line twice.
+        def side(expr, x):
+            expr = re.sub(r"(\d)([x(])", r"\1*\2", expr).replace(":", "/")
+            return eval(expr, {"__builtins__": {}}, {"x": Fraction(x)})
+        qs = questions(R["docs"]["mathematik/gleichungen-zufaellig.tsr"])
+        self.assertGreaterEqual(len(qs), 40)
+        for q, a in qs:
+            x = int(re.fullmatch(r"x = (-?\d+)", a).group(1))
+            left, right = q.split(" = ")
+            self.assertEqual(side(left, x), side(right, x), q)
+            self.assertNotEqual(side(left, x + 1) - side(right, x + 1), 0, q)
+        for q, a in questions(R["docs"]["mathematik/prozentrechnung.tsr"]):
+            n = [Fraction(v) for v in re.findall(r"\d+", q)]
+            if q.startswith("Wie viel sind"):
+                expected = f"{n[0] * n[1] / 100} €"
+            elif q.startswith("Wie viel Prozent"):
+                expected = f"{n[0] * 100 / n[1]} %"
+            else:
+                expected = f"{n[1] * 100 / n[0]} €"
+            self.assertEqual(a, expected, q)
+
+
 class Labelling(unittest.TestCase):
     def card(self, rel):
         w, h = themen.png_size(image_path(rel))
@@ -444,7 +471,7 @@ class Labelling(unittest.TestCase):
         # A worksheet widens every answer field for handwriting; the library's
         # maps leave room for that (the dense capitals sample does not).
         maps = [rel for rel, doc in R["docs"].items() if doc["DokTyp"] == 0
-                and (rel.startswith("erdkunde/") or rel == "alle-themen.tsr")]
+                and (rel.startswith("erdkunde/") or rel == "alle-themen.tsr" or rel.startswith(DRAWN))]
         self.assertGreaterEqual(len(maps), 20)
         for rel in maps:
             cw, ch, _, _ = self.card(rel)
