@@ -25,8 +25,10 @@ SEA = (175, 208, 235)
 MAPS = ("europa-hauptstaedte.tsr", "deutschland/landeshauptstaedte-karte.tsr")
 FACT_KEYS = ("in", "fluss", "wasser", "land", "bundesland")
 RIVER_KM = 3
-# the library's folders of drawings (the other subjects), held to the maps' rules for worksheets
-DRAWN = ("biologie/", "chemie/", "physik/", "politik/", "mathematik/")
+# the library's folders of drawings (the other subjects), held to the maps' rules for
+# worksheets; the chart of the constitutional organs is not: its names fill their boxes, and
+# its worksheet asks for them by numbered points
+DRAWN = ("biologie/", "chemie/", "physik/", "mathematik/")
 STATE_KM = 1      # a spot at least this far inside its state: about a pixel of the maps
 MARKUP = re.compile(r"<(/?[BIU]|@LINIE|@POSX=\d{1,3}%|@REB=\d+)>")
 R = {}
