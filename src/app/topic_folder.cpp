@@ -127,14 +127,30 @@ TopicFolderContents readTopicFolderContents(const QString &folder)
     return {readTopicFolder(folder), readTopicSubFolders(folder)};
 }
 
-QString topicFolderCaption(const QString &name)
+QStringList topicFolderCaptions(const QStringList &names, QString taken)
 {
-    QString caption = name;
-    caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
-    if (caption.isEmpty() || !caption.at(0).isLetter())
-        return caption; // a digit would take the access key of a topic item
-    caption[0] = caption.at(0).toUpper();
-    return QStringLiteral("&") + caption;
+    QStringList captions;
+    for (const QString &name : names) {
+        QString text = name;
+        if (!text.isEmpty())
+            text[0] = text.at(0).toUpper();
+        qsizetype key = -1;
+        for (qsizetype i = 0; i < text.size() && key < 0; ++i)
+            if (text.at(i).isLetter() && !taken.contains(text.at(i).toLower()))
+                key = i;
+        if (key >= 0)
+            taken += text.at(key).toLower();
+        QString caption;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (i == key)
+                caption += QLatin1Char('&');
+            caption += text.at(i);
+            if (text.at(i) == QLatin1Char('&'))
+                caption += QLatin1Char('&');
+        }
+        captions << caption;
+    }
+    return captions;
 }
 
 QString defaultStartFolder(const QString &programFolder)

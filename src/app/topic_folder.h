@@ -44,9 +44,12 @@ struct TopicFolderContents {
 };
 TopicFolderContents readTopicFolderContents(const QString &folder);
 
-// The submenu caption of a folder: its name with a capital first letter, which is also
-// the access key ("erdkunde" gives "&Erdkunde"); an "&" of the name stays visible.
-QString topicFolderCaption(const QString &name);
+// The submenu captions of folders: each name with a capital first letter and an access
+// key of its own, the first letter of the name that neither the menu's other items (taken,
+// lower case) nor a folder before it use ("deutsch", "deutschland" give "&Deutsch",
+// "D&eutschland"), so that a key always opens its submenu; none when every letter is taken.
+// An "&" of a name stays visible.
+QStringList topicFolderCaptions(const QStringList &names, QString taken);
 
 // The first topic folder when no folder or document is named at start: the program
 // folder, or its sub-folder "themen" with the bundled topics when the program folder

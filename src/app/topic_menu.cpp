@@ -53,6 +53,23 @@ void TopicMenu::setTopics(const QStringList &captions, int columnBreak)
     }
 }
 
+namespace {
+
+// The access key of a menu caption, lower case; empty when it has none.
+QString accessKey(const QString &caption)
+{
+    for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
+        if (caption.at(i) != QLatin1Char('&'))
+            continue;
+        if (caption.at(i + 1) != QLatin1Char('&'))
+            return caption.at(i + 1).toLower();
+        ++i; // "&&" is a plain "&"
+    }
+    return QString();
+}
+
+} // namespace
+
 void TopicMenu::setFolders(const QList<TopicFolder> &folders)
 {
     qDeleteAll(m_folderMenus); // a deleted menu takes its item with it
@@ -61,9 +78,19 @@ void TopicMenu::setFolders(const QList<TopicFolder> &folders)
     m_folderSeparator = nullptr;
     if (folders.isEmpty())
         return;
+    // The menu's own items ("&Startseite") keep their keys.
+    QString taken;
+    for (const QAction *action : actions())
+        if (action->isVisible())
+            taken += accessKey(action->text());
+    QStringList names;
+    for (const TopicFolder &folder : folders)
+        names << folder.name;
+    const QStringList captions = topicFolderCaptions(names, taken);
     m_folderSeparator = addSeparator();
-    for (const TopicFolder &folder : folders) {
-        auto *menu = new TopicMenu(topicFolderCaption(folder.name), this, m_group);
+    for (qsizetype i = 0; i < folders.size(); ++i) {
+        const TopicFolder &folder = folders.at(i);
+        auto *menu = new TopicMenu(captions.at(i), this, m_group);
         menu->setObjectName(QStringLiteral("MenueOrdner_") + folder.name);
         menu->showFolder(folder);
         connect(menu, &TopicMenu::folderTopicChosen, this, &TopicMenu::folderTopicChosen);

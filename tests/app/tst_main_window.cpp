@@ -382,6 +382,7 @@ private Q_SLOTS:
         QVERIFY(writeDocument(f.themen() + QStringLiteral("biologie/zelle.tsr"), zelle, false, f.messages));
         QVERIFY(writeTopic(f.themen() + QStringLiteral("erdkunde/welt/klima.tsr"), QStringLiteral("Klima"), 3));
         QVERIFY(writeTopic(f.themen() + QStringLiteral("erdkunde/europa/fluesse.tsr"), QStringLiteral("Flüsse"), 3));
+        QVERIFY(writeTopic(f.themen() + QStringLiteral("englisch/vokabeln.tsr"), QStringLiteral("Vokabeln"), 3));
         QVERIFY(writeTopic(f.themen() + QStringLiteral(".versteckt/x.tsr"), QStringLiteral("X"), 3));
         QVERIFY(writeFile(f.themen() + QStringLiteral("bilder/blume.png"), "kein Thema"));
         TForm1 &w = f.start(f.themen());
@@ -399,10 +400,11 @@ private Q_SLOTS:
                 result << a->text();
             return result;
         };
-        // Empty, hidden and picture folders are left out; the order is that of the topic list.
-        QCOMPARE(titles(menu->folderMenus()), QStringList({"&Biologie", "&Erdkunde"}));
+        // Empty, hidden and picture folders are left out; the order is that of the topic list;
+        // each submenu has a key of its own.
+        QCOMPARE(titles(menu->folderMenus()), QStringList({"&Biologie", "&Englisch", "E&rdkunde"}));
         TopicMenu *biologie = menu->folderMenus().at(0);
-        TopicMenu *erdkunde = menu->folderMenus().at(1);
+        TopicMenu *erdkunde = menu->folderMenus().at(2);
         QCOMPARE(items(biologie), QStringList({"&1:  Auge", "&2:  Zelle"}));
         QVERIFY(items(erdkunde).isEmpty());
         QCOMPARE(titles(erdkunde->folderMenus()), QStringList({"&Europa", "&Welt"}));
@@ -411,6 +413,12 @@ private Q_SLOTS:
         const QList<QAction *> actions = menu->actions();
         QVERIFY(actions.indexOf(menu->topicActions().first()) < actions.indexOf(biologie->menuAction()));
         QVERIFY(actions.indexOf(biologie->menuAction()) < actions.indexOf(erdkunde->menuAction()));
+        menu->popup(QPoint(0, 0));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        QTest::keyClick(menu, Qt::Key_R);
+        QVERIFY(QTest::qWaitForWindowExposed(erdkunde));
+        erdkunde->hide();
+        menu->hide();
 
         // Through the keyboard as a pupil would: B opens Biologie, 2 chooses "Zelle",
         // which is opened and its quiz started.
@@ -438,7 +446,7 @@ private Q_SLOTS:
         // A nested folder's topic by a click; one topic is checked in all the menus.
         w.topics().OpenTopicEntry(0);
         QVERIFY(menu->topicActions().first()->isChecked());
-        TopicMenu *welt = w.quizMenu()->folderMenus().at(1)->folderMenus().at(1);
+        TopicMenu *welt = w.quizMenu()->folderMenus().at(2)->folderMenus().at(1);
         welt->topicActions().first()->trigger();
         QCOMPARE(w.document().titel, QStringLiteral("Klima"));
         QVERIFY(welt->topicActions().first()->isChecked());

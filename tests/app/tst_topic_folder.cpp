@@ -90,18 +90,24 @@ private Q_SLOTS:
 
     void folderCaptions_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("caption");
-        QTest::newRow("subject") << "erdkunde" << "&Erdkunde";
-        QTest::newRow("umlaut") << "ökologie" << "&Ökologie";
-        QTest::newRow("ampersand") << "Tiere & Pflanzen" << "&Tiere && Pflanzen";
-        QTest::newRow("digit: no access key") << "5a" << "5a";
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("taken");
+        QTest::addColumn<QStringList>("captions");
+        QTest::newRow("subjects") << QStringList{"biologie", "chemie", "deutsch", "deutschland", "englisch", "erdkunde"}
+                                  << "s"
+                                  << QStringList{"&Biologie", "&Chemie", "&Deutsch", "D&eutschland", "E&nglisch", "E&rdkunde"};
+        QTest::newRow("Startseite keeps its s") << QStringList{"sachkunde"} << "s" << QStringList{"S&achkunde"};
+        QTest::newRow("umlaut") << QStringList{"ökologie"} << "" << QStringList{"&Ökologie"};
+        QTest::newRow("ampersand") << QStringList{"Tiere & Pflanzen"} << "" << QStringList{"&Tiere && Pflanzen"};
+        QTest::newRow("digits are the topics' keys") << QStringList{"5a"} << "" << QStringList{"5&a"};
+        QTest::newRow("every letter taken") << QStringList{"ab", "ba"} << "ab" << QStringList{"Ab", "Ba"};
     }
     void folderCaptions()
     {
-        QFETCH(QString, name);
-        QFETCH(QString, caption);
-        QCOMPARE(topicFolderCaption(name), caption);
+        QFETCH(QStringList, names);
+        QFETCH(QString, taken);
+        QFETCH(QStringList, captions);
+        QCOMPARE(topicFolderCaptions(names, taken), captions);
     }
 
     void sortingIsGermanCaseInsensitiveAndStable()
