@@ -101,6 +101,11 @@ MainMenus createMainMenus(TForm1 &w)
         if (window->document().isLoaded() && window->topics().currentTopicIndex() == index)
             Q_EMIT window->quizRequested();
     });
+    QObject::connect(menus.quizMenu, &TopicMenu::folderTopicChosen, window, [window](const QString &path) {
+        window->topics().OpenFolderTopic(path);
+        if (window->document().isLoaded() && window->document().fileName == path)
+            Q_EMIT window->quizRequested();
+    });
 
     // &Datei (hidden)
     QMenu *datei = new QMenu(QStringLiteral("&Datei"), window);

@@ -403,6 +403,16 @@ void TForm1::checkTopicItem(int index)
         m_menus.quizMenu->topicActions().at(index)->setChecked(true);
 }
 
+void TForm1::showTopicFolders(const QList<TopicFolder> &folders)
+{
+    m_menus.quizMenu->setFolders(folders);
+}
+
+void TForm1::checkFolderTopic(const QString &path)
+{
+    m_menus.quizMenu->checkFolderTopic(path);
+}
+
 void TForm1::documentRead()
 {
     m_viewCtl->documentRead();

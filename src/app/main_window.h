@@ -80,6 +80,8 @@ public:
     void leaveQuiz() override;
     void showTopicItems(const QStringList &captions, int columnBreak) override;
     void checkTopicItem(int index) override;
+    void showTopicFolders(const QList<TopicFolder> &folders) override;
+    void checkFolderTopic(const QString &path) override;
     void documentRead() override;
     void documentClosed() override;
     // The start page, or with the learning view shown and a document open its card.
