@@ -45,6 +45,11 @@ public:
     quint32 tickCount() override { return m_tick += 1000; }
     double now() override { return 45000.5; }
     void busyWait(int milliseconds, bool) override { m_tick += quint32(milliseconds); }
+    void callAfter(int milliseconds, QObject *, std::function<void()> then) override
+    {
+        m_tick += quint32(milliseconds);
+        then();
+    }
 
 private:
     quint32 m_tick = 0;

@@ -213,25 +213,28 @@ int cmdRender(const QStringList &args)
     options.numberingMode = numbering;
     options.uncover = uncover;
     Random random(1); // the same random numbering on every run
-    const QImage card = renderCardSnapshot(document, options, messages, random);
+    CardLayout layout;
+    ObjectMarks marks;
+    const QImage card = renderCardSnapshot(document, options, messages, random, &layout, &marks);
     if (card.isNull() || !SaveBitmapFile(card, files.at(1), messages))
         return 1;
     if (boxes) {
         QString out = QStringLiteral("[");
         for (int i = 0; i < document.objects.size(); ++i) {
             const DocObject &o = document.objects.at(i);
+            const ObjectBox &b = layout.box(i);
             if (i > 0)
                 out += QLatin1Char(',');
             out += QStringLiteral("\n {\"index\":%1,\"Typ\":%2,\"hitBox\":[%3,%4,%5,%6],\"KAusrAkt\":%7,"
                                   "\"pixelX\":%8,\"pixelY\":%9,\"displayNo\":%10}")
                        .arg(i)
                        .arg(o.Typ)
-                       .arg(jsonNumber(o.hitBox.left), jsonNumber(o.hitBox.top), jsonNumber(o.hitBox.right),
-                            jsonNumber(o.hitBox.bottom))
+                       .arg(jsonNumber(b.hitBox.left), jsonNumber(b.hitBox.top), jsonNumber(b.hitBox.right),
+                            jsonNumber(b.hitBox.bottom))
                        .arg(o.KAusrAkt)
-                       .arg(o.pixelX)
-                       .arg(o.pixelY)
-                       .arg(o.displayNo);
+                       .arg(b.pixelX)
+                       .arg(b.pixelY)
+                       .arg(markOf(marks, i).displayNo);
         }
         out += QStringLiteral("\n]\n");
         const QByteArray bytes = out.toUtf8();

@@ -378,7 +378,7 @@ void TForm1::rebuildCard()
     if (m_closing)
         return;
     m_viewCtl->renderer().BuildCardView();
-    m_doc.normaliseAfterRebuild(quizInProgress());
+    m_doc.normaliseAfterRebuild(quizInProgress(), m_view.marks);
 }
 
 bool TForm1::UebungStart1Click()
@@ -522,12 +522,12 @@ void TForm1::quizAreaEntered()
     m_cardArea->marker()->hide();
 }
 
-void TForm1::quizAreaLeft()
+void TForm1::quizAreaLeft(const ObjectMarks &quizMarks)
 {
     m_cardArea->image()->show();
     m_viewCtl->placeToolStrip(true);
     m_view.controlSize = m_cardArea->image()->size();
-    m_viewCtl->learningView().RestoreAfterQuiz();
+    m_viewCtl->learningView().RestoreAfterQuiz(quizMarks);
     rebuildCard();
     showCardOrStartPage();
 }

@@ -37,7 +37,6 @@ class CardRenderer;
 class LearningView;
 class QuizBoard;
 class QuizStatusPanel;
-class SoundPlayer;
 class THoverPanel;
 class TUebOptForm;
 class TUebOptFragenForm;
@@ -115,7 +114,6 @@ public:
     LearningViewController &learningViewController() { return *m_viewCtl; }
     CardRenderer &renderer() { return m_viewCtl->renderer(); }
     LearningView &learningView() { return m_viewCtl->learningView(); }
-    void setSoundPlayer(SoundPlayer *player) { m_quiz->setSoundPlayer(player); }
     THoverPanel *toolButton(const QString &objectName) const;
 
     // LearningViewWindow
@@ -135,7 +133,7 @@ public:
     // QuizWindow
     QRect quizArea() const override;
     void quizAreaEntered() override;
-    void quizAreaLeft() override;
+    void quizAreaLeft(const ObjectMarks &quizMarks) override;
     void quizModeChanged(bool running, bool ownQuiz) override;
     void rebuildCard() override;
     bool soundOn() const override;

@@ -95,7 +95,6 @@ bool readBody(BinaryReader &in, TopicDocument &document)
         if (hasFrageNummer && !in.readInt32(o.FrageNummer))
             return false;
         o.Cap = decodeCaption(stored);
-        o.resetRunTimeFields();
         if (o.Typ == otQuestion && o.Cap.contains(QLatin1String("Frage Nr.")))
             o.Cap.clear();
         objects.append(std::move(o));

@@ -6,17 +6,17 @@
 
 namespace kapitolo {
 
-void DocObject::resetRunTimeFields()
+ObjectMark markOf(const ObjectMarks &marks, qsizetype index)
 {
-    coverState = csCovered;
-    displayNo = -1;
-    failedAttempts = 0;
-    wrongTargetCount = 0;
-    hitBox = RectD{-1, -1, -1, -1};
-    boxWidth = 0;
-    boxHeight = 0;
-    pixelX = -1;
-    pixelY = -1;
+    return index >= 0 && index < marks.size() ? marks.at(index) : ObjectMark();
+}
+
+ObjectMark &markAt(ObjectMarks &marks, qsizetype index)
+{
+    Q_ASSERT(index >= 0);
+    if (index >= marks.size())
+        marks.resize(index + 1);
+    return marks[index];
 }
 
 TopicDocument::TopicDocument()
@@ -62,9 +62,9 @@ QString displayNumberText(qint32 displayNo, qint32 numArt)
     return QString::number(displayNo);
 }
 
-QString TopicDocument::displayNumberText(const DocObject &object) const
+QString TopicDocument::displayNumberText(qint32 displayNo) const
 {
-    return kapitolo::displayNumberText(object.displayNo, NumArt);
+    return kapitolo::displayNumberText(displayNo, NumArt);
 }
 
 void TopicDocument::navigateQuestion(qint32 buttonType, Random &random)
@@ -101,12 +101,12 @@ void TopicDocument::navigateQuestion(qint32 buttonType, Random &random)
     }
 }
 
-void TopicDocument::normaliseAfterRebuild(bool quizRunning)
+void TopicDocument::normaliseAfterRebuild(bool quizRunning, ObjectMarks &learningMarks)
 {
     if (!quizRunning)
-        for (DocObject &object : objects)
-            if (object.Typ == otAnswer)
-                object.coverState = csCovered;
+        for (qsizetype i = 0; i < objects.size(); ++i)
+            if (objects.at(i).Typ == otAnswer)
+                markAt(learningMarks, i).coverState = csCovered;
     if (currentQuestion < 1 || currentQuestion > AnzFrageNummern)
         currentQuestion = AnzFrageNummern < 1 ? -1 : 1;
 }

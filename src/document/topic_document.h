@@ -42,7 +42,7 @@ enum Layer : qint32 {
     layerInfopunkte = 2,
 };
 
-// Cover and quiz-mark codes (DocObject::coverState).
+// Cover and quiz-mark codes (ObjectMark::coverState).
 enum CoverState : qint32 {
     csUncovered = 0,
     csCovered = -1,
@@ -53,8 +53,10 @@ enum CoverState : qint32 {
     csNotAskedAgain = -6,
 };
 
+// One object of the document as the file stores it. Where the card draws it is the
+// view's (CardLayout); its cover, number and quiz mark belong to whoever shows it
+// (ObjectMark: the learning view keeps its own, a running quiz its own).
 struct DocObject {
-    // Stored fields, in file order.
     double Sx = 0;
     double Sy = 0;
     double Kx = 0;
@@ -66,23 +68,30 @@ struct DocObject {
     qint32 Typ = 0;
     qint32 Sline = 0;
     qint32 Fsize = 0;
+    // The placement in effect: the renderer fills it in when it is below 1.
     qint32 KAusrAkt = 0;
     qint32 FrageNummer = -1;
 
-    // Run-time fields, set when the document is read.
-    qint32 coverState = csCovered;
-    qint32 displayNo = -1;
-    qint32 failedAttempts = 0;
-    qint32 wrongTargetCount = 0;
-    RectD hitBox{-1, -1, -1, -1};
-    double boxWidth = 0;
-    double boxHeight = 0;
-    qint32 pixelX = -1;
-    qint32 pixelY = -1;
-
-    void resetRunTimeFields();
     bool isQuestionObject() const { return Typ == otAnswer || Typ == otQuestion || Typ == otAnswerHeading; }
 };
+
+// What lies over an object on the card besides the object itself: a cover or a quiz mark
+// (coverState), the number its badge shows, and the quiz's counts on it. Never stored.
+struct ObjectMark {
+    qint32 coverState = csCovered;
+    qint32 displayNo = -1;
+    qint32 failedAttempts = 0;   // wrong answers given on it as the asked item
+    qint32 wrongTargetCount = 0; // times its tile was put on a wrong target
+
+    bool operator==(const ObjectMark &) const = default;
+};
+using ObjectMarks = QList<ObjectMark>;
+
+// The mark of an object; a fresh one (covered, no number) for an index the list does
+// not reach yet.
+ObjectMark markOf(const ObjectMarks &marks, qsizetype index);
+// The mark to change; the list grows to reach it.
+ObjectMark &markAt(ObjectMarks &marks, qsizetype index);
 
 // Main-window state that a document reset touches (topic folder navigation).
 struct TopicNavigation {
@@ -123,13 +132,14 @@ struct TopicDocument {
     void close(TopicNavigation &navigation);
 
     // "?" for displayNo 0 or less; letters A..Z with apostrophes for NumArt 1; else digits.
-    QString displayNumberText(const DocObject &object) const;
+    QString displayNumberText(qint32 displayNo) const;
 
     // A click on one of the five question buttons (single questions).
     void navigateQuestion(qint32 buttonType, Random &random);
 
-    // After every card rebuild: answers covered outside a quiz, current question in range.
-    void normaliseAfterRebuild(bool quizRunning);
+    // After every card rebuild: answers covered outside a quiz (in the learning view's
+    // marks), current question in range.
+    void normaliseAfterRebuild(bool quizRunning, ObjectMarks &learningMarks);
 };
 
 // The built-in start image shown while no document is loaded.

@@ -74,13 +74,12 @@ void EditorCanvas::rebuild()
     if (m_doc.baseImage.isNull())
         return;
     // The teacher sees every caption open.
-    for (DocObject &o : m_doc.objects)
-        o.coverState = csUncovered;
+    m_view.marks = ObjectMarks(m_doc.objects.size(), ObjectMark{csUncovered});
     m_renderer->BuildCardView();
     // The build covers the answers of a question card again: open them too, so that the
     // teacher sees what the pupils have to find.
-    if (std::any_of(m_doc.objects.cbegin(), m_doc.objects.cend(),
-                    [](const DocObject &o) { return o.coverState == csCovered; }))
+    if (std::any_of(m_view.marks.cbegin(), m_view.marks.cend(),
+                    [](const ObjectMark &mark) { return mark.coverState == csCovered; }))
         m_learning->UncoverAll();
     update();
 }
@@ -113,7 +112,7 @@ QRect EditorCanvas::objectRect(int index) const
 {
     if (index < 0 || index >= m_doc.objects.size())
         return QRect();
-    const RectD &b = m_doc.objects.at(index).hitBox;
+    const RectD &b = m_renderer->layout().hitBox(index);
     if (b.left < 0)
         return QRect();
     return QRect(controlPoint(b.left, b.top), controlPoint(b.right, b.bottom)).adjusted(0, 0, -1, -1);

@@ -45,6 +45,8 @@ public:
     // The model took the new label: the caption field goes.
     void closeCaptionEdit();
     const TopicDocument &shownDocument() const { return m_doc; }
+    // The covers the teacher sees (every caption open).
+    const ObjectMarks &shownMarks() const { return m_view.marks; }
 
 Q_SIGNALS:
     void selectionChanged(int index);

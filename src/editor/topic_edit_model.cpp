@@ -315,7 +315,6 @@ bool TopicEditModel::pushObjectChange(int index, const DocObject &after, const Q
     DocObject changed = after;
     // The renderer places the box anew from KAusr whenever position or placement change.
     changed.KAusrAkt = 0;
-    changed.resetRunTimeFields();
     return push({label, ObjectChange{index, m_doc.objects.at(index), changed}});
 }
 
@@ -346,7 +345,6 @@ int TopicEditModel::addObject(const DocObject &object)
     if (!prepareObject(o))
         return -1;
     o.KAusrAkt = 0;
-    o.resetRunTimeFields();
     const int index = int(m_doc.objects.size());
     push({typeName(o.Typ) + QStringLiteral(" hinzufügen"), ObjectInsert{index, o}});
     return index;

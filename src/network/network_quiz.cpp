@@ -166,7 +166,7 @@ void NetworkQuiz::Initiate()
         saveResultsAutomatically();
         endJournal();
         m_masterMailslot->setActive(false);
-        m_engine.run().networkRole = nrOwnQuiz;
+        m_engine.setExerciseInitiated(false);
     }
     m_board.reset();
     m_frontend.clearBestList();
@@ -200,7 +200,7 @@ void NetworkQuiz::Initiate()
         m_frontend.networkStateChanged();
         return;
     }
-    m_engine.run().networkRole = nrInitiator;
+    m_engine.setExerciseInitiated(true);
     m_exerciseDocument = m_document;
     // What a participant reads back from the option file.
     m_exerciseOptions = NetworkOptionFile::fromQuizOptions(options, m_document.DokTyp, local).quizOptions();
@@ -225,7 +225,7 @@ void NetworkQuiz::EndExercise()
         return;
     Q_EMIT exerciseEnding();
     collectResultFiles();
-    m_engine.run().networkRole = nrOwnQuiz;
+    m_engine.setExerciseInitiated(false);
     m_masterMailslot->setActive(false);
     saveResultsAutomatically();
     endJournal();
@@ -284,16 +284,14 @@ NetworkQuiz::JoinResult NetworkQuiz::Join()
     m_initiatorComputer = options.initiator;
     m_participantKey = newParticipantKey();
     m_participantName.clear();
-    m_engine.run().startTime = m_clock.now();
-    m_engine.run().endTime = 0;
+    const double startTime = m_clock.now();
 
     m_tnMailSlot->setActive(false);
     m_tnMailSlot->setMailBox(m_frontend.channel());
     m_tnMailSlot->setActive(true);
-    sendReport(initReportLines(m_participantKey, m_participantName, m_engine.run().startTime));
+    sendReport(initReportLines(m_participantKey, m_participantName, startTime));
 
-    m_engine.setOptions(options.quizOptions());
-    if (!m_engine.StartQuiz(0, nrParticipant)) {
+    if (!m_engine.StartParticipantQuiz(options.quizOptions(), startTime)) {
         // The teacher saw the pupil join: the row must not stay "läuft".
         sendReport(finishReportLines(m_participantKey, esCancelled, clockText(0)));
         m_tnMailSlot->setActive(false);
@@ -309,9 +307,9 @@ bool NetworkQuiz::sendReport(const QStringList &lines)
     return m_tnMailSlot->SendLines(m_initiatorComputer, lines);
 }
 
-void NetworkQuiz::answerEvaluated(int hitObject, const DocObject &object)
+void NetworkQuiz::answerEvaluated(const QuizVerdict &verdict)
 {
-    sendReport(actionReportLines(m_participantKey, hitObject, object.coverState, object.failedAttempts,
+    sendReport(actionReportLines(m_participantKey, verdict.object, verdict.mark.coverState, verdict.mark.failedAttempts,
                                  m_engine.run(), m_engine.score()));
 }
 
@@ -348,11 +346,7 @@ void NetworkQuiz::participationLeft()
 
 void NetworkQuiz::prepareClose()
 {
-    if (!m_engine.running() || role() != nrParticipant)
-        return;
-    m_engine.run().endState = esCancelled;
-    m_engine.RefreshQuizClock();
-    quizEnded();
+    m_engine.reportParticipantClosing();
 }
 
 void NetworkQuiz::cleanUpAtExit()
@@ -593,7 +587,7 @@ bool NetworkQuiz::Resume(const ResumableExercise &exercise)
         m_frontend.networkStateChanged();
         return false;
     }
-    m_engine.run().networkRole = nrInitiator;
+    m_engine.setExerciseInitiated(true);
     if (!m_journal.reopen(exercise.journalPath))
         ShowWriteError(m_messages, exercise.journalPath);
     enterPendingResults(replay);
@@ -614,13 +608,12 @@ void NetworkQuiz::EndFromJournal(const ResumableExercise &exercise)
     if (!m_journal.reopen(exercise.journalPath))
         ShowWriteError(m_messages, exercise.journalPath);
     // Ended as the end command would: what came in is kept, results file included.
-    const int role = m_engine.run().networkRole;
-    m_engine.run().networkRole = nrInitiator;
+    m_endingFromJournal = true;
     enterPendingResults(replay);
     collectResultFiles();
     saveResultsAutomatically();
     endJournal();
-    m_engine.run().networkRole = role;
+    m_endingFromJournal = false;
     deleteExchangeFiles();
     m_frontend.networkStateChanged();
 }

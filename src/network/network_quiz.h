@@ -86,7 +86,8 @@ public:
     const QString &lastResultsFile() const { return m_lastResultsFile; }
 
     int role() const;
-    bool initiator() const { return role() == nrInitiator; }
+    // This computer runs an exercise (or ends one that its journal left behind).
+    bool initiator() const { return role() == nrInitiator || m_endingFromJournal; }
     // An exercise of this channel is open in the folder (its marker exists).
     bool exerciseOpen() const;
     QString exchangePath(const char *fixedName) const;
@@ -101,7 +102,7 @@ public:
     int bestListFailures() const { return m_bestListFailures; }
 
     // QuizNetworkHooks
-    void answerEvaluated(int hitObject, const DocObject &object) override;
+    void answerEvaluated(const QuizVerdict &verdict) override;
     void quizEnded() override;
     bool repeatParticipation() override;
     void participationLeft() override;
@@ -178,6 +179,7 @@ private:
     QString m_initiatorComputer;
     QString m_lastResultsFile;
     int m_bestListFailures = 0;
+    bool m_endingFromJournal = false;
 
     // The initiator's journal and the result files already taken this exercise.
     ExerciseJournal m_journal;

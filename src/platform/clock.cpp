@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QThread>
+#include <QTimer>
 
 #include <cmath>
 
@@ -58,6 +59,12 @@ void SystemClock::busyWait(int milliseconds, bool repaint)
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5);
         QThread::msleep(1);
     }
+}
+
+void SystemClock::callAfter(int milliseconds, QObject *context, std::function<void()> then)
+{
+    // Precise: a flight steps a millisecond at a time.
+    QTimer::singleShot(qMax(0, milliseconds), Qt::PreciseTimer, context, std::move(then));
 }
 
 } // namespace kapitolo

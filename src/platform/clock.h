@@ -4,6 +4,10 @@
 #include <QElapsedTimer>
 #include <QtGlobal>
 
+#include <functional>
+
+class QObject;
+
 namespace kapitolo {
 
 // Date-times are day numbers counted from 30 December 1899, the time of day as fraction.
@@ -11,8 +15,9 @@ double toDayNumber(const QDateTime &dateTime);
 // Not finite or beyond a million years: an invalid QDateTime.
 QDateTime fromDayNumber(double dayNumber);
 
-// Millisecond tick count, local time and the busy wait. Quiz pauses and network
-// retries wait on the tick count; tests pass a clock that advances instantly.
+// Millisecond tick count, local time, timers and the busy wait. The quiz panel's pauses
+// and flights run on its timers; network retries busy-wait on the tick count. Tests pass a
+// clock that advances instantly.
 class Clock
 {
 public:
@@ -24,6 +29,9 @@ public:
     // Waits the given milliseconds by polling the tick count. With repaint set, paint
     // and timer events are handled meanwhile, but never user input.
     virtual void busyWait(int milliseconds, bool repaint) = 0;
+    // Calls `then` from the event loop once the milliseconds have passed; never when the
+    // context object is gone by then.
+    virtual void callAfter(int milliseconds, QObject *context, std::function<void()> then) = 0;
 };
 
 class SystemClock : public Clock
@@ -33,6 +41,7 @@ public:
     quint32 tickCount() override;
     double now() override;
     void busyWait(int milliseconds, bool repaint) override;
+    void callAfter(int milliseconds, QObject *context, std::function<void()> then) override;
 
 private:
     QElapsedTimer m_timer;

@@ -36,14 +36,14 @@ int XdgEmailClient::sendMail(const QString &subject, const QString &body, const 
 {
     const QString program = xdgEmail();
     if (program.isEmpty())
-        return -1;
+        return kNoMailProgram;
     WaitCursorScope wait;
     auto *process = new QProcess;
     process->setProcessChannelMode(QProcess::ForwardedChannels);
     process->start(program, arguments(subject, body, attachments));
     if (!process->waitForStarted()) {
         delete process;
-        return -1;
+        return kNoMailProgram;
     }
     if (!process->waitForFinished(m_wait)) {
         // Still running: the mail program shows the message. It must outlive this
@@ -54,7 +54,9 @@ int XdgEmailClient::sendMail(const QString &subject, const QString &body, const 
     }
     const int result = process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1;
     delete process;
-    return result;
+    // xdg-email's "a required tool could not be found": no mail program is set up.
+    constexpr int kToolMissing = 3;
+    return result == kToolMissing ? kNoMailProgram : result;
 }
 
 } // namespace kapitolo

@@ -10,15 +10,20 @@ namespace kapitolo {
 class MailClient
 {
 public:
+    // sendMail's result when no mail program could be started at all.
+    static constexpr int kNoMailProgram = -2;
+
     virtual ~MailClient() = default;
     // Whether there is a way to reach a mail program at all.
     virtual bool available() = 0;
-    // Hands the message over; 0 is success, anything else failure or cancellation.
+    // Hands the message over; 0 is success, kNoMailProgram means there is none to take it,
+    // anything else failure or cancellation.
     virtual int sendMail(const QString &subject, const QString &body, const QStringList &attachments) = 0;
 };
 
 // The mail client through xdg-email: available when the command is found on the PATH;
-// its exit status is the result.
+// its exit status is the result, where status 3 (a tool it needs is missing: no mail
+// program is set up) and a command that does not start are kNoMailProgram.
 class XdgEmailClient : public MailClient
 {
 public:

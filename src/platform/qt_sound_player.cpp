@@ -1,14 +1,8 @@
 #include "platform/qt_sound_player.h"
 
-#include "platform/clock.h"
 #include "platform/folders.h"
 
 namespace kapitolo {
-
-QtSoundPlayer::QtSoundPlayer(Clock &clock)
-    : m_clock(clock)
-{
-}
 
 QtSoundPlayer::~QtSoundPlayer()
 {
@@ -40,16 +34,15 @@ void QtSoundPlayer::stop()
         m_stop(m_effect);
 }
 
-void QtSoundPlayer::playToEnd(const QString &path)
+int QtSoundPlayer::play(const QString &path)
 {
     stop();
     const int duration = wavDurationMs(path);
     if (duration <= 0)
-        return;
+        return 0;
     if (loadModule())
         m_play(m_effect, &path);
-    // Wait the sound's own length on the tick count; paint events go on, input waits.
-    m_clock.busyWait(duration, true);
+    return duration;
 }
 
 } // namespace kapitolo

@@ -8,20 +8,19 @@ namespace kapitolo {
 
 // Qt Multimedia's sound effect, in the module kapitolo-sound beside the program, loaded at
 // the first sound (the start does not wait for the sound system's libraries). Without the
-// module, or without a sound card, nothing is heard; the wait is the file's own length,
-// read from its header, either way.
+// module, or without a sound card, nothing is heard; the length is the file's own, read
+// from its header, either way.
 class QtSoundPlayer : public SoundPlayer
 {
 public:
-    explicit QtSoundPlayer(Clock &clock);
+    QtSoundPlayer() = default;
     ~QtSoundPlayer() override;
-    void playToEnd(const QString &path) override;
+    int play(const QString &path) override;
     void stop() override;
 
 private:
     bool loadModule();
 
-    Clock &m_clock;
     QLibrary m_module;
     bool m_tried = false;
     void *m_effect = nullptr;

@@ -11,6 +11,8 @@
 #include <QTouchEvent>
 
 #include <algorithm>
+#include <memory>
+#include <utility>
 
 namespace kapitolo {
 
@@ -130,6 +132,13 @@ void AnswerTile::mouseReleaseEvent(QMouseEvent *event)
         return;
     m_down = false;
     Q_EMIT tileReleased(this);
+}
+
+void AnswerTile::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // One click, one answer: the second click of a double click lands on whatever answer
+    // the next question put there, and must not answer it.
+    event->accept();
 }
 
 bool AnswerTile::event(QEvent *event)
@@ -471,11 +480,11 @@ void QuizBoard::paintEvent(QPaintEvent *event)
     }
 }
 
-void QuizBoard::showQuestionCounter(const QString &text, QPoint gridOrigin)
+void QuizBoard::showQuestionCounter(const QString &text, const std::function<QPoint(QSize)> &place)
 {
     m_counter->setText(text);
     m_counter->adjustSize();
-    m_counter->move(gridOrigin.x(), qRound(0.3 * gridOrigin.y()));
+    m_counter->move(place(m_counter->size()));
     m_counter->show();
     m_counter->raise();
 }
@@ -508,6 +517,8 @@ bool QuizBoard::hitFrameVisible() const
 
 void QuizBoard::onPressed(AnswerTile *t, QPoint panelPos)
 {
+    if (m_inputLocked)
+        return;
     // A second hand or finger waits until the first has let go of its tile.
     if (m_dragTile && m_dragTile != t && m_dragTile->isVisible() && m_dragTile->dragging())
         return;
@@ -518,8 +529,7 @@ void QuizBoard::onPressed(AnswerTile *t, QPoint panelPos)
     m_frame->raise();
     m_home = t->pos();
     m_lastPointer = panelPos;
-    if (t->clickOnly() && questionPressed)
-        questionPressed();
+    m_target = t->clickOnly() && askedQuestion ? askedQuestion() : -1;
 }
 
 void QuizBoard::onMoved(AnswerTile *t, QPoint panelPos)
@@ -533,10 +543,8 @@ void QuizBoard::onMoved(AnswerTile *t, QPoint panelPos)
     const QPoint shift = clampIntoPanel(r, size());
     t->move(r.topLeft());
     m_lastPointer = panelPos + shift;
-    const int hit = hitTest ? hitTest(t->geometry()) : -1;
-    if (setHitObject)
-        setHitObject(hit);
-    showHitFrame(hit);
+    m_target = hitTest ? hitTest(t->geometry()) : -1;
+    showHitFrame(m_target);
 }
 
 void QuizBoard::onReleased(AnswerTile *t)
@@ -544,8 +552,9 @@ void QuizBoard::onReleased(AnswerTile *t)
     if (t != m_dragTile)
         return;
     m_dragTile = nullptr;
+    const int target = std::exchange(m_target, -1);
     if (evaluate)
-        evaluate(t->pair());
+        evaluate(t->pair(), target);
 }
 
 void QuizBoard::onCancelled(AnswerTile *t)
@@ -554,24 +563,55 @@ void QuizBoard::onCancelled(AnswerTile *t)
         return;
     m_dragTile = nullptr;
     t->move(m_home);
-    if (setHitObject)
-        setHitObject(-1);
+    m_target = -1;
     hideHitFrame();
 }
 
-void QuizBoard::flyTileHome(int pair)
+void QuizBoard::flyTileHome(int pair, std::function<void()> done)
 {
     AnswerTile *t = tile(pair);
-    if (!t)
+    const QList<QPoint> path = t ? flightPath(t->pos(), m_home) : QList<QPoint>();
+    if (path.isEmpty()) {
+        done();
         return;
-    const QList<QPoint> path = flightPath(t->pos(), m_home);
-    const quint32 start = m_clock.tickCount();
-    for (int i = 0; i < path.size(); ++i) {
-        t->move(path.at(i));
-        t->repaint();
-        while (quint32(m_clock.tickCount() - start) < quint32(i + 1))
-            m_clock.busyWait(1, true);
     }
+    // Each step at its millisecond after the start: a late timer skips steps rather than
+    // making the flight longer.
+    const quint32 start = m_clock.tickCount();
+    const QPointer<AnswerTile> flying(t);
+    const int generation = m_generation;
+    auto step = std::make_shared<std::function<void()>>();
+    *step = [this, flying, generation, start, path, done, step] {
+        if (!flying || generation != m_generation)
+            return; // the quiz ended meanwhile
+        const qsizetype reached = qBound<qsizetype>(1, qsizetype(quint32(m_clock.tickCount() - start)), path.size());
+        flying->move(path.at(reached - 1));
+        flying->repaint();
+        if (reached < path.size()) {
+            m_clock.callAfter(1, this, *step);
+            return;
+        }
+        *step = nullptr; // the last step lets go of the steps
+        done();
+    };
+    m_clock.callAfter(1, this, *step);
+}
+
+void QuizBoard::answerSettled()
+{
+    const int pair = std::exchange(m_settlingPair, -1);
+    if (pair < 0 || m_settlingGeneration != m_generation || !isVisible())
+        return; // the quiz ended or began anew
+    if (!m_settlingByKeys) {
+        // The answered question's tiles are gone: the panel keeps the keys for the next one.
+        setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    if (m_settlingTile && !m_settlingTile->isHidden()) {
+        m_settlingTile->setFocus(Qt::TabFocusReason);
+        return;
+    }
+    focusTileAfter(pair);
 }
 
 // --- keyboard play ---
@@ -612,8 +652,7 @@ void QuizBoard::putBack(const QString &status)
     m_aimed = -1;
     t->setHeld(false);
     hideHitFrame();
-    if (setHitObject)
-        setHitObject(-1);
+    m_target = -1;
     Q_EMIT keyboardStatusChanged(status);
 }
 
@@ -657,25 +696,20 @@ void QuizBoard::dropHeld()
     clampIntoPanel(r, size());
     t->move(r.topLeft());
     t->raise();
-    if (setHitObject)
-        setHitObject(target);
     showHitFrame(target);
     const int pair = t->pair();
-    const int generation = m_generation;
-    const QPointer<AnswerTile> dropped(t);
     m_dragTile = nullptr;
+    m_target = -1;
     m_dropping = true;
+    // The focus goes on once the verdict has been shown.
+    m_settlingPair = pair;
+    m_settlingByKeys = true;
+    m_settlingTile = t;
+    m_settlingGeneration = m_generation;
     Q_EMIT keyboardStatusChanged(QString());
     if (evaluate)
-        evaluate(pair);
+        evaluate(pair, target);
     m_dropping = false;
-    if (generation != m_generation)
-        return; // the quiz ended
-    if (dropped && !dropped->isHidden()) {
-        dropped->setFocus(Qt::TabFocusReason);
-        return;
-    }
-    focusTileAfter(pair);
 }
 
 void QuizBoard::focusTileAfter(int pair)
@@ -709,14 +743,14 @@ QList<AnswerTile *> QuizBoard::answersInPlaceOrder() const
 
 void QuizBoard::answerWith(AnswerTile *t)
 {
-    const int generation = m_generation;
     onPressed(t, t->geometry().center());
     if (m_dragTile != t)
         return;
+    m_settlingPair = t->pair();
+    m_settlingByKeys = false;
+    m_settlingTile = nullptr;
+    m_settlingGeneration = m_generation;
     onReleased(t);
-    // The answered question's tiles are gone: the panel keeps the keys for the next one.
-    if (generation == m_generation && isVisible())
-        setFocus(Qt::OtherFocusReason);
 }
 
 bool QuizBoard::quizKey(QKeyEvent *event)
@@ -726,6 +760,8 @@ bool QuizBoard::quizKey(QKeyEvent *event)
     const int key = event->key();
     if (key < Qt::Key_1 || key > Qt::Key_6)
         return false;
+    if (m_inputLocked)
+        return true; // typed while a verdict shows: dropped
     const QList<AnswerTile *> answers = answersInPlaceOrder();
     const int place = key - Qt::Key_1;
     if (place < answers.size())
@@ -735,6 +771,8 @@ bool QuizBoard::quizKey(QKeyEvent *event)
 
 bool QuizBoard::tileKey(AnswerTile *t, QKeyEvent *event)
 {
+    if (m_inputLocked)
+        return event->key() != Qt::Key_Tab && event->key() != Qt::Key_Backtab; // dropped, Tab still moves
     if (t->clickOnly()) {
         if ((isEnter(event) || event->key() == Qt::Key_Space) && plainKey(event)) {
             answerWith(t);

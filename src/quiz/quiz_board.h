@@ -58,6 +58,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
@@ -112,12 +113,11 @@ public:
     std::function<int(const QRect &panelRect)> hitTest;
     // The target's frame rectangle in panel pixels (already 4 pixels larger).
     std::function<QRect(int object)> targetFrame;
-    // A tile was released (mouse up): evaluate it.
-    std::function<void(int pair)> evaluate;
-    // A click-only tile was pressed: the asked question becomes the target.
-    std::function<void()> questionPressed;
-    // The hit object of the running drag.
-    std::function<void(int object)> setHitObject;
+    // A tile was let go on a target (-1: on none), or a single question's answer clicked
+    // with the asked question as its target.
+    std::function<void(int pair, int target)> evaluate;
+    // The question a click-only tile answers.
+    std::function<int()> askedQuestion;
     // Draws the card into the given rectangle of the panel.
     std::function<void(QPainter &, const QRect &)> paintCard;
     // The targets a held tile can go to, for the keyboard.
@@ -141,13 +141,23 @@ public:
     // Image and cloze: the visible tiles from the right; single questions: the grid.
     void arrangeVisibleTiles(int queryMode, bool singleQuestions, QPoint gridOrigin, bool randomSlots);
     void drawBackground(const QColor &cardColour, const QString &instruction);
-    void showQuestionCounter(const QString &text, QPoint gridOrigin);
+    // The counter "N. Frage", placed where `place` puts a label of its size.
+    void showQuestionCounter(const QString &text, const std::function<QPoint(QSize)> &place);
     void hideQuestionCounter();
     void showHitFrame(int object);
     void hideHitFrame();
     bool hitFrameVisible() const;
-    void flyTileHome(int pair);
+    // The tile flies back to where it was picked up, one step a millisecond on the clock;
+    // `done` follows when it is home (at once when it need not move).
+    void flyTileHome(int pair, std::function<void()> done);
     void removeTile(int pair);
+    // While a verdict shows, nothing the pupil does reaches the quiz: clicks, drags, touches
+    // and keys are dropped, so that no answer lands on a question not yet seen.
+    void setInputLocked(bool locked) { m_inputLocked = locked; }
+    bool inputLocked() const { return m_inputLocked; }
+    // The verdict of an answer given here has been shown and the quiz went on: a tile put
+    // down from the keyboard hands the focus on.
+    void answerSettled();
     // The card part of the panel.
     QRect cardRect() const { return QRect(0, 0, qMax(0, m_tileAreaLeft), height()); }
     // Counts how often the card was painted, for the drag benchmark.
@@ -159,6 +169,8 @@ public:
     int heldPair() const { return m_held ? m_held->pair() : -1; }
     // A tile put down from the keyboard is being evaluated.
     bool dropping() const { return m_dropping; }
+    // The target of the running drag; -1 for none.
+    int dragTarget() const { return m_target; }
     // The visible answers of a single question in the order of their places (1 to 6).
     QList<AnswerTile *> answersInPlaceOrder() const;
 
@@ -189,6 +201,14 @@ private:
 
     Clock &m_clock;
     Random &m_random;
+    bool m_inputLocked = false;
+    // The target under the dragged tile, or the question a clicked answer answers.
+    int m_target = -1;
+    // A keyboard drop waits for its verdict: the focus goes on after it (the pair; -1 none).
+    int m_settlingPair = -1;
+    bool m_settlingByKeys = false;
+    QPointer<AnswerTile> m_settlingTile;
+    int m_settlingGeneration = -1;
     QList<QPointer<AnswerTile>> m_tiles;
     QImage m_background;
     int m_tileAreaLeft = 0;

@@ -6,6 +6,7 @@
 #include "platform/clock.h"
 #include "platform/cursors.h"
 #include "platform/messages.h"
+#include "platform/nearest.h"
 #include "platform/qt_sound_player.h"
 #include "platform/system_info.h"
 #include "quiz/protocol.h"
@@ -31,9 +32,9 @@ namespace kapitolo {
 
 namespace {
 
-QString targetState(const DocObject &o)
+QString targetState(const DocObject &o, const ObjectMark &mark)
 {
-    switch (o.coverState) {
+    switch (mark.coverState) {
     case csOpenQuestion:
         return QStringLiteral("offen");
     case csAssigned:
@@ -72,8 +73,12 @@ QuizController::QuizController(Services &services, TopicDocument &document, View
     , m_soundFolder(soundFolder)
 {
     m_engine = std::make_unique<QuizEngine>(m_doc, m_services.messages, m_services.clock, m_services.random, *this);
-    m_ownSoundPlayer = std::make_unique<QtSoundPlayer>(m_services.clock);
-    m_soundPlayer = m_ownSoundPlayer.get();
+    m_engine->setProtocolEnvironment([this] {
+        const ProtocolPlaces places = m_window.protocolPlaces();
+        return ProtocolEnvironment{computerName(), userName(), places.communicationFolder, places.channel,
+                                   QLocale(QLocale::German, QLocale::Germany)};
+    });
+    m_soundPlayer = std::make_unique<QtSoundPlayer>();
     m_zeitTimer = new QTimer(this);
     m_zeitTimer->setObjectName(QStringLiteral("ZeitTimer"));
     m_zeitTimer->setInterval(100);
@@ -89,14 +94,8 @@ void QuizController::createBoard(QWidget *parent)
     // The quiz panel asks the card what lies under a tile, and the engine decides.
     m_board->hitTest = [this](const QRect &r) { return quizTileHitTest(r); };
     m_board->targetFrame = [this](int object) { return quizTargetFrame(object); };
-    m_board->setHitObject = [this](int object) { m_engine->setHitObject(object); };
-    m_board->questionPressed = [this] { m_engine->setHitObject(m_engine->askedObject()); };
-    m_board->evaluate = [this](int pair) {
-        m_evaluationRunning = true;
-        m_engine->EvaluateAnswer(pair);
-        m_evaluationRunning = false;
-        m_window.describeState();
-    };
+    m_board->askedQuestion = [this] { return m_engine->askedObject(); };
+    m_board->evaluate = [this](int pair, int target) { answer(pair, target); };
     m_board->paintCard = [this](QPainter &painter, const QRect &rect) {
         painter.translate(rect.topLeft());
         paintCardControl(painter, rect.size(), m_bitmaps.display);
@@ -191,8 +190,9 @@ QuizDisplay QuizController::quizDisplay() const
     QuizDisplay d;
     d.running = quizInProgress();
     d.queryMode = m_engine->options().queryMode;
-    const int asked = m_engine->askedObject();
-    d.askedPositionObject = d.running && m_doc.DokTyp != dtSingleQuestions && d.queryMode == 2 ? asked : -1;
+    d.askedPositionObject = m_engine->onlyTarget();
+    d.question = m_engine->run().currentQuestionNo;
+    d.marks = m_engine->run().marks;
     return d;
 }
 
@@ -225,7 +225,10 @@ bool QuizController::UebOpt1Click()
 
 void QuizController::ZeitTimerTimer()
 {
+    m_zeitTimer->stop();
     m_engine->ZeitTimerTimer();
+    if (m_engine->running())
+        m_zeitTimer->start();
     if (!quizInProgress())
         m_window.describeState();
 }
@@ -248,7 +251,7 @@ void QuizController::quizAreaResized(const QRect &area)
     // stacks, a single text or question is arranged again, the card follows.
     m_board->setGeometry(area);
     m_board->relayoutTiles();
-    if (m_doc.DokTyp == dtSingleQuestions || m_engine->options().queryMode == 1)
+    if (m_engine->singleQuestions() || m_engine->options().queryMode == qmSingleText)
         arrangeVisibleTiles();
 }
 
@@ -283,16 +286,211 @@ bool QuizController::askParticipantName(QString &name)
     return start;
 }
 
-void QuizController::layoutQuizArea()
+void QuizController::quizStarted()
 {
-    const QRect area = m_window.quizArea();
-    m_board->setGeometry(area);
-    m_board->createTiles(m_engine->run().quizList, [this] {
-        QStringList captions;
-        for (const QuizPair &p : m_engine->run().quizList)
-            captions << tileCaption(m_doc.objects.at(p.tileObject).Cap);
-        return captions;
-    }(), m_doc.DokTyp == dtSingleQuestions, m_engine->options().queryMode != 1, namedCursor(QStringLiteral("PFEILMOVE")));
+    ++m_generation; // a verdict of an earlier quiz still on its timers is over
+    m_feedbackRunning = false;
+    m_feedback.clear();
+    m_textsShown = false;
+    enterQuizView();
+    updateModeControls();
+    redrawCard();
+    drawPanelBackground();
+    showQuestion();
+    showStatus();
+    m_zeitTimer->start();
+}
+
+void QuizController::questionChanged()
+{
+    if (m_engine->singleQuestions() || m_engine->options().queryMode == qmSinglePosition) {
+        redrawCard();
+        drawPanelBackground();
+    }
+    showQuestion();
+}
+
+void QuizController::showQuestion()
+{
+    // One text or one question at a time: the engine says which tiles are offered. On
+    // the stacks the panel keeps its own order (tiles may wait there for room).
+    if (!m_engine->singleQuestions() && m_engine->options().queryMode != qmSingleText)
+        return;
+    for (int k = 0; k < m_board->tileCount(); ++k)
+        if (AnswerTile *t = m_board->tile(k))
+            t->setVisible(m_engine->tileShown(k));
+    if (m_engine->singleQuestions())
+        m_board->showQuestionCounter(m_engine->questionCounter(), [this](QSize size) { return counterPlace(size); });
+    arrangeVisibleTiles();
+}
+
+void QuizController::answer(int pair, int target)
+{
+    if (m_feedbackRunning || !quizInProgress())
+        return;
+    m_evaluating = true;
+    const QuizVerdict verdict = m_engine->evaluate(pair, target);
+    m_evaluating = false;
+    if (!verdict.taken()) {
+        // Beside every target: the tile stays where it was let go, nothing counts.
+        m_board->hideHitFrame();
+        m_board->answerSettled();
+        m_window.describeState();
+    }
+}
+
+void QuizController::verdictGiven(const QuizVerdict &verdict)
+{
+    m_feedback = feedbackSteps(verdict, m_engine->singleQuestions(), m_engine->options().queryMode,
+                               m_engine->options().onFailed, m_engine->correctTile());
+    m_nextStep = 0;
+    m_feedbackRunning = true;
+    m_board->setInputLocked(true);
+    playFeedback(m_generation);
+}
+
+void QuizController::playFeedback(int generation)
+{
+    if (generation != m_generation || !m_feedbackRunning)
+        return; // the quiz was left or started anew meanwhile
+    auto next = [this, generation] { playFeedback(generation); };
+    while (m_nextStep < m_feedback.size()) {
+        const FeedbackStep step = m_feedback.at(m_nextStep++);
+        AnswerTile *tile = m_board->tile(step.pair);
+        switch (step.kind) {
+        case FeedbackStep::ShowVerdict:
+            m_statusPanel->showVerdict(step.correct);
+            m_textsShown = false; // the figures come after the verdict
+            break;
+        case FeedbackStep::TileColour:
+            if (tile) {
+                tile->setBackgroundColor(step.colour);
+                tile->repaint();
+            }
+            break;
+        case FeedbackStep::RestoreColour:
+            if (tile)
+                tile->restoreColour();
+            break;
+        case FeedbackStep::Sound:
+            if (const int length = playQuizSound(step.correct); length > 0) {
+                m_services.clock.callAfter(length, this, next);
+                return;
+            }
+            break;
+        case FeedbackStep::Pause:
+            m_services.clock.callAfter(step.milliseconds, this, next);
+            return;
+        case FeedbackStep::HideAllTiles:
+            for (int k = 0; k < m_board->tileCount(); ++k)
+                if (AnswerTile *t = m_board->tile(k))
+                    t->hide();
+            m_board->repaint();
+            break;
+        case FeedbackStep::HideTile:
+            if (tile)
+                tile->hide();
+            break;
+        case FeedbackStep::FlyHome:
+            m_board->flyTileHome(step.pair, next);
+            return;
+        case FeedbackStep::RemoveTile:
+            m_board->removeTile(step.pair);
+            break;
+        case FeedbackStep::RedrawObject:
+            redrawObject(step.object);
+            break;
+        }
+    }
+    endFeedback();
+}
+
+void QuizController::endFeedback()
+{
+    m_feedbackRunning = false;
+    m_feedback.clear();
+    m_board->setInputLocked(false);
+    m_board->hideHitFrame();
+    const int generation = m_generation;
+    m_engine->proceed();
+    if (generation == m_generation)
+        m_board->answerSettled();
+    m_window.describeState();
+}
+
+void QuizController::statusChanged()
+{
+    showStatus();
+}
+
+void QuizController::showStatus()
+{
+    if (!m_statusPanel)
+        return;
+    // While a verdict shows, "Richtig" or "Falsch" stays: only the clock goes on.
+    if (!m_feedbackRunning) {
+        const QuizStatusTexts &texts = m_engine->statusTexts();
+        if (!m_textsShown || texts != m_shownTexts) {
+            m_statusPanel->showTexts(texts);
+            m_shownTexts = texts;
+            m_textsShown = true;
+        }
+    }
+    const QString &clock = m_engine->score().clockText;
+    if (clock != m_shownClock || !m_statusPanel->isVisible()) {
+        m_statusPanel->showClock(clock);
+        m_shownClock = clock;
+    }
+}
+
+bool QuizController::quizEnded(bool enterInBestList)
+{
+    m_zeitTimer->stop();
+    m_board->hideHitFrame();
+    // Right and wrong were withheld: the card shows them now.
+    if (m_engine->options().feedbackAtEnd == fbAtEnd)
+        redrawCard();
+    writeProtocol();
+    return enterInBestList && enterBestList();
+}
+
+bool QuizController::enterBestList()
+{
+    if (m_window.testRun())
+        return false;
+    return m_window.enterResultInBestList();
+}
+
+void QuizController::writeProtocol()
+{
+    ensureProtocolWindow()->ShowProtocol(protocolText(m_engine->run()));
+    const ProtocolPlaces places = m_window.protocolPlaces();
+    if (places.autoSave)
+        AutoSaveProtocol(*m_protokollForm->document(), places.protocolFolder, computerName(), m_services.clock,
+                         m_services.messages);
+}
+
+QuizFinishedChoice QuizController::askHowToGoOn(const QuizFinishedInfo &info)
+{
+    if (!m_uebFertigForm)
+        return {};
+    const QuizRun &run = m_engine->run();
+    BestListState best = BestListState::NotOffered;
+    if (run.bestListEntered)
+        best = BestListState::Entered;
+    else if (entersBestList(run) && !m_window.testRun())
+        best = BestListState::Offered;
+    m_uebFertigForm->fill(m_engine->score(), info.timeCaption, info.clock, info.repetitionEnabled, best);
+    // Described once the dialog stands in its place.
+    QTimer::singleShot(0, this, [this, info] { m_window.describeState(QStringLiteral("TUebFertigForm"), &info); });
+    const int result = m_uebFertigForm->exec();
+    return QuizFinishedChoice{result == TUebFertigForm::kRepeat, m_uebFertigForm->repetitionMode()};
+}
+
+void QuizController::quizLeft()
+{
+    leaveQuizView();
+    updateModeControls();
 }
 
 void QuizController::enterQuizView()
@@ -305,7 +503,11 @@ void QuizController::enterQuizView()
     // The keys reach the quiz at once, also after the name entry; Tab then walks the tiles.
     m_board->window()->activateWindow();
     m_board->setFocus(Qt::OtherFocusReason);
-    layoutQuizArea();
+    QStringList captions;
+    for (const QuizPair &p : m_engine->run().quizList)
+        captions << tileCaption(m_doc.objects.at(p.tileObject).Cap);
+    m_board->createTiles(m_engine->run().quizList, captions, m_engine->singleQuestions(),
+                         m_engine->options().queryMode != qmSingleText, namedCursor(QStringLiteral("PFEILMOVE")));
     m_view.controlSize = QSize(qMax(1, m_board->tileAreaLeft()), area.height());
     m_view.zoomIndex = 0;
     m_view.zoomFactor = kZoomTable[0];
@@ -314,11 +516,15 @@ void QuizController::enterQuizView()
 
 void QuizController::leaveQuizView()
 {
+    ++m_generation;
+    m_feedbackRunning = false;
+    m_feedback.clear();
+    m_board->setInputLocked(false);
     m_zeitTimer->stop();
     m_board->removeAllTiles();
     m_board->hide();
     m_statusPanel->hide();
-    m_window.quizAreaLeft();
+    m_window.quizAreaLeft(m_engine->run().marks);
 }
 
 void QuizController::updateModeControls()
@@ -345,30 +551,6 @@ void QuizController::drawPanelBackground()
     m_board->drawBackground(m_cardColor, m_engine->instructionText());
 }
 
-bool QuizController::tileExists(int pair) const
-{
-    return m_board->tile(pair) != nullptr;
-}
-
-bool QuizController::isTileVisible(int pair) const
-{
-    const AnswerTile *t = m_board->tile(pair);
-    return t && !t->isHidden();
-}
-
-void QuizController::setTileVisible(int pair, bool visible)
-{
-    if (AnswerTile *t = m_board->tile(pair))
-        t->setVisible(visible);
-}
-
-void QuizController::hideAllTiles()
-{
-    for (int k = 0; k < m_board->tileCount(); ++k)
-        setTileVisible(k, false);
-    m_board->repaint();
-}
-
 QPoint QuizController::gridOrigin() const
 {
     const RectD &w = m_view.viewWindow;
@@ -376,125 +558,53 @@ QPoint QuizController::gridOrigin() const
     return p + QPoint(4, 0);
 }
 
+QPoint QuizController::counterPlace(const QSize &counterSize) const
+{
+    const QPoint grid = gridOrigin();
+    QPoint place(grid.x(), nearest(0.3 * grid.y()));
+    // On a card as high as the panel the 0.3 lands on the "Frage:" heading at 17.5 % of
+    // the card: the counter then stands above the heading, or below it where no room is.
+    QRect heading;
+    for (int i = 0; i < m_doc.objects.size(); ++i) {
+        const DocObject &o = m_doc.objects.at(i);
+        if (o.Typ != otQuestion || o.FrageNummer != m_engine->run().currentQuestionNo)
+            continue;
+        const RectD &b = m_bitmaps.layout.hitBox(i);
+        if (b.left < 0)
+            continue;
+        const QRect box(m_renderer.fractionToControl(b.left, b.top), m_renderer.fractionToControl(b.right, b.bottom));
+        if (heading.isNull() || box.top() < heading.top())
+            heading = box; // the heading is the question's first line
+    }
+    if (heading.isNull() || !QRect(place, counterSize).intersects(heading))
+        return place;
+    const int gap = 4;
+    const int above = heading.top() - gap - counterSize.height();
+    place.setY(above >= 0 ? above : heading.bottom() + 1 + gap);
+    return place;
+}
+
 void QuizController::arrangeVisibleTiles()
 {
-    m_board->arrangeVisibleTiles(m_engine->options().queryMode, m_doc.DokTyp == dtSingleQuestions, gridOrigin(),
-                                 m_engine->options().tileOrder != 0);
+    m_board->arrangeVisibleTiles(m_engine->options().queryMode, m_engine->singleQuestions(), gridOrigin(),
+                                 m_engine->options().tileOrder != toAlphabetical);
 }
 
-void QuizController::setTileColour(int pair, const QColor &colour)
-{
-    if (AnswerTile *t = m_board->tile(pair)) {
-        t->setBackgroundColor(colour);
-        t->repaint();
-    }
-}
-
-void QuizController::restoreTileColour(int pair)
-{
-    if (AnswerTile *t = m_board->tile(pair))
-        t->restoreColour();
-}
-
-void QuizController::removeTile(int pair)
-{
-    m_board->removeTile(pair);
-}
-
-void QuizController::flyTileHome(int pair)
-{
-    m_board->flyTileHome(pair);
-}
-
-void QuizController::hideHitFrame()
-{
-    m_board->hideHitFrame();
-}
-
-void QuizController::showQuestionCounter(const QString &text)
-{
-    m_board->showQuestionCounter(text, gridOrigin());
-}
-
-void QuizController::showStatus(const QuizStatusTexts &texts)
-{
-    m_statusPanel->showTexts(texts);
-}
-
-void QuizController::showClock(const QString &text)
-{
-    m_statusPanel->showClock(text);
-}
-
-void QuizController::showVerdict(bool correct)
-{
-    m_statusPanel->showVerdict(correct);
-}
-
-void QuizController::playQuizSound(bool correct)
+int QuizController::playQuizSound(bool correct)
 {
     if (!m_soundPlayer)
-        return;
+        return 0;
     if (!m_window.soundOn()) {
         m_soundPlayer->stop();
-        return;
+        return 0;
     }
     const QString name = correct ? QStringLiteral("Richtig1.wav") : QStringLiteral("Falsch1.wav");
     const QString path = m_soundFolder + name;
     if (!QFileInfo::exists(path)) {
         m_services.messages.error(QStringLiteral("Sounddatei \"") + name + QStringLiteral("\" nicht gefunden."));
-        return;
+        return 0;
     }
-    m_soundPlayer->playToEnd(path);
-}
-
-void QuizController::processPendingEvents()
-{
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
-
-void QuizController::setTimerEnabled(bool enabled)
-{
-    if (enabled)
-        m_zeitTimer->start();
-    else
-        m_zeitTimer->stop();
-}
-
-void QuizController::finishProtocol()
-{
-    const ProtocolPlaces places = m_window.protocolPlaces();
-    const ProtocolEnvironment env{computerName(), userName(), places.communicationFolder, places.channel,
-                                  QLocale(QLocale::German, QLocale::Germany)};
-    WriteProtocolSummary(m_engine->run(), m_engine->score(), m_engine->options(), m_doc, env);
-    ensureProtocolWindow()->ShowProtocol(protocolText(m_engine->run()));
-    if (places.autoSave)
-        AutoSaveProtocol(*m_protokollForm->document(), places.protocolFolder, computerName(), m_services.clock,
-                         m_services.messages);
-}
-
-bool QuizController::enterBestList()
-{
-    if (m_window.testRun())
-        return false;
-    return m_window.enterResultInBestList();
-}
-
-QuizFinishedChoice QuizController::showFinishedDialog(const QuizFinishedInfo &info)
-{
-    if (!m_uebFertigForm)
-        return {};
-    const QuizRun &run = m_engine->run();
-    BestListState best = BestListState::NotOffered;
-    if (run.bestListEntered)
-        best = BestListState::Entered;
-    else if (run.networkRole == nrOwnQuiz && run.selectionMode != 1 && !m_window.testRun())
-        best = BestListState::Offered;
-    m_uebFertigForm->fill(m_engine->score(), info.timeCaption, info.clock, info.repetitionEnabled, best);
-    // Described once the dialog stands in its place.
-    QTimer::singleShot(0, this, [this, info] { m_window.describeState(QStringLiteral("TUebFertigForm"), &info); });
-    const int result = m_uebFertigForm->exec();
-    return QuizFinishedChoice{result == TUebFertigForm::kRepeat, m_uebFertigForm->repetitionMode()};
+    return m_soundPlayer->play(path);
 }
 
 // --- hit test of a dragged tile ---
@@ -504,16 +614,14 @@ int QuizController::quizTileHitTest(const QRect &panelRect) const
     // The card image lies at the panel's origin: panel pixels are its control pixels.
     const QPointF tl = m_renderer.controlToFraction(panelRect.topLeft());
     const QPointF br = m_renderer.controlToFraction(panelRect.bottomRight() + QPoint(1, 1));
-    const RectD tile{tl.x(), tl.y(), br.x(), br.y()};
-    const bool singlePosition = m_doc.DokTyp != dtSingleQuestions && m_engine->options().queryMode == 2;
-    return quizHitTest(m_doc, tile, m_engine->run().currentQuestionNo, singlePosition ? m_engine->askedObject() : -1);
+    return m_engine->targetAt(RectD{tl.x(), tl.y(), br.x(), br.y()}, m_bitmaps.layout);
 }
 
 QRect QuizController::quizTargetFrame(int object) const
 {
     if (object < 0 || object >= m_doc.objects.size())
         return {};
-    const RectD &b = m_doc.objects.at(object).hitBox;
+    const RectD &b = m_bitmaps.layout.hitBox(object);
     const QPoint tl = m_renderer.fractionToControl(b.left, b.top);
     const QPoint br = m_renderer.fractionToControl(b.right, b.bottom);
     return QRect(tl, br).adjusted(-4, -4, 4, 4);
@@ -523,11 +631,7 @@ QRect QuizController::quizTargetFrame(int object) const
 
 void QuizController::connectQuizAccess()
 {
-    m_board->keyboardTargets = [this] {
-        const bool singlePosition = m_doc.DokTyp != dtSingleQuestions && m_engine->options().queryMode == 2;
-        return keyboardTargets(m_doc, m_engine->run().currentQuestionNo,
-                               singlePosition ? m_engine->askedObject() : -1);
-    };
+    m_board->keyboardTargets = [this] { return m_engine->keyboardTargets(); };
     m_board->accessibleTargets = [this] {
         QList<AccessibleTarget> targets;
         if (!quizInProgress() || m_doc.DokTyp == dtSingleQuestions)
@@ -537,13 +641,15 @@ void QuizController::connectQuizAccess()
             if (i < 0 || i >= m_doc.objects.size())
                 continue;
             const DocObject &o = m_doc.objects.at(i);
-            if (o.hitBox.left < 0)
+            const ObjectMark mark = markOf(m_engine->run().marks, i);
+            if (m_bitmaps.layout.hitBox(i).left < 0)
                 continue;
             AccessibleTarget t;
             t.object = i;
             t.rect = quizTargetFrame(i).adjusted(4, 4, -4, -4);
-            t.name = o.displayNo >= 1 ? QStringLiteral("Ziel ") + m_doc.displayNumberText(o) : QStringLiteral("Ziel");
-            t.state = targetState(o);
+            t.name = mark.displayNo >= 1 ? QStringLiteral("Ziel ") + m_doc.displayNumberText(mark.displayNo)
+                                         : QStringLiteral("Ziel");
+            t.state = targetState(o, mark);
             targets.append(t);
         }
         return targets;
@@ -579,13 +685,14 @@ void QuizController::describeQuiz(QJsonObject &state) const
     }
     for (int i = 0; i < m_doc.objects.size(); ++i) {
         const DocObject &o = m_doc.objects.at(i);
-        if (o.coverState != csOpenQuestion || o.hitBox.left < 0)
+        const ObjectMark mark = markOf(m_engine->run().marks, i);
+        if (mark.coverState != csOpenQuestion || m_bitmaps.layout.hitBox(i).left < 0)
             continue;
         const QRect frame = quizTargetFrame(i).adjusted(4, 4, -4, -4);
         QJsonObject t = box(QRect(m_board->mapToGlobal(frame.topLeft()), frame.size()));
         t[QStringLiteral("object")] = i;
         t[QStringLiteral("caption")] = CleanCaption(o.Cap);
-        t[QStringLiteral("number")] = m_doc.displayNumberText(o);
+        t[QStringLiteral("number")] = m_doc.displayNumberText(mark.displayNo);
         targets.append(t);
     }
     const int asked = m_engine->askedObject();

@@ -4,6 +4,7 @@
 #include "platform/services.h"
 #include "quiz/dialog_look.h"
 #include "quiz/quiz_engine.h"
+#include "quiz/quiz_feedback.h"
 #include "view/view_state.h"
 
 #include <QColor>
@@ -48,9 +49,10 @@ public:
     virtual ~QuizWindow() = default;
     // The room of the card area, in the coordinates of the quiz panel's parent.
     virtual QRect quizArea() const = 0;
-    // The learning card gives way to the quiz panel, and comes back after the quiz.
+    // The learning card gives way to the quiz panel, and comes back after the quiz (whose
+    // marks tell which objects it asked).
     virtual void quizAreaEntered() = 0;
-    virtual void quizAreaLeft() = 0;
+    virtual void quizAreaLeft(const ObjectMarks &quizMarks) = 0;
     virtual void quizModeChanged(bool running, bool ownQuiz) = 0;
     virtual void rebuildCard() = 0;
     virtual bool soundOn() const = 0;
@@ -62,7 +64,9 @@ public:
 };
 
 // The quiz between the engine and the screen: it owns the engine, the quiz panel with its
-// tiles, the status panel, the clock, the sound and the quiz dialogs.
+// tiles, the status panel, the clock, the sound and the quiz dialogs. It renders what the
+// engine publishes, and shows each verdict on its own timers (colours, sound, pauses, the
+// flight of a wrong tile) while the panel takes no input.
 class QuizController : public QObject, public QuizFrontend
 {
     Q_OBJECT
@@ -84,10 +88,10 @@ public:
     bool quizInProgress() const;
     // What the card shows of the running quiz.
     QuizDisplay quizDisplay() const;
-    bool evaluationRunning() const { return m_evaluationRunning; }
+    // An answer is being judged or its verdict shown.
+    bool evaluationRunning() const { return m_evaluating || m_feedbackRunning; }
     QuizBoard *board() const { return m_board; }
     QuizStatusPanel *statusPanel() const { return m_statusPanel; }
-    void setSoundPlayer(SoundPlayer *player) { m_soundPlayer = player; }
 
     TUebOptForm *uebOptForm() const { return m_uebOptForm; }
     TUebOptFragenForm *uebOptFragenForm() const { return m_uebOptFragenForm; }
@@ -116,6 +120,11 @@ public:
     void quizAreaResized(const QRect &area);
     // The window is closing: nothing more to describe, the clock stops.
     void prepareClose();
+    // Buttons and menus that follow the mode and the network role.
+    void updateModeControls();
+    // Enters the quiz's result into the best list; false when it was not entered, and
+    // always for a test run of the edited topic.
+    bool enterBestList();
 
     // For the end-to-end driver: the tiles and targets of the running quiz, and the
     // finished dialog's figures and buttons.
@@ -124,37 +133,38 @@ public:
 
     // QuizFrontend
     bool askParticipantName(QString &name) override;
-    void enterQuizView() override;
-    void leaveQuizView() override;
-    void updateModeControls() override;
-    void redrawCard() override;
-    void redrawObject(int objectIndex) override;
-    void drawPanelBackground() override;
-    bool tileExists(int pair) const override;
-    bool isTileVisible(int pair) const override;
-    void setTileVisible(int pair, bool visible) override;
-    void hideAllTiles() override;
-    void arrangeVisibleTiles() override;
-    void setTileColour(int pair, const QColor &colour) override;
-    void restoreTileColour(int pair) override;
-    void removeTile(int pair) override;
-    void flyTileHome(int pair) override;
-    void hideHitFrame() override;
-    void showQuestionCounter(const QString &text) override;
-    void showStatus(const QuizStatusTexts &texts) override;
-    void showClock(const QString &text) override;
-    void showVerdict(bool correct) override;
-    void playQuizSound(bool correct) override;
-    void processPendingEvents() override;
-    void setTimerEnabled(bool enabled) override;
-    void finishProtocol() override;
-    bool enterBestList() override;
-    QuizFinishedChoice showFinishedDialog(const QuizFinishedInfo &info) override;
+    void quizStarted() override;
+    void questionChanged() override;
+    void verdictGiven(const QuizVerdict &verdict) override;
+    void statusChanged() override;
+    bool quizEnded(bool enterInBestList) override;
+    QuizFinishedChoice askHowToGoOn(const QuizFinishedInfo &info) override;
+    void quizLeft() override;
 
 private:
     TUebProtokollForm *ensureProtocolWindow();
-    void layoutQuizArea();
+    void enterQuizView();
+    void leaveQuizView();
+    void redrawCard();
+    void redrawObject(int objectIndex);
+    void drawPanelBackground();
+    // The tiles the engine offers now, arranged, with the question's counter.
+    void showQuestion();
+    void arrangeVisibleTiles();
+    // The panel's texts as the engine has them (the figures not while a verdict shows).
+    void showStatus();
+    // The tile on the panel and the frame around the target under a dragged one.
+    void answer(int pair, int target);
+    // The verdict's steps from the next one on, each pause on the clock.
+    void playFeedback(int generation);
+    void endFeedback();
+    // Plays the sound of a verdict when sound output is on; its length in milliseconds.
+    int playQuizSound(bool correct);
+    void writeProtocol();
     QPoint gridOrigin() const;
+    // Where the counter "N. Frage" stands: at 0.3 times the grid's height, or, where the
+    // card's "Frage:" heading would be covered, right above it.
+    QPoint counterPlace(const QSize &counterSize) const;
     int quizTileHitTest(const QRect &panelRect) const;
     QRect quizTargetFrame(int object) const;
     // Keyboard play and screen readers on the quiz panel.
@@ -170,14 +180,24 @@ private:
     QColor m_cardColor;
 
     std::unique_ptr<QuizEngine> m_engine;
-    std::unique_ptr<SoundPlayer> m_ownSoundPlayer;
-    SoundPlayer *m_soundPlayer = nullptr;
+    std::unique_ptr<SoundPlayer> m_soundPlayer;
     QuizBoard *m_board = nullptr;
     QuizStatusPanel *m_statusPanel = nullptr;
     QTimer *m_zeitTimer = nullptr;
-    bool m_evaluationRunning = false;
+    bool m_evaluating = false;
     bool m_closing = false;
     QString m_protocolFolder;
+
+    // The verdict being shown: its steps and the next one; a new quiz (or none) makes the
+    // generation of an older verdict's timers void.
+    QList<FeedbackStep> m_feedback;
+    qsizetype m_nextStep = 0;
+    bool m_feedbackRunning = false;
+    int m_generation = 0;
+    // What the status panel shows, so that a tick of the clock rewrites only the clock.
+    QuizStatusTexts m_shownTexts;
+    QString m_shownClock;
+    bool m_textsShown = false;
 
     TUebOptForm *m_uebOptForm = nullptr;
     TUebOptFragenForm *m_uebOptFragenForm = nullptr;

@@ -12,9 +12,6 @@ namespace kapitolo {
 
 namespace {
 
-const QColor kCorrectColour(90, 255, 72);
-const QColor kWrongColour(255, 80, 70);
-
 QCollator quizCollator()
 {
     QCollator collator{QLocale(QLocale::German, QLocale::Germany)};
@@ -55,7 +52,7 @@ QString tileCaption(const QString &caption)
     return s;
 }
 
-QuizEngine::QuizEngine(TopicDocument &document, Messages &messages, Clock &clock, Random &random,
+QuizEngine::QuizEngine(const TopicDocument &document, Messages &messages, Clock &clock, Random &random,
                        QuizFrontend &frontend)
     : m_document(document)
     , m_messages(messages)
@@ -75,8 +72,8 @@ bool QuizEngine::isEligible(const DocObject &o) const
 int QuizEngine::countOpen() const
 {
     int n = 0;
-    for (const DocObject &o : m_document.objects)
-        if (o.coverState == csOpenQuestion)
+    for (const ObjectMark &mark : m_run.marks)
+        if (mark.coverState == csOpenQuestion)
             ++n;
     return n;
 }
@@ -96,12 +93,12 @@ void QuizEngine::appendDetail(const QString &text, bool timeStamp)
     AppendProtocolLine(m_run, m_clock, ProtocolPart::Detail, text, timeStamp);
 }
 
-void QuizEngine::chooseQuestions()
+void QuizEngine::chooseQuestions(ObjectMarks &marks, int mode, const QList<int> *given) const
 {
-    QList<DocObject> &objects = m_document.objects;
-    if (m_run.selectionMode == 2) {
-        for (DocObject &o : objects)
-            o.coverState = csUncovered;
+    const QList<DocObject> &objects = m_document.objects;
+    if (mode == smRandom) {
+        for (ObjectMark &mark : marks)
+            mark.coverState = csUncovered;
         qsizetype eligible = 0;
         for (const DocObject &o : objects)
             if (isEligible(o))
@@ -112,23 +109,27 @@ void QuizEngine::chooseQuestions()
         bound = qMin<qsizetype>(qMin<qsizetype>(bound, 20), eligible);
         qsizetype chosen = 0;
         while (chosen < bound) {
-            DocObject &o = objects[m_random.below(int(objects.size()))];
-            if (isEligible(o) && o.coverState == csUncovered) {
-                o.coverState = csOpenQuestion;
+            const int i = m_random.below(int(objects.size()));
+            ObjectMark &mark = marks[i];
+            if (isEligible(objects.at(i)) && mark.coverState == csUncovered) {
+                mark.coverState = csOpenQuestion;
                 ++chosen;
             }
         }
         return;
     }
-    for (DocObject &o : objects) {
-        if (!isEligible(o))
+    for (qsizetype i = 0; i < objects.size(); ++i) {
+        if (!isEligible(objects.at(i)))
             continue;
-        if (m_run.selectionMode == 0)
-            o.coverState = csOpenQuestion;
+        ObjectMark &mark = marks[i];
+        if (mode == smComplete)
+            mark.coverState = csOpenQuestion;
+        else if (mode == smGiven)
+            mark.coverState = given->contains(int(i)) ? csOpenQuestion : csUncovered;
         else
-            o.coverState = (o.failedAttempts > 0 || o.wrongTargetCount > 0) ? csOpenQuestion : csUncovered;
-        o.failedAttempts = 0;
-        o.wrongTargetCount = 0;
+            mark.coverState = (mark.failedAttempts > 0 || mark.wrongTargetCount > 0) ? csOpenQuestion : csUncovered;
+        mark.failedAttempts = 0;
+        mark.wrongTargetCount = 0;
     }
 }
 
@@ -152,24 +153,24 @@ void QuizEngine::shuffle(QList<qint32> &column)
         column.swapItemsAt(q, m_random.below(n));
 }
 
-void QuizEngine::buildQuizList()
+QList<QuizPair> QuizEngine::buildQuizList(const ObjectMarks &marks, const QuizOptions &options)
 {
     QList<qint32> tiles;
     for (qsizetype i = 0; i < m_document.objects.size(); ++i)
-        if (isEligible(m_document.objects.at(i)) && m_document.objects.at(i).coverState == csOpenQuestion)
+        if (isEligible(m_document.objects.at(i)) && markOf(marks, i).coverState == csOpenQuestion)
             tiles.append(qint32(i));
     QList<qint32> positions = tiles;
 
     const QCollator collator = quizCollator();
     const auto &objects = m_document.objects;
-    if (m_options.tileOrder != 0 && m_document.DokTyp != dtSingleQuestions) {
+    if (options.tileOrder != toAlphabetical && m_document.DokTyp != dtSingleQuestions) {
         shuffle(tiles);
     } else {
         selectionSort(tiles, [&](qint32 a, qint32 b) {
             return collator.compare(CleanCaption(objects.at(a).Cap), CleanCaption(objects.at(b).Cap)) < 0;
         });
     }
-    if (m_options.positionOrder != 0) {
+    if (options.positionOrder != poOrdered) {
         shuffle(positions);
     } else if (m_document.GeordnetArt != 0) {
         selectionSort(positions, [&](qint32 a, qint32 b) {
@@ -182,16 +183,35 @@ void QuizEngine::buildQuizList()
             return oa.Ky < ob.Ky || (oa.Ky == ob.Ky && oa.Kx < ob.Kx);
         });
     }
-    m_run.quizList.clear();
+    QList<QuizPair> list;
     for (qsizetype k = 0; k < tiles.size(); ++k)
-        m_run.quizList.append({tiles.at(k), positions.at(k)});
+        list.append({tiles.at(k), positions.at(k)});
+    return list;
 }
 
 bool QuizEngine::StartQuiz(int selectionMode, int networkRole)
 {
+    return start(selectionMode, networkRole, nullptr);
+}
+
+bool QuizEngine::StartQuizOn(const QList<int> &objects)
+{
+    return start(smGiven, nrOwnQuiz, &objects);
+}
+
+bool QuizEngine::StartParticipantQuiz(const QuizOptions &options, double startTime, const QString &name)
+{
+    m_options = options;
+    m_participantStart = startTime;
+    m_participantName = name;
+    return start(smComplete, nrParticipant, nullptr);
+}
+
+bool QuizEngine::start(int selectionMode, int networkRole, const QList<int> *given)
+{
     int mode = selectionMode;
-    if (mode == 0 && m_document.titel.toLower().contains(QStringLiteral("zufällig")))
-        mode = 2;
+    if (mode == smComplete && m_document.titel.toLower().contains(QStringLiteral("zufällig")))
+        mode = smRandom;
     if (m_run.networkRole == nrParticipant && networkRole != nrParticipant && m_appMode == amQuizRunning) {
         m_messages.information(QStringLiteral("Die aktuelle Netzwerk-Übung muss zunächst beendet werden, um eine "
                                               "eigene Übung starten zu können."));
@@ -205,61 +225,66 @@ bool QuizEngine::StartQuiz(int selectionMode, int networkRole)
     }
     if (!ConfirmLeaveQuiz())
         return false;
-    if (networkRole != nrParticipant && m_optionsSource)
-        m_options = m_optionsSource(m_document.DokTyp);
-    if (m_document.DokTyp == dtSingleQuestions) {
-        m_options.feedbackAtEnd = 0;
-        m_options.onCorrect = 0;
-        m_options.queryMode = 0;
-    } else if (networkRole != nrParticipant) {
-        m_options.feedbackAtEnd = 0;
-    }
 
-    m_run.selectionMode = mode;
-    chooseQuestions();
+    // Everything is worked out aside: a start cancelled at the name entry leaves the quiz,
+    // its marks and the card exactly as they were.
+    QuizOptions options = m_options;
+    if (networkRole != nrParticipant && m_optionsSource)
+        options = m_optionsSource(m_document.DokTyp);
+    if (m_document.DokTyp == dtSingleQuestions) {
+        options.feedbackAtEnd = fbImmediate;
+        options.onCorrect = cmCaption;
+        options.queryMode = qmFree;
+    } else if (networkRole != nrParticipant) {
+        options.feedbackAtEnd = fbImmediate;
+    }
+    // A repetition selects by the counts the last quiz left; any other start begins afresh.
+    ObjectMarks marks = mode == smWrongOnes ? m_run.marks : ObjectMarks();
+    marks.resize(m_document.objects.size());
+    chooseQuestions(marks, mode, given);
 
     int eligible = 0;
     int selected = 0;
-    for (const DocObject &o : m_document.objects) {
-        if (!isEligible(o))
+    for (qsizetype i = 0; i < m_document.objects.size(); ++i) {
+        if (!isEligible(m_document.objects.at(i)))
             continue;
         ++eligible;
-        if (o.coverState == csOpenQuestion)
+        if (marks.at(i).coverState == csOpenQuestion)
             ++selected;
     }
-    m_score.questionCount = mode == 0 ? eligible : selected;
-    if (m_score.questionCount == 0) {
+    const int questionCount = mode == smComplete ? eligible : selected;
+    if (questionCount == 0) {
         m_messages.information(
             QStringLiteral("Bitte zuerst über das Menü \"Quizauswahl\" das gewünschte Quiz auswählen."));
-        m_frontend.updateModeControls();
         return false;
     }
+    QList<QuizPair> list = buildQuizList(marks, options);
 
-    m_run.participantName.clear();
-    if (networkRole == nrOwnQuiz && m_nameEntry) {
-        QString name;
-        if (!m_frontend.askParticipantName(name))
-            return false;
-        m_run.participantName = name;
-    }
+    QString name;
+    if (networkRole == nrOwnQuiz && m_nameEntry && !m_frontend.askParticipantName(name))
+        return false;
 
-    if (m_appMode != amQuizRunning)
-        m_learningQuestion = m_document.currentQuestion;
+    m_options = options;
     m_appMode = amQuizRunning;
-    m_score.totalQuestionCount = mode != 0 ? eligible : m_score.questionCount;
-
-    buildQuizList();
-    for (const QuizPair &pair : std::as_const(m_run.quizList)) {
-        DocObject &o = m_document.objects[pair.tileObject];
-        o.coverState = csOpenQuestion;
-        o.failedAttempts = 0;
-        o.wrongTargetCount = 0;
-    }
-    for (qsizetype k = 0; k < m_run.quizList.size(); ++k)
-        m_document.objects[m_run.quizList.at(k).positionObject].displayNo =
-            m_options.positionOrder == 2 ? 0 : qint32(k + 1);
-
+    m_verdictShowing = false;
+    m_run.selectionMode = mode;
     m_run.networkRole = networkRole;
+    m_run.participantName = networkRole == nrParticipant ? m_participantName : name;
+    for (const QuizPair &pair : std::as_const(list)) {
+        ObjectMark &mark = marks[pair.tileObject];
+        mark.coverState = csOpenQuestion;
+        mark.failedAttempts = 0;
+        mark.wrongTargetCount = 0;
+    }
+    for (qsizetype k = 0; k < list.size(); ++k)
+        marks[list.at(k).positionObject].displayNo = options.positionOrder == poQuestionMarks ? 0 : qint32(k + 1);
+    m_run.marks = std::move(marks);
+    m_run.quizList = std::move(list);
+    m_tileInPlay = QList<bool>(m_run.quizList.size(), true);
+    m_tileShown = m_tileInPlay;
+
+    m_score.questionCount = questionCount;
+    m_score.totalQuestionCount = mode != smComplete ? eligible : questionCount;
     m_run.protocolDetail.clear();
     m_run.protocolSummary.clear();
     m_score.correctCount = 0;
@@ -270,37 +295,26 @@ bool QuizEngine::StartQuiz(int selectionMode, int networkRole)
     m_run.endState = esRunning;
     m_score.openCount = countOpen();
     m_run.startTick = m_clock.tickCount();
-    if (networkRole != nrParticipant || m_run.startTime == 0)
-        m_run.startTime = m_clock.now();
+    m_run.startTime = networkRole == nrParticipant && m_participantStart != 0 ? m_participantStart : m_clock.now();
     m_run.endTime = 0;
     m_run.elapsedMs = 0;
     m_run.remainingSeconds = m_options.timeLimitSeconds;
     m_run.currentIndex = 0;
     m_run.questionNumber = 1;
+    m_run.currentQuestionNo = -1;
     m_run.bestListEntered = false;
     m_run.hitObject = -1;
     m_correctTile = -1;
+    m_counter.clear();
     m_lastClock.clear();
 
-    m_frontend.enterQuizView();
-    m_frontend.updateModeControls();
     appendDetail(QStringLiteral("Quiz wird gestartet"), true);
     if (m_document.DokTyp == dtSingleQuestions)
-        showQuestion(m_document.objects.at(m_run.quizList.first().positionObject).FrageNummer);
-    m_frontend.redrawCard();
-    m_frontend.drawPanelBackground();
+        m_run.currentQuestionNo = m_document.objects.at(m_run.quizList.first().positionObject).FrageNummer;
     presentQuestion();
-    RefreshQuizStatus();
-    m_frontend.setTimerEnabled(true);
+    refreshStatus(false);
+    m_frontend.quizStarted();
     return true;
-}
-
-void QuizEngine::showQuestion(qint32 frageNummer)
-{
-    // The card draws the question objects of the document's current question: during a
-    // quiz that is the one being asked, not the one the learning card last showed.
-    m_run.currentQuestionNo = frageNummer;
-    m_document.currentQuestion = frageNummer;
 }
 
 int QuizEngine::askedObject() const
@@ -308,9 +322,33 @@ int QuizEngine::askedObject() const
     if (m_appMode != amQuizRunning || m_run.quizList.isEmpty())
         return -1;
     const QuizPair &pair = m_run.quizList.at(m_run.currentIndex);
-    if (m_document.DokTyp == dtSingleQuestions || m_options.queryMode == 2)
+    if (m_document.DokTyp == dtSingleQuestions || m_options.queryMode == qmSinglePosition)
         return pair.positionObject;
     return -1;
+}
+
+int QuizEngine::onlyTarget() const
+{
+    return m_document.DokTyp != dtSingleQuestions && m_options.queryMode == qmSinglePosition ? askedObject() : -1;
+}
+
+int QuizEngine::targetAt(const RectD &tile, const CardLayout &layout) const
+{
+    return quizHitTest(m_document, m_run.marks, layout, tile, m_run.currentQuestionNo, onlyTarget());
+}
+
+QList<KeyboardTarget> QuizEngine::keyboardTargets() const
+{
+    return kapitolo::keyboardTargets(m_document, m_run.marks, m_run.currentQuestionNo, onlyTarget());
+}
+
+QString QuizEngine::questionText() const
+{
+    QString text;
+    for (const DocObject &o : m_document.objects)
+        if (o.Typ == otQuestion && o.FrageNummer == m_run.currentQuestionNo)
+            text = CleanCaption(o.Cap); // the last one, the text after the "Frage:" heading
+    return text;
 }
 
 QString QuizEngine::instructionText() const
@@ -319,10 +357,10 @@ QString QuizEngine::instructionText() const
         return QStringLiteral("Klicke auf die richtige Antwort!");
     const bool cloze = m_document.DokTyp == dtCloze;
     switch (m_options.queryMode) {
-    case 1:
+    case qmSingleText:
         return cloze ? QStringLiteral("Ziehe den Lückentext an die richtige Position!")
                      : QStringLiteral("Ziehe die Beschriftung an die richtige Position!");
-    case 2:
+    case qmSinglePosition:
         return cloze ? QStringLiteral("Ziehe den richtigen Lückentext an die markierte Position!")
                      : QStringLiteral("Ziehe die richtige Beschriftung an die markierte Position!");
     default:
@@ -335,9 +373,9 @@ void QuizEngine::presentQuestion()
 {
     if (m_document.DokTyp == dtSingleQuestions)
         presentSingleQuestion();
-    else if (m_options.queryMode == 1)
+    else if (m_options.queryMode == qmSingleText)
         presentSingleText();
-    else if (m_options.queryMode == 2)
+    else if (m_options.queryMode == qmSinglePosition)
         presentSinglePosition();
 }
 
@@ -345,9 +383,7 @@ void QuizEngine::presentSingleText()
 {
     const qint32 tileObject = m_run.quizList.at(m_run.currentIndex).tileObject;
     for (qsizetype k = 0; k < m_run.quizList.size(); ++k)
-        if (m_frontend.tileExists(int(k)))
-            m_frontend.setTileVisible(int(k), m_run.quizList.at(k).tileObject == tileObject);
-    m_frontend.arrangeVisibleTiles();
+        m_tileShown[k] = m_run.quizList.at(k).tileObject == tileObject;
     const QString caption = CleanCaption(m_document.objects.at(tileObject).Cap);
     appendDetail(m_document.DokTyp == dtCloze
                      ? QStringLiteral("Lückentext \"") + caption + QStringLiteral("\" soll der richtigen Lücke zugeordnet werden")
@@ -374,10 +410,10 @@ void QuizEngine::presentSingleQuestion()
     const int n = int(list.size());
     m_correctTile = -1;
     for (int k = 0; k < n; ++k) {
-        if (!m_frontend.tileExists(k))
+        if (!tileInPlay(k))
             continue;
         const bool correct = list.at(k).tileObject == question;
-        m_frontend.setTileVisible(k, correct);
+        m_tileShown[k] = correct;
         if (correct)
             m_correctTile = k;
     }
@@ -388,30 +424,26 @@ void QuizEngine::presentSingleQuestion()
     for (int round = 0; round < 5; ++round) {
         for (int attempt = 0; attempt < 100; ++attempt) {
             const int k = m_random.below(n);
-            if (!m_frontend.tileExists(k) || m_frontend.isTileVisible(k))
+            if (!tileInPlay(k) || tileShown(k))
                 continue;
             const QString caption = tileCaption(m_document.objects.at(list.at(k).tileObject).Cap);
             if (shown.contains(caption))
                 continue;
-            m_frontend.setTileVisible(k, true);
+            m_tileShown[k] = true;
             shown << caption;
             break;
         }
     }
-    QString counter = QString::number(m_run.questionNumber) + QStringLiteral(". Frage");
-    if (m_document.objects.at(question).failedAttempts > 0)
-        counter += QStringLiteral(" (wiederholte Frage)");
-    m_frontend.showQuestionCounter(counter);
+    m_counter = QString::number(m_run.questionNumber) + QStringLiteral(". Frage");
+    if (markOf(m_run.marks, question).failedAttempts > 0)
+        m_counter += QStringLiteral(" (wiederholte Frage)");
 
-    QString questionText;
-    for (const DocObject &o : m_document.objects)
-        if (o.Typ == otQuestion && o.FrageNummer == m_run.currentQuestionNo)
-            questionText = CleanCaption(o.Cap); // the last one, the text after the "Frage:" heading
-    appendDetail(QString::number(m_run.questionNumber) + QStringLiteral(". Frage") + QStringLiteral("\r\n") + questionText,
+    appendDetail(QString::number(m_run.questionNumber) + QStringLiteral(". Frage") + QStringLiteral("\r\n")
+                     + questionText(),
                  true);
     QStringList answers;
     for (int k = 0; k < n; ++k) {
-        if (!m_frontend.tileExists(k) || !m_frontend.isTileVisible(k))
+        if (!tileShown(k))
             continue;
         QString entry = QLatin1Char('"') + CleanCaption(m_document.objects.at(list.at(k).tileObject).Cap) + QLatin1Char('"');
         if (k == m_correctTile)
@@ -419,7 +451,6 @@ void QuizEngine::presentSingleQuestion()
         answers << entry;
     }
     appendDetail(QStringLiteral("Antwortmöglichkeiten: ") + answers.join(QStringLiteral(", ")), false);
-    m_frontend.arrangeVisibleTiles();
 }
 
 QString QuizEngine::detailLine(bool correct, const QString &t, const QString &p) const
@@ -431,7 +462,7 @@ QString QuizEngine::detailLine(bool correct, const QString &t, const QString &p)
     const bool cloze = m_document.DokTyp == dtCloze;
     const QString text = cloze ? QStringLiteral("Lückentext") : QStringLiteral("Beschriftungstext");
     const QString place = cloze ? QStringLiteral("Lücke") : QStringLiteral("Position");
-    if (m_options.queryMode == 2) {
+    if (m_options.queryMode == qmSinglePosition) {
         if (correct)
             return QStringLiteral("RICHTIG - Der ") + place + QStringLiteral(" von ") + q + p + q
                 + QStringLiteral(" wird der richtige ") + text + QStringLiteral(" zugeordnet");
@@ -439,7 +470,7 @@ QString QuizEngine::detailLine(bool correct, const QString &t, const QString &p)
             + text + QLatin1Char(' ') + q + t + q + QStringLiteral(" zugeordnet");
     }
     if (correct) {
-        if (m_options.queryMode == 1)
+        if (m_options.queryMode == qmSingleText)
             return QStringLiteral("RICHTIG - ") + text + QLatin1Char(' ') + q + t + q + QStringLiteral(" wird richtig zugeordnet");
         return QStringLiteral("RICHTIG - ") + text + QLatin1Char(' ') + q + t + q + QStringLiteral(" wird der richtigen ")
             + place + QStringLiteral(" zugeordnet");
@@ -448,129 +479,110 @@ QString QuizEngine::detailLine(bool correct, const QString &t, const QString &p)
         + QStringLiteral(" von ") + q + p + q + QStringLiteral(" zugeordnet");
 }
 
-void QuizEngine::EvaluateAnswer(int pair)
+QuizVerdict QuizEngine::evaluate(int pair, int target)
 {
-    if (m_appMode != amQuizRunning || m_run.endState != esRunning || m_evaluating)
-        return;
-    if (pair < 0 || pair >= m_run.quizList.size() || !m_frontend.tileExists(pair) || !m_frontend.isTileVisible(pair)
-        || m_run.hitObject < 0 || m_run.hitObject >= m_document.objects.size())
-        return;
-    // Feedback pauses let paint events through; a second drop must wait for this one.
-    m_evaluating = true;
+    QuizVerdict verdict;
+    if (m_appMode != amQuizRunning || m_run.endState != esRunning || m_verdictShowing)
+        return verdict;
+    if (!tileShown(pair) || target < 0 || target >= m_document.objects.size())
+        return verdict;
     const bool single = m_document.DokTyp == dtSingleQuestions;
-    const int hit = m_run.hitObject;
+    const bool withheld = m_options.feedbackAtEnd == fbAtEnd;
     const qint32 tileObject = m_run.quizList.at(pair).tileObject;
-    DocObject &target = m_document.objects[hit];
+    ObjectMark &mark = markAt(m_run.marks, target);
     const QString t = CleanCaption(m_document.objects.at(tileObject).Cap);
-    const QString p = CleanCaption(target.Cap);
+    const QString p = CleanCaption(m_document.objects.at(target).Cap);
     const bool correct = t == p;
+    verdict.object = target;
+    verdict.tileObject = tileObject;
+    verdict.pair = pair;
+    verdict.correct = correct;
+    verdict.firstTry = mark.failedAttempts == 0;
+    verdict.withheld = withheld;
+    m_run.hitObject = target;
     appendDetail(detailLine(correct, t, p), true);
 
     if (correct) {
-        if (m_options.feedbackAtEnd == 1) {
-            target.coverState = csAssigned;
-        } else {
-            m_frontend.showVerdict(true);
-            m_frontend.setTileColour(pair, kCorrectColour);
-            m_frontend.playQuizSound(true);
-            m_clock.busyWait(300, true);
-            if (single) {
-                m_clock.busyWait(700, true);
-                m_frontend.hideAllTiles();
-            }
-            m_frontend.restoreTileColour(pair);
-            target.coverState = m_options.onCorrect == 1 ? csCorrect : csUncovered;
-        }
-        if (!single) {
-            m_frontend.removeTile(pair);
-            m_frontend.redrawObject(hit);
-        }
+        if (withheld)
+            mark.coverState = csAssigned;
+        else
+            mark.coverState = m_options.onCorrect == cmTick ? csCorrect : csUncovered;
+        if (!single)
+            m_tileInPlay[pair] = false;
         ++m_score.correctCount;
     } else {
-        if (m_options.feedbackAtEnd == 1) {
-            m_frontend.removeTile(pair);
-            target.coverState = csAssigned;
-            m_frontend.redrawObject(hit);
+        if (withheld) {
+            m_tileInPlay[pair] = false;
+            mark.coverState = csAssigned;
+        } else if (single) {
+            if (m_options.onFailed == frFinal)
+                mark.coverState = csNotAskedAgain;
         } else {
-            m_frontend.showVerdict(false);
-            m_frontend.setTileColour(pair, kWrongColour);
-            m_frontend.playQuizSound(false);
-            if (single) {
-                if (m_correctTile >= 0) {
-                    for (int blink = 0; blink < 3; ++blink) {
-                        m_frontend.setTileColour(m_correctTile, kCorrectColour);
-                        m_clock.busyWait(150, true);
-                        m_frontend.restoreTileColour(m_correctTile);
-                        m_clock.busyWait(150, true);
-                    }
-                }
-                if (m_options.onFailed == 1)
-                    target.coverState = csNotAskedAgain;
-                m_clock.busyWait(800, true);
-                m_frontend.hideAllTiles();
-            } else {
-                if (m_options.queryMode == 1) {
-                    m_clock.busyWait(100, true);
-                    m_frontend.setTileVisible(pair, false);
-                } else {
-                    m_frontend.flyTileHome(pair);
-                }
-                if (m_options.onFailed == 1) {
-                    target.coverState = csWrongCross;
-                    m_frontend.redrawObject(hit);
-                }
-            }
-            m_frontend.restoreTileColour(pair);
+            // One text at a time: the tile goes from the panel until it is asked again.
+            if (m_options.queryMode == qmSingleText)
+                m_tileShown[pair] = false;
+            if (m_options.onFailed == frFinal)
+                mark.coverState = csWrongCross;
         }
-        ++target.failedAttempts;
+        ++mark.failedAttempts;
         if (!single)
-            ++m_document.objects[tileObject].wrongTargetCount;
+            ++markAt(m_run.marks, tileObject).wrongTargetCount;
         ++m_score.failedCount;
     }
+    verdict.mark = markOf(m_run.marks, target);
+    m_verdict = verdict;
+    m_verdictShowing = true;
+    m_frontend.verdictGiven(verdict);
+    return verdict;
+}
 
+void QuizEngine::proceed()
+{
+    if (!m_verdictShowing)
+        return;
+    m_verdictShowing = false;
+    if (m_appMode != amQuizRunning || m_run.endState != esRunning)
+        return;
     m_score.openCount = countOpen();
-    RefreshQuizStatus();
-    m_frontend.processPendingEvents();
+    refreshStatus(true);
     if (m_run.networkRole == nrParticipant && m_network)
-        m_network->answerEvaluated(hit, m_document.objects.at(hit));
-    m_frontend.hideHitFrame();
+        m_network->answerEvaluated(m_verdict);
     m_run.hitObject = -1;
-    m_evaluating = false;
 
     if (m_score.openCount == 0) {
         EndQuiz();
         return;
     }
-    if (single || m_options.queryMode == 1 || m_options.queryMode == 2) {
-        const int n = int(m_run.quizList.size());
-        for (int step = 0; step < n; ++step) {
-            m_run.currentIndex = (m_run.currentIndex + 1) % n;
-            const QuizPair &next = m_run.quizList.at(m_run.currentIndex);
-            if (m_options.queryMode == 1 && !single) {
-                // One text at a time asks a tile that is still there. With the verdict
-                // withheld a wrong drop takes the tile away while its own place stays
-                // open: then every tile left is asked, or the pupil would wait for a
-                // tile that no longer exists.
-                if (!m_frontend.tileExists(m_run.currentIndex))
-                    continue;
-                if (m_options.feedbackAtEnd == 1 || m_document.objects.at(next.tileObject).coverState == csOpenQuestion)
-                    break;
-            } else if (m_document.objects.at(next.positionObject).coverState == csOpenQuestion) {
+    const bool single = m_document.DokTyp == dtSingleQuestions;
+    if (!single && m_options.queryMode == qmFree)
+        return;
+    const int n = int(m_run.quizList.size());
+    for (int step = 0; step < n; ++step) {
+        m_run.currentIndex = (m_run.currentIndex + 1) % n;
+        const QuizPair &next = m_run.quizList.at(m_run.currentIndex);
+        if (m_options.queryMode == qmSingleText && !single) {
+            // One text at a time asks a tile that is still there. With the verdict
+            // withheld a wrong drop takes the tile away while its own place stays
+            // open: then every tile left is asked, or the pupil would wait for a
+            // tile that no longer exists.
+            if (!tileInPlay(m_run.currentIndex))
+                continue;
+            if (m_options.feedbackAtEnd == fbAtEnd
+                || markOf(m_run.marks, next.tileObject).coverState == csOpenQuestion)
                 break;
-            }
+        } else if (markOf(m_run.marks, next.positionObject).coverState == csOpenQuestion) {
+            break;
         }
-        ++m_run.questionNumber;
-        if (single)
-            showQuestion(m_document.objects.at(m_run.quizList.at(m_run.currentIndex).positionObject).FrageNummer);
-        if (single || m_options.queryMode == 2) {
-            m_frontend.redrawCard();
-            m_frontend.drawPanelBackground();
-        }
-        presentQuestion();
     }
+    ++m_run.questionNumber;
+    if (single)
+        m_run.currentQuestionNo =
+            m_document.objects.at(m_run.quizList.at(m_run.currentIndex).positionObject).FrageNummer;
+    presentQuestion();
+    m_frontend.questionChanged();
 }
 
-void QuizEngine::RefreshQuizStatus()
+void QuizEngine::refreshStatus(bool announce)
 {
     const int answered = m_score.correctCount + m_score.failedCount;
     m_score.successRate = answered == 0 ? 0.0 : double(m_score.correctCount) / answered;
@@ -582,7 +594,7 @@ void QuizEngine::RefreshQuizStatus()
     t.total = QStringLiteral("von  ") + QString::number(m_score.questionCount);
     const QString name = m_run.participantName.trimmed();
     t.name = name.isEmpty() ? QStringLiteral("-") : name;
-    if (m_options.feedbackAtEnd == 1 && m_score.openCount > 0) {
+    if (m_options.feedbackAtEnd == fbAtEnd && m_score.openCount > 0) {
         t.correct = t.failed = t.successRate = t.totalPerformance = QStringLiteral("?");
     } else {
         t.correct = QString::number(m_score.correctCount);
@@ -591,18 +603,19 @@ void QuizEngine::RefreshQuizStatus()
         t.totalPerformance = percentText(m_score.totalPerformance);
     }
     t.open = QString::number(m_score.openCount);
-    t.clockCaption = m_options.timeLimitOn == 1 ? QStringLiteral("Verbleibende Zeit:") : QStringLiteral("Benötigte Zeit:");
-    m_frontend.showStatus(t);
+    t.clockCaption = m_options.timeLimitOn == tlOn ? QStringLiteral("Verbleibende Zeit:") : QStringLiteral("Benötigte Zeit:");
     m_lastClock.clear();
-    RefreshQuizClock();
+    refreshClock();
+    if (announce)
+        m_frontend.statusChanged();
 }
 
-void QuizEngine::RefreshQuizClock()
+bool QuizEngine::refreshClock()
 {
     const qint64 elapsed = qint64(quint32(m_clock.tickCount() - m_run.startTick));
     m_run.elapsedMs = int(qMin<qint64>(qMax<qint64>(0, elapsed), INT32_MAX));
     qint64 shown;
-    if (m_options.timeLimitOn == 1) {
+    if (m_options.timeLimitOn == tlOn) {
         m_run.remainingSeconds = int(qMax<qint64>(0, m_options.timeLimitSeconds - m_run.elapsedMs / 1000));
         shown = m_run.remainingSeconds;
     } else {
@@ -610,64 +623,54 @@ void QuizEngine::RefreshQuizClock()
     }
     const QString text = clockText(shown);
     m_score.clockText = text;
-    if (text != m_lastClock) {
-        m_lastClock = text;
-        m_frontend.showClock(text);
-    }
+    if (text == m_lastClock)
+        return false;
+    m_lastClock = text;
+    return true;
 }
 
 void QuizEngine::ZeitTimerTimer()
 {
-    if (m_appMode != amQuizRunning) {
-        m_frontend.setTimerEnabled(false);
+    if (m_appMode != amQuizRunning || m_run.endState != esRunning)
         return;
-    }
-    m_frontend.setTimerEnabled(false);
-    if (m_run.endState != esRunning)
+    if (refreshClock())
+        m_frontend.statusChanged();
+    // The verdict being shown comes first; the limit is checked at the next tick.
+    if (m_verdictShowing || m_options.timeLimitOn != tlOn || m_run.remainingSeconds >= 1)
         return;
-    RefreshQuizClock();
-    if (m_evaluating) {
-        // The verdict of the answer being evaluated comes first; the limit is checked next time.
-        m_frontend.setTimerEnabled(true);
-        return;
-    }
-    if (m_options.timeLimitOn == 1 && m_run.remainingSeconds < 1) {
-        m_frontend.hideHitFrame();
-        m_run.hitObject = -1;
-        m_run.endState = esTimeLimitReached;
-        // The teacher learns of the end before the notice waits for the pupil.
-        if (m_run.networkRole == nrParticipant && m_network)
-            m_network->quizEnded();
-        const QString text = QStringLiteral("Das Zeitlimit ist erreicht, die Übung wird beendet.");
-        appendDetail(text, true);
-        m_messages.information(text);
-        EndQuiz();
-        return;
-    }
-    m_frontend.setTimerEnabled(true);
+    m_run.hitObject = -1;
+    m_run.endState = esTimeLimitReached;
+    // The teacher learns of the end before the notice waits for the pupil.
+    if (m_run.networkRole == nrParticipant && m_network)
+        m_network->quizEnded();
+    const QString text = QStringLiteral("Das Zeitlimit ist erreicht, die Übung wird beendet.");
+    appendDetail(text, true);
+    m_messages.information(text);
+    EndQuiz();
 }
 
 void QuizEngine::EndQuiz()
 {
-    m_frontend.setTimerEnabled(false);
+    if (m_appMode != amQuizRunning)
+        return;
+    m_verdictShowing = false;
     if (m_run.endState == esRunning)
         m_run.endState = esFinished;
-    RefreshQuizStatus();
+    refreshStatus(true);
     m_run.endTime = m_run.startTime + double(m_run.elapsedMs / 1000) / 86400.0;
 
-    if (m_options.feedbackAtEnd == 1) {
+    if (m_options.feedbackAtEnd == fbAtEnd) {
         // Only the quiz's own objects get their verdict: a text or an info point never
         // turns into a tick.
         for (const QuizPair &pair : std::as_const(m_run.quizList)) {
-            DocObject &o = m_document.objects[pair.tileObject];
-            if (o.coverState == csUncovered)
+            ObjectMark &mark = markAt(m_run.marks, pair.tileObject);
+            if (mark.coverState == csUncovered)
                 continue;
-            if (o.failedAttempts >= 1)
-                o.coverState = csWrongCross;
+            if (mark.failedAttempts >= 1)
+                mark.coverState = csWrongCross;
             else
-                o.coverState = m_options.onCorrect == 1 ? csCorrect : csUncovered;
+                mark.coverState = m_options.onCorrect == cmTick ? csCorrect : csUncovered;
         }
-        m_frontend.redrawCard();
     }
     m_score.grade = gradeFor(m_score.totalPerformance);
     if (m_run.networkRole == nrParticipant && m_network)
@@ -677,7 +680,7 @@ void QuizEngine::EndQuiz()
     info.correct = m_statusTexts.correct + QStringLiteral("  ") + m_statusTexts.total;
     info.failed = m_statusTexts.failed;
     info.successRate = m_statusTexts.successRate;
-    info.timeCaption = m_options.timeLimitOn == 1 ? QStringLiteral("Verbliebene Zeit:") : QStringLiteral("Benötigte Zeit:");
+    info.timeCaption = m_options.timeLimitOn == tlOn ? QStringLiteral("Verbliebene Zeit:") : QStringLiteral("Benötigte Zeit:");
     info.clock = m_score.clockText;
     info.open = m_statusTexts.open;
     info.totalPerformanceText = m_statusTexts.totalPerformance;
@@ -686,13 +689,15 @@ void QuizEngine::EndQuiz()
     info.totalPerformance = m_score.totalPerformance;
     info.repetitionEnabled = m_run.networkRole == nrOwnQuiz && m_score.failedCount >= 1;
 
-    m_frontend.finishProtocol();
-    if (m_autoBestList && m_run.networkRole == nrOwnQuiz && m_run.selectionMode != 1 && m_frontend.enterBestList())
+    if (m_environment)
+        WriteProtocolSummary(m_run, m_score, m_options, m_document, m_environment());
+    const bool enter = m_autoBestList && entersBestList(m_run);
+    if (m_frontend.quizEnded(enter) && enter)
         m_run.bestListEntered = true;
 
     const bool participant = m_run.networkRole == nrParticipant && m_network;
     while (true) {
-        const QuizFinishedChoice choice = m_frontend.showFinishedDialog(info);
+        const QuizFinishedChoice choice = m_frontend.askHowToGoOn(info);
         if (!choice.repeat) {
             m_run.networkRole = nrOwnQuiz;
             CancelQuiz();
@@ -707,7 +712,7 @@ void QuizEngine::EndQuiz()
             m_messages.information(QStringLiteral("Eine Wiederholung der Netzwerk-Übung wurde nicht zugelassen."));
             continue;
         }
-        const int mode = info.repetitionEnabled ? choice.repetitionMode : 0;
+        const int mode = info.repetitionEnabled ? choice.repetitionMode : smComplete;
         if (StartQuiz(mode, m_run.networkRole))
             return;
     }
@@ -726,22 +731,40 @@ bool QuizEngine::CancelQuiz()
 
 void QuizEngine::LeaveQuiz()
 {
-    m_frontend.setTimerEnabled(false);
     if (m_appMode == amQuizRunning && m_run.endState == esRunning && m_run.networkRole == nrParticipant && m_network) {
         m_run.endState = esCancelled;
-        RefreshQuizClock();
+        refreshClock();
         m_network->quizEnded();
     }
-    m_run.networkRole = nrOwnQuiz;
+    m_verdictShowing = false;
+    if (m_run.networkRole != nrInitiator)
+        m_run.networkRole = nrOwnQuiz;
     m_run.hitObject = -1;
-    for (DocObject &o : m_document.objects)
-        if (o.coverState != csCovered && o.coverState != csUncovered)
-            o.coverState = csUncovered;
+    m_tileInPlay.fill(false);
+    // Back on the learning card every question of the quiz shows its answer; the counts
+    // stay for a repetition.
+    for (ObjectMark &mark : m_run.marks)
+        if (mark.coverState != csCovered && mark.coverState != csUncovered)
+            mark.coverState = csUncovered;
     m_appMode = amLearningView;
-    if (m_document.DokTyp == dtSingleQuestions)
-        m_document.currentQuestion = m_learningQuestion;
-    m_frontend.leaveQuizView();
-    m_frontend.updateModeControls();
+    m_frontend.quizLeft();
+}
+
+void QuizEngine::reportParticipantClosing()
+{
+    if (!running() || m_run.networkRole != nrParticipant || !m_network)
+        return;
+    m_run.endState = esCancelled;
+    refreshClock();
+    m_network->quizEnded();
+}
+
+void QuizEngine::setExerciseInitiated(bool initiated)
+{
+    if (initiated)
+        m_run.networkRole = nrInitiator;
+    else if (m_run.networkRole == nrInitiator)
+        m_run.networkRole = nrOwnQuiz;
 }
 
 } // namespace kapitolo

@@ -2,8 +2,9 @@
 
 #include "document/topic_document.h"
 #include "quiz/quiz_types.h"
+#include "quiz/tile_layout.h"
+#include "view/card_layout.h"
 
-#include <QColor>
 #include <QList>
 #include <QString>
 
@@ -14,6 +15,7 @@ namespace kapitolo {
 class Clock;
 class Messages;
 class Random;
+struct ProtocolEnvironment;
 
 // What the status panel shows; the engine computes, the window displays.
 struct QuizStatusTexts {
@@ -26,6 +28,8 @@ struct QuizStatusTexts {
     QString totalPerformance;
     QString open;
     QString clockCaption;  // "Verbleibende Zeit:" / "Benötigte Zeit:"
+
+    bool operator==(const QuizStatusTexts &) const = default;
 };
 
 // What the finished dialog shows, and what it answers.
@@ -45,11 +49,25 @@ struct QuizFinishedInfo {
 
 struct QuizFinishedChoice {
     bool repeat = false;
-    qint32 repetitionMode = 0; // 0 complete, 1 only the wrongly answered questions
+    qint32 repetitionMode = smComplete; // or smWrongOnes
 };
 
-// The window side of a running quiz: tiles, card, status panel, sounds and dialogs.
-// Tiles are addressed by the index of their pair in quizList.
+// What one answer did, as the engine judged it.
+struct QuizVerdict {
+    int object = -1;       // the object the answer was given for: the place, gap or question
+    int tileObject = -1;   // the object whose caption the tile carries
+    int pair = -1;         // the tile, by its pair in quizList; -1: no answer was taken
+    bool correct = false;
+    bool firstTry = false; // the first answer given for this object in this quiz
+    bool withheld = false; // right or wrong is not shown before the end (feedbackAtEnd)
+    ObjectMark mark;       // the object's mark after the answer
+
+    bool taken() const { return pair >= 0; }
+};
+
+// A frontend of the quiz: the desktop's quiz panel, a pupil in a browser, a test. It
+// renders the engine's read-only state (run(), score(), statusTexts(), tileShown() ...)
+// when told that something changed, and answers the two questions a quiz asks.
 class QuizFrontend
 {
 public:
@@ -57,44 +75,23 @@ public:
 
     // The name entry; false when it was not confirmed.
     virtual bool askParticipantName(QString &name) = 0;
-    // Place the quiz panel over the card area, create the tiles, zoom 100 %.
-    virtual void enterQuizView() = 0;
-    // Remove the tiles, restore the learning card (numbering, zoom, full-size card).
-    virtual void leaveQuizView() = 0;
-    // Buttons and menus that follow appMode and networkRole.
-    virtual void updateModeControls() = 0;
-
-    virtual void redrawCard() = 0;
-    virtual void redrawObject(int objectIndex) = 0;
-    virtual void drawPanelBackground() = 0;
-
-    virtual bool tileExists(int pair) const = 0;
-    virtual bool isTileVisible(int pair) const = 0;
-    virtual void setTileVisible(int pair, bool visible) = 0;
-    virtual void hideAllTiles() = 0;
-    virtual void arrangeVisibleTiles() = 0;
-    virtual void setTileColour(int pair, const QColor &colour) = 0; // repaints it at once
-    virtual void restoreTileColour(int pair) = 0;
-    virtual void removeTile(int pair) = 0;
-    virtual void flyTileHome(int pair) = 0;
-    virtual void hideHitFrame() = 0;
-    virtual void showQuestionCounter(const QString &text) = 0;
-
-    virtual void showStatus(const QuizStatusTexts &texts) = 0;
-    virtual void showClock(const QString &text) = 0;
-    // "Richtig" or "Falsch" in the status label.
-    virtual void showVerdict(bool correct) = 0;
-    // Plays the sound to its end (when sound output is on).
-    virtual void playQuizSound(bool correct) = 0;
-    // Lets pending paint and timer events run once (no user input).
-    virtual void processPendingEvents() = 0;
-    virtual void setTimerEnabled(bool enabled) = 0;
-
-    // End of the quiz: protocol (and its automatic saving) and the best-list entry.
-    virtual void finishProtocol() = 0;
-    // Enters the result into the best list; true when it was entered.
-    virtual bool enterBestList() = 0;
-    virtual QuizFinishedChoice showFinishedDialog(const QuizFinishedInfo &info) = 0;
+    // The quiz started: its tiles, the card with the quiz's marks, the first question.
+    virtual void quizStarted() = 0;
+    // Another question, text or place is asked (single questions, one text or one place
+    // at a time).
+    virtual void questionChanged() = 0;
+    // An answer was judged. The frontend shows it as it likes and calls proceed() once it
+    // has been seen; until then the engine takes no further answer.
+    virtual void verdictGiven(const QuizVerdict &verdict) = 0;
+    // The figures or the clock changed.
+    virtual void statusChanged() = 0;
+    // The quiz ended and its protocol is complete. With enterInBestList the result goes
+    // into the best list; true when it was entered.
+    virtual bool quizEnded(bool enterInBestList) = 0;
+    // The finished dialog: repeat the quiz (and how), or leave it.
+    virtual QuizFinishedChoice askHowToGoOn(const QuizFinishedInfo &info) = 0;
+    // Back to the learning card.
+    virtual void quizLeft() = 0;
 };
 
 // What the quiz of a network participant tells the teacher's computer, and how the
@@ -103,8 +100,8 @@ class QuizNetworkHooks
 {
 public:
     virtual ~QuizNetworkHooks() = default;
-    // After every evaluated answer: the object it was given for, as it stands now.
-    virtual void answerEvaluated(int hitObject, const DocObject &object) = 0;
+    // After every answer, once it has been shown: the verdict with the object's mark.
+    virtual void answerEvaluated(const QuizVerdict &verdict) = 0;
     // The quiz ended with endState 1, 2 or 3 (the time limit reports twice).
     virtual void quizEnded() = 0;
     // The finished dialog asked for a repetition; false when it was not allowed.
@@ -120,20 +117,46 @@ QString CleanCaption(const QString &caption);
 // The caption an answer tile carries.
 QString tileCaption(const QString &caption);
 
-// Runs a quiz on the open document: selection, order, evaluation, score, clock, end.
+// Runs a quiz on the open document: selection, order, evaluation, score, clock, end. The
+// engine owns the quiz: its tiles in play, the asked question, the marks, the figures and
+// the time; nothing else writes them. Frontends read them and hear of changes.
 class QuizEngine
 {
 public:
-    QuizEngine(TopicDocument &document, Messages &messages, Clock &clock, Random &random, QuizFrontend &frontend);
+    QuizEngine(const TopicDocument &document, Messages &messages, Clock &clock, Random &random,
+               QuizFrontend &frontend);
 
     // Options of the next own quiz (copied from the options dialogs at every start).
     void setOptionsSource(std::function<QuizOptions(qint32 dokTyp)> source) { m_optionsSource = std::move(source); }
     void setNameEntryEnabled(bool enabled) { m_nameEntry = enabled; }
     void setAutoBestListEntry(bool enabled) { m_autoBestList = enabled; }
     void setNetworkHooks(QuizNetworkHooks *hooks) { m_network = hooks; }
+    // Where the protocol's summary says the quiz ran; without it no summary is written.
+    void setProtocolEnvironment(std::function<ProtocolEnvironment()> source)
+    {
+        m_environment = std::move(source);
+    }
 
-    bool StartQuiz(int selectionMode, int networkRole);
-    void EvaluateAnswer(int pair);
+    // An own quiz: the whole document (smComplete, or smRandom where the title says
+    // "zufällig") or the wrongly answered questions of the last one (smWrongOnes).
+    bool StartQuiz(int selectionMode, int networkRole = nrOwnQuiz);
+    // An own quiz over the given objects only (places, gaps or, for single questions, the
+    // answers of the questions); the document's other questions are shown uncovered and not
+    // asked, and the result enters no best list.
+    bool StartQuizOn(const QList<int> &objects);
+    // The quiz of a network participant, with the initiator's options; it began at startTime
+    // (the joining) and shows the name in the status panel.
+    bool StartParticipantQuiz(const QuizOptions &options, double startTime, const QString &name = QString());
+
+    // An answer: the tile of a pair placed on a target (for single questions the asked
+    // question). A verdict that is not taken() changed nothing: no quiz, a hidden tile,
+    // no target, or the verdict before still showing.
+    QuizVerdict evaluate(int pair, int target);
+    // The frontend has shown the verdict: the next question comes, or the end.
+    void proceed();
+    bool verdictShowing() const { return m_verdictShowing; }
+
+    // The 100 ms clock of the running quiz.
     void ZeitTimerTimer();
     void EndQuiz();
     // Asks first while a quiz runs; false when the user keeps the quiz.
@@ -142,54 +165,71 @@ public:
     // participant's quiz that still runs is reported as cancelled.
     void LeaveQuiz();
     bool ConfirmLeaveQuiz();
+    // The window closes during a participant's quiz: it is reported as cancelled.
+    void reportParticipantClosing();
 
-    void RefreshQuizStatus();
-    void RefreshQuizClock();
-
-    // The target under a dragged tile, or the asked question on a click.
-    void setHitObject(int object) { m_run.hitObject = object; }
-    // The objects a dropped tile can hit, for the hit test.
-    bool isImageOrCloze() const { return m_document.DokTyp != dtSingleQuestions; }
-    // The object the current single-position or single question asks for; -1 otherwise.
-    int askedObject() const;
-    // The pair index of the tile that carries the correct answer of the single question.
-    int correctTile() const { return m_correctTile; }
+    // This computer initiated a network exercise (no own quiz until it ends), or ended it.
+    void setExerciseInitiated(bool initiated);
+    // The finished dialog's "In Bestenliste eintragen" entered the result.
+    void noteBestListEntry() { m_run.bestListEntered = true; }
+    // The options of the quiz (a test's, or a participant's from the initiator).
+    void setOptions(const QuizOptions &options) { m_options = options; }
 
     int appMode() const { return m_appMode; }
     bool running() const { return m_appMode == amQuizRunning && m_run.endState == esRunning; }
     const QuizRun &run() const { return m_run; }
-    QuizRun &run() { return m_run; }
     const QuizScore &score() const { return m_score; }
     const QuizOptions &options() const { return m_options; }
-    void setOptions(const QuizOptions &options) { m_options = options; }
     const QuizStatusTexts &statusTexts() const { return m_statusTexts; }
+    bool singleQuestions() const { return m_document.DokTyp == dtSingleQuestions; }
     QString instructionText() const;
+    // "3. Frage" (with " (wiederholte Frage)" for one asked again); empty outside single questions.
+    const QString &questionCounter() const { return m_counter; }
+    // The text of the question being asked (single questions).
+    QString questionText() const;
 
-    // Appends a line to the detail part, with the elapsed quiz time in front when stamped.
-    void appendDetail(const QString &text, bool timeStamp);
+    // The tiles: still in play (not yet placed), and offered now (in play and not hidden by
+    // a single text or question asked).
+    bool tileInPlay(int pair) const { return pair >= 0 && pair < m_tileInPlay.size() && m_tileInPlay.at(pair); }
+    bool tileShown(int pair) const { return tileInPlay(pair) && m_tileShown.at(pair); }
+    // The object the current single position or single question asks for; -1 otherwise.
+    int askedObject() const;
+    // The one target a tile may go to while a single place is asked; -1 while any open
+    // target may take it.
+    int onlyTarget() const;
+    // The pair index of the tile that carries the correct answer of the single question.
+    int correctTile() const { return m_correctTile; }
+    // The open target under a tile (card fractions) on a card laid out so; -1 for none.
+    int targetAt(const RectD &tile, const CardLayout &layout) const;
+    // The open targets by their numbers, for the keyboard.
+    QList<KeyboardTarget> keyboardTargets() const;
 
     // Eligible objects of the document type.
     bool isEligible(const DocObject &object) const;
 
 private:
-    void chooseQuestions();
-    void buildQuizList();
+    bool start(int selectionMode, int networkRole, const QList<int> *given);
+    void chooseQuestions(ObjectMarks &marks, int mode, const QList<int> *given) const;
+    QList<QuizPair> buildQuizList(const ObjectMarks &marks, const QuizOptions &options);
     void presentQuestion();
-    void showQuestion(qint32 frageNummer);
     void presentSingleText();
     void presentSinglePosition();
     void presentSingleQuestion();
+    void refreshStatus(bool announce);
+    bool refreshClock();
+    void appendDetail(const QString &text, bool timeStamp);
     int countOpen() const;
     QString detailLine(bool correct, const QString &tile, const QString &position) const;
     void selectionSort(QList<qint32> &column, const std::function<bool(qint32, qint32)> &less) const;
     void shuffle(QList<qint32> &column);
 
-    TopicDocument &m_document;
+    const TopicDocument &m_document;
     Messages &m_messages;
     Clock &m_clock;
     Random &m_random;
     QuizFrontend &m_frontend;
     std::function<QuizOptions(qint32)> m_optionsSource;
+    std::function<ProtocolEnvironment()> m_environment;
     QuizNetworkHooks *m_network = nullptr;
     bool m_nameEntry = true;
     bool m_autoBestList = true;
@@ -200,10 +240,16 @@ private:
     QuizOptions m_options;
     QuizStatusTexts m_statusTexts;
     QString m_lastClock;
+    QString m_counter;
+    QList<bool> m_tileInPlay;
+    QList<bool> m_tileShown;
     int m_correctTile = -1;
-    // The question the learning card showed before the quiz took the card over.
-    qint32 m_learningQuestion = 0;
-    bool m_evaluating = false;
+    // A participant's start: the time of joining and the name shown.
+    double m_participantStart = 0;
+    QString m_participantName;
+    // The verdict that is being shown; the next answer waits for proceed().
+    bool m_verdictShowing = false;
+    QuizVerdict m_verdict;
 };
 
 } // namespace kapitolo

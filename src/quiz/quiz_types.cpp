@@ -7,6 +7,11 @@
 
 namespace kapitolo {
 
+bool entersBestList(const QuizRun &run)
+{
+    return run.networkRole == nrOwnQuiz && (run.selectionMode == smComplete || run.selectionMode == smRandom);
+}
+
 QString percentNumber(double value)
 {
     // One decimal, point as separator, whatever the locale.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "document/topic_document.h"
+
 #include <QList>
 #include <QString>
 
@@ -26,15 +28,34 @@ enum EndState : int {
     esTimeLimitReached = 3,
 };
 
-// The option values one quiz runs with (item indexes of the options dialogs' radio groups).
+// The values of the options, as the options dialogs' radio groups number them (they are
+// stored so in the settings and in a network exercise's option file).
+enum FeedbackTiming : qint32 { fbImmediate = 0, fbAtEnd = 1 };
+enum CorrectMark : qint32 { cmCaption = 0, cmTick = 1 };
+// A wrong answer: asked again later, or final (a cross; a single question not asked again).
+enum FailedRule : qint32 { frAskAgain = 0, frFinal = 1 };
+enum TileOrder : qint32 { toAlphabetical = 0, toShuffled = 1 };
+enum PositionOrder : qint32 { poOrdered = 0, poShuffled = 1, poQuestionMarks = 2 };
+enum QueryMode : qint32 { qmFree = 0, qmSingleText = 1, qmSinglePosition = 2 };
+enum TimeLimit : qint32 { tlOff = 0, tlOn = 1 };
+
+// selectionMode of a quiz: which of the eligible objects it asks.
+enum SelectionMode : qint32 {
+    smComplete = 0,
+    smWrongOnes = 1, // the repetition of what was not answered right at the first try
+    smRandom = 2,    // a random subset ("zufällig" in the title)
+    smGiven = 3,     // a subset the caller names; the others are shown uncovered
+};
+
+// The option values one quiz runs with.
 struct QuizOptions {
-    qint32 feedbackAtEnd = 0;   // 1: no right/wrong feedback until the end
-    qint32 onCorrect = 0;       // 0 show the caption, 1 green tick
-    qint32 onFailed = 0;        // 0 any number of attempts, 1 red cross after one
-    qint32 tileOrder = 1;       // 0 alphabetical, 1 shuffled
-    qint32 positionOrder = 1;   // 0 ordered numbers, 1 shuffled numbers, 2 question marks
-    qint32 queryMode = 0;       // 0 free, 1 single text, 2 single position
-    qint32 timeLimitOn = 0;     // 1: time limit
+    qint32 feedbackAtEnd = fbImmediate; // right/wrong shown at once or only at the end
+    qint32 onCorrect = cmCaption;       // the caption shown, or a green tick
+    qint32 onFailed = frAskAgain;
+    qint32 tileOrder = toShuffled;
+    qint32 positionOrder = poShuffled;
+    qint32 queryMode = qmFree;
+    qint32 timeLimitOn = tlOff;
     qint32 timeLimitSeconds = 180;
 
     bool operator==(const QuizOptions &) const = default;
@@ -60,10 +81,14 @@ struct QuizScore {
     QString clockText;
 };
 
+// One quiz as the engine runs it; only the engine writes it.
 struct QuizRun {
-    qint32 selectionMode = 0; // 0 complete, 1 repetition of the wrong ones, 2 random subset
+    qint32 selectionMode = smComplete;
     qint32 networkRole = nrOwnQuiz;
     QList<QuizPair> quizList;
+    // The quiz's marks on the document's objects (open question, tick, cross ...) with the
+    // counts a repetition selects by; they stay after the end until the next start.
+    ObjectMarks marks;
     qint32 currentIndex = 0;
     qint32 questionNumber = 1;
     qint32 currentQuestionNo = -1;
@@ -79,6 +104,10 @@ struct QuizRun {
     QString protocolDetail;
     QString protocolSummary;
 };
+
+// An own quiz of the whole document or a random part of it: neither a repetition nor a
+// part named by the caller, nor a network quiz. Only such a result goes into the best list.
+bool entersBestList(const QuizRun &run);
 
 // "66.7 %": value times 100 with one decimal and a point.
 QString percentText(double value);

@@ -126,29 +126,34 @@ bool contains(const RectD &box, double x, double y)
     return box.left <= x && x < box.right && box.top <= y && y < box.bottom;
 }
 
+// A place, gap or answer that is open in the quiz and may take a tile.
+bool isOpenTarget(const DocObject &o, const ObjectMark &mark, int currentQuestionNo)
+{
+    if (o.Typ != otLabel && o.Typ != otGap && o.Typ != otAnswer)
+        return false;
+    if (mark.displayNo < 0 || mark.coverState != csOpenQuestion)
+        return false;
+    return o.Typ != otAnswer || o.FrageNummer == currentQuestionNo;
+}
+
 } // namespace
 
-int quizHitTest(const TopicDocument &document, const RectD &tile, int currentQuestionNo, int onlyObject)
+int quizHitTest(const TopicDocument &document, const ObjectMarks &marks, const CardLayout &layout, const RectD &tile,
+                int currentQuestionNo, int onlyObject)
 {
     const QList<DocObject> &objects = document.objects;
+    const qsizetype n = qMin(objects.size(), marks.size());
     auto candidate = [&](qsizetype i) {
-        const DocObject &o = objects.at(i);
-        if (o.Typ != otLabel && o.Typ != otGap && o.Typ != otAnswer)
-            return false;
-        if (o.displayNo < 0 || o.coverState != csOpenQuestion)
-            return false;
-        if (o.Typ == otAnswer && o.FrageNummer != currentQuestionNo)
-            return false;
-        return onlyObject < 0 || i == onlyObject;
+        return (onlyObject < 0 || i == onlyObject) && isOpenTarget(objects.at(i), marks.at(i), currentQuestionNo);
     };
     const double middle = (tile.top + tile.bottom) / 2;
-    for (qsizetype i = 0; i < objects.size(); ++i)
-        if (candidate(i) && contains(objects.at(i).hitBox, tile.left, middle))
+    for (qsizetype i = 0; i < n; ++i)
+        if (candidate(i) && contains(layout.hitBox(i), tile.left, middle))
             return int(i);
-    for (qsizetype i = 0; i < objects.size(); ++i) {
+    for (qsizetype i = 0; i < n; ++i) {
         if (!candidate(i))
             continue;
-        const RectD &b = objects.at(i).hitBox;
+        const RectD &b = layout.hitBox(i);
         if (contains(b, tile.left, tile.top) || contains(b, tile.right, tile.top) || contains(b, tile.left, tile.bottom)
             || contains(b, tile.right, tile.bottom) || contains(tile, b.left, b.top) || contains(tile, b.right, b.top)
             || contains(tile, b.left, b.bottom) || contains(tile, b.right, b.bottom))
@@ -157,30 +162,23 @@ int quizHitTest(const TopicDocument &document, const RectD &tile, int currentQue
     return -1;
 }
 
-QList<KeyboardTarget> keyboardTargets(const TopicDocument &document, int currentQuestionNo, int onlyObject)
+QList<KeyboardTarget> keyboardTargets(const TopicDocument &document, const ObjectMarks &marks, int currentQuestionNo,
+                                      int onlyObject)
 {
     QList<int> objects;
-    for (qsizetype i = 0; i < document.objects.size(); ++i) {
-        const DocObject &o = document.objects.at(i);
-        if (o.Typ != otLabel && o.Typ != otGap && o.Typ != otAnswer)
-            continue;
-        if (o.displayNo < 0 || o.coverState != csOpenQuestion)
-            continue;
-        if (o.Typ == otAnswer && o.FrageNummer != currentQuestionNo)
-            continue;
-        if (onlyObject >= 0 && i != onlyObject)
-            continue;
-        objects.append(int(i));
-    }
+    const qsizetype n = qMin(document.objects.size(), marks.size());
+    for (qsizetype i = 0; i < n; ++i)
+        if ((onlyObject < 0 || i == onlyObject) && isOpenTarget(document.objects.at(i), marks.at(i), currentQuestionNo))
+            objects.append(int(i));
     std::stable_sort(objects.begin(), objects.end(), [&](int a, int b) {
-        const qint32 na = document.objects.at(a).displayNo;
-        const qint32 nb = document.objects.at(b).displayNo;
+        const qint32 na = marks.at(a).displayNo;
+        const qint32 nb = marks.at(b).displayNo;
         return (na > 0 ? na : INT_MAX) < (nb > 0 ? nb : INT_MAX);
     });
     QList<KeyboardTarget> targets;
     targets.reserve(objects.size());
     for (int i : std::as_const(objects))
-        targets.append({i, document.displayNumberText(document.objects.at(i))});
+        targets.append({i, document.displayNumberText(marks.at(i).displayNo)});
     return targets;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/topic_document.h"
+#include "view/card_layout.h"
 
 #include <QList>
 #include <QPoint>
@@ -44,10 +45,12 @@ TilePlacement arrangeVisibleTiles(const QList<int> &visible, int count, QSize ti
 QList<QPoint> singleQuestionGrid(const QList<int> &visible, int count, QPoint origin, QSize tile, bool randomSlots,
                                  Random &random);
 
-// The target of a dragged tile: first the object whose box holds the middle of the
-// tile's left edge, then one whose box and the tile overlap at a corner; -1 for none.
-// The tile rectangle is given in card fractions (left, top, right, bottom).
-int quizHitTest(const TopicDocument &document, const RectD &tile, int currentQuestionNo, int onlyObject);
+// The target of a dragged tile: first the open object (by the quiz's marks) whose box in
+// the card's layout holds the middle of the tile's left edge, then one whose box and the
+// tile overlap at a corner; -1 for none. The tile rectangle is given in card fractions
+// (left, top, right, bottom). onlyObject: the one target while a single place is asked.
+int quizHitTest(const TopicDocument &document, const ObjectMarks &marks, const CardLayout &layout, const RectD &tile,
+                int currentQuestionNo, int onlyObject);
 
 // A target a tile can be dropped on from the keyboard, and the number its badge shows
 // (digits, letters with NumArt 1, "?" when the targets are not numbered).
@@ -57,7 +60,8 @@ struct KeyboardTarget {
 };
 // The same candidates as the hit test, in the order of their numbers; unnumbered ones
 // follow in document order.
-QList<KeyboardTarget> keyboardTargets(const TopicDocument &document, int currentQuestionNo, int onlyObject);
+QList<KeyboardTarget> keyboardTargets(const TopicDocument &document, const ObjectMarks &marks, int currentQuestionNo,
+                                      int onlyObject);
 // The target whose number is the typed text, ignoring case; -1 for none.
 int targetByNumber(const QList<KeyboardTarget> &targets, const QString &typed);
 

@@ -65,17 +65,12 @@ bool FinishedDialogBestListCommand(int networkRole, const TopicDocument &documen
     return PrepareBestListShow(networkRole != nrOwnQuiz, document, places, list, clock, messages);
 }
 
-bool mayEnterBestList(const QuizRun &run)
-{
-    return run.networkRole == nrOwnQuiz && run.selectionMode != 1;
-}
-
 BestListEntryState EnterResultAtQuizEnd(QuizRun &run, const QuizScore &score, bool autoEntry,
                                         const TopicDocument &document, const BestListPlaces &places,
                                         const QString &computer, Clock &clock, Messages &messages)
 {
     BestListEntryState state;
-    if (!mayEnterBestList(run))
+    if (!entersBestList(run))
         return state;
     if (autoEntry && !run.bestListEntered) {
         if (saveBestListEntryWithRetries(places.individualPath(document), entryFromQuiz(run, score, computer), false,
@@ -93,7 +88,7 @@ EnterResult EnterResultOnRequest(QuizRun &run, const QuizScore &score, const Top
                                  const BestListPlaces &places, const QString &computer, Clock &clock,
                                  Messages &messages)
 {
-    if (!mayEnterBestList(run))
+    if (!entersBestList(run))
         return EnterResult::NotAllowed;
     if (run.bestListEntered)
         return EnterResult::Entered; // once per quiz

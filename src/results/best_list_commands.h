@@ -41,17 +41,15 @@ bool NetworkBestListCommand(const TopicDocument &document, const BestListPlaces 
 bool FinishedDialogBestListCommand(int networkRole, const TopicDocument &document, const BestListPlaces &places,
                                    BestList &list, Clock &clock, Messages &messages);
 
-// Only an own quiz that is not a repetition of the wrongly answered questions.
-bool mayEnterBestList(const QuizRun &run);
-
 // What the finished dialog shows for the best list.
 struct BestListEntryState {
     QString label;          // BestenlisteLab
     bool offerButton = false; // InBestenlisteBtn visible
 };
 
-// The quiz end: enters the result when automatic entry is on (and allowed), sets
-// bestListEntered, and tells the finished dialog what to show.
+// The quiz end: enters the result when automatic entry is on and the quiz may enter it
+// (entersBestList), notes bestListEntered in the run given, and tells the finished dialog
+// what to show.
 BestListEntryState EnterResultAtQuizEnd(QuizRun &run, const QuizScore &score, bool autoEntry,
                                         const TopicDocument &document, const BestListPlaces &places,
                                         const QString &computer, Clock &clock, Messages &messages);

@@ -71,16 +71,22 @@ void ResultsController::showFinishedDialogBestList()
 
 bool ResultsController::enterResultOnRequest()
 {
-    return EnterResultOnRequest(m_engine.run(), m_engine.score(), m_doc, places(), computerName(), m_services.clock,
-                                m_services.messages)
-        == EnterResult::Entered;
+    // The result as the quiz has it; the quiz keeps the note that it was entered.
+    QuizRun result = m_engine.run();
+    if (EnterResultOnRequest(result, m_engine.score(), m_doc, places(), computerName(), m_services.clock,
+                             m_services.messages)
+        != EnterResult::Entered)
+        return false;
+    m_engine.noteBestListEntry();
+    return true;
 }
 
 bool ResultsController::enterResultAtQuizEnd()
 {
-    EnterResultAtQuizEnd(m_engine.run(), m_engine.score(), true, m_doc, places(), computerName(), m_services.clock,
+    QuizRun result = m_engine.run();
+    EnterResultAtQuizEnd(result, m_engine.score(), true, m_doc, places(), computerName(), m_services.clock,
                          m_services.messages);
-    return m_engine.run().bestListEntered;
+    return result.bestListEntered;
 }
 
 void ResultsController::BestListVerz1Click()

@@ -2,8 +2,10 @@
 
 #include "platform/mail_client.h"
 #include "platform/messages.h"
+#include "platform/services.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace kapitolo {
@@ -28,10 +30,11 @@ QString MailMessage::attachmentListText() const
 }
 
 MailSender::MailSender(Messages &messages, MailClient &client, MailDialog &dialog, const QString &setupFolder,
-                       const QString &makerAddress)
+                       const QString &makerAddress, FileDialogs *folders)
     : m_messages(messages)
     , m_client(client)
     , m_dialog(dialog)
+    , m_folders(folders)
     , m_setupFolder(setupFolder)
     , m_makerAddress(makerAddress)
 {
@@ -110,7 +113,12 @@ bool MailSender::SendDocument(const QString &documentPath)
     }
     message.body += informationText();
 
-    const int result = m_client.available() ? m_client.sendMail(message.subject, message.body, message.attachments) : -1;
+    const int result = m_client.available() ? m_client.sendMail(message.subject, message.body, message.attachments)
+                                             : MailClient::kNoMailProgram;
+    if (result == MailClient::kNoMailProgram) {
+        offerFolder(message.attachments);
+        return false;
+    }
     if (result == 0) {
         m_messages.information(QStringLiteral(
             "Die Nachricht wurde dem E-Mail-Programm erfolgreich übermittelt. Falls Ihr E-Mail-Programm Nachrichten "
@@ -122,6 +130,48 @@ bool MailSender::SendDocument(const QString &documentPath)
                     QStringLiteral("Der E-Mail-Versand wurde abgebrochen oder es ist ein Fehler aufgetreten."),
                     MessageButtons::Ok);
     return false;
+}
+
+void MailSender::offerFolder(const QStringList &files)
+{
+    const bool installer = files.size() > 1;
+    const QString noProgram = QStringLiteral("Auf diesem Rechner ist kein E-Mail-Programm eingerichtet, dem Kapitolo "
+                                             "die Nachricht übergeben könnte.");
+    if (!m_folders) {
+        m_messages.information(noProgram);
+        return;
+    }
+    const QString question = installer
+        ? QStringLiteral("Sollen das Dokument und das Setup stattdessen in einem Ordner gespeichert werden? Von dort "
+                         "können Sie beides selbst versenden, etwa über die Internetseite Ihres E-Mail-Anbieters.")
+        : QStringLiteral("Soll das Dokument stattdessen in einem Ordner gespeichert werden? Von dort können Sie es "
+                         "selbst versenden, etwa über die Internetseite Ihres E-Mail-Anbieters.");
+    if (!m_messages.confirm(noProgram + kLineBreak + question))
+        return;
+    const QString folder = m_folders->folderName(
+        installer ? QStringLiteral("Ordner für Dokument und Setup wählen") : QStringLiteral("Ordner für das Dokument wählen"),
+        QDir::homePath());
+    if (folder.isEmpty())
+        return;
+    for (const QString &file : files) {
+        const QFileInfo source(file);
+        const QString target = QDir(folder).filePath(source.fileName());
+        if (QFileInfo(target).canonicalFilePath() == source.canonicalFilePath())
+            continue; // already there
+        if (QFileInfo::exists(target)
+            && !m_messages.confirm(QStringLiteral("Im Ordner ") + quoted(QDir::toNativeSeparators(folder))
+                                   + QStringLiteral(" gibt es schon eine Datei ") + quoted(source.fileName())
+                                   + QStringLiteral(". Ersetzen?")))
+            return;
+        QFile::remove(target);
+        if (!QFile::copy(file, target)) {
+            ShowWriteError(m_messages, target);
+            return;
+        }
+    }
+    m_messages.information((installer ? QStringLiteral("Das Dokument und das Setup wurden im Ordner ")
+                                      : QStringLiteral("Das Dokument wurde im Ordner "))
+                           + quoted(QDir::toNativeSeparators(folder)) + QStringLiteral(" gespeichert."));
 }
 
 } // namespace kapitolo

@@ -5,6 +5,7 @@
 
 namespace kapitolo {
 
+class FileDialogs;
 class MailClient;
 class Messages;
 
@@ -30,13 +31,15 @@ public:
 };
 
 // "Per E-Mail versenden...": composes the message for the open document, optionally
-// with the installer of the free viewer, and hands it to the mail program.
+// with the installer of the free viewer, and hands it to the mail program. Where there is
+// no mail program, it offers to save the files into a folder instead.
 class MailSender
 {
 public:
     // The installer is looked for in setupFolder; the maker's web address ends the body.
+    // The folder for the files comes from folders (without it nothing is offered).
     MailSender(Messages &messages, MailClient &client, MailDialog &dialog, const QString &setupFolder,
-               const QString &makerAddress);
+               const QString &makerAddress, FileDialogs *folders = nullptr);
 
     // True when the mail program took the message.
     bool SendDocument(const QString &documentPath);
@@ -48,10 +51,13 @@ public:
 private:
     // The installer to attach, or empty (the dialog is then shown again).
     bool chooseInstaller(MailMessage &message);
+    // No mail program: says so and saves the attachments into a folder the user chooses.
+    void offerFolder(const QStringList &files);
 
     Messages &m_messages;
     MailClient &m_client;
     MailDialog &m_dialog;
+    FileDialogs *m_folders;
     QString m_setupFolder;
     QString m_makerAddress;
 };

@@ -43,7 +43,8 @@ void SharingController::EMail1Click()
         m_mailForm = new TMailForm(m_parentWindow);
         m_mailForm->setObjectName(QStringLiteral("TMailForm"));
     }
-    MailSender sender(m_services.messages, *m_mailClient, *m_mailForm, m_setupFolder, m_webAddress);
+    MailSender sender(m_services.messages, *m_mailClient, *m_mailForm, m_setupFolder, m_webAddress,
+                      &m_services.fileDialogs);
     sender.SendDocument(m_doc.fileName);
 }
 

@@ -195,8 +195,6 @@ private:
         if (cardSize.isEmpty())
             return;
         TopicDocument work = m_document;
-        for (DocObject &o : work.objects)
-            o.coverState = csUncovered;
         QImage card;
         if (!ScaleBaseImage(card, work.baseImage, work.RandErw, cardSize.width(), cardSize.height(), 1.0)
             || card.isNull())
@@ -207,7 +205,8 @@ private:
         view.viewAspect = double(card.width()) / card.height();
         if (!work.lueckentext.isEmpty())
             LayoutCloze(card, work, view.textScale, true, false);
-        work.normaliseAfterRebuild(false);
+        view.marks = ObjectMarks(work.objects.size(), ObjectMark{csUncovered}); // every object open
+        work.normaliseAfterRebuild(false, view.marks);
 
         CardBitmaps bitmaps;
         NullLearningViewHost host;

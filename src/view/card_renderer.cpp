@@ -349,7 +349,17 @@ QString CardRenderer::NumberText(int index) const
 {
     if (index < 0 || index >= m_document.objects.size())
         return QStringLiteral("?");
-    return m_document.displayNumberText(m_document.objects.at(index));
+    return m_document.displayNumberText(markFor(index, m_host.quizDisplay()).displayNo);
+}
+
+ObjectMark CardRenderer::markFor(int index, const QuizDisplay &quiz) const
+{
+    return markOf(quiz.running ? quiz.marks : m_view.marks, index);
+}
+
+int CardRenderer::shownQuestion(const QuizDisplay &quiz) const
+{
+    return quiz.running ? quiz.question : m_document.currentQuestion;
 }
 
 QPoint CardRenderer::cardPixel(double fx, double fy) const
@@ -396,7 +406,7 @@ QRect CardRenderer::hitBoxPixels(int index) const
 {
     if (index < 0 || index >= m_document.objects.size())
         return QRect();
-    const RectD &b = m_document.objects.at(index).hitBox;
+    const RectD &b = m_bitmaps.layout.hitBox(index);
     if (b.left == -1)
         return QRect();
     const int w = m_bitmaps.cardBitmap.width();
@@ -410,11 +420,11 @@ QRect CardRenderer::hitBoxPixels(int index) const
     return QRect(l, t, r - l, bo - t);
 }
 
-bool CardRenderer::shown(const DocObject &o, bool quiz) const
+bool CardRenderer::shown(const DocObject &o, const QuizDisplay &quiz) const
 {
-    if (o.isQuestionObject() && o.FrageNummer != m_document.currentQuestion)
+    if (o.isQuestionObject() && o.FrageNummer != shownQuestion(quiz))
         return false;
-    if (quiz && (o.Typ == otAnswer || o.Typ == otAnswerHeading || isNavigationType(o.Typ)))
+    if (quiz.running && (o.Typ == otAnswer || o.Typ == otAnswerHeading || isNavigationType(o.Typ)))
         return false;
     return isCaptionType(o.Typ) || isBadgeType(o.Typ);
 }
@@ -431,12 +441,14 @@ bool CardRenderer::drawable(int index, int drawKind, bool quiz) const
     return o.Ebene < 0 || o.Ebene > 2 || m_view.layerOn[o.Ebene];
 }
 
-bool CardRenderer::objectGeometry(const QSize &targetSize, int index, int drawKind, bool quiz, ObjectGeometry &g)
+bool CardRenderer::objectGeometry(const QSize &targetSize, int index, int drawKind, const QuizDisplay &quiz,
+                                  ObjectGeometry &g)
 {
     Q_UNUSED(drawKind);
     DocObject &o = m_document.objects[index];
     if (!shown(o, quiz))
         return false;
+    const qint32 coverState = markFor(index, quiz).coverState;
     const double s = m_view.textScale;
     const int W = targetSize.width();
     const int H = targetSize.height();
@@ -473,9 +485,9 @@ bool CardRenderer::objectGeometry(const QSize &targetSize, int index, int drawKi
         h = qint64(g.textHeight) + 4;
         captionW = w;
         captionH = h;
-        if (o.coverState == csOpenQuestion || o.coverState == csAssigned) {
+        if (coverState == csOpenQuestion || coverState == csAssigned) {
             w = h = minSide;
-        } else if (o.coverState == csCorrect || o.coverState == csWrongCross) {
+        } else if (coverState == csCorrect || coverState == csWrongCross) {
             w = 34;
             h = 38;
         } else if (!g.text.isEmpty() && o.Typ != otGap) {
@@ -532,20 +544,22 @@ bool CardRenderer::objectGeometry(const QSize &targetSize, int index, int drawKi
     return true;
 }
 
-void CardRenderer::storeBox(DocObject &o, const ObjectGeometry &g, const QSize &cardSize)
+void CardRenderer::storeBox(int index, const ObjectGeometry &g, const QSize &cardSize)
 {
     const double W = qMax(1, cardSize.width());
     const double H = qMax(1, cardSize.height());
     const double s = m_view.textScale;
     const QRect &b = g.box;
-    o.hitBox = RectD{b.left() / W, b.top() / H, (b.left() + b.width()) / W, (b.top() + b.height()) / H};
-    o.pixelX = b.left();
-    o.pixelY = b.top();
-    o.boxWidth = (nearest(b.width() / 2.0) + nearest(7 * s)) / W;
-    o.boxHeight = (nearest(b.height() / 2.0) + nearest(2 * s)) / H;
+    ObjectBox box;
+    box.hitBox = RectD{b.left() / W, b.top() / H, (b.left() + b.width()) / W, (b.top() + b.height()) / H};
+    box.pixelX = b.left();
+    box.pixelY = b.top();
+    box.boxWidth = (nearest(b.width() / 2.0) + nearest(7 * s)) / W;
+    box.boxHeight = (nearest(b.height() / 2.0) + nearest(2 * s)) / H;
+    m_bitmaps.layout.set(index, box);
 }
 
-void CardRenderer::paintCover(QPainter &painter, const QRect &box, const DocObject &o)
+void CardRenderer::paintCover(QPainter &painter, const QRect &box, qint32 displayNo)
 {
     const double s = m_view.textScale;
     canvasRectangle(painter, box, cardcolour::coverFrame(), cardcolour::coverFill());
@@ -565,7 +579,7 @@ void CardRenderer::paintCover(QPainter &painter, const QRect &box, const DocObje
     drawTextCentredTop(painter, nearest((left + right) / 2.0), nearest((top + bottom - hX) / 2.0),
                        QStringLiteral("?"));
 
-    if (o.displayNo >= 1) {
+    if (displayNo >= 1) {
         const int d = nearest(30 * s);
         if (d < 1)
             return;
@@ -583,7 +597,7 @@ void CardRenderer::paintCover(QPainter &painter, const QRect &box, const DocObje
         const QRect square(QPoint(sl, st), QPoint(qMin(sl + d, right) - 1, qMin(st + d, bottom) - 1));
         painter.setFont(arialFont(-nearest(20 * s * square.height() / d), true));
         painter.setPen(QColor(255, 0, 0));
-        DrawBadge(painter, square, cardcolour::coverFrame(), m_document.displayNumberText(o), Qt::white);
+        DrawBadge(painter, square, cardcolour::coverFrame(), m_document.displayNumberText(displayNo), Qt::white);
     }
 }
 
@@ -591,6 +605,7 @@ void CardRenderer::paintObject(QPainter &painter, const QSize &targetSize, int i
                                const ObjectGeometry &g, bool leaderLine, const QuizDisplay &quiz)
 {
     const DocObject &o = m_document.objects.at(index);
+    const ObjectMark mark = markFor(index, quiz);
     const double s = m_view.textScale;
     const int k = drawKind;
     const QColor textColour = o.Typ == otGap ? cardcolour::gapText() : QColor(Qt::black);
@@ -619,13 +634,13 @@ void CardRenderer::paintObject(QPainter &painter, const QSize &targetSize, int i
         painter.drawText(captionRect, captionFlags, g.text);
     }
 
-    const bool current = o.FrageNummer == m_document.currentQuestion;
+    const bool current = o.FrageNummer == shownQuestion(quiz);
     // A plain text belongs to the picture: the worksheet shows it, the solution overlay
     // (drawKind 2) carries nothing but the solutions.
     const bool drawCaption = (o.Typ == otText && k != 2)
         || (k == 0
-            && (((o.Typ == otLabel || o.Typ == otGap) && o.coverState == csUncovered)
-                || (o.Typ == otAnswer && current && o.coverState == csUncovered) || (o.Typ == otQuestion && current)
+            && (((o.Typ == otLabel || o.Typ == otGap) && mark.coverState == csUncovered)
+                || (o.Typ == otAnswer && current && mark.coverState == csUncovered) || (o.Typ == otQuestion && current)
                 || (o.Typ == otAnswerHeading && current && !quiz.running)));
     if (drawCaption && !g.text.isEmpty()) {
         painter.setFont(g.font);
@@ -648,7 +663,7 @@ void CardRenderer::paintObject(QPainter &painter, const QSize &targetSize, int i
         painter.setPen(Qt::white);
         DrawBadge(painter, box, cardcolour::badgeOutline(fill), text, fill);
     }
-    if (o.Typ == otGap && o.coverState != csCovered && !g.captionBox.isNull()) {
+    if (o.Typ == otGap && mark.coverState != csCovered && !g.captionBox.isNull()) {
         painter.setPen(QPen(Qt::black, 1));
         const int y = g.captionBox.top() + g.captionBox.height() - 4;
         painter.drawLine(g.captionBox.left(), y, g.captionBox.left() + g.captionBox.width(), y);
@@ -664,11 +679,11 @@ void CardRenderer::paintObject(QPainter &painter, const QSize &targetSize, int i
     }
 
     const bool coverable = o.Typ == otLabel || o.Typ == otGap || (o.Typ == otAnswer && current && !quiz.running);
-    if (o.coverState == csCovered && coverable) {
-        paintCover(painter, box, o);
+    if (mark.coverState == csCovered && coverable) {
+        paintCover(painter, box, mark.displayNo);
         return;
     }
-    switch (o.coverState) {
+    switch (mark.coverState) {
     case csCorrect:
         StampSymbol(painter, box.left() + 17, box.top() + 22, cardcolour::tick(), 32, QStringLiteral("Wingdings"),
                     QChar(0xFC));
@@ -692,7 +707,7 @@ void CardRenderer::paintObject(QPainter &painter, const QSize &targetSize, int i
         } else {
             painter.setFont(arialFont(-nearest(20 * s), true));
             painter.setPen(QColor(255, 0, 0));
-            DrawBadge(painter, box, Qt::black, m_document.displayNumberText(o), cardcolour::numberBadgeFill());
+            DrawBadge(painter, box, Qt::black, m_document.displayNumberText(mark.displayNo), cardcolour::numberBadgeFill());
         }
         break;
     }
@@ -736,16 +751,16 @@ void CardRenderer::redrawRegion(QImage &target, const QPoint &origin, const QReg
     for (int j = 0; j < m_document.objects.size(); ++j) {
         if (!drawable(j, 0, quiz.running))
             continue;
-        DocObject &o = m_document.objects[j];
-        if (!shown(o, quiz.running))
+        const DocObject &o = m_document.objects.at(j);
+        if (!shown(o, quiz))
             continue;
         ObjectGeometry g;
         bool haveGeometry = false;
         bool touches = o.Sline == 1 && region.intersects(leaderLineBounds(o));
         if (changedObject < 0 || j == changedObject) {
-            haveGeometry = objectGeometry(size, j, 0, quiz.running, g);
+            haveGeometry = objectGeometry(size, j, 0, quiz, g);
             if (!haveGeometry) {
-                o.hitBox = RectD{-1, -1, -1, -1};
+                m_bitmaps.layout.remove(j);
                 continue;
             }
             touches = touches || region.intersects(g.box) || region.intersects(g.captionBox);
@@ -754,10 +769,10 @@ void CardRenderer::redrawRegion(QImage &target, const QPoint &origin, const QReg
         }
         if (!touches)
             continue;
-        if (!haveGeometry && !objectGeometry(size, j, 0, quiz.running, g))
+        if (!haveGeometry && !objectGeometry(size, j, 0, quiz, g))
             continue;
         paintObject(painter, size, j, 0, g, true, quiz);
-        storeBox(o, g, size);
+        storeBox(j, g, size);
     }
 }
 
@@ -775,9 +790,9 @@ void CardRenderer::copyRegion(const QRegion &regionIn)
     }
 }
 
-QRegion CardRenderer::objectRegion(const QSize &size, int index, bool quiz, bool leaderLine)
+QRegion CardRenderer::objectRegion(const QSize &size, int index, const QuizDisplay &quiz, bool leaderLine)
 {
-    DocObject &o = m_document.objects[index];
+    const DocObject &o = m_document.objects.at(index);
     QRegion region;
     if (shown(o, quiz))
         region += hitBoxPixels(index);
@@ -787,7 +802,7 @@ QRegion CardRenderer::objectRegion(const QSize &size, int index, bool quiz, bool
         region += g.captionBox;
     } else {
         // Not drawn any more: no target either.
-        o.hitBox = RectD{-1, -1, -1, -1};
+        m_bitmaps.layout.remove(index);
     }
     if (leaderLine)
         region += leaderLineBounds(o);
@@ -803,18 +818,18 @@ void CardRenderer::DrawObject(QImage &target, int index, int drawKind, bool repa
     const bool onCard = &target == &m_bitmaps.cardBitmap;
     if (!onCard || drawKind != 0) {
         ObjectGeometry g;
-        if (!objectGeometry(target.size(), index, drawKind, quiz.running, g))
+        if (!objectGeometry(target.size(), index, drawKind, quiz, g))
             return;
         QPainter painter(&target);
         painter.setRenderHint(QPainter::TextAntialiasing);
         paintObject(painter, target.size(), index, drawKind, g, leaderLine, quiz);
         if (onCard)
-            storeBox(m_document.objects[index], g, target.size());
+            storeBox(index, g, target.size());
         return;
     }
 
     // On the card: the old box and the new one are restored and redrawn, nothing else.
-    const QRegion region = objectRegion(target.size(), index, quiz.running, leaderLine);
+    const QRegion region = objectRegion(target.size(), index, quiz, leaderLine);
     redrawRegion(region, index);
     if (copyToDisplay) {
         copyRegion(region);
@@ -836,7 +851,7 @@ QRect CardRenderer::DrawPatch(QImage &patch, const QList<int> &indices, int grid
     QRegion region;
     for (int index : indices)
         if (drawable(index, 0, quiz.running))
-            region += objectRegion(size, index, quiz.running, true);
+            region += objectRegion(size, index, quiz, true);
     QRect rect = region.boundingRect();
     if (grid > 1 && !rect.isEmpty()) {
         const int left = rect.left() / grid * grid;
@@ -861,7 +876,7 @@ QRect CardRenderer::WorksheetFrame(const QSize &targetSize, int index)
     if (o.Typ != otLabel && o.Typ != otGap && o.Typ != otAnswer)
         return QRect();
     ObjectGeometry g;
-    if (!objectGeometry(targetSize, index, mmWorksheetBlank, false, g))
+    if (!objectGeometry(targetSize, index, mmWorksheetBlank, QuizDisplay(), g))
         return QRect();
     return answerFrame(g.box, g.placement, targetSize);
 }
@@ -872,7 +887,7 @@ void CardRenderer::DrawObject(QPainter &painter, const QSize &targetSize, int in
     if (!drawable(index, drawKind, quiz.running))
         return;
     ObjectGeometry g;
-    if (objectGeometry(targetSize, index, drawKind, quiz.running, g))
+    if (objectGeometry(targetSize, index, drawKind, quiz, g))
         paintObject(painter, targetSize, index, drawKind, g, leaderLine, quiz);
 }
 
@@ -885,7 +900,7 @@ void CardRenderer::RedrawObjects(bool leaderLines, bool copyToDisplay, bool repa
     QRegion region;
     for (int j = 0; j < m_document.objects.size(); ++j)
         if (drawable(j, 0, quiz.running))
-            region += objectRegion(size, j, quiz.running, leaderLines);
+            region += objectRegion(size, j, quiz, leaderLines);
     redrawRegion(region, -1);
     if (copyToDisplay) {
         copyRegion(region);
@@ -906,10 +921,10 @@ void CardRenderer::drawAllObjects(const QuizDisplay &quiz)
         if (!drawable(j, 0, quiz.running))
             continue;
         ObjectGeometry g;
-        if (!objectGeometry(size, j, 0, quiz.running, g))
+        if (!objectGeometry(size, j, 0, quiz, g))
             continue;
         paintObject(painter, size, j, 0, g, true, quiz);
-        storeBox(m_document.objects[j], g, size);
+        storeBox(j, g, size);
     }
 }
 
@@ -974,10 +989,7 @@ QSize CardRenderer::cardSizeFor(const ScaleGeometry &shownPart) const
 QSize CardRenderer::LayoutObjects()
 {
     const QuizDisplay quiz = m_host.quizDisplay();
-    for (DocObject &o : m_document.objects) {
-        o.hitBox = RectD{-1, -1, -1, -1};
-        o.pixelX = o.pixelY = -1;
-    }
+    m_bitmaps.layout.clear();
     const std::optional<ScaleGeometry> shownPart = placeWindow();
     if (!shownPart)
         return QSize();
@@ -990,28 +1002,27 @@ QSize CardRenderer::LayoutObjects()
         QPainter painter(&probe);
         LayoutCloze(painter, size, m_document, m_view.textScale, m_view.layerOn[layerIllustration], quiz.running);
     }
-    m_document.normaliseAfterRebuild(quiz.running);
+    m_document.normaliseAfterRebuild(quiz.running, m_view.marks);
     for (int j = 0; j < m_document.objects.size(); ++j)
-        layoutObject(size, j, quiz.running);
+        layoutObject(size, j, quiz);
     return size;
 }
 
 void CardRenderer::UpdateBoxes(const QSize &cardSize, const QList<int> &indices)
 {
-    const bool running = m_host.quizDisplay().running;
+    const QuizDisplay quiz = m_host.quizDisplay();
     for (int index : indices)
         if (index >= 0 && index < m_document.objects.size())
-            layoutObject(cardSize, index, running);
+            layoutObject(cardSize, index, quiz);
 }
 
-void CardRenderer::layoutObject(const QSize &size, int index, bool quiz)
+void CardRenderer::layoutObject(const QSize &size, int index, const QuizDisplay &quiz)
 {
-    DocObject &o = m_document.objects[index];
     ObjectGeometry g;
-    if (drawable(index, 0, quiz) && objectGeometry(size, index, 0, quiz, g))
-        storeBox(o, g, size);
+    if (drawable(index, 0, quiz.running) && objectGeometry(size, index, 0, quiz, g))
+        storeBox(index, g, size);
     else
-        o.hitBox = RectD{-1, -1, -1, -1};
+        m_bitmaps.layout.remove(index);
 }
 
 bool CardRenderer::BuildCardView()
@@ -1019,10 +1030,7 @@ bool CardRenderer::BuildCardView()
     const QuizDisplay quiz = m_host.quizDisplay();
     // Boxes of the previous card mean nothing on the new one: no stale box may erase
     // part of an object drawn earlier in this build, and none may be hit.
-    for (DocObject &o : m_document.objects) {
-        o.hitBox = RectD{-1, -1, -1, -1};
-        o.pixelX = o.pixelY = -1;
-    }
+    m_bitmaps.layout.clear();
     if (m_view.controlSize.width() < 1 || m_view.controlSize.height() < 1) {
         clearView();
         return false;
@@ -1051,7 +1059,7 @@ bool CardRenderer::BuildCardView()
     if (!m_document.lueckentext.isEmpty())
         LayoutCloze(m_bitmaps.cardBitmap, m_document, m_view.textScale, m_view.layerOn[layerIllustration],
                     quiz.running);
-    m_document.normaliseAfterRebuild(quiz.running);
+    m_document.normaliseAfterRebuild(quiz.running, m_view.marks);
     m_bitmaps.cardBackground = m_bitmaps.cardBitmap.copy();
     if (m_bitmaps.cardBackground.isNull())
         return fail();
@@ -1125,8 +1133,9 @@ void CardRenderer::placePositionMarker()
         const QPoint p = kind == 0 ? fractionToControl(o.Sx, o.Sy) : fractionToControl(o.Kx, o.Ky);
         rect = QRect(p.x() - 6, p.y() - 6, 13, 13);
     } else {
-        const QPoint tl = fractionToControl(o.hitBox.left, o.hitBox.top);
-        const QPoint br = fractionToControl(o.hitBox.right, o.hitBox.bottom);
+        const RectD &b = m_bitmaps.layout.hitBox(index);
+        const QPoint tl = fractionToControl(b.left, b.top);
+        const QPoint br = fractionToControl(b.right, b.bottom);
         rect = QRect(QPoint(tl.x() - 4, tl.y() - 4), QPoint(br.x() + 3, br.y() + 3));
     }
     m_host.placePositionMarker(rect, true);

@@ -137,6 +137,8 @@ public:
 
     bool quizRunning() const { return m_host.quizDisplay().running; }
     CardBitmaps &bitmaps() { return m_bitmaps; }
+    // The objects' boxes as last laid out or drawn.
+    const CardLayout &layout() const { return m_bitmaps.layout; }
 
 private:
     struct ObjectGeometry;
@@ -144,21 +146,25 @@ private:
     // around its centre, the text scale; nothing when no card can be made.
     std::optional<ScaleGeometry> placeWindow();
     QSize cardSizeFor(const ScaleGeometry &shownPart) const;
-    void layoutObject(const QSize &size, int index, bool quiz);
+    void layoutObject(const QSize &size, int index, const QuizDisplay &quiz);
     bool drawable(int index, int drawKind, bool quiz) const;
-    bool shown(const DocObject &object, bool quiz) const;
-    bool objectGeometry(const QSize &targetSize, int index, int drawKind, bool quiz, ObjectGeometry &g);
+    bool shown(const DocObject &object, const QuizDisplay &quiz) const;
+    // The cover or quiz mark the card shows on an object: the quiz's while one runs.
+    ObjectMark markFor(int index, const QuizDisplay &quiz) const;
+    // The question whose objects the card shows (single questions).
+    int shownQuestion(const QuizDisplay &quiz) const;
+    bool objectGeometry(const QSize &targetSize, int index, int drawKind, const QuizDisplay &quiz, ObjectGeometry &g);
     void paintObject(QPainter &painter, const QSize &targetSize, int index, int drawKind, const ObjectGeometry &g,
                      bool leaderLine, const QuizDisplay &quiz);
-    void paintCover(QPainter &painter, const QRect &box, const DocObject &object);
-    void storeBox(DocObject &object, const ObjectGeometry &g, const QSize &cardSize);
+    void paintCover(QPainter &painter, const QRect &box, qint32 displayNo);
+    void storeBox(int index, const ObjectGeometry &g, const QSize &cardSize);
     void redrawRegion(const QRegion &region, int changedObject);
     void redrawRegion(QImage &target, const QPoint &origin, const QRegion &region, int changedObject);
     void copyRegion(const QRegion &region);
     QRect leaderLineBounds(const DocObject &object) const;
     // What an object's redraw covers: its old box (while shown), its new box and caption
     // box, and its leader line if asked; an object that has no box now loses its old one.
-    QRegion objectRegion(const QSize &size, int index, bool quiz, bool leaderLine);
+    QRegion objectRegion(const QSize &size, int index, const QuizDisplay &quiz, bool leaderLine);
     void clearView();
     void drawAllObjects(const QuizDisplay &quiz);
 

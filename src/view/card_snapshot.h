@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/topic_document.h"
+#include "view/card_layout.h"
 
 #include <QImage>
 #include <QSize>
@@ -18,10 +19,10 @@ struct CardSnapshotOptions {
 };
 
 // The learning card of a document drawn off screen, as the display bitmap of an
-// image control of the given size receives it: no quiz, every layer on. The
-// objects keep the boxes the renderer gave them. A null image when the card cannot
-// be built (the renderer has reported why).
+// image control of the given size receives it: no quiz, every layer on. The boxes the
+// renderer gave the objects and their marks (covers, numbers) go to layout and marks
+// where given. A null image when the card cannot be built (the renderer has reported why).
 QImage renderCardSnapshot(TopicDocument &document, const CardSnapshotOptions &options, Messages &messages,
-                          Random &random);
+                          Random &random, CardLayout *layout = nullptr, ObjectMarks *marks = nullptr);
 
 } // namespace kapitolo

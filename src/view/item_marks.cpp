@@ -84,7 +84,8 @@ QImage renderMarkedCard(TopicDocument document, const QHash<int, double> &rates,
     CardSnapshotOptions options;
     options.controlSize = QSize(1500, 1100);
     options.uncover = true;
-    QImage card = renderCardSnapshot(document, options, messages, random);
+    CardLayout layout;
+    QImage card = renderCardSnapshot(document, options, messages, random, &layout);
     if (card.isNull())
         return card;
     // At zoom 100 % the display shows the whole card: fractions map straight to its pixels.
@@ -93,18 +94,19 @@ QImage renderMarkedCard(TopicDocument document, const QHash<int, double> &rates,
     const double w = card.width();
     const double h = card.height();
     // On paper the card is some 16 cm wide: marks as large as on a screen of 900 pixels.
-    paintItemMarks(painter, document, rates, [w, h](double fx, double fy) { return QPointF(fx * w, fy * h); },
-                   card.rect(), std::max(1.0, w / 900.0));
+    paintItemMarks(painter, document, layout, rates,
+                   [w, h](double fx, double fy) { return QPointF(fx * w, fy * h); }, card.rect(),
+                   std::max(1.0, w / 900.0));
     return card;
 }
 
-QRect itemMarkFrame(const DocObject &object, const std::function<QPointF(double, double)> &toPixel, double scale)
+QRect itemMarkFrame(const DocObject &object, const RectD &b, const std::function<QPointF(double, double)> &toPixel,
+                    double scale)
 {
     const int out = int(std::lround(4 * scale));
     const int radius = int(std::lround(9 * scale));
     if (object.Typ != otLabel && object.Typ != otGap)
         return {};
-    const RectD &b = object.hitBox;
     if (b.left < 0 || b.right <= b.left || b.bottom <= b.top) {
         // Not drawn yet (a layer switched off): a disc on its spot.
         const QPointF spot = toPixel(object.Kx, object.Ky);
@@ -116,8 +118,9 @@ QRect itemMarkFrame(const DocObject &object, const std::function<QPointF(double,
                  QPoint(int(std::ceil(br.x())) + out - 1, int(std::ceil(br.y())) + out - 1));
 }
 
-void paintItemMarks(QPainter &painter, const TopicDocument &document, const QHash<int, double> &rates,
-                    const std::function<QPointF(double, double)> &toPixel, const QRect &area, double scale)
+void paintItemMarks(QPainter &painter, const TopicDocument &document, const CardLayout &layout,
+                    const QHash<int, double> &rates, const std::function<QPointF(double, double)> &toPixel,
+                    const QRect &area, double scale)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
@@ -136,11 +139,12 @@ void paintItemMarks(QPainter &painter, const TopicDocument &document, const QHas
         if (index < 0 || index >= document.objects.size())
             continue;
         const DocObject &object = document.objects.at(index);
-        const QRect frame = itemMarkFrame(object, toPixel, scale);
+        const RectD &box = layout.hitBox(index);
+        const QRect frame = itemMarkFrame(object, box, toPixel, scale);
         if (frame.isEmpty())
             continue;
         const QColor colour = itemRateColour(rate);
-        const bool disc = object.hitBox.left < 0 || object.hitBox.right <= object.hitBox.left;
+        const bool disc = box.left < 0 || box.right <= box.left;
         if (disc) {
             painter.setPen(QPen(Qt::black, 1));
             painter.setBrush(colour);

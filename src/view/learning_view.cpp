@@ -165,15 +165,15 @@ void LearningView::Scroll(ScrollDirection direction)
 
 void LearningView::CoverAll()
 {
-    for (DocObject &o : m_document.objects)
-        o.coverState = csCovered;
+    for (qsizetype i = 0; i < m_document.objects.size(); ++i)
+        markAt(m_view.marks, i).coverState = csCovered;
     m_renderer.RedrawObjects(false, true, true);
 }
 
 void LearningView::UncoverAll()
 {
-    for (DocObject &o : m_document.objects)
-        o.coverState = csUncovered;
+    for (qsizetype i = 0; i < m_document.objects.size(); ++i)
+        markAt(m_view.marks, i).coverState = csUncovered;
     m_renderer.RedrawObjects(false, true, true);
 }
 
@@ -220,8 +220,9 @@ void LearningView::SetNumbering(int mode, bool redraw)
     const QList<int> order = NumberingOrder(m_document, mode, m_random);
     const bool numbered = mode == numberingOrdered || mode == numberingRandom;
     for (qsizetype k = 0; k < order.size(); ++k) {
-        DocObject &o = m_document.objects[order.at(k)];
-        o.displayNo = (o.Typ != otAnswer && numbered) ? int(k + 1) : 0;
+        const int index = order.at(k);
+        markAt(m_view.marks, index).displayNo =
+            (m_document.objects.at(index).Typ != otAnswer && numbered) ? int(k + 1) : 0;
     }
     if (redraw)
         m_renderer.RedrawObjects(false, true, true);
@@ -247,7 +248,7 @@ int LearningView::HitTest(const QPoint &controlPos) const
         const DocObject &o = m_document.objects.at(i);
         if (!hittableType(o, m_document.currentQuestion) || !m_renderer.LayerVisible(i))
             continue;
-        const RectD &b = o.hitBox;
+        const RectD &b = m_renderer.layout().hitBox(i);
         if (b.left <= x && x < b.right && b.top <= y && y < b.bottom)
             return i;
     }
@@ -267,12 +268,13 @@ void LearningView::MarkPosition(int index, int kind)
     m_renderer.placePositionMarker();
 }
 
-void LearningView::RestoreAfterQuiz()
+void LearningView::RestoreAfterQuiz(const ObjectMarks &quizMarks)
 {
     SelectTool(toolPointer);
-    for (DocObject &o : m_document.objects)
-        if (o.coverState != csCovered && o.coverState != csUncovered)
-            o.coverState = csUncovered;
+    // What the quiz asked is answered now: the learning card shows it open.
+    for (qsizetype i = 0; i < quizMarks.size() && i < m_document.objects.size(); ++i)
+        if (quizMarks.at(i).coverState != csCovered)
+            markAt(m_view.marks, i).coverState = csUncovered;
     SetZoom(0);
     SetNumbering(m_view.numberingMode, false);
 }
@@ -316,15 +318,16 @@ LearningView::LinkTarget LearningView::resolveDocumentLink(const QString &captio
 
 void LearningView::clickObject(int index)
 {
-    DocObject &o = m_document.objects[index];
+    const DocObject &o = m_document.objects.at(index);
     switch (o.Typ) {
     case otLabel:
     case otGap:
-    case otAnswer:
-        // A quiz mark left on the object counts as uncovered: the click covers it.
-        o.coverState = o.coverState == csCovered ? csUncovered : csCovered;
+    case otAnswer: {
+        qint32 &cover = markAt(m_view.marks, index).coverState;
+        cover = cover == csCovered ? csUncovered : csCovered;
         m_renderer.DrawObject(m_renderer.bitmaps().cardBitmap, index, 0, true, true, false);
         break;
+    }
     case otInfoPoint:
         m_host.showInfoText(o.Cap);
         break;

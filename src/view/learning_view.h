@@ -46,9 +46,10 @@ public:
     void RemoveAllDrawings() { m_drawing.RemoveAllDrawings(); }
     DrawingTools &drawing() { return m_drawing; }
 
-    // Leaving a quiz: pointer tool, quiz marks uncovered, zoom 100 %, numbering again
-    // (without redraw: the caller rebuilds the card once the quiz mode has ended).
-    void RestoreAfterQuiz();
+    // Leaving a quiz: pointer tool, what the quiz asked uncovered (its marks tell which
+    // objects it touched), zoom 100 %, numbering again (without redraw: the caller
+    // rebuilds the card once the quiz mode has ended).
+    void RestoreAfterQuiz(const ObjectMarks &quizMarks);
 
     // Events of the image control LernKartPicImg, in control pixels.
     void mousePressed(const QPoint &pos, Qt::MouseButton button);

@@ -53,7 +53,7 @@ void LearningViewController::attachCard(CardImageWidget *image, QWidget *marker)
             return;
         const QRect area(m_renderer->displayOrigin(), m_bitmaps.display.size());
         painter.setClipRect(area);
-        paintItemMarks(painter, m_doc, m_itemRates,
+        paintItemMarks(painter, m_doc, m_bitmaps.layout, m_itemRates,
                        [this](double fx, double fy) { return QPointF(m_renderer->fractionToControl(fx, fy)); }, area);
     };
     m_saveDialog = std::make_unique<QtSaveFileDialog>(m_image->window());
@@ -352,15 +352,15 @@ QJsonObject LearningViewController::automationState(bool startPageShown) const
     QJsonArray labels;
     for (int i = 0; i < m_doc.objects.size(); ++i) {
         const DocObject &o = m_doc.objects.at(i);
-        if ((o.Typ != otLabel && o.Typ != otGap) || o.hitBox.left < 0)
+        const RectD &b = m_bitmaps.layout.hitBox(i);
+        if ((o.Typ != otLabel && o.Typ != otGap) || b.left < 0)
             continue;
-        const QPoint c = m_renderer->fractionToControl((o.hitBox.left + o.hitBox.right) / 2,
-                                                       (o.hitBox.top + o.hitBox.bottom) / 2);
+        const QPoint c = m_renderer->fractionToControl((b.left + b.right) / 2, (b.top + b.bottom) / 2);
         QJsonObject l;
         l[QStringLiteral("caption")] = o.Cap;
         l[QStringLiteral("x")] = origin.x() + c.x();
         l[QStringLiteral("y")] = origin.y() + c.y();
-        l[QStringLiteral("covered")] = o.coverState == csCovered;
+        l[QStringLiteral("covered")] = markOf(m_view.marks, i).coverState == csCovered;
         labels.append(l);
     }
     state[QStringLiteral("labels")] = labels;
@@ -453,6 +453,8 @@ void LearningViewController::ZoomView(int steps)
 
 void LearningViewController::documentRead()
 {
+    // Every object of a document just read is covered and not numbered yet.
+    m_view.marks = ObjectMarks(m_doc.objects.size());
     m_view.zoomIndex = 0;
     m_view.zoomFactor = kZoomTable[0];
     m_learning->SetNumbering(m_view.numberingMode, false);

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "document/topic_document.h"
 #include "platform/geometry.h"
+#include "view/card_layout.h"
 
 #include <QColor>
 #include <QImage>
@@ -88,6 +90,9 @@ struct ViewState {
     // Panning: the last mouse position while the window is dragged.
     bool panning = false;
     QPoint panAnchor;
+
+    // The learning card's covers and their numbers, by object; a quiz keeps marks of its own.
+    ObjectMarks marks;
 };
 
 // The view bitmaps, owned by the main window.
@@ -97,6 +102,7 @@ struct CardBitmaps {
     QImage cardSnapshot;   // the card with all objects, never with drawings
     QImage windowSnapshot; // display-sized copy of the window part of cardSnapshot
     QImage display;        // the bitmap of LernKartPicImg: window plus uncommitted drawings
+    CardLayout layout;     // the objects' boxes on cardBitmap, for hit tests
 };
 
 // What a running quiz tells the card (the quiz owns the state; the card only reads it).
@@ -104,6 +110,8 @@ struct QuizDisplay {
     bool running = false;         // appMode 3
     int queryMode = 0;            // 0 all tiles, 1 single text, 2 single position
     int askedPositionObject = -1; // positionObject of the current quiz entry
+    int question = 0;             // the question being asked (single questions)
+    ObjectMarks marks;            // the quiz's marks, by object (shared, not copied)
 };
 
 // Where a document link may be found, in the order it is looked for.

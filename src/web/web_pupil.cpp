@@ -1,6 +1,7 @@
 #include "web/web_pupil.h"
 
 #include "network/network_reports.h"
+#include "quiz/quiz_feedback.h"
 #include "quiz/tile_layout.h"
 #include "view/card_renderer.h"
 
@@ -148,15 +149,11 @@ void WebPupil::report(const QStringList &lines)
 
 bool WebPupil::start()
 {
-    m_engine->run().startTime = m_identity.joinedAt;
-    m_engine->run().endTime = 0;
     report(initReportLines(m_identity.key, m_identity.name, m_identity.joinedAt));
-    if (!m_engine->StartQuiz(0, nrParticipant)) {
+    if (!m_engine->StartParticipantQuiz(m_engine->options(), m_identity.joinedAt, m_identity.name)) {
         report(finishReportLines(m_identity.key, esCancelled, clockText(0)));
         return false;
     }
-    m_engine->run().participantName = m_identity.name;
-    m_engine->RefreshQuizStatus();
     return true;
 }
 
@@ -189,17 +186,12 @@ WebVerdict WebPupil::evaluate(int pair, int hitObject)
 {
     if (!m_engine->running() || !isTileVisible(pair) || hitObject < 0 || hitObject >= m_doc.objects.size())
         return WebVerdict::Invalid;
-    const qint32 correctBefore = m_engine->score().correctCount;
-    const qint32 failedBefore = m_engine->score().failedCount;
     m_lastPair = pair;
     m_lastHit = hitObject;
-    m_engine->setHitObject(hitObject);
-    m_engine->EvaluateAnswer(pair);
-    if (m_engine->score().correctCount > correctBefore)
-        return WebVerdict::Correct;
-    if (m_engine->score().failedCount > failedBefore)
-        return WebVerdict::Wrong;
-    return WebVerdict::Invalid;
+    const QuizVerdict verdict = m_engine->evaluate(pair, hitObject);
+    if (!verdict.taken())
+        return WebVerdict::Invalid;
+    return verdict.correct ? WebVerdict::Correct : WebVerdict::Wrong;
 }
 
 int WebPupil::pairToPlace(const QString &tileId)
@@ -212,18 +204,13 @@ int WebPupil::pairToPlace(const QString &tileId)
     return pair;
 }
 
-int WebPupil::onlyTarget() const
-{
-    return m_engine->options().queryMode == 2 ? m_engine->askedObject() : -1;
-}
-
 WebVerdict WebPupil::drop(const QString &tileId, const RectD &rect)
 {
     const int pair = pairToPlace(tileId);
     if (pair < 0)
         return WebVerdict::Invalid;
     // The same question the desktop asks of a tile released over its card.
-    const int hit = quizHitTest(m_doc, rect, m_engine->run().currentQuestionNo, onlyTarget());
+    const int hit = m_engine->targetAt(rect, m_layoutCard.layout);
     if (hit < 0)
         return WebVerdict::Missed;
     return evaluate(pair, hit);
@@ -242,7 +229,7 @@ WebVerdict WebPupil::dropOnNumber(const QString &tileId, const QString &number)
     const int pair = pairToPlace(tileId);
     if (pair < 0)
         return WebVerdict::Invalid;
-    const int hit = targetByNumber(keyboardTargets(m_doc, m_engine->run().currentQuestionNo, onlyTarget()), number);
+    const int hit = targetByNumber(m_engine->keyboardTargets(), number);
     if (hit < 0)
         return WebVerdict::Missed;
     return evaluate(pair, hit);
@@ -278,12 +265,17 @@ void WebPupil::redrawCard()
     m_layoutValid = false;
 }
 
-void WebPupil::redrawObject(int objectIndex)
+void WebPupil::objectChanged(int objectIndex)
 {
     if (!m_changedObjects.contains(objectIndex))
         m_changedObjects.append(objectIndex);
     if (!m_staleBoxes.contains(objectIndex))
         m_staleBoxes.append(objectIndex);
+}
+
+const ObjectMarks &WebPupil::marks() const
+{
+    return m_result ? m_finishedMarks : m_engine->run().marks;
 }
 
 const QByteArray *WebPupil::cardPart(int version) const
@@ -301,8 +293,10 @@ QuizDisplay WebPupil::quizDisplay() const
     QuizDisplay d;
     d.running = true; // also the finished card: its ticks and crosses stay
     d.queryMode = m_engine->options().queryMode;
-    if (!m_result && m_doc.DokTyp != dtSingleQuestions && d.queryMode == 2)
-        d.askedPositionObject = m_engine->askedObject();
+    if (!m_result)
+        d.askedPositionObject = m_engine->onlyTarget();
+    d.question = m_result ? m_finishedQuestion : m_engine->run().currentQuestionNo;
+    d.marks = marks();
     return d;
 }
 
@@ -310,27 +304,27 @@ void WebPupil::ensureLayout()
 {
     const QSize size = m_shownViewSize.isValid() ? m_shownViewSize : m_viewSize;
     OffscreenQuizHost host(quizDisplay());
-    CardBitmaps none;
     if (!m_layoutValid || m_layoutView.controlSize != size) {
         m_layoutView = ViewState();
         m_layoutView.controlSize = size;
         m_layoutView.viewWindow = RectD{0, 0, 1, 1};
         m_layoutView.cardHiddenOutsideQuiz = false;
-        CardRenderer renderer(m_doc, m_layoutView, none, host, m_messages);
+        CardRenderer renderer(m_doc, m_layoutView, m_layoutCard, host, m_messages);
         m_layoutCardSize = renderer.LayoutObjects();
         m_layoutValid = true;
         m_staleBoxes.clear();
     } else if (!m_staleBoxes.isEmpty()) {
-        CardRenderer renderer(m_doc, m_layoutView, none, host, m_messages);
+        CardRenderer renderer(m_doc, m_layoutView, m_layoutCard, host, m_messages);
         renderer.UpdateBoxes(m_layoutCardSize, std::exchange(m_staleBoxes, {}));
     }
 }
 
 // What the browser is to see, as a whole card or as the part that changed.
 struct WebPupil::CardCanvas {
-    TopicDocument doc; // the objects with the boxes last drawn
+    TopicDocument doc;   // the objects as the card shows them (gaps laid out at its size)
     ViewState view;
-    CardBitmaps bitmaps; // only the background is kept, shared by the pupils at one size
+    CardBitmaps bitmaps; // only the background and the layout last drawn are kept; the
+                         // background is shared by the pupils at one size
 };
 
 std::optional<WebPupil::CardJob> WebPupil::cardJob()
@@ -349,9 +343,8 @@ std::optional<WebPupil::CardJob> WebPupil::cardJob()
     CardJob job;
     job.canvas = m_canvas;
     job.whole = whole;
-    const TopicDocument &doc = m_result ? m_finishedCard : m_doc;
-    job.objects = doc.objects;
-    job.currentQuestion = doc.currentQuestion;
+    if (whole)
+        job.objects = m_doc.objects;
     job.display = quizDisplay();
     job.viewSize = m_viewSize;
     job.changed = std::exchange(m_changedObjects, {});
@@ -368,7 +361,6 @@ WebPupil::CardDrawn WebPupil::drawCard(const CardJob &job)
     QElapsedTimer timer;
     if (job.whole) {
         c.doc.objects = job.objects;
-        c.doc.currentQuestion = job.currentQuestion;
         c.view = ViewState();
         c.view.controlSize = job.viewSize;
         c.view.viewWindow = RectD{0, 0, 1, 1};
@@ -388,27 +380,8 @@ WebPupil::CardDrawn WebPupil::drawCard(const CardJob &job)
         c.bitmaps.cardSnapshot = c.bitmaps.windowSnapshot = c.bitmaps.display = QImage();
         return drawn;
     }
-    // The quiz's state now, with the boxes and gap places of the card as last drawn: the
-    // patch covers the old boxes too.
-    if (job.objects.size() != c.doc.objects.size())
-        return drawn;
-    for (qsizetype i = 0; i < job.objects.size(); ++i) {
-        DocObject next = job.objects.at(i);
-        const DocObject &old = c.doc.objects.at(i);
-        next.hitBox = old.hitBox;
-        next.pixelX = old.pixelX;
-        next.pixelY = old.pixelY;
-        next.boxWidth = old.boxWidth;
-        next.boxHeight = old.boxHeight;
-        if (next.Typ == otGap) {
-            next.Kx = old.Kx;
-            next.Ky = old.Ky;
-            next.Sx = old.Sx;
-            next.Sy = old.Sy;
-        }
-        c.doc.objects[i] = next;
-    }
-    c.doc.currentQuestion = job.currentQuestion;
+    // The quiz's marks now on the card as last drawn: the patch covers the old boxes of
+    // its layout too.
     CardRenderer renderer(c.doc, c.view, c.bitmaps, host, quiet);
     QImage patch;
     drawn.rect = renderer.DrawPatch(patch, job.changed, kPatchGrid);
@@ -501,14 +474,9 @@ QJsonObject WebPupil::state() const
     const bool single = m_doc.DokTyp == dtSingleQuestions;
     s[QStringLiteral("einzelfragen")] = single;
     s[QStringLiteral("anweisung")] = m_engine->instructionText();
-    s[QStringLiteral("frage")] = single ? m_questionCounter : QString();
+    s[QStringLiteral("frage")] = single ? m_engine->questionCounter() : QString();
     // The question the card shows, also as text for screen readers.
-    QString question;
-    if (single)
-        for (const DocObject &o : m_doc.objects)
-            if (o.Typ == otQuestion && o.FrageNummer == m_engine->run().currentQuestionNo)
-                question = CleanCaption(o.Cap);
-    s[QStringLiteral("fragetext")] = question;
+    s[QStringLiteral("fragetext")] = single ? m_engine->questionText() : QString();
     QJsonArray tiles;
     const QList<QuizPair> &list = m_engine->run().quizList;
     for (int pair = 0; pair < list.size(); ++pair) {
@@ -541,11 +509,9 @@ bool WebPupil::askParticipantName(QString &name)
     return true;
 }
 
-void WebPupil::enterQuizView()
+void WebPupil::quizStarted()
 {
     const qsizetype n = m_engine->run().quizList.size();
-    m_exists = QList<bool>(n, true);
-    m_visible = m_exists;
     if (m_tileIds.size() != n) {
         m_tileIds.clear();
         m_pairOfId.clear();
@@ -557,64 +523,67 @@ void WebPupil::enterQuizView()
             m_pairOfId.insert(id, int(pair));
         }
     }
+    m_clockText = m_engine->score().clockText;
+    m_timerEnabled = true;
+    redrawCard();
 }
 
-void WebPupil::leaveQuizView()
+void WebPupil::questionChanged()
 {
-    m_exists.fill(false);
-    m_visible.fill(false);
+    // A single question or place asked shows on the card itself.
+    if (m_engine->singleQuestions() || m_engine->options().queryMode == qmSinglePosition)
+        redrawCard();
 }
 
-bool WebPupil::tileExists(int pair) const
+void WebPupil::verdictGiven(const QuizVerdict &verdict)
 {
-    return pair >= 0 && pair < m_exists.size() && m_exists.at(pair);
+    // The browser shows the verdict itself; the card changes where the desktop's would.
+    for (const FeedbackStep &step : feedbackSteps(verdict, m_engine->singleQuestions(), m_engine->options().queryMode,
+                                                  m_engine->options().onFailed, m_engine->correctTile()))
+        if (step.kind == FeedbackStep::RedrawObject)
+            objectChanged(step.object);
+    m_engine->proceed();
 }
 
-bool WebPupil::isTileVisible(int pair) const
+void WebPupil::statusChanged()
 {
-    return tileExists(pair) && m_visible.at(pair);
+    m_clockText = m_engine->score().clockText;
 }
 
-void WebPupil::setTileVisible(int pair, bool visible)
+bool WebPupil::quizEnded(bool)
 {
-    if (pair >= 0 && pair < m_visible.size())
-        m_visible[pair] = visible;
+    m_timerEnabled = false;
+    // Right and wrong withheld until now show on the card; the result goes into the network
+    // best list on the teacher's side.
+    if (m_engine->options().feedbackAtEnd == fbAtEnd)
+        redrawCard();
+    return false;
 }
 
-void WebPupil::hideAllTiles()
+QuizFinishedChoice WebPupil::askHowToGoOn(const QuizFinishedInfo &info)
 {
-    m_visible.fill(false);
-}
-
-void WebPupil::removeTile(int pair)
-{
-    if (pair >= 0 && pair < m_exists.size())
-        m_exists[pair] = false;
-}
-
-void WebPupil::showClock(const QString &text)
-{
-    m_clockText = text;
-}
-
-QuizFinishedChoice WebPupil::showFinishedDialog(const QuizFinishedInfo &info)
-{
-    // The engine clears the card when the dialog returns: its last state is kept.
+    // The engine leaves the quiz when this returns: the card as it stands is kept.
     WebResult result;
     result.info = info;
     result.correct = m_engine->score().correctCount;
     result.failed = m_engine->score().failedCount;
     result.questionCount = m_engine->score().questionCount;
     m_result = result;
-    m_finishedCard = m_doc;
+    m_finishedMarks = m_engine->run().marks;
+    m_finishedQuestion = m_engine->run().currentQuestionNo;
     m_fullRedraw = true;
     return {};
 }
 
-void WebPupil::answerEvaluated(int hitObject, const DocObject &object)
+void WebPupil::quizLeft()
 {
-    report(actionReportLines(m_identity.key, hitObject, object.coverState, object.failedAttempts, m_engine->run(),
-                             m_engine->score()));
+    m_timerEnabled = false;
+}
+
+void WebPupil::answerEvaluated(const QuizVerdict &verdict)
+{
+    report(actionReportLines(m_identity.key, verdict.object, verdict.mark.coverState, verdict.mark.failedAttempts,
+                             m_engine->run(), m_engine->score()));
 }
 
 void WebPupil::quizEnded()

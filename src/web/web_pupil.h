@@ -23,15 +23,19 @@ namespace kapitolo {
 
 // The clock of one browser pupil's quiz: the teacher's tick count moved by an offset, so
 // that a quiz rebuilt from the journal keeps its elapsed time; a fixed tick while it is
-// rebuilt. Its busy wait returns at once: the pauses that let a pupil at the teacher's
-// computer see a verdict are the browser's business, and the server must not stand still.
+// rebuilt. Nothing of the pupil's quiz waits on it: the browser shows a verdict as long as
+// it likes, and the engine takes the next answer at once.
 class PupilClock : public Clock
 {
 public:
     explicit PupilClock(Clock &base) : m_base(base) {}
     quint32 tickCount() override { return m_fixed ? *m_fixed : quint32(m_base.tickCount() + m_offset); }
     double now() override { return m_base.now(); }
-    void busyWait(int, bool) override {}
+    void busyWait(int milliseconds, bool repaint) override { m_base.busyWait(milliseconds, repaint); }
+    void callAfter(int milliseconds, QObject *context, std::function<void()> then) override
+    {
+        m_base.callAfter(milliseconds, context, std::move(then));
+    }
 
     void fix(quint32 tick) { m_fixed = tick; }
     // Live again, with the tick count continuing from `tick` now.
@@ -61,7 +65,8 @@ struct WebResult {
 
 // One pupil in a browser: a quiz engine of its own on a copy of the exercise document,
 // run in the participant role so that its reports are the ones a Kapitolo participant
-// sends. The frontend is plain state the browser receives; tile ids are opaque.
+// sends. As the engine's frontend it turns what the engine publishes into what the browser
+// receives (state() and the card); tile ids are opaque.
 class WebPupil : public QuizFrontend, public QuizNetworkHooks
 {
 public:
@@ -134,14 +139,14 @@ public:
     // Drawing happens away from the teacher's event loop: the pupil hands out what is to
     // be drawn (nothing when the card the browser has is up to date), drawCard() draws it
     // on any thread, and the result is taken back on the pupil's thread. One job of a
-    // pupil at a time: its canvas keeps the card as the browser has it.
+    // pupil at a time: its canvas keeps the card as the browser has it, with the layout
+    // it was drawn in (the old boxes a patch covers).
     struct CardCanvas;
     struct CardJob {
         std::shared_ptr<CardCanvas> canvas;
         bool whole = false;
-        QList<DocObject> objects;
-        qint32 currentQuestion = 0;
-        QuizDisplay display;
+        QList<DocObject> objects; // a whole card: the objects as the pupil's card places them
+        QuizDisplay display;      // the quiz's marks and question
         QSize viewSize;
         QList<int> changed;
     };
@@ -157,47 +162,36 @@ public:
     void installCard(const CardJob &job, CardDrawn drawn);
     // All three at once, on this thread.
     void renderCard();
+    // The next card is a whole one (a new question or place asked, the end), not a patch.
+    void redrawCard();
 
     // Everything the browser shows, without anything that gives an answer away.
     QJsonObject state() const;
 
     const QuizEngine &engine() const { return *m_engine; }
     const TopicDocument &document() const { return m_doc; }
+    // The boxes of the card the browser shows, as the last drop was judged on.
+    const CardLayout &layout() const { return m_layoutCard.layout; }
+    // The marks the browser's card shows (the quiz's; at the end, as it ended).
+    const ObjectMarks &marks() const;
+    // The tile is offered in the browser now.
+    bool isTileVisible(int pair) const { return m_engine->tileShown(pair); }
     // The opaque id of a pair's tile; empty for none.
     QString tileId(int pair) const;
     int pairOf(const QString &tileId) const;
 
     // QuizFrontend
     bool askParticipantName(QString &name) override;
-    void enterQuizView() override;
-    void leaveQuizView() override;
-    void updateModeControls() override {}
-    void redrawCard() override;
-    void redrawObject(int objectIndex) override;
-    void drawPanelBackground() override {}
-    bool tileExists(int pair) const override;
-    bool isTileVisible(int pair) const override;
-    void setTileVisible(int pair, bool visible) override;
-    void hideAllTiles() override;
-    void arrangeVisibleTiles() override {}
-    void setTileColour(int, const QColor &) override {}
-    void restoreTileColour(int) override {}
-    void removeTile(int pair) override;
-    void flyTileHome(int) override {}
-    void hideHitFrame() override {}
-    void showQuestionCounter(const QString &text) override { m_questionCounter = text; }
-    void showStatus(const QuizStatusTexts &) override {}
-    void showClock(const QString &text) override;
-    void showVerdict(bool) override {}
-    void playQuizSound(bool) override {}
-    void processPendingEvents() override {}
-    void setTimerEnabled(bool enabled) override { m_timerEnabled = enabled; }
-    void finishProtocol() override {}
-    bool enterBestList() override { return false; }
-    QuizFinishedChoice showFinishedDialog(const QuizFinishedInfo &info) override;
+    void quizStarted() override;
+    void questionChanged() override;
+    void verdictGiven(const QuizVerdict &verdict) override;
+    void statusChanged() override;
+    bool quizEnded(bool enterInBestList) override;
+    QuizFinishedChoice askHowToGoOn(const QuizFinishedInfo &info) override;
+    void quizLeft() override;
 
     // QuizNetworkHooks
-    void answerEvaluated(int hitObject, const DocObject &object) override;
+    void answerEvaluated(const QuizVerdict &verdict) override;
     void quizEnded() override;
     bool repeatParticipation() override { return false; }
     void participationLeft() override {}
@@ -205,6 +199,8 @@ public:
 private:
     void report(const QStringList &lines);
     QuizDisplay quizDisplay() const;
+    // Only where an object's mark changed is the card to be drawn again.
+    void objectChanged(int object);
 
     TopicDocument m_doc;
     Identity m_identity;
@@ -215,30 +211,29 @@ private:
     std::unique_ptr<QuizEngine> m_engine;
     bool m_replaying = false;
 
-    QList<bool> m_exists;
-    QList<bool> m_visible;
     QList<QString> m_tileIds;
     QHash<QString, int> m_pairOfId;
-    QString m_questionCounter;
     QString m_clockText;
     bool m_timerEnabled = false;
     int m_lastPair = -1;
     int m_lastHit = -1;
 
     std::optional<WebResult> m_result;
-    TopicDocument m_finishedCard; // the card as it stood at the end: the engine clears it
+    // The card as it stood at the end: its marks and question.
+    ObjectMarks m_finishedMarks;
+    int m_finishedQuestion = -1;
 
     // The pair of a tile that may be placed on the card now; -1 for none.
     int pairToPlace(const QString &tileId);
-    // The one target a tile may go to while one place at a time is asked; -1: any.
-    int onlyTarget() const;
-    // The boxes of the card the browser shows, laid out without drawing it.
+    // The boxes of the card the browser shows, laid out without drawing it: the layout
+    // of the pupil's card, kept until a question, a size or a mark changes it.
     void ensureLayout();
 
     QSize m_viewSize{800, 600};
     QSize m_shownViewSize; // the size of the whole card the browser has
     std::shared_ptr<CardCanvas> m_canvas;
     ViewState m_layoutView;
+    CardBitmaps m_layoutCard; // only its layout: no pixel is drawn for it
     QSize m_layoutCardSize;
     bool m_layoutValid = false;
     QList<int> m_staleBoxes;

@@ -196,7 +196,7 @@ struct Fixture {
     // The object's box on the card, in panel pixels.
     QRect box(int object) const
     {
-        const RectD &b = doc().objects.at(object).hitBox;
+        const RectD &b = window->cardBitmaps().layout.hitBox(object);
         CardRenderer &r = window->renderer();
         return QRect(r.fractionToControl(b.left, b.top), r.fractionToControl(b.right, b.bottom));
     }
@@ -265,7 +265,7 @@ struct Fixture {
         QTest::keyClick(tile, Qt::Key_Space);
         if (board()->heldPair() != pair)
             return false;
-        QTest::keyClicks(tile, doc().displayNumberText(doc().objects.at(object)));
+        QTest::keyClicks(tile, doc().displayNumberText(markOf(window->engine().run().marks, object).displayNo));
         QTest::keyClick(tile, Qt::Key_Return);
         return true;
     }

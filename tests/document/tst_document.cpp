@@ -152,24 +152,24 @@ private Q_SLOTS:
         TopicDocument d;
         DocObject answer;
         answer.Typ = otAnswer;
-        answer.coverState = csUncovered;
         DocObject label;
-        label.coverState = csUncovered;
         d.objects = {answer, label};
+        // The learning card's marks.
+        ObjectMarks marks{ObjectMark{csUncovered}, ObjectMark{csUncovered}};
         d.AnzFrageNummern = 0;
-        d.normaliseAfterRebuild(false);
+        d.normaliseAfterRebuild(false, marks);
         QCOMPARE(d.currentQuestion, -1);
-        QCOMPARE(d.objects[0].coverState, int(csCovered));
-        QCOMPARE(d.objects[1].coverState, int(csUncovered));
+        QCOMPARE(marks[0].coverState, int(csCovered));
+        QCOMPARE(marks[1].coverState, int(csUncovered));
 
         d.AnzFrageNummern = 4;
         d.currentQuestion = 9;
-        d.objects[0].coverState = csCorrect;
-        d.normaliseAfterRebuild(true); // a running quiz keeps its marks
+        marks[0].coverState = csCorrect;
+        d.normaliseAfterRebuild(true, marks); // a running quiz keeps its marks
         QCOMPARE(d.currentQuestion, 1);
-        QCOMPARE(d.objects[0].coverState, int(csCorrect));
+        QCOMPARE(marks[0].coverState, int(csCorrect));
         d.currentQuestion = 4;
-        d.normaliseAfterRebuild(false);
+        d.normaliseAfterRebuild(false, marks);
         QCOMPARE(d.currentQuestion, 4);
     }
 

@@ -200,28 +200,14 @@ private Q_SLOTS:
         other.Typ = otText;
         other.Cap = QStringLiteral("Frage Nr. 3");
         d.objects.append(other);
-        for (DocObject &o : d.objects) {
-            o.coverState = 0;
-            o.displayNo = 5;
-            o.failedAttempts = 2;
-            o.hitBox = RectD{1, 1, 2, 2};
-            o.pixelX = 10;
-        }
         const QString file = path(QStringLiteral("laufzeit.tsr"));
         ScriptedMessages messages;
         QVERIFY(writeDocument(file, d, false, messages));
         TopicDocument read;
         TopicNavigation nav;
         QCOMPARE(readDocument(file, read, nav, messages), ReadResult::Ok);
-        for (const DocObject &o : read.objects) {
-            QCOMPARE(o.coverState, -1);
-            QCOMPARE(o.displayNo, -1);
-            QCOMPARE(o.failedAttempts, 0);
-            QCOMPARE(o.wrongTargetCount, 0);
-            QCOMPARE(o.hitBox, (RectD{-1, -1, -1, -1}));
-            QCOMPARE(o.pixelX, -1);
-            QCOMPARE(o.pixelY, -1);
-        }
+        // Covers, numbers, counts and boxes are no part of a document: whoever shows it
+        // starts them afresh (the learning view with every object covered, unnumbered).
         QVERIFY(read.objects[3].Cap.isEmpty());
         QCOMPARE(read.objects[4].Cap, QStringLiteral("Frage Nr. 3"));
     }

@@ -262,9 +262,9 @@ private Q_SLOTS:
         table->setCurrentCell(1, 0);
         const TopicDocument &shown = f.form->canvas()->shownDocument();
         QCOMPARE(shown.currentQuestion, 2);
-        for (const DocObject &o : shown.objects)
-            if (o.Typ == otAnswer)
-                QCOMPARE(o.coverState, qint32(csUncovered));
+        for (int i = 0; i < shown.objects.size(); ++i)
+            if (shown.objects.at(i).Typ == otAnswer)
+                QCOMPARE(markOf(f.form->canvas()->shownMarks(), i).coverState, qint32(csUncovered));
 
         table->setCurrentCell(1, 0);
         f.child<QPushButton>("ZeileHochBtn")->click();

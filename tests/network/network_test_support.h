@@ -9,6 +9,7 @@
 #include "network/network_quiz.h"
 #include "platform/random.h"
 #include "quiz/quiz_engine.h"
+#include "quiz/quiz_feedback.h"
 #include "support/scripted_messages.h"
 
 #include <QRandomGenerator>
@@ -95,56 +96,36 @@ public:
     bool bound = false;
 };
 
-// The window's part of a quiz, just enough for the engine: tiles as flags.
+// The window's part of a quiz, just enough for the engine: each verdict shown with the
+// pauses the desktop makes, on the fake clock, then the quiz goes on.
 class PlainQuizFrontend : public QuizFrontend
 {
 public:
-    const QuizRun *run = nullptr;
-    QList<bool> exists;
-    QList<bool> visible;
+    QuizEngine *engine = nullptr;
+    Clock *clock = nullptr;
     QList<QuizFinishedChoice> choices;
     int finishedDialogs = 0;
     int leftQuizView = 0;
 
     bool askParticipantName(QString &) override { return true; }
-    void enterQuizView() override
+    void quizStarted() override {}
+    void questionChanged() override {}
+    void verdictGiven(const QuizVerdict &verdict) override
     {
-        exists = QList<bool>(run->quizList.size(), true);
-        visible = exists;
+        for (const FeedbackStep &step : feedbackSteps(verdict, engine->singleQuestions(), engine->options().queryMode,
+                                                      engine->options().onFailed, engine->correctTile()))
+            if (step.kind == FeedbackStep::Pause)
+                clock->busyWait(step.milliseconds, true);
+        engine->proceed();
     }
-    void leaveQuizView() override
-    {
-        exists.fill(false);
-        ++leftQuizView;
-    }
-    void updateModeControls() override {}
-    void redrawCard() override {}
-    void redrawObject(int) override {}
-    void drawPanelBackground() override {}
-    bool tileExists(int p) const override { return p >= 0 && p < exists.size() && exists[p]; }
-    bool isTileVisible(int p) const override { return tileExists(p) && visible[p]; }
-    void setTileVisible(int p, bool v) override { visible[p] = v; }
-    void hideAllTiles() override { visible.fill(false); }
-    void arrangeVisibleTiles() override {}
-    void setTileColour(int, const QColor &) override {}
-    void restoreTileColour(int) override {}
-    void removeTile(int p) override { exists[p] = false; }
-    void flyTileHome(int) override {}
-    void hideHitFrame() override {}
-    void showQuestionCounter(const QString &) override {}
-    void showStatus(const QuizStatusTexts &) override {}
-    void showClock(const QString &) override {}
-    void showVerdict(bool) override {}
-    void playQuizSound(bool) override {}
-    void processPendingEvents() override {}
-    void setTimerEnabled(bool) override {}
-    void finishProtocol() override {}
-    bool enterBestList() override { return false; }
-    QuizFinishedChoice showFinishedDialog(const QuizFinishedInfo &) override
+    void statusChanged() override {}
+    bool quizEnded(bool) override { return false; }
+    QuizFinishedChoice askHowToGoOn(const QuizFinishedInfo &) override
     {
         ++finishedDialogs;
         return choices.isEmpty() ? QuizFinishedChoice{} : choices.takeFirst();
     }
+    void quizLeft() override { ++leftQuizView; }
 };
 
 // The main window's part of the network quiz.
@@ -200,7 +181,8 @@ struct Station {
 
     Station(const QString &folder, const QString &channel, const MailslotHost &host)
     {
-        quizFrontend.run = &engine.run();
+        quizFrontend.engine = &engine;
+        quizFrontend.clock = &clock;
         engine.setNameEntryEnabled(false);
         engine.setAutoBestListEntry(false);
         netFrontend.folder = folder;
@@ -216,14 +198,13 @@ struct Station {
     {
         int pair = -1;
         for (int p = 0; p < engine.run().quizList.size(); ++p)
-            if (doc.objects.at(engine.run().quizList.at(p).tileObject).Cap == tile && quizFrontend.tileExists(p))
+            if (doc.objects.at(engine.run().quizList.at(p).tileObject).Cap == tile && engine.tileInPlay(p))
                 pair = p;
         int object = -1;
         for (int i = 0; i < doc.objects.size(); ++i)
-            if (doc.objects.at(i).Cap == target && doc.objects.at(i).coverState == csOpenQuestion)
+            if (doc.objects.at(i).Cap == target && markOf(engine.run().marks, i).coverState == csOpenQuestion)
                 object = i;
-        engine.setHitObject(object);
-        engine.EvaluateAnswer(pair);
+        engine.evaluate(pair, object);
     }
 };
 

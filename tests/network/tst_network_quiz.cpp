@@ -299,7 +299,7 @@ private Q_SLOTS:
             p->doc = sampleLabelDocument();
             QVERIFY(p->engine.StartQuiz(0, nrOwnQuiz));
         } else if (setup == QLatin1String("initiator")) {
-            p->engine.run().networkRole = nrInitiator;
+            p->engine.setExerciseInitiated(true);
         } else if (setup == QLatin1String("editor")) {
             p->netFrontend.editorOpen = true;
         } else if (setup == QLatin1String("none")) {

@@ -247,7 +247,7 @@ private Q_SLOTS:
         const TopicDocument &doc = w.document();
         const double rates[] = {100.0, 50.0, 0.0};
         for (int i = 0; i < 3; ++i) {
-            const QRect frame = itemMarkFrame(doc.objects.at(i), [&w](double x, double y) {
+            const QRect frame = itemMarkFrame(doc.objects.at(i), w.cardBitmaps().layout.hitBox(i), [&w](double x, double y) {
                 return QPointF(w.renderer().fractionToControl(x, y));
             });
             QVERIFY2(seen.rect().contains(frame), qPrintable(doc.objects.at(i).Cap));

@@ -1,6 +1,7 @@
 #include "document/document_json.h"
 #include "platform/random.h"
 #include "quiz/quiz_engine.h"
+#include "quiz/quiz_feedback.h"
 #include "quiz/tile_layout.h"
 #include "support/scripted_messages.h"
 
@@ -12,12 +13,11 @@ using namespace kapitolo::test;
 
 namespace {
 
-// Plays the window's part: tiles as flags, everything else recorded.
+// Plays the window's part: records what the engine publishes, and shows each verdict as
+// the desktop does, its pauses on the fake clock.
 class ScriptedFrontend : public QuizFrontend
 {
 public:
-    QList<bool> exists;
-    QList<bool> visible;
     QStringList events;
     QString counter;
     QuizStatusTexts status;
@@ -27,12 +27,12 @@ public:
     bool nameConfirmed = true;
     QString name = QStringLiteral("Anna");
     bool timer = false;
-    int arranged = 0;
     int protocolsFinished = 0;
     bool bestListResult = true;
     int bestListCalls = 0;
-    int pairCount = 0;
-    const QuizRun *run = nullptr;
+    QList<QuizVerdict> verdicts;
+    QuizEngine *engine = nullptr;
+    FakeClock *fakeClock = nullptr;
 
     bool askParticipantName(QString &n) override
     {
@@ -40,63 +40,94 @@ public:
         n = name;
         return nameConfirmed;
     }
-    void enterQuizView() override
+    void quizStarted() override
     {
-        pairCount = int(run->quizList.size());
-        exists = QList<bool>(pairCount, true);
-        visible = QList<bool>(pairCount, true);
-        events << QStringLiteral("enter");
+        events << QStringLiteral("enter") << QStringLiteral("card");
+        timer = true;
+        questionShown();
+        statusChanged();
     }
-    void leaveQuizView() override
+    void questionChanged() override
     {
-        exists = QList<bool>(pairCount, false);
-        events << QStringLiteral("leave");
+        if (engine->singleQuestions() || engine->options().queryMode == qmSinglePosition)
+            events << QStringLiteral("card");
+        questionShown();
     }
-    void updateModeControls() override {}
-    void redrawCard() override { events << QStringLiteral("card"); }
-    void redrawObject(int o) override { events << QStringLiteral("redraw %1").arg(o); }
-    void drawPanelBackground() override {}
-    bool tileExists(int p) const override { return p >= 0 && p < exists.size() && exists[p]; }
-    bool isTileVisible(int p) const override { return tileExists(p) && visible[p]; }
-    void setTileVisible(int p, bool v) override { visible[p] = v; }
-    void hideAllTiles() override
+    void verdictGiven(const QuizVerdict &verdict) override
     {
-        for (bool &v : visible)
-            v = false;
+        verdicts << verdict;
+        for (const FeedbackStep &step : feedbackSteps(verdict, engine->singleQuestions(), engine->options().queryMode,
+                                                      engine->options().onFailed, engine->correctTile())) {
+            switch (step.kind) {
+            case FeedbackStep::ShowVerdict:
+                events << (step.correct ? QStringLiteral("Richtig") : QStringLiteral("Falsch"));
+                break;
+            case FeedbackStep::TileColour:
+                events << QStringLiteral("colour %1 %2").arg(step.pair).arg(step.colour.name());
+                break;
+            case FeedbackStep::RestoreColour:
+                events << QStringLiteral("restore %1").arg(step.pair);
+                break;
+            case FeedbackStep::Sound:
+                events << (step.correct ? QStringLiteral("sound Richtig1") : QStringLiteral("sound Falsch1"));
+                break;
+            case FeedbackStep::Pause:
+                fakeClock->busyWait(step.milliseconds, true);
+                break;
+            case FeedbackStep::FlyHome:
+                events << QStringLiteral("fly %1").arg(step.pair);
+                break;
+            case FeedbackStep::RemoveTile:
+                events << QStringLiteral("remove %1").arg(step.pair);
+                break;
+            case FeedbackStep::RedrawObject:
+                events << QStringLiteral("redraw %1").arg(step.object);
+                break;
+            case FeedbackStep::HideAllTiles:
+            case FeedbackStep::HideTile:
+                break;
+            }
+        }
+        engine->proceed();
     }
-    void arrangeVisibleTiles() override { ++arranged; }
-    void setTileColour(int p, const QColor &c) override { events << QStringLiteral("colour %1 %2").arg(p).arg(c.name()); }
-    void restoreTileColour(int p) override { events << QStringLiteral("restore %1").arg(p); }
-    void removeTile(int p) override
+    void statusChanged() override
     {
-        exists[p] = false;
-        events << QStringLiteral("remove %1").arg(p);
+        status = engine->statusTexts();
+        clock = engine->score().clockText;
+        timer = engine->running();
     }
-    void flyTileHome(int p) override { events << QStringLiteral("fly %1").arg(p); }
-    void hideHitFrame() override {}
-    void showQuestionCounter(const QString &t) override { counter = t; }
-    void showStatus(const QuizStatusTexts &t) override { status = t; }
-    void showClock(const QString &t) override { clock = t; }
-    void showVerdict(bool c) override { events << (c ? QStringLiteral("Richtig") : QStringLiteral("Falsch")); }
-    void playQuizSound(bool c) override { events << (c ? QStringLiteral("sound Richtig1") : QStringLiteral("sound Falsch1")); }
-    void processPendingEvents() override {}
-    void setTimerEnabled(bool e) override { timer = e; }
-    void finishProtocol() override { ++protocolsFinished; }
-    bool enterBestList() override
+    bool quizEnded(bool enterInBestList) override
     {
+        timer = false;
+        if (engine->options().feedbackAtEnd == fbAtEnd)
+            events << QStringLiteral("card");
+        ++protocolsFinished;
+        if (!enterInBestList)
+            return false;
         ++bestListCalls;
         return bestListResult;
     }
-    QuizFinishedChoice showFinishedDialog(const QuizFinishedInfo &info) override
+    QuizFinishedChoice askHowToGoOn(const QuizFinishedInfo &info) override
     {
         finished << info;
         return choices.isEmpty() ? QuizFinishedChoice{} : choices.takeFirst();
     }
+    void quizLeft() override
+    {
+        timer = false;
+        events << QStringLiteral("leave");
+    }
+
+    void questionShown()
+    {
+        if (engine->singleQuestions())
+            counter = engine->questionCounter();
+    }
     QList<int> visibleTiles() const
     {
         QList<int> r;
-        for (int p = 0; p < pairCount; ++p)
-            if (isTileVisible(p))
+        for (int p = 0; p < engine->run().quizList.size(); ++p)
+            if (engine->tileShown(p))
                 r << p;
         return r;
     }
@@ -149,7 +180,8 @@ struct Rig {
     explicit Rig(TopicDocument d)
         : doc(std::move(d))
     {
-        frontend.run = &engine.run();
+        frontend.engine = &engine;
+        frontend.fakeClock = &clock;
         engine.setOptionsSource([this](qint32) { return options; });
         engine.setNameEntryEnabled(false);
     }
@@ -158,22 +190,20 @@ struct Rig {
     int pairOf(const QString &cap) const
     {
         for (int p = 0; p < engine.run().quizList.size(); ++p)
-            if (doc.objects.at(engine.run().quizList.at(p).tileObject).Cap == cap && frontend.tileExists(p))
+            if (doc.objects.at(engine.run().quizList.at(p).tileObject).Cap == cap && engine.tileInPlay(p))
                 return p;
         return -1;
     }
     int objectOf(const QString &cap) const
     {
         for (int i = 0; i < doc.objects.size(); ++i)
-            if (doc.objects.at(i).Cap == cap && doc.objects.at(i).coverState == csOpenQuestion)
+            if (doc.objects.at(i).Cap == cap && mark(i).coverState == csOpenQuestion)
                 return i;
         return -1;
     }
-    void drop(const QString &tile, const QString &target)
-    {
-        engine.setHitObject(objectOf(target));
-        engine.EvaluateAnswer(pairOf(tile));
-    }
+    // The quiz's mark on an object.
+    ObjectMark mark(int object) const { return markOf(engine.run().marks, object); }
+    void drop(const QString &tile, const QString &target) { engine.evaluate(pairOf(tile), objectOf(target)); }
     QStringList detailLines() const
     {
         QStringList lines = engine.run().protocolDetail.split(QStringLiteral("\r\n"));
@@ -226,21 +256,21 @@ private Q_SLOTS:
         }
         QCOMPARE(tiles, QStringList({"Donau", "Elbe", "Oder", "Rhein"}));
         QCOMPARE(positions, QStringList({"Oder", "Donau", "Elbe", "Rhein"}));
-        QCOMPARE(rig.doc.objects.at(3).displayNo, 1); // Oder is asked first and numbered 1
-        QCOMPARE(rig.doc.objects.at(0).displayNo, 4);
-        QCOMPARE(rig.doc.objects.at(4).coverState, int(csCovered)); // the info point is no question
+        QCOMPARE(rig.mark(3).displayNo, 1); // Oder is asked first and numbered 1
+        QCOMPARE(rig.mark(0).displayNo, 4);
+        QCOMPARE(rig.mark(4).coverState, int(csCovered)); // the info point is no question
         QCOMPARE(rig.frontend.status.status, QStringLiteral("warte auf Antwort"));
         QCOMPARE(rig.frontend.status.successRate, QStringLiteral("0.0 %"));
         QVERIFY(rig.frontend.timer);
 
         rig.clock.advance(2500);
         rig.drop(QStringLiteral("Elbe"), QStringLiteral("Elbe"));
-        QCOMPARE(rig.doc.objects.at(1).coverState, int(csUncovered));
+        QCOMPARE(rig.mark(1).coverState, int(csUncovered));
         QCOMPARE(rig.clock.waits(), QList<int>{300});
         rig.drop(QStringLiteral("Rhein"), QStringLiteral("Donau"));
-        QCOMPARE(rig.doc.objects.at(2).coverState, int(csOpenQuestion));
-        QCOMPARE(rig.doc.objects.at(2).failedAttempts, 1);
-        QCOMPARE(rig.doc.objects.at(0).wrongTargetCount, 1);
+        QCOMPARE(rig.mark(2).coverState, int(csOpenQuestion));
+        QCOMPARE(rig.mark(2).failedAttempts, 1);
+        QCOMPARE(rig.mark(0).wrongTargetCount, 1);
         QVERIFY(rig.frontend.events.contains(QStringLiteral("fly %1").arg(rig.pairOf(QStringLiteral("Rhein")))));
         QCOMPARE(rig.detailLines(),
                  QStringList({"00:00 - Quiz wird gestartet",
@@ -252,8 +282,7 @@ private Q_SLOTS:
         QCOMPARE(rig.frontend.status.totalPerformance, QStringLiteral("20.0 %"));
 
         // A drop outside every target counts nothing.
-        rig.engine.setHitObject(-1);
-        rig.engine.EvaluateAnswer(rig.pairOf(QStringLiteral("Rhein")));
+        rig.engine.evaluate(rig.pairOf(QStringLiteral("Rhein")), -1);
         QCOMPARE(rig.engine.score().failedCount, 1);
 
         rig.clock.advance(61000);
@@ -275,7 +304,7 @@ private Q_SLOTS:
         // Closing the dialog returns to the learning card with everything uncovered.
         QCOMPARE(rig.engine.appMode(), int(amLearningView));
         QCOMPARE(rig.frontend.events.last(), QStringLiteral("leave"));
-        QCOMPARE(rig.doc.objects.at(4).coverState, int(csCovered));
+        QCOMPARE(rig.mark(4).coverState, int(csCovered));
     }
 
     void optionsChangeMarksAndLocking()
@@ -285,9 +314,9 @@ private Q_SLOTS:
         rig.options.onFailed = 1;
         QVERIFY(rig.engine.StartQuiz(0, 0));
         rig.drop(QStringLiteral("Rhein"), QStringLiteral("Rhein"));
-        QCOMPARE(rig.doc.objects.at(0).coverState, int(csCorrect));
+        QCOMPARE(rig.mark(0).coverState, int(csCorrect));
         rig.drop(QStringLiteral("Elbe"), QStringLiteral("Donau"));
-        QCOMPARE(rig.doc.objects.at(2).coverState, int(csWrongCross)); // locked: takes no more tiles
+        QCOMPARE(rig.mark(2).coverState, int(csWrongCross)); // locked: takes no more tiles
         QCOMPARE(rig.engine.score().openCount, 1);
         QVERIFY(rig.frontend.events.contains(QStringLiteral("redraw 2")));
         rig.drop(QStringLiteral("Elbe"), QStringLiteral("Elbe"));
@@ -307,14 +336,14 @@ private Q_SLOTS:
         withheld.onCorrect = 1;
         rig.engine.setOptions(withheld);
         rig.drop(QStringLiteral("Rhein"), QStringLiteral("Elbe"));
-        QCOMPARE(rig.doc.objects.at(1).coverState, int(csAssigned));
+        QCOMPARE(rig.mark(1).coverState, int(csAssigned));
         QCOMPARE(rig.frontend.status.correct, QStringLiteral("?"));
         QVERIFY(!rig.frontend.events.contains(QStringLiteral("Falsch")));
         rig.drop(QStringLiteral("Elbe"), QStringLiteral("Rhein"));
         rig.drop(QStringLiteral("Donau"), QStringLiteral("Donau"));
         QCOMPARE(rig.frontend.finished.size(), 1);
         // The verdict comes at the end: crosses where a wrong tile landed, ticks elsewhere.
-        QCOMPARE(rig.doc.objects.at(1).coverState, int(csUncovered)); // after leaving the quiz view
+        QCOMPARE(rig.mark(1).coverState, int(csUncovered)); // after leaving the quiz view
         QCOMPARE(rig.frontend.finished.first().failed, QStringLiteral("2"));
     }
 
@@ -324,10 +353,8 @@ private Q_SLOTS:
         d.objects[1].Cap = QStringLiteral("Rhein");
         Rig rig(d);
         QVERIFY(rig.engine.StartQuiz(0, 0));
-        rig.engine.setHitObject(1);
-        rig.engine.EvaluateAnswer(0);
-        rig.engine.setHitObject(0);
-        rig.engine.EvaluateAnswer(1);
+        rig.engine.evaluate(0, 1);
+        rig.engine.evaluate(1, 0);
         QCOMPARE(rig.engine.score().correctCount, 2);
         QCOMPARE(rig.engine.score().failedCount, 0);
     }
@@ -383,8 +410,7 @@ private Q_SLOTS:
         const int asked = rig.engine.askedObject();
         QCOMPARE(rig.doc.objects.at(asked).Cap, QStringLiteral("Elbe"));
         QVERIFY(rig.detailLines().last().endsWith(QStringLiteral("Der Lücke \"Elbe\" soll der richtige Lückentext zugeordnet werden")));
-        rig.engine.setHitObject(asked);
-        rig.engine.EvaluateAnswer(rig.pairOf(QStringLiteral("Rhein")));
+        rig.engine.evaluate(rig.pairOf(QStringLiteral("Rhein")), asked);
         QVERIFY(rig.detailLines().at(rig.detailLines().size() - 2).endsWith(
             QStringLiteral("FALSCH - Der Lücke von \"Elbe\" wird der Lückentext \"Rhein\" zugeordnet")));
         QCOMPARE(rig.engine.instructionText(), QStringLiteral("Ziehe den richtigen Lückentext an die markierte Position!"));
@@ -406,15 +432,13 @@ private Q_SLOTS:
         rig.options.tileOrder = 0;
         QVERIFY(rig.engine.StartQuiz(0, 0));
         for (int i = 0; i < 3; ++i) {
-            rig.engine.setHitObject(rig.doc.objects.at(rig.engine.run().quizList.at(1).tileObject).coverState == csOpenQuestion
-                                        ? rig.engine.run().quizList.at(1).tileObject
-                                        : -1);
-            rig.engine.EvaluateAnswer(0);
+            rig.engine.evaluate(0, rig.mark(rig.engine.run().quizList.at(1).tileObject).coverState == csOpenQuestion
+                                       ? rig.engine.run().quizList.at(1).tileObject
+                                       : -1);
         }
         while (rig.engine.appMode() == amQuizRunning) {
             const int p = rig.frontend.visibleTiles().first();
-            rig.engine.setHitObject(rig.engine.run().quizList.at(p).tileObject);
-            rig.engine.EvaluateAnswer(p);
+            rig.engine.evaluate(p, rig.engine.run().quizList.at(p).tileObject);
         }
         QCOMPARE(rig.frontend.finished.last().totalPerformanceText, QStringLiteral("85.0 %"));
         QCOMPARE(rig.frontend.finished.last().grade, 1);
@@ -495,7 +519,7 @@ private Q_SLOTS:
         QCOMPARE(named.messages.texts().last(), QStringLiteral("Das aktuelle Quiz ist noch nicht beendet.\r\nQuiz wirklich abbrechen?"));
         QVERIFY(named.engine.CancelQuiz());
         QCOMPARE(named.engine.appMode(), int(amLearningView));
-        for (const DocObject &o : named.doc.objects)
+        for (const ObjectMark &o : named.engine.run().marks)
             QVERIFY(o.coverState == csCovered || o.coverState == csUncovered);
     }
 
@@ -527,20 +551,17 @@ private Q_SLOTS:
                 for (int p : shown)
                     if (p != rig.engine.correctTile())
                         wrong = p;
-                rig.engine.setHitObject(rig.engine.askedObject());
-                rig.engine.EvaluateAnswer(wrong);
+                rig.engine.evaluate(wrong, rig.engine.askedObject());
                 QCOMPARE(rig.clock.waits(), QList<int>({150, 150, 150, 150, 150, 150, 800}));
                 QVERIFY(rig.detailLines().at(4).contains(QStringLiteral("FALSCH - Gewählte Antwort: ")));
                 continue;
             }
-            rig.engine.setHitObject(rig.engine.askedObject());
-            rig.engine.EvaluateAnswer(rig.engine.correctTile());
+            rig.engine.evaluate(rig.engine.correctTile(), rig.engine.askedObject());
         }
         // The wrongly answered first question came back last, marked as repeated.
         QCOMPARE(rig.frontend.counter, QStringLiteral("10. Frage (wiederholte Frage)"));
         QCOMPARE(rig.engine.score().openCount, 1);
-        rig.engine.setHitObject(rig.engine.askedObject());
-        rig.engine.EvaluateAnswer(rig.engine.correctTile());
+        rig.engine.evaluate(rig.engine.correctTile(), rig.engine.askedObject());
         QCOMPARE(rig.frontend.finished.size(), 1);
         QCOMPARE(rig.frontend.finished.first().correct, QStringLiteral("9  von  9"));
 
@@ -553,11 +574,9 @@ private Q_SLOTS:
             if (p != once.engine.correctTile())
                 wrong = p;
         const int asked = once.engine.askedObject();
-        once.engine.setHitObject(asked);
-        once.engine.EvaluateAnswer(wrong);
-        QCOMPARE(once.doc.objects.at(asked).coverState, int(csNotAskedAgain));
-        once.engine.setHitObject(once.engine.askedObject());
-        once.engine.EvaluateAnswer(once.engine.correctTile());
+        once.engine.evaluate(wrong, asked);
+        QCOMPARE(once.mark(asked).coverState, int(csNotAskedAgain));
+        once.engine.evaluate(once.engine.correctTile(), once.engine.askedObject());
         QCOMPARE(once.frontend.finished.size(), 1);
         QCOMPARE(once.frontend.finished.first().open, QStringLiteral("0"));
     }
@@ -591,26 +610,24 @@ private Q_SLOTS:
     void hitTestPasses()
     {
         TopicDocument d = mapDocument(3);
-        for (DocObject &o : d.objects) {
-            o.coverState = csOpenQuestion;
-            o.displayNo = 1;
-        }
-        d.objects[0].hitBox = RectD{0.1, 0.1, 0.3, 0.2};
-        d.objects[1].hitBox = RectD{0.4, 0.1, 0.6, 0.2};
-        d.objects[2].hitBox = RectD{0.35, 0.3, 0.5, 0.5};
+        ObjectMarks marks(d.objects.size(), ObjectMark{csOpenQuestion, 1});
+        CardLayout layout;
+        layout.set(0, ObjectBox{RectD{0.1, 0.1, 0.3, 0.2}});
+        layout.set(1, ObjectBox{RectD{0.4, 0.1, 0.6, 0.2}});
+        layout.set(2, ObjectBox{RectD{0.35, 0.3, 0.5, 0.5}});
         // The middle of the left edge lies in object 1, while the tile also overlaps object 0.
-        QCOMPARE(quizHitTest(d, RectD{0.45, 0.05, 0.7, 0.25}, -1, -1), 1);
-        QCOMPARE(quizHitTest(d, RectD{0.25, 0.12, 0.45, 0.18}, -1, -1), 0); // left edge in object 0 first pass
+        QCOMPARE(quizHitTest(d, marks, layout, RectD{0.45, 0.05, 0.7, 0.25}, -1, -1), 1);
+        QCOMPARE(quizHitTest(d, marks, layout, RectD{0.25, 0.12, 0.45, 0.18}, -1, -1), 0); // left edge in object 0 first pass
         // Second pass: only a corner overlaps.
-        QCOMPARE(quizHitTest(d, RectD{0.2, 0.25, 0.36, 0.31}, -1, -1), 2);
+        QCOMPARE(quizHitTest(d, marks, layout, RectD{0.2, 0.25, 0.36, 0.31}, -1, -1), 2);
         // Right and bottom edges are outside.
-        QCOMPARE(quizHitTest(d, RectD{0.3, 0.15, 0.32, 0.16}, -1, -1), -1);
+        QCOMPARE(quizHitTest(d, marks, layout, RectD{0.3, 0.15, 0.32, 0.16}, -1, -1), -1);
         // Only the asked object in single-position mode; a locked object is no target.
-        QCOMPARE(quizHitTest(d, RectD{0.45, 0.05, 0.7, 0.25}, -1, 2), -1);
-        d.objects[1].coverState = csWrongCross;
-        QCOMPARE(quizHitTest(d, RectD{0.45, 0.12, 0.7, 0.18}, -1, -1), -1);
-        d.objects[0].displayNo = -1;
-        QCOMPARE(quizHitTest(d, RectD{0.15, 0.12, 0.2, 0.18}, -1, -1), -1);
+        QCOMPARE(quizHitTest(d, marks, layout, RectD{0.45, 0.05, 0.7, 0.25}, -1, 2), -1);
+        marks[1].coverState = csWrongCross;
+        QCOMPARE(quizHitTest(d, marks, layout, RectD{0.45, 0.12, 0.7, 0.18}, -1, -1), -1);
+        marks[0].displayNo = -1;
+        QCOMPARE(quizHitTest(d, marks, layout, RectD{0.15, 0.12, 0.2, 0.18}, -1, -1), -1);
     }
 
     void largeQuizzesKeepHalfThePanel_data()
@@ -651,13 +668,14 @@ private Q_SLOTS:
     {
         TopicDocument d = mapDocument(6);
         const int numbers[] = {3, 1, 0, 2, 4, 5};
+        ObjectMarks marks(d.objects.size());
         for (int i = 0; i < 6; ++i) {
-            d.objects[i].coverState = csOpenQuestion;
-            d.objects[i].displayNo = numbers[i];
+            marks[i].coverState = csOpenQuestion;
+            marks[i].displayNo = numbers[i];
         }
-        d.objects[4].coverState = csCorrect; // placed already
-        d.objects[5].displayNo = -1;         // not a target at all
-        const QList<KeyboardTarget> targets = keyboardTargets(d, -1, -1);
+        marks[4].coverState = csCorrect; // placed already
+        marks[5].displayNo = -1;         // not a target at all
+        const QList<KeyboardTarget> targets = keyboardTargets(d, marks, -1, -1);
         QList<int> objects;
         QStringList shown;
         for (const KeyboardTarget &t : targets) {
@@ -673,9 +691,9 @@ private Q_SLOTS:
         QCOMPARE(targetByNumber(targets, QString()), -1);
         // Covers numbered with letters are typed as letters, either case.
         d.NumArt = 1;
-        QCOMPARE(targetByNumber(keyboardTargets(d, -1, -1), QStringLiteral("b")), 3);
+        QCOMPARE(targetByNumber(keyboardTargets(d, marks, -1, -1), QStringLiteral("b")), 3);
         // In single-position mode only the asked object is offered.
-        const QList<KeyboardTarget> only = keyboardTargets(d, -1, 3);
+        const QList<KeyboardTarget> only = keyboardTargets(d, marks, -1, 3);
         QCOMPARE(only.size(), 1);
         QCOMPARE(only.first().object, 3);
     }

@@ -2,6 +2,7 @@
 #include "app/topic_menu.h"
 #include "document/document_file.h"
 #include "document/document_json.h"
+#include "platform/nearest.h"
 #include "results/best_list.h"
 #include "platform/random.h"
 #include "platform/settings_store.h"
@@ -11,6 +12,7 @@
 #include "support/fake_services.h"
 #include "support/scripted_messages.h"
 #include "support/test_files.h"
+#include "view/card_image_widget.h"
 #include "view/card_renderer.h"
 
 #include <QAccessible>
@@ -107,7 +109,7 @@ struct Fixture {
     {
         for (int i = 0; i < window->document().objects.size(); ++i)
             if (window->document().objects.at(i).Cap == caption) {
-                const RectD &b = window->document().objects.at(i).hitBox;
+                const RectD &b = window->cardBitmaps().layout.hitBox(i);
                 const QPoint tl = window->renderer().fractionToControl(b.left, b.top);
                 const QPoint br = window->renderer().fractionToControl(b.right, b.bottom);
                 return (tl + br) / 2;
@@ -148,9 +150,12 @@ struct Fixture {
     // The number the open target with the caption shows.
     QString numberOf(const QString &caption) const
     {
-        for (const DocObject &o : window->document().objects)
-            if (o.Cap == caption && o.coverState == csOpenQuestion)
-                return window->document().displayNumberText(o);
+        const QList<DocObject> &objects = window->document().objects;
+        for (int i = 0; i < objects.size(); ++i) {
+            const ObjectMark mark = markOf(window->engine().run().marks, i);
+            if (objects.at(i).Cap == caption && mark.coverState == csOpenQuestion)
+                return window->document().displayNumberText(mark.displayNo);
+        }
         return QString();
     }
 
@@ -672,6 +677,172 @@ private Q_SLOTS:
         }
         QCOMPARE(moves, 300);
         QCOMPARE(closer.correct, QStringLiteral("300  von  300"));
+    }
+
+    // One click is one answer: the second click of a double click lands on the answer
+    // that then lies under the pointer, and must not answer the next question.
+    void doubleClickGivesOneAnswer()
+    {
+        Fixture f("Opt-Sound=0\n", questions());
+        QVERIFY(f.window->UebungStart1Click());
+        AnswerTile *right = f.board()->tile(f.window->engine().correctTile());
+        QVERIFY(right);
+        const QPoint at = right->geometry().center();
+        QTest::mousePress(right, Qt::LeftButton);
+        QTest::mouseRelease(right, Qt::LeftButton);
+        auto *under = qobject_cast<AnswerTile *>(f.board()->childAt(at));
+        QVERIFY(under && under->isVisible()); // the next question's answers fill the same places
+        QTest::mouseDClick(under, Qt::LeftButton);
+        QTest::mouseRelease(under, Qt::LeftButton);
+        QCOMPARE(f.window->engine().score().correctCount, 1);
+        QCOMPARE(f.window->engine().score().failedCount, 0);
+        QCOMPARE(f.window->engine().run().questionNumber, 2);
+        QCOMPARE(f.window->engine().run().protocolDetail.count(QStringLiteral("Gewählte Antwort")), 1);
+        f.messages.setNextAnswer(MessageAnswer::Yes);
+        f.window->LernKartBtnClick();
+    }
+
+    // What arrives while a verdict shows (a key, a click, a drag) is dropped: the next
+    // question is answered only once it is seen.
+    void inputDuringTheFeedbackIsDiscarded()
+    {
+        {
+            Fixture f("Opt-Sound=0\n", questions());
+            QVERIFY(f.window->UebungStart1Click());
+            const QList<AnswerTile *> places = f.board()->answersInPlaceOrder();
+            const qsizetype right = places.indexOf(f.board()->tile(f.window->engine().correctTile()));
+            QVERIFY(right >= 0);
+            f.clock.holdTimers(true); // the verdict's pauses take their time
+            QTest::keyClick(f.window.get(), Qt::Key(Qt::Key_1 + right));
+            // A second digit while the green tile still shows, and a click on an answer.
+            QTest::keyClick(f.window.get(), Qt::Key_1);
+            QTest::mouseClick(f.board()->answersInPlaceOrder().value(0, places.first()), Qt::LeftButton);
+            QCOMPARE(f.window->engine().score().correctCount + f.window->engine().score().failedCount, 1);
+            QCOMPARE(f.window->engine().run().protocolDetail.count(QStringLiteral("Gewählte Antwort")), 1);
+            f.clock.advance(5000);
+            QCoreApplication::sendPostedEvents();
+            // The next question, now shown, takes its answer.
+            const QList<AnswerTile *> next = f.board()->answersInPlaceOrder();
+            const qsizetype nextRight = next.indexOf(f.board()->tile(f.window->engine().correctTile()));
+            QVERIFY(nextRight >= 0);
+            QTest::keyClick(f.window.get(), Qt::Key(Qt::Key_1 + nextRight));
+            QCOMPARE(f.window->engine().score().correctCount, 2);
+            QCOMPARE(f.window->engine().score().failedCount, 0);
+            f.messages.setNextAnswer(MessageAnswer::Yes);
+            f.window->LernKartBtnClick();
+        }
+    }
+
+    // A map: a tile dragged while a wrong one flies home counts nothing.
+    void dragDuringAFlightIsDiscarded()
+    {
+        {
+            Fixture f;
+            QVERIFY(f.window->UebungStart1Click());
+            f.clock.holdTimers(true); // the flight takes its time
+            f.dragTile(f.pairOf(QStringLiteral("Berlin")), f.targetOf(QStringLiteral("Rom")));
+            f.dragTile(f.pairOf(QStringLiteral("Paris")), f.targetOf(QStringLiteral("Paris")));
+            QCOMPARE(f.window->engine().score().failedCount, 1);
+            QCOMPARE(f.window->engine().score().correctCount, 0);
+            QVERIFY(f.board()->tile(f.pairOf(QStringLiteral("Paris"))));
+            f.clock.advance(5000);
+            QCoreApplication::sendPostedEvents();
+            f.dragTile(f.pairOf(QStringLiteral("Paris")), f.targetOf(QStringLiteral("Paris")));
+            QCOMPARE(f.window->engine().score().correctCount, 1);
+            f.messages.setNextAnswer(MessageAnswer::Yes);
+            f.window->LernKartBtnClick();
+        }
+    }
+
+    // With the learning view shown, a start cancelled at the name prompt leaves the card
+    // exactly as it was: its covers, their numbers, its picture.
+    void cancelledStartLeavesTheLearningCard()
+    {
+        Fixture f("Opt-Sound=0\nOpt-Lernansicht=1\n");
+        QVERIFY(f.window->learningViewShown());
+        f.window->findMenuAction(QStringLiteral("OptNameEingabe1"))->setChecked(true);
+        auto covers = [&] {
+            QStringList states;
+            for (int i = 0; i < f.window->document().objects.size(); ++i)
+                states << QStringLiteral("%1:%2").arg(markOf(f.window->viewState().marks, i).coverState)
+                              .arg(markOf(f.window->viewState().marks, i).displayNo);
+            return states;
+        };
+        const QStringList before = covers();
+        const QImage card = f.window->cardBitmaps().display.copy();
+        for (int round = 0; round < 2; ++round) {
+            QTimer escape;
+            escape.setInterval(5);
+            QObject::connect(&escape, &QTimer::timeout, [&] {
+                if (f.window->nameEingabeForm() && f.window->nameEingabeForm()->isVisible()) {
+                    escape.stop();
+                    QTest::keyClick(f.window->nameEingabeForm(), Qt::Key_Escape);
+                }
+            });
+            escape.start();
+            QVERIFY(!f.window->UebungStart1Click());
+            QCOMPARE(f.window->appMode(), int(amLearningView));
+            QCOMPARE(covers(), before);
+            QCOMPARE(f.window->cardBitmaps().display, card);
+        }
+        // A covered label opens with one click.
+        const int berlin = 0;
+        QCOMPARE(markOf(f.window->viewState().marks, berlin).coverState, int(csCovered));
+        const RectD &b = f.window->cardBitmaps().layout.hitBox(berlin);
+        const QPoint centre = (f.window->renderer().fractionToControl(b.left, b.top)
+                               + f.window->renderer().fractionToControl(b.right, b.bottom)) / 2;
+        QTest::mouseClick(f.window->cardImage(), Qt::LeftButton, {}, centre);
+        QCOMPARE(markOf(f.window->viewState().marks, berlin).coverState, int(csUncovered));
+    }
+
+    // The counter "N. Frage" and the card's "Frage:" never overlap, also in a large
+    // window; where they did not overlap the counter keeps its place.
+    void questionCounterBesideTheQuestion_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("usualPlace");
+        QTest::newRow("900 x 650") << QSize(900, 650) << true;
+        QTest::newRow("1024 x 768") << QSize(1024, 768) << true;
+        QTest::newRow("1600 x 1000, maximised") << QSize(1600, 1000) << false;
+        QTest::newRow("1920 x 1080") << QSize(1920, 1080) << false;
+    }
+    void questionCounterBesideTheQuestion()
+    {
+        QFETCH(QSize, size);
+        QFETCH(bool, usualPlace);
+        Fixture f("Opt-Sound=0\n", questions());
+        f.window->resize(size);
+        QTest::qWait(0);
+        QVERIFY(f.window->UebungStart1Click());
+        const QLabel *counter = f.board()->findChild<QLabel *>(QStringLiteral("UebFrageZaehlerPan"));
+        QVERIFY(counter && counter->isVisible());
+        QCOMPARE(counter->text(), QStringLiteral("1. Frage"));
+        QRect heading;
+        for (int i = 0; i < f.window->document().objects.size(); ++i) {
+            const DocObject &o = f.window->document().objects.at(i);
+            const RectD &b = f.window->cardBitmaps().layout.hitBox(i);
+            if (o.Typ == otQuestion && o.Cap == QStringLiteral("Frage:")
+                && o.FrageNummer == f.window->engine().run().currentQuestionNo)
+                heading = QRect(f.window->renderer().fractionToControl(b.left, b.top),
+                                f.window->renderer().fractionToControl(b.right, b.bottom));
+        }
+        QVERIFY(heading.isValid());
+        QVERIFY2(!counter->geometry().intersects(heading),
+                 qPrintable(QStringLiteral("counter %1,%2 %3x%4, heading %5,%6 %7x%8")
+                                .arg(counter->x()).arg(counter->y()).arg(counter->width()).arg(counter->height())
+                                .arg(heading.x()).arg(heading.y()).arg(heading.width()).arg(heading.height())));
+        QVERIFY(f.board()->rect().contains(counter->geometry()));
+        // The grid of the answers starts at 10 % and 58 % of the card; the counter stands at
+        // its left edge, at 0.3 times its height, unless that would cover the heading.
+        const RectD &w = f.window->viewState().viewWindow;
+        const QPoint grid = f.window->renderer().fractionToControl(w.left + 0.10 * (w.right - w.left),
+                                                                   w.top + 0.58 * (w.bottom - w.top))
+            + QPoint(4, 0);
+        QCOMPARE(counter->x(), grid.x());
+        if (usualPlace)
+            QCOMPARE(counter->y(), nearest(0.3 * grid.y()));
+        f.messages.setNextAnswer(MessageAnswer::Yes);
+        f.window->LernKartBtnClick();
     }
 };
 

@@ -1,5 +1,6 @@
 #include "platform/mail_client.h"
 #include "sharing/mail_sender.h"
+#include "support/fake_services.h"
 #include "support/scripted_messages.h"
 #include "support/test_files.h"
 
@@ -32,6 +33,8 @@ const QString kSuccess = QStringLiteral(
     "sofort versendet, sondern erst im Postausgang zwischenspeichert, müssen Sie den Versand in Ihrem "
     "E-Mail-Programm noch selbst auslösen.");
 const QString kFailure = QStringLiteral("Der E-Mail-Versand wurde abgebrochen oder es ist ein Fehler aufgetreten.");
+const QString kNoMailProgram = QStringLiteral("Auf diesem Rechner ist kein E-Mail-Programm eingerichtet, dem Kapitolo "
+                                              "die Nachricht übergeben könnte.");
 
 } // namespace
 
@@ -48,6 +51,8 @@ private Q_SLOTS:
     void installer_data();
     void installer();
     void nothingToSend();
+    void noMailProgram_data();
+    void noMailProgram();
 
 private:
     // The stand-in for xdg-email records its arguments and exits with the code in "exitcode".
@@ -105,7 +110,7 @@ void TestMail::documentAlone_data()
     QTest::addColumn<int>("exitCode");
     QTest::newRow("einfach") << QStringLiteral("europa.tsr") << 0;
     QTest::newRow("Leerzeichen und Kommas") << QStringLiteral("Meine Themen, Teil 2/Europa, neu.tsr") << 0;
-    QTest::newRow("kein Mailprogramm") << QStringLiteral("europa.tsr") << 3;
+    QTest::newRow("Fehler im Mailprogramm") << QStringLiteral("europa.tsr") << 4;
 }
 
 // Subject, body and the one attachment reach xdg-email; its exit status decides
@@ -238,8 +243,75 @@ void TestMail::nothingToSend()
     QVERIFY(!client.available());
     QVERIFY(!sender.SendDocument(m_root.filePath(QStringLiteral("europa.tsr"))));
     qputenv("PATH", path);
-    QCOMPARE(messages.texts(), QStringList{kFailure});
+    QCOMPARE(messages.texts(), QStringList{kNoMailProgram});
     QVERIFY(recordedCall().isEmpty());
+}
+
+void TestMail::noMailProgram_data()
+{
+    QTest::addColumn<QString>("how");        // "3": xdg-email finds no mail program; "none": no xdg-email
+    QTest::addColumn<int>("option");          // 0 the document, 1 with the installer
+    QTest::addColumn<bool>("save");           // the answer to the offer
+    QTest::addColumn<QStringList>("saved");   // what lands in the folder
+    QTest::newRow("kein Mailprogramm, Dokument gespeichert") << "3" << 0 << true << QStringList{"europa.tsr"};
+    QTest::newRow("kein Mailprogramm, mit Setup") << "3" << 1 << true
+                                                  << QStringList{"europa.tsr", "setup-tsr10basis.exe"};
+    QTest::newRow("kein xdg-email, Dokument gespeichert") << "none" << 0 << true << QStringList{"europa.tsr"};
+    QTest::newRow("kein Mailprogramm, nicht gespeichert") << "3" << 0 << false << QStringList{};
+}
+
+// Without a mail program the user learns so, in German, and may save the document (and
+// the installer, if it was chosen) into a folder, to send them some other way.
+void TestMail::noMailProgram()
+{
+    QFETCH(QString, how);
+    QFETCH(int, option);
+    QFETCH(bool, save);
+    QFETCH(QStringList, saved);
+    setExitCode(3);
+    QVERIFY(writeFile(setupFolder() + QStringLiteral("setup-tsr10basis.exe"), "MZ setup"));
+    const QString document = m_root.filePath(QStringLiteral("europa.tsr"));
+    QVERIFY(writeFile(document, "QMF-1.01 Europa"));
+    QTemporaryDir target;
+    ScriptedMessages messages;
+    messages.setNextAnswer(save ? MessageAnswer::Yes : MessageAnswer::No);
+    ScriptedFileDialogs folders;
+    folders.answers << target.path();
+    XdgEmailClient client;
+    ScriptedMailDialog dialog;
+    dialog.answers << option;
+    MailSender sender(messages, client, dialog, setupFolder(), QStringLiteral("https://www.ostrabel.de/"), &folders);
+    const QByteArray path = qgetenv("PATH");
+    QTemporaryDir empty;
+    if (how == QLatin1String("none"))
+        qputenv("PATH", QFile::encodeName(empty.path()));
+    QVERIFY(!sender.SendDocument(document));
+    qputenv("PATH", path);
+
+    const QString question = option == 1
+        ? QStringLiteral("Sollen das Dokument und das Setup stattdessen in einem Ordner gespeichert werden? Von dort "
+                         "können Sie beides selbst versenden, etwa über die Internetseite Ihres E-Mail-Anbieters.")
+        : QStringLiteral("Soll das Dokument stattdessen in einem Ordner gespeichert werden? Von dort können Sie es "
+                         "selbst versenden, etwa über die Internetseite Ihres E-Mail-Anbieters.");
+    QStringList texts{kNoMailProgram + QStringLiteral("\r\n") + question};
+    if (save)
+        texts << (option == 1 ? QStringLiteral("Das Dokument und das Setup wurden im Ordner \"%1\" gespeichert.")
+                              : QStringLiteral("Das Dokument wurde im Ordner \"%1\" gespeichert."))
+                     .arg(target.path());
+    QCOMPARE(messages.texts(), texts);
+    QCOMPARE(messages.shown().first().kind, MessageKind::Confirmation);
+    QCOMPARE(folders.asked.size(), save ? 1 : 0);
+    if (save)
+        QVERIFY(folders.asked.first().startsWith(option == 1 ? QStringLiteral("Ordner für Dokument und Setup wählen|")
+                                                             : QStringLiteral("Ordner für das Dokument wählen|")));
+    QStringList inFolder = QDir(target.path()).entryList(QDir::Files);
+    inFolder.sort();
+    QCOMPARE(inFolder, saved);
+    if (save) {
+        QCOMPARE(readFile(target.filePath(QStringLiteral("europa.tsr"))), QByteArray("QMF-1.01 Europa"));
+        if (option == 1)
+            QCOMPARE(readFile(target.filePath(QStringLiteral("setup-tsr10basis.exe"))), QByteArray("MZ setup"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestMail)

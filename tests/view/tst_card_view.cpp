@@ -77,10 +77,13 @@ struct Card {
     bool build() { return renderer.BuildCardView(); }
     QPoint centreOf(int index) const
     {
-        const RectD &b = doc.objects.at(index).hitBox;
+        const RectD &b = bitmaps.layout.hitBox(index);
         return renderer.fractionToControl((b.left + b.right) / 2, (b.top + b.bottom) / 2);
     }
     QRect box(int index) const { return renderer.hitBoxPixels(index); }
+    const ObjectBox &boxOf(int index) const { return bitmaps.layout.box(index); }
+    // The mark the card shows on an object: the quiz's while one runs, else the learning card's.
+    ObjectMark &mark(int index) { return markAt(host.quiz.running ? host.quiz.marks : view.marks, index); }
 };
 
 bool loadSample(const QString &json, TopicDocument &document)
@@ -175,21 +178,22 @@ private Q_SLOTS:
         TopicDocument d = plainDocument();
         d.objects.append(label(QStringLiteral("i"), 0.5, 0.5, placement));
         Card card(std::move(d));
-        card.doc.objects[0].coverState = csUncovered;
+        card.mark(0).coverState = csUncovered;
         QVERIFY(card.build());
         QCOMPARE(card.view.textScale, 1.0);
         const int h = captionHeight(1) + 4;
         const int top = placement == 2 ? 300 - h - 2 : placement == 4 ? 302 : 300 - nearest(h / 2.0);
         const QRect expected(435 + offset.x(), top, 30, h);
         const DocObject &o = card.doc.objects.at(0);
+        const ObjectBox &b = card.boxOf(0);
         QCOMPARE(card.box(0), expected);
-        QCOMPARE(o.pixelX, expected.left());
-        QCOMPARE(o.pixelY, expected.top());
-        QCOMPARE(o.hitBox.right, (expected.left() + 30) / 870.0);
-        QCOMPARE(o.hitBox.bottom, (expected.top() + h) / 600.0);
+        QCOMPARE(b.pixelX, expected.left());
+        QCOMPARE(b.pixelY, expected.top());
+        QCOMPARE(b.hitBox.right, (expected.left() + 30) / 870.0);
+        QCOMPARE(b.hitBox.bottom, (expected.top() + h) / 600.0);
         QCOMPARE(o.KAusrAkt, placement);
-        QCOMPARE(o.boxWidth, (15 + 7) / 870.0);
-        QCOMPARE(o.boxHeight, (nearest(h / 2.0) + 2) / 600.0);
+        QCOMPARE(b.boxWidth, (15 + 7) / 870.0);
+        QCOMPARE(b.boxHeight, (nearest(h / 2.0) + 2) / 600.0);
 
         // The caption "i" is far narrower than the 30-pixel minimum: it hugs the anchor side.
         const QRect ink = inkBounds(card.bitmaps.cardBitmap, expected, qRgb(255, 255, 255));
@@ -223,8 +227,8 @@ private Q_SLOTS:
         d.objects.append(label(QStringLiteral("Ein ziemlich langer Name"), 0.2, 0.2));
         d.objects.append(label(QString(), 0.5, 0.5, 1, otInfoPoint));
         Card card(std::move(d));
-        card.doc.objects[0].coverState = state;
-        card.doc.objects[0].displayNo = 3;
+        card.mark(0).coverState = state;
+        card.mark(0).displayNo = 3;
         card.view.zoomIndex = zoom;
         card.view.zoomFactor = kZoomTable[zoom];
         QVERIFY(card.build());
@@ -240,11 +244,12 @@ private Q_SLOTS:
         d.objects.append(label(QString(), 0.3, 0.3, 1, otText));
         Card card(std::move(d));
         QVERIFY(card.build());
-        for (const DocObject &o : card.doc.objects) {
+        for (int i = 0; i < card.doc.objects.size(); ++i) {
+            const ObjectBox &o = card.boxOf(i);
             QCOMPARE(o.hitBox.left, o.hitBox.right);
             QCOMPARE(o.hitBox.top, o.hitBox.bottom);
         }
-        QCOMPARE(card.doc.objects.at(0).pixelX, 435 + 7);
+        QCOMPARE(card.boxOf(0).pixelX, 435 + 7);
         QVERIFY(card.bitmaps.cardBitmap == card.bitmaps.cardBackground);
         QCOMPARE(card.learning.HitTest(QPoint(442, 300)), -1);
     }
@@ -464,20 +469,21 @@ private Q_SLOTS:
         card.host.quiz.running = true;
         const int marks[] = {csCovered, csUncovered, csCorrect, csWrongCross, csAssigned, csOpenQuestion};
         for (int i = 0; i < 6; ++i) {
-            card.doc.objects[i].coverState = marks[i];
-            card.doc.objects[i].displayNo = 9;
+            card.mark(i).coverState = marks[i];
+            card.mark(i).displayNo = 9;
         }
         card.view.zoomIndex = 4;
         card.view.zoomFactor = 2;
         card.learning.SelectTool(toolHand);
-        card.learning.RestoreAfterQuiz();
+        card.learning.RestoreAfterQuiz(card.host.quiz.marks);
+        card.host.quiz.running = false; // the learning card's marks from here
         QCOMPARE(card.view.activeTool, int(toolPointer));
         QCOMPARE(card.view.zoomIndex, 0);
-        QCOMPARE(card.doc.objects.at(0).coverState, int(csCovered));
+        QCOMPARE(card.mark(0).coverState, int(csCovered));
         for (int i = 1; i < 6; ++i)
-            QCOMPARE(card.doc.objects.at(i).coverState, int(csUncovered));
+            QCOMPARE(card.mark(i).coverState, int(csUncovered));
         for (int i = 0; i < 6; ++i)
-            QCOMPARE(card.doc.objects.at(i).displayNo, i + 1);
+            QCOMPARE(card.mark(i).displayNo, i + 1);
         QVERIFY(card.host.keywordHides > 0);
     }
 
@@ -496,7 +502,7 @@ private Q_SLOTS:
         const QRect first = card.box(0);
         const QRect second = card.box(1);
         QVERIFY(first.intersects(second));
-        const QPoint between = card.renderer.fractionToControl(card.doc.objects[1].hitBox.left + 0.005, 0.5);
+        const QPoint between = card.renderer.fractionToControl(card.boxOf(1).hitBox.left + 0.005, 0.5);
         QVERIFY(first.contains(between) && second.contains(between));
         QCOMPARE(card.learning.HitTest(between), 0);
         // Right edges belong to the neighbour: the first box ends before its right edge.
@@ -539,11 +545,11 @@ private Q_SLOTS:
         Card card(std::move(d));
         card.learning.SetNumbering(numberingOrdered, false);
         for (int k = 0; k < order.size(); ++k)
-            QCOMPARE(card.doc.objects.at(order.at(k)).displayNo, k + 1);
-        QCOMPARE(card.doc.objects.last().displayNo, -1); // info points are not numbered
+            QCOMPARE(card.mark(order.at(k)).displayNo, k + 1);
+        QCOMPARE(card.mark(int(card.doc.objects.size()) - 1).displayNo, -1); // info points are not numbered
         card.learning.SetNumbering(numberingQuestionMark, false);
         for (int k = 0; k < order.size(); ++k)
-            QCOMPARE(card.doc.objects.at(k).displayNo, 0);
+            QCOMPARE(card.mark(k).displayNo, 0);
         QCOMPARE(card.view.numberingMode, 0);
     }
 
@@ -568,9 +574,9 @@ private Q_SLOTS:
         q.DokTyp = dtSingleQuestions;
         Card card(std::move(q));
         card.learning.SetNumbering(numberingOrdered, false);
-        for (const DocObject &o : card.doc.objects)
-            if (o.Typ == otAnswer)
-                QCOMPARE(o.displayNo, 0);
+        for (int i = 0; i < card.doc.objects.size(); ++i)
+            if (card.doc.objects.at(i).Typ == otAnswer)
+                QCOMPARE(card.mark(i).displayNo, 0);
     }
 
     void singleRedrawMatchesAFullBuild()
@@ -595,15 +601,16 @@ private Q_SLOTS:
         for (int index : {0, 1, 0, 3}) {
             card.learning.mousePressed(card.centreOf(index), Qt::LeftButton);
             Card fresh(card.doc);
+            fresh.view.marks = card.view.marks;
             QVERIFY(fresh.build());
-            QCOMPARE(fresh.doc.objects.at(index).coverState, card.doc.objects.at(index).coverState);
+            QCOMPARE(fresh.mark(index).coverState, card.mark(index).coverState);
             QVERIFY2(card.bitmaps.cardBitmap == fresh.bitmaps.cardBitmap,
                      qPrintable(QStringLiteral("after a click on %1: ").arg(index)
                                 + compareImages(card.bitmaps.cardBitmap, fresh.bitmaps.cardBitmap)));
             QVERIFY(card.bitmaps.cardSnapshot == fresh.bitmaps.cardSnapshot);
         }
-        QCOMPARE(card.doc.objects.at(0).coverState, int(csCovered));
-        QCOMPARE(card.doc.objects.at(1).coverState, int(csUncovered));
+        QCOMPARE(card.mark(0).coverState, int(csCovered));
+        QCOMPARE(card.mark(1).coverState, int(csUncovered));
         QCOMPARE(card.bitmaps.cardBackground.cacheKey(), background); // never rebuilt
         QCOMPARE(card.host.repaints, repaints + 4);
         QCOMPARE(card.bitmaps.display.pixel(5, 5), qRgb(255, 0, 0));
@@ -613,6 +620,7 @@ private Q_SLOTS:
         // Covering and uncovering all redraws without a rebuild, and again like a build.
         card.learning.UncoverAll();
         Card fresh(card.doc);
+        fresh.view.marks = card.view.marks;
         QVERIFY(fresh.build());
         QVERIFY(card.bitmaps.cardBitmap == fresh.bitmaps.cardBitmap);
         QCOMPARE(card.bitmaps.cardBackground.cacheKey(), background);
@@ -623,17 +631,17 @@ private Q_SLOTS:
         TopicDocument d = plainDocument();
         d.objects.append(label(QStringLiteral("Rom"), 0.5, 0.5));
         Card card(std::move(d));
-        card.doc.objects[0].coverState = csCorrect;
+        card.mark(0).coverState = csCorrect;
         QVERIFY(card.build());
         QCOMPARE(card.box(0).size(), QSize(34, 38));
         card.learning.mousePressed(card.centreOf(0), Qt::LeftButton);
-        QCOMPARE(card.doc.objects.at(0).coverState, int(csCovered));
+        QCOMPARE(card.mark(0).coverState, int(csCovered));
         // The middle button works with any tool; the hand tool pans instead.
         card.learning.SelectTool(toolHand);
         card.learning.mousePressed(card.centreOf(0), Qt::MiddleButton);
-        QCOMPARE(card.doc.objects.at(0).coverState, int(csUncovered));
+        QCOMPARE(card.mark(0).coverState, int(csUncovered));
         card.learning.mousePressed(card.centreOf(0), Qt::LeftButton);
-        QCOMPARE(card.doc.objects.at(0).coverState, int(csUncovered));
+        QCOMPARE(card.mark(0).coverState, int(csUncovered));
         QVERIFY(card.view.panning);
     }
 
@@ -669,7 +677,7 @@ private Q_SLOTS:
                 answer = i;
         QVERIFY(answer >= 0);
         card.learning.mousePressed(card.centreOf(answer), Qt::LeftButton);
-        QCOMPARE(card.doc.objects.at(answer).coverState, int(csUncovered));
+        QCOMPARE(card.mark(answer).coverState, int(csUncovered));
     }
 
     void infoPointsAndLinks()
@@ -785,11 +793,13 @@ private Q_SLOTS:
         d.objects.append(label(QStringLiteral("Zwei"), 0.6, 0.5));
         d.objects.append(label(QString(), 0.8, 0.2, 1, otInfoPoint));
         Card card(std::move(d));
-        card.host.quiz = QuizDisplay{true, 2, 1};
-        card.doc.objects[0].coverState = csOpenQuestion;
-        card.doc.objects[1].coverState = csOpenQuestion;
-        card.doc.objects[0].displayNo = 1;
-        card.doc.objects[1].displayNo = 2;
+        card.host.quiz.running = true;
+        card.host.quiz.queryMode = 2;
+        card.host.quiz.askedPositionObject = 1;
+        card.mark(0).coverState = csOpenQuestion;
+        card.mark(1).coverState = csOpenQuestion;
+        card.mark(0).displayNo = 1;
+        card.mark(1).displayNo = 2;
         QVERIFY(card.build());
         // Only the asked position carries its number; the other gets a plain grey badge.
         const QImage &c = card.bitmaps.cardBitmap;
@@ -801,11 +811,11 @@ private Q_SLOTS:
             for (int x = asked.left(); x <= asked.right(); ++x)
                 red += qRed(c.pixel(x, y)) > 200 && qGreen(c.pixel(x, y)) < 80;
         QVERIFY(red > 0);
-        QCOMPARE(card.doc.objects.at(2).hitBox.left, -1.0); // info points are hidden in a quiz
+        QCOMPARE(card.boxOf(2).hitBox.left, -1.0); // info points are hidden in a quiz
 
         // A mark set by the quiz is drawn at once, copied to the display, and the quiz panel follows.
         const int panels = card.host.panelRedraws;
-        card.doc.objects[1].coverState = csWrongCross;
+        card.mark(1).coverState = csWrongCross;
         card.renderer.DrawObject(card.bitmaps.cardBitmap, 1, 0, true, true, false);
         QCOMPARE(card.box(1).size(), QSize(34, 38));
         QCOMPARE(card.host.panelRedraws, panels + 1);
@@ -836,20 +846,23 @@ private Q_SLOTS:
         CardSnapshotOptions options;
         options.controlSize = QSize(600, 400);
         options.numberingMode = 2;
-        const QImage expected = renderCardSnapshot(d, options, messages, random);
+        CardLayout layout;
+        ObjectMarks marks;
+        const QImage expected = renderCardSnapshot(d, options, messages, random, &layout, &marks);
         QCOMPARE(boxes.size(), d.objects.size());
         for (int i = 0; i < boxes.size(); ++i) {
             const QJsonObject b = boxes.at(i).toObject();
             const DocObject &o = d.objects.at(i);
+            const ObjectBox &box = layout.box(i);
             QCOMPARE(b.value(QLatin1String("index")).toInt(), i);
             QCOMPARE(b.value(QLatin1String("Typ")).toInt(), o.Typ);
             const QJsonArray hit = b.value(QLatin1String("hitBox")).toArray();
-            QCOMPARE(hit.at(0).toDouble(), o.hitBox.left);
-            QCOMPARE(hit.at(3).toDouble(), o.hitBox.bottom);
+            QCOMPARE(hit.at(0).toDouble(), box.hitBox.left);
+            QCOMPARE(hit.at(3).toDouble(), box.hitBox.bottom);
             QCOMPARE(b.value(QLatin1String("KAusrAkt")).toInt(), o.KAusrAkt);
-            QCOMPARE(b.value(QLatin1String("pixelX")).toInt(), o.pixelX);
-            QCOMPARE(b.value(QLatin1String("pixelY")).toInt(), o.pixelY);
-            QCOMPARE(b.value(QLatin1String("displayNo")).toInt(), o.displayNo);
+            QCOMPARE(b.value(QLatin1String("pixelX")).toInt(), box.pixelX);
+            QCOMPARE(b.value(QLatin1String("pixelY")).toInt(), box.pixelY);
+            QCOMPARE(b.value(QLatin1String("displayNo")).toInt(), markOf(marks, i).displayNo);
         }
         QFile written(png);
         QVERIFY(written.open(QIODevice::ReadOnly));

@@ -213,7 +213,7 @@ private Q_SLOTS:
         QVERIFY(penRed(card.bitmaps.display.pixel(box.left() + 8, box.center().y())));
         card.learning.SelectTool(toolPointer);
         card.learning.mousePressed(box.center() + card.renderer.displayOrigin(), Qt::LeftButton);
-        QCOMPARE(card.doc.objects.at(0).coverState, int(csCovered));
+        QCOMPARE(markOf(card.view.marks, 0).coverState, int(csCovered));
         QVERIFY(!penRed(card.bitmaps.display.pixel(box.left() + 8, box.center().y())));
         QVERIFY(penRed(card.bitmaps.display.pixel(box.right() + 40, box.center().y())));
 
@@ -395,7 +395,7 @@ private Q_SLOTS:
         card.host.folders.documentFolder = dir.path();
         card.renderer.BuildCardView();
         auto centre = [&](int i) {
-            const RectD &b = card.doc.objects.at(i).hitBox;
+            const RectD &b = card.bitmaps.layout.hitBox(i);
             return card.renderer.fractionToControl((b.left + b.right) / 2, (b.top + b.bottom) / 2);
         };
         card.learning.mousePressed(centre(0), Qt::LeftButton);

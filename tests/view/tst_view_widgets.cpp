@@ -79,12 +79,12 @@ private Q_SLOTS:
         QCOMPARE(shown.pixel(864, 300), cardcolour::controlBackground().rgb());
         QCOMPARE(shown.pixel(240, 20), QColor(250, 240, 200).rgb());
 
-        const RectD &b = document.objects.at(0).hitBox;
+        const RectD &b = bitmaps.layout.hitBox(0);
         const QPoint centre = renderer.fractionToControl((b.left + b.right) / 2, (b.top + b.bottom) / 2);
         QTest::mouseMove(&widget, centre);
         QCOMPARE(host.cursor, CardCursor::PointingHand);
         QTest::mouseClick(&widget, Qt::LeftButton, Qt::NoModifier, centre);
-        QCOMPARE(document.objects.at(0).coverState, int(csUncovered));
+        QCOMPARE(markOf(view.marks, 0).coverState, int(csUncovered));
         QTest::mouseMove(&widget, QPoint(5, 5));
         QCOMPARE(host.cursor, CardCursor::Default);
 

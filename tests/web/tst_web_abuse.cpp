@@ -74,7 +74,7 @@ struct Teacher {
         const WebPupil *pupil = classroom.session(token);
         for (const QJsonValue &t : state.value("kacheln").toArray()) {
             const QString caption = t.toObject().value("text").toString();
-            const DocObject &place = objectNamed(*pupil, caption);
+            const PupilObject place = objectNamed(*pupil, caption);
             if (place.coverState == csOpenQuestion)
                 return {t.toObject().value("id").toString(), onto(place)};
         }

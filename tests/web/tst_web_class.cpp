@@ -101,8 +101,8 @@ private Q_SLOTS:
                 }
                 const bool wrongFirst = (i + number) % 3 == 0 && !p.tried.contains(caption) && !wrongPlace.isEmpty();
                 const QString target = wrongFirst ? wrongPlace : caption;
-                const DocObject &place = objectNamed(*session, target);
-                const int object = int(&place - session->document().objects.constData());
+                const PupilObject place = objectNamed(*session, target);
+                const int object = place.index;
                 ItemFigures &item = expectedItems[object];
                 item.object = object;
                 if (!firstAnswers.contains({i, object})) {

@@ -383,9 +383,9 @@ private Q_SLOTS:
             // Every third answer wrong: onto another open place, as the hit test allows.
             const int own = engine.run().quizList.at(pair).tileObject;
             int target = own;
-            if (step % 3 == 0 || patched.document().objects.at(own).coverState != csOpenQuestion)
+            if (step % 3 == 0 || markOf(patched.marks(), own).coverState != csOpenQuestion)
                 for (int i = 0; i < patched.document().objects.size(); ++i)
-                    if (i != own && patched.document().objects.at(i).coverState == csOpenQuestion) {
+                    if (i != own && markOf(patched.marks(), i).coverState == csOpenQuestion) {
                         target = i;
                         break;
                     }
@@ -442,8 +442,8 @@ private Q_SLOTS:
         WebPupil *pupil = room.classroom.session(b.token);
         const QString a = tileOf(state, QStringLiteral("Ort A"));
         auto number = [&](const QString &caption) {
-            const DocObject &o = objectNamed(*pupil, caption);
-            return pupil->document().displayNumberText(o);
+            const PupilObject o = objectNamed(*pupil, caption);
+            return pupil->document().displayNumberText(o.displayNo);
         };
         auto typed = [&](qint64 seq, const QString &text) {
             b.send({{"art", "nummer"}, {"seq", seq}, {"kachel", a}, {"nummer", text}});

@@ -105,8 +105,18 @@ inline QString tileOf(const QJsonObject &state, const QString &caption)
     return {};
 }
 
+// An object of a session's document as the browser's card shows it: its index, its quiz
+// mark and its box.
+struct PupilObject {
+    int index = -1;
+    QString Cap;
+    qint32 coverState = csCovered;
+    qint32 displayNo = -1;
+    RectD hitBox{-1, -1, -1, -1};
+};
+
 // A tile-sized rectangle whose left edge lies in the middle of the object's box.
-inline RectD onto(const DocObject &o)
+inline RectD onto(const PupilObject &o)
 {
     const double x = (o.hitBox.left + o.hitBox.right) / 2;
     const double y = (o.hitBox.top + o.hitBox.bottom) / 2;
@@ -114,13 +124,15 @@ inline RectD onto(const DocObject &o)
 }
 
 // The object of the caption in a session's document.
-inline const DocObject &objectNamed(const WebPupil &pupil, const QString &caption)
+inline PupilObject objectNamed(const WebPupil &pupil, const QString &caption)
 {
-    for (const DocObject &o : pupil.document().objects)
-        if (o.Cap == caption)
-            return o;
-    static const DocObject none;
-    return none;
+    const QList<DocObject> &objects = pupil.document().objects;
+    for (int i = 0; i < objects.size(); ++i)
+        if (objects.at(i).Cap == caption) {
+            const ObjectMark mark = markOf(pupil.marks(), i);
+            return PupilObject{i, caption, mark.coverState, mark.displayNo, pupil.layout().hitBox(i)};
+        }
+    return {};
 }
 
 } // namespace kapitolo::test
