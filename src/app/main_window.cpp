@@ -19,6 +19,8 @@
 #include "view/card_image_widget.h"
 #include "view/card_renderer.h"
 #include "view/learning_view.h"
+#include "web/web_access_panel.h"
+#include "web/web_participation.h"
 
 #include <QAction>
 #include <QApplication>
@@ -73,6 +75,12 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
         m_quiz->setProtocolFolder(folder);
     });
     m_net = std::make_unique<NetworkController>(m_services, m_doc, m_quiz->engine(), m_settings, *this, this);
+    m_web = std::make_unique<WebParticipation>(m_net->network(), m_services.clock, m_services.messages, [this] {
+        return WebSettings{m_settings.webParticipation, m_settings.webPort, m_settings.webCode,
+                           m_settings.webSessionsPerDevice};
+    });
+    m_webExtension = std::make_unique<WebClassroomExtension>(*m_web);
+    m_net->setClassroomExtension(m_webExtension.get());
     m_editorCtl = std::make_unique<TopicEditorController>(m_services, m_doc, *this, this);
     m_sharing = std::make_unique<SharingController>(m_services, m_doc, m_programFolder + QStringLiteral("setupbasissystem/"),
                                                     makerWebAddress(), this);

@@ -48,6 +48,8 @@ class TBestListForm;
 class TBestListVerzForm;
 class TKontrollanzeigeForm;
 class TNetzKomForm;
+class WebClassroomExtension;
+class WebParticipation;
 
 // The program's one main window: its menus and their actions, the button column, the
 // layout of card area and quiz panel, and the settings in and out. It owns the document and
@@ -247,6 +249,9 @@ private:
     std::unique_ptr<QuizController> m_quiz;
     std::unique_ptr<ResultsController> m_results;
     std::unique_ptr<NetworkController> m_net;
+    // The browser classroom above the network quiz, and what of it the network's windows show.
+    std::unique_ptr<WebParticipation> m_web;
+    std::unique_ptr<WebClassroomExtension> m_webExtension;
     std::unique_ptr<SharingController> m_sharing;
     QList<THoverPanel *> m_toolButtons;
     AutomationState m_automation;

@@ -4,7 +4,6 @@
 #include "platform/folders.h"
 #include "platform/messages.h"
 #include "platform/services.h"
-#include "web/web_participation.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -183,10 +182,13 @@ void TNetzKomForm::OKBtnClick()
         (isValidChannel(channel) ? OrdnerEdit : KanalEdit)->setFocus();
         return;
     }
-    const QString webProblem = webSettingsProblem(WebPortEdit->text(), WebCodeEdit->text().trimmed());
-    if (!webProblem.isEmpty()) {
-        m_messages.error(webProblem);
-        (webSettingsProblem(WebPortEdit->text(), QString()).isEmpty() ? WebCodeEdit : WebPortEdit)->setFocus();
+    auto webProblem = [this](const QString &code) {
+        return webSettingsCheck ? webSettingsCheck(WebPortEdit->text(), code) : QString();
+    };
+    const QString browserProblem = webProblem(WebCodeEdit->text().trimmed());
+    if (!browserProblem.isEmpty()) {
+        m_messages.error(browserProblem);
+        (webProblem(QString()).isEmpty() ? WebCodeEdit : WebPortEdit)->setFocus();
         return;
     }
     m_folder = withTrailingSeparator(folder);

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -36,6 +38,9 @@ public:
 
     void DurchsuchenBtnClick();
     void OKBtnClick();
+
+    // The check of the browser values (port, code); empty when they are good.
+    std::function<QString(const QString &port, const QString &code)> webSettingsCheck;
 
     QLineEdit *OrdnerEdit = nullptr;
     QLineEdit *KanalEdit = nullptr;

@@ -17,8 +17,6 @@
 #include "sharing/sheet_print.h"
 #include "view/card_snapshot.h"
 #include "view/item_marks.h"
-#include "web/web_access_panel.h"
-#include "web/web_participation.h"
 
 #include <QItemSelectionModel>
 #include <QJsonArray>
@@ -43,10 +41,6 @@ NetworkController::NetworkController(Services &services, TopicDocument &document
 {
     m_network = std::make_unique<NetworkQuiz>(document, engine, m_services.messages, m_services.clock, *this);
     connect(m_network.get(), &NetworkQuiz::reportHandled, this, [this] { m_window.describeNetworkState(); });
-    m_web = std::make_unique<WebParticipation>(*m_network, m_services.clock, m_services.messages, [this] {
-        return WebSettings{m_settings.webParticipation, m_settings.webPort, m_settings.webCode,
-                           m_settings.webSessionsPerDevice};
-    });
 }
 
 NetworkController::~NetworkController() = default;
@@ -67,15 +61,20 @@ TKontrollanzeigeForm *NetworkController::ensureControlDisplay()
     m_controlDisplay->onRemoveParticipant = [this] { removeSelectedParticipant(); };
     updateCardAvailable();
     // How browser pupils join, under the counts.
-    if (auto *layout = qobject_cast<QVBoxLayout *>(m_controlDisplay->layout()))
-        layout->insertWidget(2, new WebAccessPanel(*m_web, m_controlDisplay));
+    if (auto *layout = qobject_cast<QVBoxLayout *>(m_controlDisplay->layout()); layout && m_extension)
+        if (QWidget *panel = m_extension->createAccessPanel(m_controlDisplay))
+            layout->insertWidget(2, panel);
     return m_controlDisplay;
 }
 
 TNetzKomForm *NetworkController::ensureNetzKomForm()
 {
-    if (!m_netzKomForm)
+    if (!m_netzKomForm) {
         m_netzKomForm = new TNetzKomForm(m_services.messages, m_services.fileDialogs, m_parentWindow);
+        m_netzKomForm->webSettingsCheck = [this](const QString &port, const QString &code) {
+            return m_extension ? m_extension->settingsProblem(port, code) : QString();
+        };
+    }
     return m_netzKomForm;
 }
 
@@ -320,12 +319,8 @@ QJsonObject NetworkController::automationState() const
     state[QStringLiteral("finished")] = board.finishedCount();
     state[QStringLiteral("discarded")] = board.discardedCount();
     state[QStringLiteral("resultsFile")] = m_network->lastResultsFile();
-    QJsonObject web;
-    web[QStringLiteral("active")] = m_web->active();
-    web[QStringLiteral("port")] = m_web->port();
-    web[QStringLiteral("code")] = m_web->code();
-    web[QStringLiteral("sessions")] = m_web->classroom().sessionCount();
-    state[QStringLiteral("web")] = web;
+    if (m_extension)
+        state[QStringLiteral("web")] = m_extension->automationState();
     if (m_controlDisplay) {
         state[QStringLiteral("controlDisplayVisible")] = m_controlDisplay->isVisible();
         state[QStringLiteral("counts")] = m_controlDisplay->countsLabel()->text();

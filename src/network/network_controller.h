@@ -1,5 +1,6 @@
 #pragma once
 
+#include "network/classroom_extension.h"
 #include "network/network_quiz.h"
 #include "sharing/sheet_picture.h"
 #include "platform/services.h"
@@ -19,7 +20,6 @@ class QuizEngine;
 class TKontrollanzeigeForm;
 class TNetzKomForm;
 class ItemTableModel;
-class WebParticipation;
 
 // What the network quiz needs of the window around it: the documents it opens and
 // closes, the quiz options, the best list, and the description for the end-to-end driver.
@@ -55,7 +55,8 @@ public:
     // The control display and the communication dialog are created on first use.
 
     NetworkQuiz &network() { return *m_network; }
-    WebParticipation &web() { return *m_web; }
+    // The browser classroom's part of the windows; set before they are first shown.
+    void setClassroomExtension(ClassroomExtension *extension) { m_extension = extension; }
     TKontrollanzeigeForm *controlDisplay() const { return m_controlDisplay; }
     TNetzKomForm *netzKomForm() const { return m_netzKomForm; }
 
@@ -101,7 +102,7 @@ private:
     QWidget *m_parentWindow;
     std::unique_ptr<NetworkQuiz> m_network;
     std::unique_ptr<ItemTableModel> m_itemTable;
-    std::unique_ptr<WebParticipation> m_web;
+    ClassroomExtension *m_extension = nullptr;
     TKontrollanzeigeForm *m_controlDisplay = nullptr;
     TNetzKomForm *m_netzKomForm = nullptr;
 };

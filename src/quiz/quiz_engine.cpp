@@ -486,6 +486,9 @@ QuizVerdict QuizEngine::evaluate(int pair, int target)
         return verdict;
     if (!tileShown(pair) || target < 0 || target >= m_document.objects.size())
         return verdict;
+    // Only an open target takes a tile (which of them a drop may reach, the hit test says).
+    if (!isOpenTarget(m_document.objects.at(target), markOf(m_run.marks, target), m_run.currentQuestionNo))
+        return verdict;
     const bool single = m_document.DokTyp == dtSingleQuestions;
     const bool withheld = m_options.feedbackAtEnd == fbAtEnd;
     const qint32 tileObject = m_run.quizList.at(pair).tileObject;

@@ -14,58 +14,88 @@ QColor wrongTileColour()
     return QColor(255, 80, 70);
 }
 
+namespace {
+
+FeedbackStep step(FeedbackStep::Kind kind)
+{
+    FeedbackStep s;
+    s.kind = kind;
+    return s;
+}
+
+FeedbackStep onTile(FeedbackStep::Kind kind, int pair)
+{
+    FeedbackStep s = step(kind);
+    s.pair = pair;
+    return s;
+}
+
+FeedbackStep colour(int pair, bool correct)
+{
+    FeedbackStep s = onTile(FeedbackStep::TileColour, pair);
+    s.correct = correct;
+    s.colour = correct ? correctTileColour() : wrongTileColour();
+    return s;
+}
+
+FeedbackStep verdictStep(FeedbackStep::Kind kind, bool correct)
+{
+    FeedbackStep s = step(kind);
+    s.correct = correct;
+    return s;
+}
+
+FeedbackStep pause(int milliseconds)
+{
+    FeedbackStep s = step(FeedbackStep::Pause);
+    s.milliseconds = milliseconds;
+    return s;
+}
+
+FeedbackStep redraw(int object)
+{
+    FeedbackStep s = step(FeedbackStep::RedrawObject);
+    s.object = object;
+    return s;
+}
+
+} // namespace
+
 QList<FeedbackStep> feedbackSteps(const QuizVerdict &v, bool single, int queryMode, int onFailed, int correctTile)
 {
     using S = FeedbackStep;
     QList<FeedbackStep> steps;
-    auto step = [&steps](S s) { steps.append(s); };
-    auto pause = [&](int ms) { step({S::Pause, -1, -1, ms}); };
     if (v.withheld) {
         // Right or wrong shows only at the end: the tile simply goes onto its target.
-        if (!single) {
-            step({S::RemoveTile, v.pair});
-            step({S::RedrawObject, -1, v.object});
-        }
+        if (!single)
+            steps << onTile(S::RemoveTile, v.pair) << redraw(v.object);
         return steps;
     }
-    step({S::ShowVerdict, -1, -1, 0, v.correct});
-    step({S::TileColour, v.pair, -1, 0, v.correct, v.correct ? correctTileColour() : wrongTileColour()});
-    step({S::Sound, -1, -1, 0, v.correct});
+    steps << verdictStep(S::ShowVerdict, v.correct) << colour(v.pair, v.correct) << verdictStep(S::Sound, v.correct);
     if (v.correct) {
-        pause(300);
-        if (single) {
-            pause(700);
-            step({S::HideAllTiles});
-        }
-        step({S::RestoreColour, v.pair});
-        if (!single) {
-            step({S::RemoveTile, v.pair});
-            step({S::RedrawObject, -1, v.object});
-        }
+        steps << pause(300);
+        if (single)
+            steps << pause(700) << step(S::HideAllTiles);
+        steps << onTile(S::RestoreColour, v.pair);
+        if (!single)
+            steps << onTile(S::RemoveTile, v.pair) << redraw(v.object);
         return steps;
     }
     if (single) {
         // The right answer blinks three times.
         if (correctTile >= 0)
-            for (int blink = 0; blink < 3; ++blink) {
-                step({S::TileColour, correctTile, -1, 0, true, correctTileColour()});
-                pause(150);
-                step({S::RestoreColour, correctTile});
-                pause(150);
-            }
-        pause(800);
-        step({S::HideAllTiles});
+            for (int blink = 0; blink < 3; ++blink)
+                steps << colour(correctTile, true) << pause(150) << onTile(S::RestoreColour, correctTile) << pause(150);
+        steps << pause(800) << step(S::HideAllTiles);
     } else {
-        if (queryMode == qmSingleText) {
-            pause(100);
-            step({S::HideTile, v.pair});
-        } else {
-            step({S::FlyHome, v.pair});
-        }
+        if (queryMode == qmSingleText)
+            steps << pause(100) << onTile(S::HideTile, v.pair);
+        else
+            steps << onTile(S::FlyHome, v.pair);
         if (onFailed == frFinal)
-            step({S::RedrawObject, -1, v.object});
+            steps << redraw(v.object);
     }
-    step({S::RestoreColour, v.pair});
+    steps << onTile(S::RestoreColour, v.pair);
     return steps;
 }
 

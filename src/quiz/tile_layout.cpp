@@ -126,7 +126,8 @@ bool contains(const RectD &box, double x, double y)
     return box.left <= x && x < box.right && box.top <= y && y < box.bottom;
 }
 
-// A place, gap or answer that is open in the quiz and may take a tile.
+} // namespace
+
 bool isOpenTarget(const DocObject &o, const ObjectMark &mark, int currentQuestionNo)
 {
     if (o.Typ != otLabel && o.Typ != otGap && o.Typ != otAnswer)
@@ -135,8 +136,6 @@ bool isOpenTarget(const DocObject &o, const ObjectMark &mark, int currentQuestio
         return false;
     return o.Typ != otAnswer || o.FrageNummer == currentQuestionNo;
 }
-
-} // namespace
 
 int quizHitTest(const TopicDocument &document, const ObjectMarks &marks, const CardLayout &layout, const RectD &tile,
                 int currentQuestionNo, int onlyObject)

@@ -45,6 +45,9 @@ TilePlacement arrangeVisibleTiles(const QList<int> &visible, int count, QSize ti
 QList<QPoint> singleQuestionGrid(const QList<int> &visible, int count, QPoint origin, QSize tile, bool randomSlots,
                                  Random &random);
 
+// A place, gap or answer that is open in the quiz (by its mark) and may take a tile.
+bool isOpenTarget(const DocObject &object, const ObjectMark &mark, int currentQuestionNo);
+
 // The target of a dragged tile: first the open object (by the quiz's marks) whose box in
 // the card's layout holds the middle of the tile's left edge, then one whose box and the
 // tile overlap at a corner; -1 for none. The tile rectangle is given in card fractions

@@ -114,4 +114,24 @@ void WebAccessPanel::showBeamerView()
     m_beamerView->activateWindow();
 }
 
+QWidget *WebClassroomExtension::createAccessPanel(QWidget *parent)
+{
+    return new WebAccessPanel(m_web, parent);
+}
+
+QString WebClassroomExtension::settingsProblem(const QString &port, const QString &code) const
+{
+    return webSettingsProblem(port, code);
+}
+
+QJsonObject WebClassroomExtension::automationState() const
+{
+    QJsonObject web;
+    web[QStringLiteral("active")] = m_web.active();
+    web[QStringLiteral("port")] = m_web.port();
+    web[QStringLiteral("code")] = m_web.code();
+    web[QStringLiteral("sessions")] = m_web.classroom().sessionCount();
+    return web;
+}
+
 } // namespace kapitolo

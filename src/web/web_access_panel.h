@@ -1,5 +1,7 @@
 #pragma once
 
+#include "network/classroom_extension.h"
+
 #include <QFrame>
 
 class QLabel;
@@ -44,6 +46,20 @@ private:
     QLabel *m_code;
     QLabel *m_qr;
     QLabel *m_sessions;
+};
+
+// The browser classroom as the teacher's network windows see it: its panel on the control
+// display, the check of its settings and its state for the end-to-end driver.
+class WebClassroomExtension : public ClassroomExtension
+{
+public:
+    explicit WebClassroomExtension(WebParticipation &web) : m_web(web) {}
+    QWidget *createAccessPanel(QWidget *parent) override;
+    QString settingsProblem(const QString &port, const QString &code) const override;
+    QJsonObject automationState() const override;
+
+private:
+    WebParticipation &m_web;
 };
 
 } // namespace kapitolo

@@ -6,6 +6,7 @@
 #include "support/scripted_messages.h"
 
 #include <QSet>
+#include <algorithm>
 #include <QTest>
 
 using namespace kapitolo;
@@ -31,6 +32,7 @@ public:
     bool bestListResult = true;
     int bestListCalls = 0;
     QList<QuizVerdict> verdicts;
+    bool holdVerdicts = false; // a verdict stays shown until the test goes on
     QuizEngine *engine = nullptr;
     FakeClock *fakeClock = nullptr;
 
@@ -88,7 +90,8 @@ public:
                 break;
             }
         }
-        engine->proceed();
+        if (!holdVerdicts)
+            engine->proceed();
     }
     void statusChanged() override
     {
@@ -579,6 +582,199 @@ private Q_SLOTS:
         once.engine.evaluate(once.engine.correctTile(), once.engine.askedObject());
         QCOMPARE(once.frontend.finished.size(), 1);
         QCOMPARE(once.frontend.finished.first().open, QStringLiteral("0"));
+    }
+
+
+    // A quiz over given objects: only they are asked, the document's other questions show
+    // uncovered, and the result enters no best list.
+    void askedSubset_data()
+    {
+        QTest::addColumn<bool>("questions");
+        QTest::addColumn<QList<int>>("given");
+        QTest::addColumn<QList<int>>("asked");
+        QTest::newRow("three places of eight") << false << QList<int>{6, 1, 4} << QList<int>{1, 4, 6};
+        QTest::newRow("an info point and an unknown index are left out") << false << QList<int>{2, 8, 42, -1}
+                                                                         << QList<int>{2};
+        // Single questions: given and asked by their numbers (the answers are the objects).
+        QTest::newRow("two questions of five") << true << QList<int>{4, 2} << QList<int>{2, 4};
+    }
+    void askedSubset()
+    {
+        QFETCH(bool, questions);
+        QFETCH(QList<int>, given);
+        QFETCH(QList<int>, asked);
+        Rig rig(questions ? questionDocument(QStringLiteral("A?//a\r\nB?//b\r\nC?//c\r\nD?//d\r\nE?//e"))
+                          : mapDocument(8));
+        rig.options.tileOrder = 0;
+        rig.options.positionOrder = 0;
+        if (questions) {
+            // The answer objects of the questions with those numbers.
+            auto answers = [&](const QList<int> &numbers) {
+                QList<int> objects;
+                for (int i = 0; i < rig.doc.objects.size(); ++i)
+                    if (rig.doc.objects.at(i).Typ == otAnswer && numbers.contains(rig.doc.objects.at(i).FrageNummer))
+                        objects << i;
+                return objects;
+            };
+            given = answers(given);
+            asked = answers(asked);
+            QCOMPARE(asked.size(), 2);
+        }
+        QVERIFY(rig.engine.StartQuizOn(given));
+        QCOMPARE(rig.engine.run().selectionMode, int(smGiven));
+        QCOMPARE(rig.engine.score().questionCount, int(asked.size()));
+        QCOMPARE(rig.engine.score().totalQuestionCount, questions ? 5 : 8);
+        QList<int> tiles;
+        for (const QuizPair &p : rig.engine.run().quizList)
+            tiles << p.tileObject;
+        std::sort(tiles.begin(), tiles.end());
+        QCOMPARE(tiles, asked);
+        for (int i = 0; i < rig.doc.objects.size(); ++i) {
+            const bool eligible = rig.engine.isEligible(rig.doc.objects.at(i));
+            const int expected = asked.contains(i) ? csOpenQuestion : eligible ? csUncovered : csCovered;
+            QCOMPARE(rig.mark(i).coverState, expected);
+        }
+        // A place that is not asked takes no tile.
+        if (!questions) {
+            const int other = asked.contains(0) ? 3 : 0;
+            QVERIFY(!rig.engine.evaluate(0, other).taken());
+        }
+        // Answering the asked ones ends the quiz.
+        while (rig.engine.running()) {
+            int pair = questions ? rig.engine.correctTile() : rig.frontend.visibleTiles().first();
+            const int target = questions ? rig.engine.askedObject() : rig.engine.run().quizList.at(pair).tileObject;
+            if (questions)
+                QCOMPARE(rig.doc.objects.at(target).FrageNummer == 2 || rig.doc.objects.at(target).FrageNummer == 4, true);
+            QVERIFY(rig.engine.evaluate(pair, target).correct);
+        }
+        QCOMPARE(rig.frontend.finished.size(), 1);
+        QCOMPARE(rig.frontend.finished.first().correct, QStringLiteral("%1  von  %1").arg(asked.size()));
+        QCOMPARE(rig.frontend.bestListCalls, 0);
+        QVERIFY(!rig.engine.run().bestListEntered);
+        QVERIFY(rig.engine.run().protocolDetail.contains(QStringLiteral("Quiz wird gestartet")));
+    }
+
+    void askedSubsetWithNothingToAsk()
+    {
+        Rig rig(mapDocument(3));
+        QVERIFY(!rig.engine.StartQuizOn({3, 99}));
+        QCOMPARE(rig.messages.texts(),
+                 QStringList{QStringLiteral("Bitte zuerst über das Menü \"Quizauswahl\" das gewünschte Quiz auswählen.")});
+        QCOMPARE(rig.engine.appMode(), int(amLearningView));
+    }
+
+    // Each verdict names the object the answer was given for, the tile's object, right or
+    // wrong, and whether it was the first answer on that object.
+    void verdictsPerItem()
+    {
+        Rig rig(mapDocument(3)); // Rhein 0, Elbe 1, Donau 2
+        QVERIFY(rig.engine.StartQuiz(0, 0));
+        rig.drop(QStringLiteral("Elbe"), QStringLiteral("Rhein"));
+        rig.drop(QStringLiteral("Rhein"), QStringLiteral("Rhein"));
+        rig.drop(QStringLiteral("Elbe"), QStringLiteral("Elbe"));
+        QCOMPARE(rig.frontend.verdicts.size(), 3);
+        const QuizVerdict &wrong = rig.frontend.verdicts.at(0);
+        QCOMPARE(wrong.object, 0);
+        QCOMPARE(wrong.tileObject, 1);
+        QVERIFY(!wrong.correct && wrong.firstTry && !wrong.withheld);
+        QCOMPARE(wrong.mark.failedAttempts, 1);
+        QCOMPARE(wrong.mark.coverState, int(csOpenQuestion));
+        const QuizVerdict &again = rig.frontend.verdicts.at(1);
+        QCOMPARE(again.object, 0);
+        QCOMPARE(again.tileObject, 0);
+        QVERIFY(again.correct && !again.firstTry);
+        QCOMPARE(again.mark.coverState, int(csUncovered));
+        const QuizVerdict &first = rig.frontend.verdicts.at(2);
+        QCOMPARE(first.object, 1);
+        QVERIFY(first.correct && first.firstTry);
+        QCOMPARE(rig.engine.run().quizList.at(first.pair).tileObject, 1);
+
+        // Single questions: the object is the asked question's answer; the tile's object the
+        // answer chosen. A question asked again is no first try.
+        Rig single(questionDocument(QStringLiteral("Eins?//1\r\nZwei?//2\r\nDrei?//3")));
+        single.options.positionOrder = 0;
+        QVERIFY(single.engine.StartQuiz(0, 0));
+        const int question = single.engine.askedObject();
+        int chosen = -1;
+        for (int p : single.frontend.visibleTiles())
+            if (p != single.engine.correctTile())
+                chosen = p;
+        single.engine.evaluate(chosen, question);
+        const QuizVerdict &v = single.frontend.verdicts.last();
+        QCOMPARE(v.object, question);
+        QCOMPARE(v.tileObject, single.engine.run().quizList.at(chosen).tileObject);
+        QVERIFY(!v.correct && v.firstTry);
+        while (single.engine.running())
+            single.engine.evaluate(single.engine.correctTile(), single.engine.askedObject());
+        QCOMPARE(single.frontend.verdicts.size(), 4);
+        QCOMPARE(single.frontend.verdicts.last().object, question); // asked again at the end
+        QVERIFY(single.frontend.verdicts.last().correct && !single.frontend.verdicts.last().firstTry);
+
+        // Verdicts withheld until the end say so.
+        Rig withheld(mapDocument(2));
+        QVERIFY(withheld.engine.StartQuiz(0, 0));
+        QuizOptions options = withheld.engine.options();
+        options.feedbackAtEnd = fbAtEnd;
+        withheld.engine.setOptions(options);
+        withheld.drop(QStringLiteral("Rhein"), QStringLiteral("Elbe"));
+        QVERIFY(withheld.frontend.verdicts.last().withheld);
+        QVERIFY(!withheld.frontend.events.contains(QStringLiteral("Falsch")));
+    }
+
+    // While a verdict shows no further answer is taken; the next comes after proceed().
+    void noAnswerWhileAVerdictShows()
+    {
+        Rig rig(questionDocument(QStringLiteral("Eins?//1\r\nZwei?//2\r\nDrei?//3")));
+        QVERIFY(rig.engine.StartQuiz(0, 0));
+        rig.frontend.holdVerdicts = true;
+        const int asked = rig.engine.askedObject();
+        QVERIFY(rig.engine.evaluate(rig.engine.correctTile(), asked).taken());
+        QVERIFY(rig.engine.verdictShowing());
+        // A second click, or a key typed meanwhile, lands on the same question: not taken.
+        for (int p = 0; p < rig.engine.run().quizList.size(); ++p)
+            QVERIFY(!rig.engine.evaluate(p, asked).taken());
+        QCOMPARE(rig.engine.score().correctCount + rig.engine.score().failedCount, 1);
+        QCOMPARE(rig.engine.run().questionNumber, 1);
+        // The time limit waits for the verdict too.
+        rig.engine.ZeitTimerTimer();
+        QVERIFY(rig.engine.running());
+        rig.engine.proceed();
+        QVERIFY(!rig.engine.verdictShowing());
+        QCOMPARE(rig.engine.run().questionNumber, 2);
+        QVERIFY(rig.engine.evaluate(rig.engine.correctTile(), rig.engine.askedObject()).taken());
+        QCOMPARE(rig.engine.score().correctCount, 2);
+    }
+
+    // A start cancelled at the name entry leaves everything as the last quiz left it.
+    void cancelledStartChangesNothing()
+    {
+        Rig rig(mapDocument(3));
+        rig.engine.setNameEntryEnabled(true);
+        QVERIFY(rig.engine.StartQuiz(0, 0));
+        rig.drop(QStringLiteral("Rhein"), QStringLiteral("Elbe"));
+        rig.frontend.choices << QuizFinishedChoice{false, 0};
+        for (const char *name : {"Rhein", "Elbe", "Donau"})
+            rig.drop(QLatin1String(name), QLatin1String(name));
+        QCOMPARE(rig.engine.appMode(), int(amLearningView));
+        const ObjectMarks marks = rig.engine.run().marks;
+        const QList<QuizPair> list = rig.engine.run().quizList;
+        const QString protocol = rig.engine.run().protocolDetail;
+        const int failed = rig.engine.score().failedCount;
+        const QStringList events = rig.frontend.events;
+        rig.frontend.nameConfirmed = false;
+        for (int mode : {int(smComplete), int(smWrongOnes)}) {
+            QVERIFY(!rig.engine.StartQuiz(mode, 0));
+            QCOMPARE(rig.engine.appMode(), int(amLearningView));
+            QCOMPARE(rig.engine.run().marks, marks);
+            QCOMPARE(rig.engine.run().quizList, list);
+            QCOMPARE(rig.engine.run().protocolDetail, protocol);
+            QCOMPARE(rig.engine.score().failedCount, failed);
+        }
+        QCOMPARE(rig.frontend.events, events + QStringList({"name", "name"}));
+        // Still the repetition asks what went wrong in that quiz.
+        rig.frontend.nameConfirmed = true;
+        QVERIFY(rig.engine.StartQuiz(smWrongOnes, 0));
+        QCOMPARE(rig.engine.score().questionCount, 2); // Elbe failed, Rhein went to a wrong place
     }
 
     void tileStacksAndGrid()
