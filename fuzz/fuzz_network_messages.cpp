@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     NetworkOptionFile options;
-    if (decodeOptionFile(bytes, options) && (options.zeitLimitWert < 0 || options.abfrageModus > 2))
+    if (decodeOptionFile(bytes, options) && (options.timeLimitSeconds < 0 || options.queryMode > 2))
         std::abort();
     return 0;
 }

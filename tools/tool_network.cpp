@@ -125,13 +125,13 @@ int cmdOptions(const QStringList &args)
     printJsonLine(QJsonObject{{QStringLiteral("identification"), file.identification},
                               {QStringLiteral("fieldList"), file.fieldList},
                               {QStringLiteral("initiator"), file.initiator},
-                              {QStringLiteral("RiFaRueckmeldung"), file.riFaRueckmeldung},
-                              {QStringLiteral("ZuordnungRichtig"), file.zuordnungRichtig},
-                              {QStringLiteral("ZuordnungFalsch"), file.zuordnungFalsch},
-                              {QStringLiteral("Zuordnungstexte"), file.zuordnungstexte},
-                              {QStringLiteral("Zuordnungsziele"), file.zuordnungsziele},
-                              {QStringLiteral("AbfrageModus"), file.abfrageModus},
-                              {QStringLiteral("ZeitLimit"), file.zeitLimit},
-                              {QStringLiteral("ZeitLimitWert"), file.zeitLimitWert}});
+                              {QStringLiteral("RiFaRueckmeldung"), file.feedbackAtEnd},
+                              {QStringLiteral("ZuordnungRichtig"), file.onCorrect},
+                              {QStringLiteral("ZuordnungFalsch"), file.onFailed},
+                              {QStringLiteral("Zuordnungstexte"), file.tileOrder},
+                              {QStringLiteral("Zuordnungsziele"), file.positionOrder},
+                              {QStringLiteral("AbfrageModus"), file.queryMode},
+                              {QStringLiteral("ZeitLimit"), file.timeLimitOn},
+                              {QStringLiteral("ZeitLimitWert"), file.timeLimitSeconds}});
     return 0;
 }

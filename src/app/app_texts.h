@@ -9,9 +9,4 @@ inline QString programTitle() { return QStringLiteral("Ostrabel Kapitolo"); }
 inline QString programVersionText() { return QStringLiteral("Version 1.2.2009.06.29"); }
 inline QString programWebAddress() { return QStringLiteral("https://www.ostrabel.de/kapitolo/"); }
 inline QString makerWebAddress() { return QStringLiteral("https://www.ostrabel.de/"); }
-inline QString leaveQuizQuestion()
-{
-    return QStringLiteral("Das aktuelle Quiz ist noch nicht beendet.\r\nQuiz wirklich abbrechen?");
-}
-
 } // namespace kapitolo

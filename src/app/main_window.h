@@ -63,9 +63,6 @@ class TForm1 : public QMainWindow,
 {
     Q_OBJECT
 public:
-    // appMode values.
-    static constexpr int kLearningView = 2;
-    static constexpr int kQuizRunning = 3;
 
     TForm1(Services &services, const QString &commandLineArgument, QWidget *parent = nullptr);
     ~TForm1() override;
@@ -258,7 +255,6 @@ private:
     // Work of the first showing that runs beside the creation of the windows.
     std::future<QImage> m_startPictureLoad;
     bool m_firstShowing = true;
-    bool m_quizLayoutPending = false;
     bool m_closing = false;
     bool m_layoutAllowed = true;
 

@@ -101,7 +101,6 @@ void TopicMenu::setFolders(const QList<TopicFolder> &folders)
 
 void TopicMenu::showFolder(const TopicFolder &folder)
 {
-    m_folderPath = folder.path;
     QStringList captions;
     for (int i = 0; i < folder.topics.size(); ++i) {
         captions << topicItemCaption(i, folder.topics.at(i));

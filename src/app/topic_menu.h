@@ -42,8 +42,6 @@ public:
     // Replaces the submenus of the sub-folders.
     void setFolders(const QList<TopicFolder> &folders);
     const QList<TopicMenu *> &folderMenus() const { return m_folderMenus; }
-    // The folder a submenu shows (empty for the top menu).
-    const QString &folderPath() const { return m_folderPath; }
     // Checks the item of the topic at path in a submenu; false when no submenu lists it.
     bool checkFolderTopic(const QString &path);
 
@@ -64,7 +62,6 @@ private:
     QActionGroup *m_group = nullptr;
     QWidgetAction *m_columnsAction = nullptr;
     int m_columnBreak = -1;
-    QString m_folderPath;
     QStringList m_topicPaths;
     QAction *m_folderSeparator = nullptr;
     QList<TopicMenu *> m_folderMenus;

@@ -88,7 +88,6 @@ private:
     Drag m_drag = Drag::None;
     QPoint m_pressPos;
     QPoint m_dragPos;
-    QPointF m_grabOffset; // from the dragged point to the pointer, in card fractions
     QLineEdit *m_captionEdit = nullptr;
     QPointF m_newSpot;
 };

@@ -50,9 +50,4 @@ qint32 TNeuesThemaForm::kind() const
     return 0;
 }
 
-void TNeuesThemaForm::setKind(qint32 kind)
-{
-    m_kinds[qBound(0, int(kind), 2)]->setChecked(true);
-}
-
 } // namespace kapitolo

@@ -14,7 +14,6 @@ public:
     explicit TNeuesThemaForm(QWidget *parent = nullptr);
     // The document type of the chosen kind.
     qint32 kind() const;
-    void setKind(qint32 kind);
 
 private:
     QRadioButton *m_kinds[3];

@@ -369,16 +369,6 @@ bool TopicEditModel::removeObject(int index)
     return push({objectLabel(index) + QStringLiteral(" löschen"), ObjectRemove{index, m_doc.objects.at(index)}});
 }
 
-bool TopicEditModel::changeObject(int index, const DocObject &changed)
-{
-    if (!checkIndex(index))
-        return false;
-    DocObject o = changed;
-    if (!prepareObject(o))
-        return false;
-    return pushObjectChange(index, o, objectLabel(index) + QStringLiteral(" ändern"));
-}
-
 bool TopicEditModel::moveObject(int index, double x, double y)
 {
     if (!checkIndex(index))

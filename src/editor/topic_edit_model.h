@@ -91,8 +91,6 @@ public:
     // A new label whose box sits on the spot, placed automatically, on the labels' layer.
     int addLabel(double x, double y, const QString &caption);
     bool removeObject(int index);
-    // Replaces the object's stored fields (caption, kind, layer, placement, ...).
-    bool changeObject(int index, const DocObject &changed);
     // Moves the spot and the box together.
     bool moveObject(int index, double x, double y);
     // Moves only the box; away from its spot the box gets a leader line, back on it

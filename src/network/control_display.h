@@ -31,10 +31,8 @@ public:
     QTableView *itemGrid() const { return m_itemGrid; }
     QTabWidget *tabs() const { return m_tabs; }
     QLabel *countsLabel() const { return m_counts; }
-    QLabel *stateLabel() const { return m_state; }
     QPushButton *endButton() const { return m_end; }
     QPushButton *communicationButton() const { return m_communication; }
-    QPushButton *bestListButton() const { return m_bestList; }
     QPushButton *saveButton() const { return m_save; }
     QPushButton *showOnCardButton() const { return m_showOnCard; }
     QPushButton *reportButton() const { return m_report; }

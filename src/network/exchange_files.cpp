@@ -69,28 +69,28 @@ NetworkOptionFile NetworkOptionFile::fromQuizOptions(const QuizOptions &o, qint3
     const bool single = dokTyp == dtSingleQuestions;
     NetworkOptionFile f;
     f.initiator = initiator;
-    f.riFaRueckmeldung = 0;
-    f.zuordnungRichtig = single ? 0 : o.onCorrect;
-    f.zuordnungFalsch = o.onFailed;
-    f.zuordnungstexte = o.tileOrder;
-    f.zuordnungsziele = o.positionOrder;
-    f.abfrageModus = single ? 0 : o.queryMode;
-    f.zeitLimit = o.timeLimitOn;
-    f.zeitLimitWert = o.timeLimitSeconds;
+    f.feedbackAtEnd = fbImmediate;
+    f.onCorrect = single ? cmCaption : o.onCorrect;
+    f.onFailed = o.onFailed;
+    f.tileOrder = o.tileOrder;
+    f.positionOrder = o.positionOrder;
+    f.queryMode = single ? qmFree : o.queryMode;
+    f.timeLimitOn = o.timeLimitOn;
+    f.timeLimitSeconds = o.timeLimitSeconds;
     return f;
 }
 
 QuizOptions NetworkOptionFile::quizOptions() const
 {
     QuizOptions o;
-    o.feedbackAtEnd = riFaRueckmeldung;
-    o.onCorrect = zuordnungRichtig;
-    o.onFailed = zuordnungFalsch;
-    o.tileOrder = zuordnungstexte;
-    o.positionOrder = zuordnungsziele;
-    o.queryMode = abfrageModus;
-    o.timeLimitOn = zeitLimit;
-    o.timeLimitSeconds = zeitLimitWert;
+    o.feedbackAtEnd = feedbackAtEnd;
+    o.onCorrect = onCorrect;
+    o.onFailed = onFailed;
+    o.tileOrder = tileOrder;
+    o.positionOrder = positionOrder;
+    o.queryMode = queryMode;
+    o.timeLimitOn = timeLimitOn;
+    o.timeLimitSeconds = timeLimitSeconds;
     return o;
 }
 
@@ -103,8 +103,8 @@ QByteArray encodeOptionFile(const NetworkOptionFile &f)
     out.writeString(f.identification);
     out.writeString(f.fieldList);
     out.writeString(f.initiator);
-    for (qint32 v : {f.riFaRueckmeldung, f.zuordnungRichtig, f.zuordnungFalsch, f.zuordnungstexte, f.zuordnungsziele,
-                     f.abfrageModus, f.zeitLimit, f.zeitLimitWert})
+    for (qint32 v : {f.feedbackAtEnd, f.onCorrect, f.onFailed, f.tileOrder, f.positionOrder,
+                     f.queryMode, f.timeLimitOn, f.timeLimitSeconds})
         out.writeInt32(v);
     return bytes;
 }
@@ -120,15 +120,15 @@ bool decodeOptionFile(const QByteArray &bytes, NetworkOptionFile &result)
     in.readString(f.identification);
     in.readString(f.fieldList);
     in.readString(f.initiator);
-    for (qint32 *v : {&f.riFaRueckmeldung, &f.zuordnungRichtig, &f.zuordnungFalsch, &f.zuordnungstexte,
-                      &f.zuordnungsziele, &f.abfrageModus, &f.zeitLimit, &f.zeitLimitWert})
+    for (qint32 *v : {&f.feedbackAtEnd, &f.onCorrect, &f.onFailed, &f.tileOrder,
+                      &f.positionOrder, &f.queryMode, &f.timeLimitOn, &f.timeLimitSeconds})
         in.readInt32(*v);
     if (!in.ok())
         return false;
     // Item indexes the options dialogs cannot give would run a quiz nobody chose.
-    if (!inRange(f.riFaRueckmeldung, 1) || !inRange(f.zuordnungRichtig, 1) || !inRange(f.zuordnungFalsch, 1)
-        || !inRange(f.zuordnungstexte, 1) || !inRange(f.zuordnungsziele, 2) || !inRange(f.abfrageModus, 2)
-        || !inRange(f.zeitLimit, 1) || f.zeitLimitWert < 0)
+    if (!inRange(f.feedbackAtEnd, 1) || !inRange(f.onCorrect, 1) || !inRange(f.onFailed, 1)
+        || !inRange(f.tileOrder, 1) || !inRange(f.positionOrder, 2) || !inRange(f.queryMode, 2)
+        || !inRange(f.timeLimitOn, 1) || f.timeLimitSeconds < 0)
         return false;
     result = f;
     return true;

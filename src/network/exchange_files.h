@@ -25,14 +25,15 @@ struct NetworkOptionFile {
                                        "ZuordnungFalschItemIndex|ZuordnungstexteItemIndex|ZuordnungszieleItemIndex|"
                                        "AbfrageModusItemIndex|ZeitLimitIndex|ZeitLimitWert|");
     QString initiator;
-    qint32 riFaRueckmeldung = 0;
-    qint32 zuordnungRichtig = 0;
-    qint32 zuordnungFalsch = 0;
-    qint32 zuordnungstexte = 1;
-    qint32 zuordnungsziele = 1;
-    qint32 abfrageModus = 0;
-    qint32 zeitLimit = 0;
-    qint32 zeitLimitWert = 180;
+    // The fields of the list above, in its order, as QuizOptions names them.
+    qint32 feedbackAtEnd = 0;
+    qint32 onCorrect = 0;
+    qint32 onFailed = 0;
+    qint32 tileOrder = 1;
+    qint32 positionOrder = 1;
+    qint32 queryMode = 0;
+    qint32 timeLimitOn = 0;
+    qint32 timeLimitSeconds = 180;
 
     // What initiation writes: the feedback option always 0, and for single questions 0
     // for the two options they do not have.

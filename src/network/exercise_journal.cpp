@@ -54,14 +54,14 @@ quint32 checksum(const QByteArray &bytes)
 QJsonObject optionsJson(const NetworkOptionFile &o)
 {
     QJsonObject j;
-    j[QStringLiteral("riFa")] = o.riFaRueckmeldung;
-    j[QStringLiteral("richtig")] = o.zuordnungRichtig;
-    j[QStringLiteral("falsch")] = o.zuordnungFalsch;
-    j[QStringLiteral("texte")] = o.zuordnungstexte;
-    j[QStringLiteral("ziele")] = o.zuordnungsziele;
-    j[QStringLiteral("modus")] = o.abfrageModus;
-    j[QStringLiteral("zeitLimit")] = o.zeitLimit;
-    j[QStringLiteral("zeitLimitWert")] = o.zeitLimitWert;
+    j[QStringLiteral("riFa")] = o.feedbackAtEnd;
+    j[QStringLiteral("richtig")] = o.onCorrect;
+    j[QStringLiteral("falsch")] = o.onFailed;
+    j[QStringLiteral("texte")] = o.tileOrder;
+    j[QStringLiteral("ziele")] = o.positionOrder;
+    j[QStringLiteral("modus")] = o.queryMode;
+    j[QStringLiteral("zeitLimit")] = o.timeLimitOn;
+    j[QStringLiteral("zeitLimitWert")] = o.timeLimitSeconds;
     return j;
 }
 
@@ -69,14 +69,14 @@ NetworkOptionFile optionsFrom(const QJsonObject &j, const QString &initiator)
 {
     NetworkOptionFile o;
     o.initiator = initiator;
-    o.riFaRueckmeldung = j.value(QStringLiteral("riFa")).toInt();
-    o.zuordnungRichtig = j.value(QStringLiteral("richtig")).toInt();
-    o.zuordnungFalsch = j.value(QStringLiteral("falsch")).toInt();
-    o.zuordnungstexte = j.value(QStringLiteral("texte")).toInt(1);
-    o.zuordnungsziele = j.value(QStringLiteral("ziele")).toInt(1);
-    o.abfrageModus = j.value(QStringLiteral("modus")).toInt();
-    o.zeitLimit = j.value(QStringLiteral("zeitLimit")).toInt();
-    o.zeitLimitWert = j.value(QStringLiteral("zeitLimitWert")).toInt(180);
+    o.feedbackAtEnd = j.value(QStringLiteral("riFa")).toInt();
+    o.onCorrect = j.value(QStringLiteral("richtig")).toInt();
+    o.onFailed = j.value(QStringLiteral("falsch")).toInt();
+    o.tileOrder = j.value(QStringLiteral("texte")).toInt(1);
+    o.positionOrder = j.value(QStringLiteral("ziele")).toInt(1);
+    o.queryMode = j.value(QStringLiteral("modus")).toInt();
+    o.timeLimitOn = j.value(QStringLiteral("zeitLimit")).toInt();
+    o.timeLimitSeconds = j.value(QStringLiteral("zeitLimitWert")).toInt(180);
     return o;
 }
 

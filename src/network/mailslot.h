@@ -50,7 +50,6 @@ struct MailslotMessage {
 };
 bool decodeMailslotMessage(const QByteArray &datagram, MailslotMessage &message);
 
-enum class MailslotThreadPriority { Idle, Lowest, Lower, Normal, Higher, Highest, TimeCritical };
 
 // Short text messages between the computers of a classroom, one datagram each, without
 // acknowledgement. As a receiver the instance owns the name on this computer (one owner
@@ -85,9 +84,6 @@ public:
     qint32 CheckInterval() const { return m_checkInterval; }
     void setCheckInterval(qint32 milliseconds);
 
-    // Kept for the component's interface: there is no polling thread to apply it to.
-    MailslotThreadPriority ThreadPriority() const { return m_priority; }
-    void setThreadPriority(MailslotThreadPriority priority) { m_priority = priority; }
 
     NewMessage OnNewMessage;
 
@@ -96,7 +92,6 @@ public:
     bool SendLines(const QString &computer, const QStringList &lines);
     // Sends the send list as it stands.
     bool SendRaw(const QString &computer);
-    QStringList &sendList() { return m_sendList; }
     const QStringList &receiveList() const { return m_receiveList; }
 
     // True when the computer's name can be resolved (remembered once it could).
@@ -104,7 +99,6 @@ public:
 
     const MailslotHost &host() const { return m_host; }
     const QString &localComputerName() const { return m_host.computerName; }
-    const QString &localUserName() const { return m_host.userName; }
     // The receive buffer the system granted, 0 while inactive.
     int receiveBufferSize() const;
     // The bound socket, -1 while inactive (for checks of its options).
@@ -125,7 +119,6 @@ private:
     MailslotHost m_host;
     QString m_mailBox = QStringLiteral("MailBox");
     qint32 m_checkInterval = 1000;
-    MailslotThreadPriority m_priority = MailslotThreadPriority::Normal;
     QStringList m_sendList;
     QStringList m_receiveList;
     QUdpSocket *m_socket = nullptr;

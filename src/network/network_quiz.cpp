@@ -62,11 +62,6 @@ QString NetworkQuiz::exchangePath(const char *fixedName) const
     return exchangeFilePath(m_frontend.communicationFolder(), m_frontend.channel(), fixedName);
 }
 
-bool NetworkQuiz::exerciseOpen() const
-{
-    return QFileInfo::exists(exchangePath(kExchangeMarker));
-}
-
 void NetworkQuiz::deleteExchangeFiles()
 {
     for (const char *name : {kExchangeDocument, kExchangeOptions, kExchangeMarker})
@@ -153,7 +148,7 @@ void NetworkQuiz::Initiate()
     QuizOptions options;
     if (!m_frontend.askNetworkOptions(m_document.DokTyp, options))
         return;
-    options.feedbackAtEnd = 0;
+    options.feedbackAtEnd = fbImmediate;
     // The user agreed to abandon a running quiz: none runs on the teacher's computer.
     if (m_engine.appMode() == amQuizRunning)
         m_engine.LeaveQuiz();
@@ -485,10 +480,8 @@ int NetworkQuiz::removeOldJournals(const QString &folder, int days, double now)
 
 void NetworkQuiz::enterInBestList(int row, const BestListEntry &entry)
 {
-    if (!saveBestListEntryWithRetries(exchangePath(kExchangeBestList), entry, true, m_clock, m_messages)) {
-        ++m_bestListFailures;
-        return;
-    }
+    if (!saveBestListEntryWithRetries(exchangePath(kExchangeBestList), entry, true, m_clock, m_messages))
+        return; // reported; the journal keeps the result for a later try
     const QString key = m_board.rows().at(row).key;
     m_board.markEnteredInBestList(key);
     JournalRecord r;

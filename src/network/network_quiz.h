@@ -88,8 +88,6 @@ public:
     int role() const;
     // This computer runs an exercise (or ends one that its journal left behind).
     bool initiator() const { return role() == nrInitiator || m_endingFromJournal; }
-    // An exercise of this channel is open in the folder (its marker exists).
-    bool exerciseOpen() const;
     QString exchangePath(const char *fixedName) const;
 
     ControlBoard &board() { return m_board; }
@@ -97,9 +95,6 @@ public:
     TALMailSlot2 &tnMailslot() { return *m_tnMailSlot; }
     TALMailSlot2 &masterMailslot() { return *m_masterMailslot; }
     const QString &participantKey() const { return m_participantKey; }
-    const QString &initiatorComputer() const { return m_initiatorComputer; }
-    // Results the teacher's side could not enter into the network best list.
-    int bestListFailures() const { return m_bestListFailures; }
 
     // QuizNetworkHooks
     void answerEvaluated(const QuizVerdict &verdict) override;
@@ -178,7 +173,6 @@ private:
     QString m_participantName;
     QString m_initiatorComputer;
     QString m_lastResultsFile;
-    int m_bestListFailures = 0;
     bool m_endingFromJournal = false;
 
     // The initiator's journal and the result files already taken this exercise.

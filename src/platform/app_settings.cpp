@@ -25,20 +25,20 @@ void visit(AppSettings &s, Visitor &&v)
     v("NetzJournalTage", s.journalDays);
     v("Opt-ProtOrdner", s.protocolFolder);
     v("Opt-BestListOrdner", s.bestListFolder);
-    v("UebOpt-AbfrageModus", s.abfrageModus);
-    v("UebOpt-ZeitLimit", s.zeitLimit);
-    v("UebOpt-ZLimitMin", s.zLimitMin);
-    v("UebOpt-ZLimitSek", s.zLimitSek);
-    v("UebOpt-ZuordnungRichtig", s.zuordnungRichtig);
-    v("UebOpt-ZuordnungFalsch", s.zuordnungFalsch);
-    v("UebOpt-Zuordnungstexte", s.zuordnungstexte);
-    v("UebOpt-Zuordnungsziele", s.zuordnungsziele);
-    v("UebOptFragen-ZuordnungFalsch", s.fragenZuordnungFalsch);
-    v("UebOptFragen-Zuordnungstexte", s.fragenZuordnungstexte);
-    v("UebOptFragen-Zeitlimit", s.fragenZeitlimit);
-    v("UebOptFragen-ZLimitMin", s.fragenZLimitMin);
-    v("UebOptFragen-ZLimitSek", s.fragenZLimitSek);
-    v("UebOptFragen-Zuordnungsziele", s.fragenZuordnungsziele);
+    v("UebOpt-AbfrageModus", s.queryMode);
+    v("UebOpt-ZeitLimit", s.timeLimitOn);
+    v("UebOpt-ZLimitMin", s.timeLimitMinutes);
+    v("UebOpt-ZLimitSek", s.timeLimitSeconds);
+    v("UebOpt-ZuordnungRichtig", s.onCorrect);
+    v("UebOpt-ZuordnungFalsch", s.onFailed);
+    v("UebOpt-Zuordnungstexte", s.tileOrder);
+    v("UebOpt-Zuordnungsziele", s.positionOrder);
+    v("UebOptFragen-ZuordnungFalsch", s.questionsOnFailed);
+    v("UebOptFragen-Zuordnungstexte", s.questionsTileOrder);
+    v("UebOptFragen-Zeitlimit", s.questionsTimeLimitOn);
+    v("UebOptFragen-ZLimitMin", s.questionsTimeLimitMinutes);
+    v("UebOptFragen-ZLimitSek", s.questionsTimeLimitSeconds);
+    v("UebOptFragen-Zuordnungsziele", s.questionsPositionOrder);
 }
 
 struct Reader {

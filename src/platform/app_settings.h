@@ -32,21 +32,24 @@ struct AppSettings {
     QString protocolFolder;            // "Opt-ProtOrdner"
     QString bestListFolder;            // "Opt-BestListOrdner"
 
-    qint32 abfrageModus = 0;           // "UebOpt-AbfrageModus"
-    qint32 zeitLimit = 0;              // "UebOpt-ZeitLimit"
-    QString zLimitMin = QStringLiteral("3"); // "UebOpt-ZLimitMin"
-    QString zLimitSek = QStringLiteral("0"); // "UebOpt-ZLimitSek"
-    qint32 zuordnungRichtig = 0;       // "UebOpt-ZuordnungRichtig"
-    qint32 zuordnungFalsch = 0;        // "UebOpt-ZuordnungFalsch"
-    qint32 zuordnungstexte = 1;        // "UebOpt-Zuordnungstexte"
-    qint32 zuordnungsziele = 1;        // "UebOpt-Zuordnungsziele"
+    // The options of a quiz on a map or a cloze text, as QuizOptions names them (item
+    // indexes of the dialog's radio groups; the time limit's minutes and seconds as typed).
+    qint32 queryMode = 0;              // "UebOpt-AbfrageModus"
+    qint32 timeLimitOn = 0;            // "UebOpt-ZeitLimit"
+    QString timeLimitMinutes = QStringLiteral("3"); // "UebOpt-ZLimitMin"
+    QString timeLimitSeconds = QStringLiteral("0"); // "UebOpt-ZLimitSek"
+    qint32 onCorrect = 0;              // "UebOpt-ZuordnungRichtig"
+    qint32 onFailed = 0;               // "UebOpt-ZuordnungFalsch"
+    qint32 tileOrder = 1;              // "UebOpt-Zuordnungstexte"
+    qint32 positionOrder = 1;          // "UebOpt-Zuordnungsziele"
 
-    qint32 fragenZuordnungFalsch = 0;  // "UebOptFragen-ZuordnungFalsch"
-    qint32 fragenZuordnungstexte = 1;  // "UebOptFragen-Zuordnungstexte"
-    qint32 fragenZeitlimit = 0;        // "UebOptFragen-Zeitlimit"
-    QString fragenZLimitMin = QStringLiteral("3"); // "UebOptFragen-ZLimitMin"
-    QString fragenZLimitSek = QStringLiteral("0"); // "UebOptFragen-ZLimitSek"
-    qint32 fragenZuordnungsziele = 1;  // "UebOptFragen-Zuordnungsziele"
+    // The same for single questions.
+    qint32 questionsOnFailed = 0;      // "UebOptFragen-ZuordnungFalsch"
+    qint32 questionsTileOrder = 1;     // "UebOptFragen-Zuordnungstexte"
+    qint32 questionsTimeLimitOn = 0;   // "UebOptFragen-Zeitlimit"
+    QString questionsTimeLimitMinutes = QStringLiteral("3"); // "UebOptFragen-ZLimitMin"
+    QString questionsTimeLimitSeconds = QStringLiteral("0"); // "UebOptFragen-ZLimitSek"
+    qint32 questionsPositionOrder = 1; // "UebOptFragen-Zuordnungsziele"
 
     // Defaults that depend on the program folder: its sub-folders "protokolle",
     // "bestenlisten" and "kom", or those of the shared folder where the program folder

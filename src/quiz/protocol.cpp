@@ -37,7 +37,7 @@ QString pick(qint32 index, std::initializer_list<const char *> texts)
 
 QString timeLimitText(const QuizOptions &options)
 {
-    if (options.timeLimitOn != 1)
+    if (options.timeLimitOn != tlOn)
         return QStringLiteral("nein");
     return QStringLiteral("ja, ") + durationText(options.timeLimitSeconds);
 }
@@ -56,7 +56,7 @@ QString scopeText(const QuizRun &run, const QuizScore &score)
         return QString::number(score.questionCount) + QStringLiteral(" Fragen (komplettes Quiz)");
     QString text = QString::number(score.questionCount) + QStringLiteral(" von ")
         + QString::number(score.totalQuestionCount) + QStringLiteral(" Fragen");
-    if (run.selectionMode != 2)
+    if (run.selectionMode != smRandom)
         text += QStringLiteral(" (Teilwiederholung)");
     return text;
 }
@@ -131,7 +131,7 @@ QStringList protocolSummaryLines(const QuizRun &run, const QuizScore &score, con
                 + pick(options.tileOrder, {"alphabetisch geordnet", "zufällig gemischt"});
         // Every order other than "geordnet" shuffles the questions.
         lines << QStringLiteral("Reihenfolge der Fragen:\t")
-                + (options.positionOrder == 0 ? QStringLiteral("geordnet") : QStringLiteral("zufällig gemischt"));
+                + (options.positionOrder == poOrdered ? QStringLiteral("geordnet") : QStringLiteral("zufällig gemischt"));
     } else {
         lines << QStringLiteral("Abfragemodus:\t")
                 + pick(options.queryMode, {"freie Zuordnung in beliebiger Reihenfolge", "Einzelabfrage Texte",
@@ -153,7 +153,7 @@ QStringList protocolSummaryLines(const QuizRun &run, const QuizScore &score, con
     lines << QStringLiteral("Fehlversuche:\t") + QString::number(score.failedCount);
     lines << QStringLiteral("Erfolgsquote:\t") + percentText(score.successRate);
     lines << QStringLiteral("Offene Fragen:\t") + QString::number(score.openCount);
-    lines << (options.timeLimitOn == 1 ? QStringLiteral("Verbliebene Zeit:") : QStringLiteral("Benötigte Zeit:"))
+    lines << (options.timeLimitOn == tlOn ? QStringLiteral("Verbliebene Zeit:") : QStringLiteral("Benötigte Zeit:"))
             + QLatin1Char('\t') + score.clockText;
     lines << QStringLiteral("Gesamtleistung:\t") + percentText(score.totalPerformance);
     lines << QStringLiteral("Bewertung:\t") + ratingWord(score.grade);

@@ -48,7 +48,6 @@ public:
 
     // Starting folder of the save dialog (the protocol folder).
     void setSaveFolder(const QString &folder) { m_saveFolder = folder; }
-    const QString &saveFolder() const { return m_saveFolder; }
 
     // The buttons' handlers.
     void KommBtnClick();

@@ -476,7 +476,6 @@ void QuizBoard::paintEvent(QPaintEvent *event)
     if (paintCard && event->rect().intersects(card)) {
         p.setClipRect(card & event->rect());
         paintCard(p, card);
-        ++m_cardPaints;
     }
 }
 

@@ -35,9 +35,6 @@ public:
     bool dragging() const { return m_down || m_touchId >= 0; }
     // Picked up from the keyboard: a stronger frame and a deeper yellow.
     void setHeld(bool held);
-    bool isHeld() const { return m_held; }
-    // The focus came by Tab: the focus frame shows.
-    bool keyboardFocus() const { return m_keyboardFocus; }
 
     static QColor normalColour() { return QColor(255, 243, 144); }
     static QColor heldColour() { return QColor(255, 214, 64); }
@@ -154,14 +151,11 @@ public:
     // While a verdict shows, nothing the pupil does reaches the quiz: clicks, drags, touches
     // and keys are dropped, so that no answer lands on a question not yet seen.
     void setInputLocked(bool locked) { m_inputLocked = locked; }
-    bool inputLocked() const { return m_inputLocked; }
     // The verdict of an answer given here has been shown and the quiz went on: a tile put
     // down from the keyboard hands the focus on.
     void answerSettled();
     // The card part of the panel.
     QRect cardRect() const { return QRect(0, 0, qMax(0, m_tileAreaLeft), height()); }
-    // Counts how often the card was painted, for the drag benchmark.
-    int cardPaints() const { return m_cardPaints; }
 
     // A key of the running quiz, wherever the focus is; true when it was used.
     bool quizKey(QKeyEvent *event);
@@ -169,8 +163,6 @@ public:
     int heldPair() const { return m_held ? m_held->pair() : -1; }
     // A tile put down from the keyboard is being evaluated.
     bool dropping() const { return m_dropping; }
-    // The target of the running drag; -1 for none.
-    int dragTarget() const { return m_target; }
     // The visible answers of a single question in the order of their places (1 to 6).
     QList<AnswerTile *> answersInPlaceOrder() const;
 
@@ -216,7 +208,6 @@ private:
     QLabel *m_counter;
     QPoint m_home;
     QPoint m_lastPointer;
-    int m_cardPaints = 0;
     // The tile a hand or a finger drags; a second one waits until it is let go.
     QPointer<AnswerTile> m_dragTile;
 

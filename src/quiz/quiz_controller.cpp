@@ -189,7 +189,7 @@ QuizDisplay QuizController::quizDisplay() const
 {
     QuizDisplay d;
     d.running = quizInProgress();
-    d.queryMode = m_engine->options().queryMode;
+    d.placeAsked = m_engine->options().queryMode == qmSinglePosition;
     d.askedPositionObject = m_engine->onlyTarget();
     d.question = m_engine->run().currentQuestionNo;
     d.marks = m_engine->run().marks;

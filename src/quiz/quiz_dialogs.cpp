@@ -96,11 +96,6 @@ QString TNameEingabeForm::name() const
     return m_nameEdit->text();
 }
 
-void TNameEingabeForm::setName(const QString &name)
-{
-    m_nameEdit->setText(name);
-}
-
 void TNameEingabeForm::applyLook(const DialogLook &look)
 {
     applyDialogLook(this, look);

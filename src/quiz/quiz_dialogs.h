@@ -33,7 +33,6 @@ public:
 
     // The text of TNameEdit as typed.
     QString name() const;
-    void setName(const QString &name);
 
     QLineEdit *nameEdit() const { return m_nameEdit; }
     QLabel *hintLabel() const { return m_hint; }

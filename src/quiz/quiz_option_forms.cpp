@@ -478,27 +478,27 @@ void TUebOptForm::ErwBtnClick()
 
 void TUebOptForm::loadFrom(const AppSettings &s)
 {
-    m_abfrageModus->setItemIndex(s.abfrageModus);
-    zeitlimit()->setItemIndex(s.zeitLimit);
-    zLimitMin()->setStoredText(s.zLimitMin);
-    zLimitSek()->setStoredText(s.zLimitSek);
-    m_zuordnungRichtig->setItemIndex(s.zuordnungRichtig);
-    m_zuordnungFalsch->setItemIndex(s.zuordnungFalsch);
-    m_zuordnungstexte->setItemIndex(s.zuordnungstexte);
-    m_zuordnungsziele->setItemIndex(s.zuordnungsziele);
+    m_abfrageModus->setItemIndex(s.queryMode);
+    zeitlimit()->setItemIndex(s.timeLimitOn);
+    zLimitMin()->setStoredText(s.timeLimitMinutes);
+    zLimitSek()->setStoredText(s.timeLimitSeconds);
+    m_zuordnungRichtig->setItemIndex(s.onCorrect);
+    m_zuordnungFalsch->setItemIndex(s.onFailed);
+    m_zuordnungstexte->setItemIndex(s.tileOrder);
+    m_zuordnungsziele->setItemIndex(s.positionOrder);
     UpdateDependencies();
 }
 
 void TUebOptForm::storeTo(AppSettings &s) const
 {
-    s.abfrageModus = m_abfrageModus->itemIndex();
-    s.zeitLimit = zeitlimit()->itemIndex();
-    s.zLimitMin = zLimitMin()->text();
-    s.zLimitSek = zLimitSek()->text();
-    s.zuordnungRichtig = m_zuordnungRichtig->itemIndex();
-    s.zuordnungFalsch = m_zuordnungFalsch->itemIndex();
-    s.zuordnungstexte = m_zuordnungstexte->itemIndex();
-    s.zuordnungsziele = m_zuordnungsziele->itemIndex();
+    s.queryMode = m_abfrageModus->itemIndex();
+    s.timeLimitOn = zeitlimit()->itemIndex();
+    s.timeLimitMinutes = zLimitMin()->text();
+    s.timeLimitSeconds = zLimitSek()->text();
+    s.onCorrect = m_zuordnungRichtig->itemIndex();
+    s.onFailed = m_zuordnungFalsch->itemIndex();
+    s.tileOrder = m_zuordnungstexte->itemIndex();
+    s.positionOrder = m_zuordnungsziele->itemIndex();
 }
 
 QuizOptions TUebOptForm::readOptions() const
@@ -578,33 +578,33 @@ void TUebOptFragenForm::done(int result)
 
 void TUebOptFragenForm::loadFrom(const AppSettings &s)
 {
-    m_zuordnungFalsch->setItemIndex(s.fragenZuordnungFalsch);
-    m_zuordnungstexte->setItemIndex(s.fragenZuordnungstexte);
-    zeitlimit()->setItemIndex(s.fragenZeitlimit);
-    zLimitMin()->setStoredText(s.fragenZLimitMin);
-    zLimitSek()->setStoredText(s.fragenZLimitSek);
-    m_zuordnungsziele->setItemIndex(s.fragenZuordnungsziele);
+    m_zuordnungFalsch->setItemIndex(s.questionsOnFailed);
+    m_zuordnungstexte->setItemIndex(s.questionsTileOrder);
+    zeitlimit()->setItemIndex(s.questionsTimeLimitOn);
+    zLimitMin()->setStoredText(s.questionsTimeLimitMinutes);
+    zLimitSek()->setStoredText(s.questionsTimeLimitSeconds);
+    m_zuordnungsziele->setItemIndex(s.questionsPositionOrder);
 }
 
 void TUebOptFragenForm::storeTo(AppSettings &s) const
 {
-    s.fragenZuordnungFalsch = m_zuordnungFalsch->itemIndex();
-    s.fragenZuordnungstexte = m_zuordnungstexte->itemIndex();
-    s.fragenZeitlimit = zeitlimit()->itemIndex();
-    s.fragenZLimitMin = zLimitMin()->text();
-    s.fragenZLimitSek = zLimitSek()->text();
-    s.fragenZuordnungsziele = m_zuordnungsziele->itemIndex();
+    s.questionsOnFailed = m_zuordnungFalsch->itemIndex();
+    s.questionsTileOrder = m_zuordnungstexte->itemIndex();
+    s.questionsTimeLimitOn = zeitlimit()->itemIndex();
+    s.questionsTimeLimitMinutes = zLimitMin()->text();
+    s.questionsTimeLimitSeconds = zLimitSek()->text();
+    s.questionsPositionOrder = m_zuordnungsziele->itemIndex();
 }
 
 QuizOptions TUebOptFragenForm::readOptions() const
 {
     QuizOptions o;
-    o.feedbackAtEnd = 0;
-    o.onCorrect = 0;
+    o.feedbackAtEnd = fbImmediate;
+    o.onCorrect = cmCaption;
     o.onFailed = m_zuordnungFalsch->itemIndex();
     o.tileOrder = m_zuordnungstexte->itemIndex();
     o.positionOrder = m_zuordnungsziele->itemIndex();
-    o.queryMode = 0;
+    o.queryMode = qmFree;
     o.timeLimitOn = zeitlimit()->itemIndex();
     o.timeLimitSeconds = timeLimitSeconds();
     return o;

@@ -59,7 +59,6 @@ public:
     // Closing the dialog returns it to its normal state.
     void setNetworkMode(bool on);
     bool networkMode() const { return m_networkMode; }
-    QString normalCaption() const { return m_caption; }
     static QString networkHintText();
 
     // "Dieses Dialogfenster vor jeder Übung anzeigen".
@@ -126,7 +125,6 @@ public:
 
     // "Erweitert..." / "Reduziert...": switches the view and centres the dialog.
     void ErwBtnClick();
-    bool extendedView() const { return m_extended; }
 
     RadioGroup *abfrageModus() const { return m_abfrageModus; }
     RadioGroup *zuordnungRichtig() const { return m_zuordnungRichtig; }

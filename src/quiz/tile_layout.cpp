@@ -2,6 +2,7 @@
 
 #include "platform/nearest.h"
 #include "platform/random.h"
+#include "quiz/quiz_types.h"
 
 #include <algorithm>
 #include <climits>
@@ -72,7 +73,7 @@ TilePlacement arrangeVisibleTiles(const QList<int> &visible, int count, QSize ti
         return result;
     const int w = tile.width();
     const int h = tile.height();
-    const int y0 = queryMode == 1 ? (panel.height() - h) / 2 : panel.height() - h;
+    const int y0 = queryMode == qmSingleText ? (panel.height() - h) / 2 : panel.height() - h;
     int x = panel.width() - w;
     int y = y0;
     int column = 0;

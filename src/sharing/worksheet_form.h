@@ -92,7 +92,6 @@ public:
 
     // Tests answer the file dialog; the window shows the real one otherwise.
     void setSaveDialog(SaveFileDialog *dialog);
-    TArbeitsblattDruckForm *printDialog() const { return m_printForm; }
     SheetPreview *preview() const { return m_preview; }
 
 protected:

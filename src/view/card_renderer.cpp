@@ -700,7 +700,7 @@ void CardRenderer::paintObject(QPainter &painter, const QSize &targetSize, int i
     case csOpenQuestion: {
         if (m_document.DokTyp == dtSingleQuestions && quiz.running)
             break;
-        const bool positionQuery = quiz.running && quiz.queryMode == 2
+        const bool positionQuery = quiz.running && quiz.placeAsked
             && (m_document.DokTyp == dtImageLabelling || m_document.DokTyp == dtCloze);
         if (positionQuery && index != quiz.askedPositionObject) {
             DrawBadge(painter, box, cardcolour::inactiveBadgeOutline(), QString(), cardcolour::inactiveBadgeFill());

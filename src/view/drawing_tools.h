@@ -54,8 +54,6 @@ public:
     // A tick or cross is stamped once per press of the button.
     void releaseStampLock() { m_stampLock = false; }
     bool stampLocked() const { return m_stampLock; }
-    // The last pointer position in display pixels; (-1, -1) before the first.
-    QPoint lastPenPoint() const { return m_lastPenPoint; }
 
     // Back to the card as it was built, committed marks included.
     void RemoveAllDrawings();

@@ -67,14 +67,6 @@ void LearningViewController::showItemMarks(const QHash<int, double> &rates)
         m_image->update();
 }
 
-void LearningViewController::clearItemMarks()
-{
-    m_itemRates.clear();
-    m_itemMarksDocument.clear();
-    if (m_image)
-        m_image->update();
-}
-
 bool LearningViewController::itemMarksShown() const
 {
     return !m_itemMarksDocument.isEmpty() && m_doc.fileName == m_itemMarksDocument && !quizRunning()

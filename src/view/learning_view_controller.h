@@ -77,7 +77,6 @@ public:
     // The class's rates at the first try (object -> percent) marked on the card of the shown
     // document, until another document is shown or a quiz starts.
     void showItemMarks(const QHash<int, double> &rates);
-    void clearItemMarks();
     bool itemMarksShown() const;
 
     // Ctrl+E and Ctrl+Z: the view as an image file, and on the clipboard.

@@ -108,7 +108,7 @@ struct CardBitmaps {
 // What a running quiz tells the card (the quiz owns the state; the card only reads it).
 struct QuizDisplay {
     bool running = false;         // appMode 3
-    int queryMode = 0;            // 0 all tiles, 1 single text, 2 single position
+    bool placeAsked = false;      // one place at a time is asked: the others show plain badges
     int askedPositionObject = -1; // positionObject of the current quiz entry
     int question = 0;             // the question being asked (single questions)
     ObjectMarks marks;            // the quiz's marks, by object (shared, not copied)

@@ -294,7 +294,6 @@ private:
                 admitted = m_server.admit(address);
             }
             if (!admitted) {
-                m_server.m_refused.ref();
                 ::close(fd);
                 continue;
             }
@@ -506,7 +505,6 @@ void GuardedTcpServer::incomingConnection(qintptr descriptor)
     if (!admitted && openCount() >= m_limits.maxConnections && makeRoom())
         admitted = admit(address);
     if (!admitted) {
-        m_refused.ref();
         socket->abort();
         socket->deleteLater();
         return;

@@ -88,7 +88,6 @@ public:
     // Connections held now, at the door and through it.
     int openCount() const;
     int acceptedCount() const { return m_accepted.loadRelaxed(); }
-    int refusedCount() const { return m_refused.loadRelaxed(); }
     int closedCount() const { return m_closed.loadRelaxed(); }
     const ConnectionLimits &limits() const { return m_limits; }
 
@@ -115,7 +114,6 @@ private:
     QHash<quint32, int> m_perAddress; // at the door and through it
     int m_total = 0;
     QAtomicInt m_accepted;
-    QAtomicInt m_refused;
     QAtomicInt m_closed;
     std::unique_ptr<ConnectionDoor> m_door;
 };

@@ -24,7 +24,6 @@ public:
     QLabel *codeLabel() const { return m_code; }
     QLabel *qrLabel() const { return m_qr; }
     QLabel *sessionsLabel() const { return m_sessions; }
-    QLabel *noteLabel() const { return m_note; }
     QPushButton *joiningButton() const { return m_joining; }
     QPushButton *beamerButton() const { return m_beamer; }
     // The projector's window, once opened.

@@ -100,8 +100,6 @@ public:
     void setJournalSink(JournalSink sink) { m_journal = std::move(sink); }
     // A message that was dropped: counted with the other discarded reports.
     void setDiscardSink(std::function<void()> sink) { m_discardSink = std::move(sink); }
-    // The names a page's origin may carry (ownHostNames() unless set).
-    void setOwnHosts(const QStringList &hosts) { m_ownHosts = hosts; }
 
     // The server on that address and port; false when the port cannot be had.
     bool listen(quint16 port, const QHostAddress &address = QHostAddress::AnyIPv4);

@@ -22,7 +22,6 @@ struct WebMessage {
     RectD rect;      // Drop: the tile where it was released, fractions of the card
     QString number;  // Number: the target typed
 
-    bool isAnswer() const { return kind == Kind::Drop || kind == Kind::Tap || kind == Kind::Number; }
 };
 
 // Longest name the page's field allows.

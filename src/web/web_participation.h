@@ -48,8 +48,6 @@ public:
     quint16 port() const { return m_classroom.port(); }
     // "http://<computer>:<port>/" and the same with each IPv4 address of this computer.
     QStringList addresses() const;
-    // The local computer's name for the first address.
-    void setComputerName(const QString &name) { m_computerName = name; }
 
     // The last thing the teacher should know (a new code, a closed session); empty if none.
     const QString &lastNote() const { return m_lastNote; }

@@ -292,7 +292,7 @@ QuizDisplay WebPupil::quizDisplay() const
 {
     QuizDisplay d;
     d.running = true; // also the finished card: its ticks and crosses stay
-    d.queryMode = m_engine->options().queryMode;
+    d.placeAsked = m_engine->options().queryMode == qmSinglePosition;
     if (!m_result)
         d.askedPositionObject = m_engine->onlyTarget();
     d.question = m_result ? m_finishedQuestion : m_engine->run().currentQuestionNo;

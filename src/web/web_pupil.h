@@ -126,8 +126,6 @@ public:
     };
     const QByteArray &cardImage() const { return m_cardImage; }
     QSize cardSize() const { return m_cardSize; }
-    int cardVersion() const { return m_cardVersion; }
-    int baseVersion() const { return m_baseVersion; }
     const QList<CardPatch> &cardPatches() const { return m_patches; }
     // The bytes of the whole card or of a patch by version; null for one not kept.
     const QByteArray *cardPart(int version) const;

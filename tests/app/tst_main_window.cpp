@@ -251,7 +251,7 @@ private Q_SLOTS:
         QVERIFY(!w.findMenuAction(QStringLiteral("Sound1"))->isChecked());
         QVERIFY(w.findMenuAction(QStringLiteral("AutoProtSpeichern1"))->isChecked());
         QVERIFY(!w.findMenuAction(QStringLiteral("OptNameEingabe1"))->isChecked());
-        QCOMPARE(w.settings().zeitLimit, 1);
+        QCOMPARE(w.settings().timeLimitOn, 1);
         QCOMPARE(w.protocolDialogFolder(), QStringLiteral("/nirgends/prot/"));
 
         w.findMenuAction(QStringLiteral("Sound1"))->trigger();

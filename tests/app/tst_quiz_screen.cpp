@@ -621,10 +621,10 @@ private Q_SLOTS:
             Fixture f{QByteArray(), QString()};
             NetworkOptionFile options;
             options.initiator = QStringLiteral("localhost");
-            options.riFaRueckmeldung = 1;
-            options.zuordnungRichtig = onCorrect;
-            options.zuordnungFalsch = onFailed;
-            options.abfrageModus = queryMode;
+            options.feedbackAtEnd = 1;
+            options.onCorrect = onCorrect;
+            options.onFailed = onFailed;
+            options.queryMode = queryMode;
             f.joinExercise(d, options);
             QVERIFY2(f.running(), qPrintable(f.messages.texts().join(u'|')));
             QCOMPARE(f.window->engine().options().feedbackAtEnd, 1);

@@ -213,16 +213,16 @@ private Q_SLOTS:
             AppSettings read = defaults;
             read.read(store);
             QCOMPARE(read.channel, QStringLiteral("TSR-1"));
-            QCOMPARE(read.zLimitMin, QStringLiteral("3"));
-            QCOMPARE(read.zuordnungstexte, 1);
+            QCOMPARE(read.timeLimitMinutes, QStringLiteral("3"));
+            QCOMPARE(read.tileOrder, 1);
             QVERIFY(read.sound && read.nameEntry && !read.autoSaveProtocol && read.autoBestListEntry);
         }
         AppSettings changed = defaults;
         changed.sound = false;
         changed.autoSaveProtocol = true;
         changed.channel = QStringLiteral("Raum-7");
-        changed.zeitLimit = 2;
-        changed.fragenZLimitSek = QStringLiteral("45");
+        changed.timeLimitOn = 2;
+        changed.questionsTimeLimitSeconds = QStringLiteral("45");
         changed.protocolFolder = QStringLiteral("/daten/prot/");
         {
             SettingsStore store(ini);
@@ -235,8 +235,8 @@ private Q_SLOTS:
         QCOMPARE(read.sound, false);
         QCOMPARE(read.autoSaveProtocol, true);
         QCOMPARE(read.channel, QStringLiteral("Raum-7"));
-        QCOMPARE(read.zeitLimit, 2);
-        QCOMPARE(read.fragenZLimitSek, QStringLiteral("45"));
+        QCOMPARE(read.timeLimitOn, 2);
+        QCOMPARE(read.questionsTimeLimitSeconds, QStringLiteral("45"));
         QCOMPARE(read.protocolFolder, QStringLiteral("/daten/prot/"));
 
         // A value stored under another spelling is found.
@@ -244,7 +244,7 @@ private Q_SLOTS:
         SettingsStore other(ini);
         AppSettings fromOther = defaults;
         fromOther.read(other);
-        QCOMPARE(fromOther.zeitLimit, 1);
+        QCOMPARE(fromOther.timeLimitOn, 1);
         QCOMPARE(fromOther.sound, false);
     }
 

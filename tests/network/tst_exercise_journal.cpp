@@ -54,10 +54,10 @@ JournalRecord initiated()
     r.title = QStringLiteral("Hauptstädte \"Europas\"");
     r.dokTyp = 0;
     r.options.initiator = r.initiator;
-    r.options.abfrageModus = 2;
-    r.options.zuordnungFalsch = 1;
-    r.options.zeitLimit = 1;
-    r.options.zeitLimitWert = 125;
+    r.options.queryMode = 2;
+    r.options.onFailed = 1;
+    r.options.timeLimitOn = 1;
+    r.options.timeLimitSeconds = 125;
     return r;
 }
 

@@ -54,30 +54,30 @@ bool centredOnScreen(const QWidget &w)
 AppSettings changedSettings()
 {
     AppSettings s;
-    s.abfrageModus = 2, s.zeitLimit = 1, s.zLimitMin = QStringLiteral("12"), s.zLimitSek = QStringLiteral("5");
-    s.zuordnungRichtig = 1, s.zuordnungFalsch = 1, s.zuordnungstexte = 0, s.zuordnungsziele = 2;
-    s.fragenZuordnungFalsch = 1, s.fragenZuordnungstexte = 0, s.fragenZeitlimit = 1;
-    s.fragenZLimitMin = QStringLiteral("0"), s.fragenZLimitSek = QStringLiteral("45"), s.fragenZuordnungsziele = 0;
+    s.queryMode = 2, s.timeLimitOn = 1, s.timeLimitMinutes = QStringLiteral("12"), s.timeLimitSeconds = QStringLiteral("5");
+    s.onCorrect = 1, s.onFailed = 1, s.tileOrder = 0, s.positionOrder = 2;
+    s.questionsOnFailed = 1, s.questionsTileOrder = 0, s.questionsTimeLimitOn = 1;
+    s.questionsTimeLimitMinutes = QStringLiteral("0"), s.questionsTimeLimitSeconds = QStringLiteral("45"), s.questionsPositionOrder = 0;
     return s;
 }
 
 // The values the two options dialogs keep, in one list for comparing.
 QVariantList optionValues(const AppSettings &s)
 {
-    return {s.abfrageModus,          s.zeitLimit,          s.zLimitMin,        s.zLimitSek,
-            s.zuordnungRichtig,      s.zuordnungFalsch,    s.zuordnungstexte,  s.zuordnungsziele,
-            s.fragenZuordnungFalsch, s.fragenZuordnungstexte, s.fragenZeitlimit, s.fragenZLimitMin,
-            s.fragenZLimitSek,       s.fragenZuordnungsziele};
+    return {s.queryMode,          s.timeLimitOn,          s.timeLimitMinutes,        s.timeLimitSeconds,
+            s.onCorrect,      s.onFailed,    s.tileOrder,  s.positionOrder,
+            s.questionsOnFailed, s.questionsTileOrder, s.questionsTimeLimitOn, s.questionsTimeLimitMinutes,
+            s.questionsTimeLimitSeconds,       s.questionsPositionOrder};
 }
 
 AppSettings storedFrom(const TUebOptForm &form, const TUebOptFragenForm &fragen)
 {
     // Poisoned first: a value storeTo forgets shows.
     AppSettings s;
-    s.abfrageModus = s.zeitLimit = s.zuordnungRichtig = s.zuordnungFalsch = s.zuordnungstexte = -7;
-    s.zuordnungsziele = s.fragenZuordnungFalsch = s.fragenZuordnungstexte = s.fragenZeitlimit = -7;
-    s.fragenZuordnungsziele = -7;
-    s.zLimitMin = s.zLimitSek = s.fragenZLimitMin = s.fragenZLimitSek = QStringLiteral("?");
+    s.queryMode = s.timeLimitOn = s.onCorrect = s.onFailed = s.tileOrder = -7;
+    s.positionOrder = s.questionsOnFailed = s.questionsTileOrder = s.questionsTimeLimitOn = -7;
+    s.questionsPositionOrder = -7;
+    s.timeLimitMinutes = s.timeLimitSeconds = s.questionsTimeLimitMinutes = s.questionsTimeLimitSeconds = QStringLiteral("?");
     form.storeTo(s);
     fragen.storeTo(s);
     return s;
@@ -147,7 +147,7 @@ void TestQuizDialogs::optionsThroughSettings()
 
     // A stored index outside the items leaves the choice as it was.
     AppSettings wild = read;
-    wild.abfrageModus = 3, wild.zuordnungsziele = -1, wild.fragenZuordnungstexte = 7;
+    wild.queryMode = 3, wild.positionOrder = -1, wild.questionsTileOrder = 7;
     form.loadFrom(wild);
     fragen.loadFrom(wild);
     QCOMPARE(form.abfrageModus()->itemIndex(), 2);
@@ -210,9 +210,9 @@ void TestQuizDialogs::timeFields()
 
     // Loading stored texts is no edit: the stored choice stays, whatever the fields read.
     AppSettings s;
-    s.zeitLimit = 0;
-    s.zLimitMin = QStringLiteral(" 1 2");
-    s.zLimitSek = QStringLiteral("x");
+    s.timeLimitOn = 0;
+    s.timeLimitMinutes = QStringLiteral(" 1 2");
+    s.timeLimitSeconds = QStringLiteral("x");
     form.loadFrom(s);
     QCOMPARE(form.zeitlimit()->itemIndex(), 0);
     // Stored texts are read as the quiz reads them (blanks removed, a non-number is 0), and
@@ -220,8 +220,8 @@ void TestQuizDialogs::timeFields()
     QCOMPARE(form.readOptions().timeLimitSeconds, 12 * 60);
     QCOMPARE(form.zLimitMin()->text(), QStringLiteral("12"));
     QCOMPARE(form.zLimitSek()->text(), QStringLiteral("0"));
-    s.fragenZLimitMin = QStringLiteral("zwei");
-    s.fragenZLimitSek = QStringLiteral("07");
+    s.questionsTimeLimitMinutes = QStringLiteral("zwei");
+    s.questionsTimeLimitSeconds = QStringLiteral("07");
     fragen.loadFrom(s);
     QCOMPARE(fragen.readOptions().timeLimitSeconds, 7);
     QCOMPARE(fragen.zLimitMin()->text(), QStringLiteral("0"));
@@ -271,7 +271,7 @@ void TestQuizDialogs::feedbackAtEndLocksFailedAttempts()
     QCOMPARE(form.readOptions().onFailed, 1);
     // Loading settings cannot undo the lock.
     AppSettings s;
-    s.zuordnungFalsch = 0;
+    s.onFailed = 0;
     form.loadFrom(s);
     QCOMPARE(form.zuordnungFalsch()->itemIndex(), 1);
 

@@ -794,7 +794,7 @@ private Q_SLOTS:
         d.objects.append(label(QString(), 0.8, 0.2, 1, otInfoPoint));
         Card card(std::move(d));
         card.host.quiz.running = true;
-        card.host.quiz.queryMode = 2;
+        card.host.quiz.placeAsked = true;
         card.host.quiz.askedPositionObject = 1;
         card.mark(0).coverState = csOpenQuestion;
         card.mark(1).coverState = csOpenQuestion;
