@@ -8,6 +8,8 @@
 #include <QCollator>
 #include <QLocale>
 
+#include <utility>
+
 namespace kapitolo {
 
 namespace {
@@ -732,9 +734,20 @@ bool QuizEngine::CancelQuiz()
     return true;
 }
 
+void QuizEngine::reportShownVerdict()
+{
+    // Left while a verdict still showed: the teacher hears of that answer before the end.
+    if (!std::exchange(m_verdictShowing, false) || m_run.networkRole != nrParticipant || !m_network)
+        return;
+    m_score.openCount = countOpen();
+    refreshStatus(false);
+    m_network->answerEvaluated(m_verdict);
+}
+
 void QuizEngine::LeaveQuiz()
 {
     if (m_appMode == amQuizRunning && m_run.endState == esRunning && m_run.networkRole == nrParticipant && m_network) {
+        reportShownVerdict();
         m_run.endState = esCancelled;
         refreshClock();
         m_network->quizEnded();
@@ -757,6 +770,7 @@ void QuizEngine::reportParticipantClosing()
 {
     if (!running() || m_run.networkRole != nrParticipant || !m_network)
         return;
+    reportShownVerdict();
     m_run.endState = esCancelled;
     refreshClock();
     m_network->quizEnded();

@@ -216,6 +216,7 @@ private:
     void presentSinglePosition();
     void presentSingleQuestion();
     void refreshStatus(bool announce);
+    void reportShownVerdict();
     bool refreshClock();
     void appendDetail(const QString &text, bool timeStamp);
     int countOpen() const;
