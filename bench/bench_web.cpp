@@ -48,6 +48,14 @@ public:
     MessageAnswer show(MessageKind, const QString &, MessageButtons) override { return MessageAnswer::Ok; }
 };
 
+// A card that shows a quiz: its marks, no window.
+class QuizCardHost : public NullLearningViewHost
+{
+public:
+    QuizDisplay display;
+    QuizDisplay quizDisplay() const override { return display; }
+};
+
 TopicDocument europe()
 {
     TopicDocument d;
@@ -285,13 +293,15 @@ struct Class {
         if (pair < 0)
             return {QString(), RectD{}};
         const int place = pupil->engine().run().quizList.at(pair).tileObject;
-        const RectD &b = pupil->document().objects.at(place).hitBox;
+        const RectD &b = pupil->layout().hitBox(place);
         // A point of the place's box that no neighbour's box covers.
         for (int i = 1; i < 8; ++i)
             for (int j = 1; j < 8; ++j) {
                 const double x = b.left + (b.right - b.left) * i / 8, y = b.top + (b.bottom - b.top) * j / 8;
                 const RectD r{x, y - 0.002, x + 0.05, y + 0.002};
-                if (quizHitTest(pupil->document(), r, pupil->engine().run().currentQuestionNo, -1) == place)
+                if (quizHitTest(pupil->document(), pupil->marks(), pupil->layout(), r,
+                                pupil->engine().run().currentQuestionNo, -1)
+                    == place)
                     return {tile, r};
             }
         return {tile, RectD{}};
@@ -459,7 +469,9 @@ void BM_CardUpdate(benchmark::State &state)
             view.controlSize = size;
             view.viewWindow = RectD{0, 0, 1, 1};
             CardBitmaps bitmaps;
-            NullLearningViewHost host;
+            QuizCardHost host; // the quiz's marks, as the pupil's card shows them
+            host.display.running = true;
+            host.display.marks = pupil.marks();
             CardRenderer renderer(drawn, view, bitmaps, host, quiet);
             renderer.BuildCardView();
             benchmark::DoNotOptimize(bitmaps.cardBitmap.constBits());
@@ -485,7 +497,7 @@ void BM_CardPatch(benchmark::State &state)
     pupil.renderCard();
     QList<int> labels;
     for (int i = 0; i < pupil.document().objects.size(); ++i)
-        if (pupil.document().objects.at(i).hitBox.left >= 0)
+        if (pupil.layout().hitBox(i).left >= 0)
             labels.append(i);
     qint64 bytes = 0, n = 0;
     for (auto _ : state) {

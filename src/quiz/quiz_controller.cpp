@@ -253,6 +253,8 @@ void QuizController::quizAreaResized(const QRect &area)
     m_board->relayoutTiles();
     if (m_engine->singleQuestions() || m_engine->options().queryMode == qmSingleText)
         arrangeVisibleTiles();
+    if (m_engine->singleQuestions())
+        m_board->showQuestionCounter(m_engine->questionCounter(), [this](QSize size) { return counterPlace(size); });
 }
 
 void QuizController::prepareClose()

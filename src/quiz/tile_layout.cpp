@@ -141,22 +141,25 @@ bool isOpenTarget(const DocObject &o, const ObjectMark &mark, int currentQuestio
 int quizHitTest(const TopicDocument &document, const ObjectMarks &marks, const CardLayout &layout, const RectD &tile,
                 int currentQuestionNo, int onlyObject)
 {
-    const QList<DocObject> &objects = document.objects;
-    const qsizetype n = qMin(objects.size(), marks.size());
+    // It runs on every mouse move of a drag: the boxes are looked at first (one array, read
+    // in order), the object and its mark only where a box is hit.
+    const DocObject *objects = document.objects.constData();
+    const ObjectMark *mark = marks.constData();
+    const ObjectBox *box = layout.boxes().constData();
+    const qsizetype n = qMin(qMin(document.objects.size(), marks.size()), layout.size());
     auto candidate = [&](qsizetype i) {
-        return (onlyObject < 0 || i == onlyObject) && isOpenTarget(objects.at(i), marks.at(i), currentQuestionNo);
+        return (onlyObject < 0 || i == onlyObject) && isOpenTarget(objects[i], mark[i], currentQuestionNo);
     };
     const double middle = (tile.top + tile.bottom) / 2;
     for (qsizetype i = 0; i < n; ++i)
-        if (candidate(i) && contains(layout.hitBox(i), tile.left, middle))
+        if (contains(box[i].hitBox, tile.left, middle) && candidate(i))
             return int(i);
     for (qsizetype i = 0; i < n; ++i) {
-        if (!candidate(i))
-            continue;
-        const RectD &b = layout.hitBox(i);
-        if (contains(b, tile.left, tile.top) || contains(b, tile.right, tile.top) || contains(b, tile.left, tile.bottom)
-            || contains(b, tile.right, tile.bottom) || contains(tile, b.left, b.top) || contains(tile, b.right, b.top)
-            || contains(tile, b.left, b.bottom) || contains(tile, b.right, b.bottom))
+        const RectD &b = box[i].hitBox;
+        if ((contains(b, tile.left, tile.top) || contains(b, tile.right, tile.top) || contains(b, tile.left, tile.bottom)
+             || contains(b, tile.right, tile.bottom) || contains(tile, b.left, b.top) || contains(tile, b.right, b.top)
+             || contains(tile, b.left, b.bottom) || contains(tile, b.right, b.bottom))
+            && candidate(i))
             return int(i);
     }
     return -1;

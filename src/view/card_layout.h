@@ -48,6 +48,8 @@ public:
     }
     void clear() { m_boxes.clear(); }
     qsizetype size() const { return m_boxes.size(); }
+    // Every box by index, for the passes of a hit test.
+    const QList<ObjectBox> &boxes() const { return m_boxes; }
 
 private:
     QList<ObjectBox> m_boxes;

@@ -265,7 +265,7 @@ void WebPupil::redrawCard()
     m_layoutValid = false;
 }
 
-void WebPupil::objectChanged(int objectIndex)
+void WebPupil::redrawObject(int objectIndex)
 {
     if (!m_changedObjects.contains(objectIndex))
         m_changedObjects.append(objectIndex);
@@ -541,7 +541,7 @@ void WebPupil::verdictGiven(const QuizVerdict &verdict)
     for (const FeedbackStep &step : feedbackSteps(verdict, m_engine->singleQuestions(), m_engine->options().queryMode,
                                                   m_engine->options().onFailed, m_engine->correctTile()))
         if (step.kind == FeedbackStep::RedrawObject)
-            objectChanged(step.object);
+            redrawObject(step.object);
     m_engine->proceed();
 }
 

@@ -162,6 +162,8 @@ public:
     void renderCard();
     // The next card is a whole one (a new question or place asked, the end), not a patch.
     void redrawCard();
+    // The object's part of the card is to be drawn again (its mark changed).
+    void redrawObject(int object);
 
     // Everything the browser shows, without anything that gives an answer away.
     QJsonObject state() const;
@@ -197,8 +199,7 @@ public:
 private:
     void report(const QStringList &lines);
     QuizDisplay quizDisplay() const;
-    // Only where an object's mark changed is the card to be drawn again.
-    void objectChanged(int object);
+
 
     TopicDocument m_doc;
     Identity m_identity;
