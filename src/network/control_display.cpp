@@ -75,6 +75,7 @@ TKontrollanzeigeForm::TKontrollanzeigeForm(ControlBoard &board, QAbstractItemMod
     m_save = button(QStringLiteral("Ergebnisse &speichern..."), "SpeichernBtn");
     m_showOnCard = button(QStringLiteral("Auf der Karte &zeigen"), "KarteBtn");
     m_report = button(QStringLiteral("Bericht &drucken..."), "BerichtBtn");
+    m_history = button(QStringLiteral("Klassen&verlauf..."), "KlassenverlaufBtn");
     m_close = button(QStringLiteral("S&chließen"), "SchliessenBtn");
     connect(m_end, &QPushButton::clicked, this, [this] {
         if (onEndExercise)
@@ -100,6 +101,10 @@ TKontrollanzeigeForm::TKontrollanzeigeForm(ControlBoard &board, QAbstractItemMod
         if (onPrintReport)
             onPrintReport();
     });
+    connect(m_history, &QPushButton::clicked, this, [this] {
+        if (onClassHistory)
+            onClassHistory();
+    });
     connect(m_close, &QPushButton::clicked, this, &QWidget::close);
 
     auto *buttons = new QHBoxLayout;
@@ -109,6 +114,7 @@ TKontrollanzeigeForm::TKontrollanzeigeForm(ControlBoard &board, QAbstractItemMod
     buttons->addWidget(m_save);
     buttons->addWidget(m_showOnCard);
     buttons->addWidget(m_report);
+    buttons->addWidget(m_history);
     buttons->addStretch();
     buttons->addWidget(m_close);
     auto *layout = new QVBoxLayout(this);

@@ -38,6 +38,7 @@ public:
     QPushButton *saveButton() const { return m_save; }
     QPushButton *showOnCardButton() const { return m_showOnCard; }
     QPushButton *reportButton() const { return m_report; }
+    QPushButton *historyButton() const { return m_history; }
     // Single questions have no places to mark.
     void setCardAvailable(bool available);
 
@@ -47,6 +48,7 @@ public:
     std::function<void()> onSaveResults;
     std::function<void()> onShowOnCard;
     std::function<void()> onPrintReport;
+    std::function<void()> onClassHistory;
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -66,6 +68,7 @@ private:
     QPushButton *m_save;
     QPushButton *m_showOnCard;
     QPushButton *m_report;
+    QPushButton *m_history;
     QPushButton *m_close;
     bool m_cardAvailable = true;
 };

@@ -142,6 +142,9 @@ Q_SIGNALS:
     void exerciseStarted(const QList<QJsonObject> &browserRecords);
     // The exercise is about to end: its results are saved next.
     void exerciseEnding();
+    // The exercise ended (also by "Nein" after a resume, or at exit): its journal is
+    // complete, and its document is still at hand (exerciseDocument()).
+    void exerciseEnded(const QString &journalPath);
 
 private:
     bool sendReport(const QStringList &lines);
