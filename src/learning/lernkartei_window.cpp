@@ -54,7 +54,8 @@ public:
             painter->fillRect(part, boxColour(b));
             const QString number = QString::number(count);
             if (metrics.horizontalAdvance(number) + 4 <= width) {
-                painter->setPen(b == 3 || b == 0 ? QColor(40, 40, 40) : QColor(255, 255, 255));
+                // Dark on the light colours (grey, yellow, light green), white on the others.
+                painter->setPen(b == 0 || b == 3 || b == 4 ? QColor(40, 40, 40) : QColor(255, 255, 255));
                 painter->drawText(part, Qt::AlignCenter, number);
             }
             x += width;

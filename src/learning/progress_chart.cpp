@@ -58,10 +58,17 @@ void paintProgressChart(QPainter &painter, const QRect &area, const QList<Progre
         return;
     }
 
-    int top = 0;
+    int highest = 0;
     for (const ProgressDay &d : days)
-        top = std::max({top, d.secure, d.due});
-    top = std::max({top, itemCount, 1});
+        highest = std::max({highest, d.secure, d.due});
+    highest = std::max({highest, itemCount, 1});
+    // Four steps of a round size: 0, 5, 10, 15, 20 rather than 0, 5, 10, 14, 19.
+    int step = 1;
+    for (int magnitude = 1; 4 * step < highest; magnitude *= 10)
+        for (int factor : {1, 2, 5})
+            if (4 * step < highest)
+                step = factor * magnitude; // 1, 2, 5, 10, 20, 50, ... until four steps reach it
+    const int top = 4 * step;
 
     // Legend above, dates below, counts on the left.
     const int legendHeight = metrics.height() + 8;
@@ -76,8 +83,8 @@ void paintProgressChart(QPainter &painter, const QRect &area, const QList<Progre
     auto yOf = [&](int count) { return plot.bottom() - double(plot.height()) * count / top; };
 
     // Grid: the scale in four steps.
-    for (int step = 0; step <= 4; ++step) {
-        const int count = nearest(double(top) * step / 4);
+    for (int k = 0; k <= 4; ++k) {
+        const int count = k * step;
         const double y = yOf(count);
         painter.setPen(QPen(colours.grid, 1));
         painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
@@ -111,22 +118,16 @@ void paintProgressChart(QPainter &painter, const QRect &area, const QList<Progre
     painter.setPen(QPen(colours.due, 2.5));
     painter.drawPolyline(due);
 
-    // Dates: first, last and a few between that do not crowd each other.
+    // Dates: first, last and a few between, centred on their day (the first and the last
+    // kept inside the plot), never closer than one and a half labels.
     painter.setPen(colours.text);
-    const QString sample = QStringLiteral("00.00.");
-    const int labelWidth = metrics.horizontalAdvance(sample) + 12;
-    const int labels = std::clamp(plot.width() / labelWidth, 2, int(days.size()));
+    const int labelWidth = metrics.horizontalAdvance(QStringLiteral("00.00.")) + 8;
+    const int labels = days.size() == 1 ? 1 : std::clamp(int(plot.width() / (1.5 * labelWidth)) + 1, 2, int(days.size()));
     for (int k = 0; k < labels; ++k) {
         const int i = labels == 1 ? 0 : nearest(double(days.size() - 1) * k / (labels - 1));
-        const QString text = fromDayNumber(days.at(i).day).toString(QStringLiteral("dd.MM."));
-        const double x = xOf(i);
-        const Qt::Alignment align = k == 0 ? Qt::AlignLeft : k == labels - 1 ? Qt::AlignRight : Qt::AlignHCenter;
-        const QRectF box = k == 0 ? QRectF(x, plot.bottom() + 4, labelWidth, metrics.height())
-            : k == labels - 1     ? QRectF(x - labelWidth, plot.bottom() + 4, labelWidth, metrics.height())
-                                  : QRectF(x - labelWidth / 2.0, plot.bottom() + 4, labelWidth, metrics.height());
-        painter.drawText(box, align | Qt::AlignTop, text);
-        if (labels == 1)
-            break;
+        const double left = std::clamp(xOf(i) - labelWidth / 2.0, double(plot.left()), double(plot.right() - labelWidth));
+        painter.drawText(QRectF(left, plot.bottom() + 4, labelWidth, metrics.height()), Qt::AlignHCenter | Qt::AlignTop,
+                         fromDayNumber(days.at(i).day).toString(QStringLiteral("dd.MM.")));
     }
 
     // Legend.

@@ -41,7 +41,11 @@ bool openPrivateSqlite(const QString &path, const QString &connection, int busyT
     const int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR);
     if (fd < 0)
         return false;
+    // A file another program made for us is made ours alone too, with its journal files.
+    ::fchmod(fd, S_IRUSR | S_IWUSR);
     ::close(fd);
+    for (const char *suffix : {"-wal", "-shm"})
+        ::chmod(QByteArray(native + suffix).constData(), S_IRUSR | S_IWUSR);
     bool ok = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);

@@ -13,6 +13,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace kapitolo {
@@ -39,9 +40,22 @@ QStandardItem *cell(const QString &text, bool right = false)
     return item;
 }
 
-QString shortHeading(const HistoryExercise &e)
+// Day and time, and under them the topic when the table shows all topics.
+QString shortHeading(const HistoryExercise &e, bool withTitle)
 {
-    return fromDayNumber(e.started).toString(QStringLiteral("dd.MM.yy")) + QLatin1Char('\n') + e.title;
+    const QString when = fromDayNumber(e.started).toString(QStringLiteral("dd.MM.yy HH:mm"));
+    return withTitle ? when + QLatin1Char('\n') + e.title : when;
+}
+
+// Columns as wide as their figures, a long title cut short (the tooltip has it whole).
+void fitColumns(QTableView *grid, QStandardItemModel *model, int firstExercise, int exercises)
+{
+    grid->resizeColumnsToContents();
+    for (int c = firstExercise; c < firstExercise + exercises; ++c) {
+        if (QStandardItem *header = model->horizontalHeaderItem(c))
+            header->setToolTip(header->text());
+        grid->setColumnWidth(c, std::min(grid->columnWidth(c), 150));
+    }
 }
 
 } // namespace
@@ -183,7 +197,7 @@ void TKlassenverlaufForm::fill()
     m_pupilModel->clear();
     QStringList headers{QStringLiteral("Schüler")};
     for (const HistoryExercise &e : m_table.exercises)
-        headers << shortHeading(e);
+        headers << shortHeading(e, topic().isEmpty());
     headers << QStringLiteral("Trend");
     m_pupilModel->setHorizontalHeaderLabels(headers);
     for (int r = 0; r < m_table.pupils.size(); ++r) {
@@ -197,8 +211,7 @@ void TKlassenverlaufForm::fill()
         row << trendCell;
         m_pupilModel->appendRow(row);
     }
-    m_pupilGrid->resizeColumnsToContents();
-    m_pupilGrid->horizontalHeader()->setStretchLastSection(false);
+    fitColumns(m_pupilGrid, m_pupilModel, 1, int(m_table.exercises.size()));
 
     m_itemModel->clear();
     if (topic().isEmpty()) {
@@ -213,7 +226,7 @@ void TKlassenverlaufForm::fill()
                                   .arg(m_weak.exercises.size()));
         QStringList itemHeaders{QStringLiteral("Aufgabe")};
         for (const HistoryExercise &e : m_weak.exercises)
-            itemHeaders << shortHeading(e);
+            itemHeaders << shortHeading(e, false);
         m_itemModel->setHorizontalHeaderLabels(itemHeaders);
         for (const WeakItem &item : m_weak.items) {
             QList<QStandardItem *> row{cell(item.text)};
@@ -221,7 +234,7 @@ void TKlassenverlaufForm::fill()
                 row << cell(rate < 0 ? QStringLiteral("–") : rateText(rate) + QStringLiteral(" %"), true);
             m_itemModel->appendRow(row);
         }
-        m_itemGrid->resizeColumnsToContents();
+        fitColumns(m_itemGrid, m_itemModel, 1, int(m_weak.exercises.size()));
         m_itemGrid->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     }
     m_showOnCard->setEnabled(!m_weak.latestRates.isEmpty() && m_weak.exercises.last().docType != dtSingleQuestions

@@ -345,7 +345,7 @@ private Q_SLOTS:
         QCOMPARE(dialog->channel(), f.channel);
         QCOMPARE(dialog->topicBox()->currentText(), QStringLiteral("Alle Themen"));
         QCOMPARE(tableTexts(dialog->pupilGrid()->model()),
-                 QStringList({"Schüler|15.03.23 Hauptstädte Europas|22.03.23 Hauptstädte Europas|Trend",
+                 QStringList({"Schüler|15.03.23 09:00 Hauptstädte Europas|22.03.23 09:00 Hauptstädte Europas|Trend",
                               "PC-01 / anna|75,0 % (2)|100,0 % (1)|↑ +25,0", "PC-02 / ben|60,0 % (3)|80,0 % (2)|↑ +20,0",
                               "Sule|85,0 % (1)|70,0 % (2)|↓ −15,0"}));
         QVERIFY(!dialog->showOnCardButton()->isEnabled());
@@ -354,7 +354,7 @@ private Q_SLOTS:
 
         dialog->topicBox()->setCurrentIndex(1);
         QCOMPARE(tableTexts(dialog->itemGrid()->model()),
-                 QStringList({"Aufgabe|15.03.23 Hauptstädte Europas|22.03.23 Hauptstädte Europas",
+                 QStringList({"Aufgabe|15.03.23 09:00|22.03.23 09:00",
                               "Bad Ems|33,3 %|66,7 %", "Rio de Janeiro|66,7 %|66,7 %"}));
 
         // CSV: what the table shows, for a spreadsheet.
