@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlDatabase>
@@ -16,7 +17,17 @@
 #include <QSqlQuery>
 #include <QStandardPaths>
 
+#include <cerrno>
 #include <cmath>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstring>
 
 namespace kapitolo {
 
@@ -25,7 +36,10 @@ namespace {
 const QString kNotAffected = QStringLiteral(" Das Quiz, sein Protokoll und die Bestenliste sind davon nicht betroffen.");
 
 // The first schema: topics, their items and every answer. Version 2 keeps each item's
-// schedule beside them, so that the Lernkartei need not replay every answer to open.
+// schedule beside them, so that the Lernkartei need not replay every answer to open (the
+// answers stay what counts: the schedules are brought up to them before they are read), and
+// files the answers by topic instead of by item: a quiz's answers then land on the last
+// pages of the table and of its index, not on a page of the index for every item.
 const char *const kSchema1[] = {
     "CREATE TABLE topics(id INTEGER PRIMARY KEY, path TEXT NOT NULL, title TEXT NOT NULL, "
     "content_hash TEXT NOT NULL, doc_type INTEGER NOT NULL, first_seen REAL NOT NULL, last_practised REAL)",
@@ -46,6 +60,14 @@ const char *const kSchema2[] = {
     "ALTER TABLE items ADD COLUMN last_review_day INTEGER NOT NULL DEFAULT 0",
     "ALTER TABLE items ADD COLUMN interval_days INTEGER NOT NULL DEFAULT 0",
     "ALTER TABLE items ADD COLUMN due_day INTEGER NOT NULL DEFAULT 0",
+    "CREATE INDEX items_of_topic ON items(topic_id, active)",
+    "ALTER TABLE answers ADD COLUMN topic_id INTEGER NOT NULL DEFAULT 0",
+    "UPDATE answers SET topic_id = (SELECT topic_id FROM items WHERE items.id = answers.item_id)",
+    "DROP INDEX answers_of_item",
+    "CREATE INDEX answers_of_topic ON answers(topic_id)",
+    // The answers the schedules in items include: those up to this answer's id.
+    "CREATE TABLE meta(key TEXT PRIMARY KEY, value INTEGER NOT NULL)",
+    "INSERT INTO meta VALUES('schedules_until', 0)",
 };
 
 qint32 dayOf(double dayNumber)
@@ -74,6 +96,114 @@ QVariant text(const QString &value)
 
 const char kStateColumns[] = "stability, difficulty, reps, lapses, last_review_day, interval_days, due_day";
 
+// The log of the answers not yet in the record: one line each, "A " or "T " (a topic, before
+// its first answer), the CRC-32 of the rest as eight hex digits, a blank, the rest, LF.
+QByteArray logLine(char kind, const QByteArray &payload)
+{
+    const quint32 sum = quint32(crc32(0L, reinterpret_cast<const Bytef *>(payload.constData()), uInt(payload.size())));
+    return QByteArray(1, kind) + ' ' + QByteArray::number(sum, 16).rightJustified(8, '0') + ' ' + payload + '\n';
+}
+
+// A topic line carries the topic and the number its answers refer to in this log. Every
+// line carries the generation of the log: the log is written over from its start after each
+// write into the record, and a reader stops at the first line of another generation.
+QByteArray encodeLogTopic(const LearningTopic &topic, int number, quint32 generation)
+{
+    QJsonArray items;
+    for (const LearningItem &item : topic.items)
+        items.append(QJsonArray{item.key, item.type, item.caption, item.questionText, item.object, item.question});
+    const QJsonObject o{{QStringLiteral("g"), qint64(generation)},
+                        {QStringLiteral("n"), number},
+                        {QStringLiteral("h"), topic.identity.contentHash},
+                        {QStringLiteral("p"), topic.identity.path},
+                        {QStringLiteral("t"), topic.identity.title},
+                        {QStringLiteral("d"), topic.identity.docType},
+                        {QStringLiteral("i"), items}};
+    return logLine('T', QJsonDocument(o).toJson(QJsonDocument::Compact));
+}
+
+// An answer line: topic number, item, time in milliseconds of the day numbers, right, first
+// try; short, since a quiz writes hundreds.
+QByteArray encodeLogAnswer(const LearningAnswer &answer, int topicNumber, quint32 generation)
+{
+    QByteArray payload;
+    payload.reserve(56);
+    payload += QByteArray::number(generation) + '\t' + QByteArray::number(topicNumber) + '\t' + QByteArray::number(answer.item) + '\t'
+        + QByteArray::number(qint64(std::llround(answer.at * 86400000.0))) + '\t' + (answer.correct ? '1' : '0') + '\t'
+        + (answer.firstTry ? '1' : '0');
+    return logLine('A', payload);
+}
+
+// The answers of a log: its lines from the start, as long as they are whole, their checksum
+// holds and they belong to the generation of the first (what follows is older, or a line
+// cut short by the end of a program).
+QList<LearningAnswer> decodeLog(const QByteArray &bytes)
+{
+    QList<LearningAnswer> answers;
+    QHash<QByteArray, std::shared_ptr<LearningTopic>> topics; // by their number in the log
+    QByteArray generation;
+    qsizetype from = 0;
+    for (qsizetype end = bytes.indexOf('\n'); end >= 0; from = end + 1, end = bytes.indexOf('\n', from)) {
+        const QByteArray line = bytes.mid(from, end - from);
+        if (line.size() < 12 || line.at(1) != ' ' || line.at(10) != ' ')
+            break;
+        bool hex = false;
+        const quint32 sum = line.mid(2, 8).toUInt(&hex, 16);
+        const QByteArray payload = line.mid(11);
+        if (!hex || sum != quint32(crc32(0L, reinterpret_cast<const Bytef *>(payload.constData()), uInt(payload.size()))))
+            break;
+        if (line.at(0) == 'T') {
+            const QJsonObject o = QJsonDocument::fromJson(payload).object();
+            const QByteArray g = QByteArray::number(o.value(QStringLiteral("g")).toInteger(-1));
+            if (generation.isEmpty())
+                generation = g;
+            if (g != generation)
+                break;
+            auto topic = std::make_shared<LearningTopic>();
+            topic->identity.contentHash = o.value(QStringLiteral("h")).toString();
+            topic->identity.path = o.value(QStringLiteral("p")).toString();
+            topic->identity.title = o.value(QStringLiteral("t")).toString();
+            topic->identity.docType = o.value(QStringLiteral("d")).toInt();
+            for (const QJsonValue &v : o.value(QStringLiteral("i")).toArray()) {
+                const QJsonArray a = v.toArray();
+                LearningItem item;
+                item.key = a.at(0).toString();
+                item.type = a.at(1).toInt();
+                item.caption = a.at(2).toString();
+                item.questionText = a.at(3).toString();
+                item.object = a.at(4).toInt();
+                item.question = a.at(5).toInt();
+                topic->itemOfObject.insert(item.object, int(topic->items.size()));
+                topic->items.append(item);
+            }
+            topics.insert(QByteArray::number(o.value(QStringLiteral("n")).toInt()), topic);
+        } else if (line.at(0) == 'A') {
+            const QList<QByteArray> fields = payload.split('\t');
+            if (fields.size() != 6)
+                break;
+            if (generation.isEmpty())
+                generation = fields.at(0);
+            if (fields.at(0) != generation)
+                break;
+            const auto topic = topics.value(fields.at(1));
+            bool itemOk = false;
+            bool atOk = false;
+            LearningAnswer answer;
+            answer.item = fields.at(2).toInt(&itemOk);
+            answer.at = double(fields.at(3).toLongLong(&atOk)) / 86400000.0;
+            if (!topic || !itemOk || !atOk || answer.item < 0 || answer.item >= topic->items.size())
+                continue;
+            answer.topic = topic;
+            answer.correct = fields.at(4) == "1";
+            answer.firstTry = fields.at(5) == "1";
+            answers.append(answer);
+        } else {
+            break;
+        }
+    }
+    return answers;
+}
+
 } // namespace
 
 int TopicSummary::itemCount() const
@@ -94,11 +224,28 @@ LearningRecord::LearningRecord(const QString &path, Messages &messages, Clock &c
     m_retry.setSingleShot(true);
     m_retry.setInterval(3000);
     connect(&m_retry, &QTimer::timeout, this, [this] { retryPending(); });
+    m_commit.setSingleShot(true);
+    connect(&m_commit, &QTimer::timeout, this, [this] {
+        const qint64 quiet = m_sinceAnswer.elapsed();
+        if (quiet < kCommitDelayMs)
+            m_commit.start(int(kCommitDelayMs - quiet));
+        else
+            write(false);
+    });
 }
 
 LearningRecord::~LearningRecord()
 {
+    // Answers still waiting get one last chance, with the short wait; what the file does
+    // not take stays in the log for the next program.
+    if (!m_pending.isEmpty())
+        write(true);
     close();
+    if (m_logMap) {
+        ::munmap(m_logMap, size_t(kLogBytes));
+        if (m_pending.isEmpty())
+            QFile::remove(logPath(::getpid()));
+    }
 }
 
 QString LearningRecord::defaultPath()
@@ -173,13 +320,16 @@ bool LearningRecord::openDatabase()
         return false;
     }
     m_open = true;
+    m_currentBusyTimeout = m_busyTimeoutMs;
     bool ok = true;
     if (m_pageLimit > 0) {
         QSqlQuery q(QSqlDatabase::database(m_connection, false));
         ok = exec(q, QStringLiteral("PRAGMA max_page_count = %1").arg(m_pageLimit));
     }
-    if (ok && createOrMigrate())
+    if (ok && createOrMigrate()) {
+        takeOverLogs();
         return true;
+    }
     close();
     return false;
 }
@@ -220,29 +370,73 @@ bool LearningRecord::migrate1to2(QSqlQuery &q)
     for (const char *sql : kSchema2)
         if (!exec(q, QString::fromLatin1(sql)))
             return false;
-    if (!exec(q, QStringLiteral("CREATE INDEX items_of_topic ON items(topic_id, active)")))
+    return replaySchedules(q);
+}
+
+bool LearningRecord::replaySchedules(QSqlQuery &q)
+{
+    if (!exec(q, QStringLiteral("SELECT value FROM meta WHERE key = 'schedules_until'")) || !q.next())
         return false;
-    // The schedules from the first tries so far, in the order they were given.
-    if (!exec(q, QStringLiteral("SELECT item_id, at, correct FROM answers WHERE first_try = 1 ORDER BY item_id, at, id")))
-        return false;
+    const qint64 until = q.value(0).toLongLong();
+    q.finish();
+    // The schedules of the items answered since, then the first tries in the order given.
     QHash<qint64, FsrsState> states;
+    q.setForwardOnly(true);
+    if (!exec(q, QStringLiteral("SELECT id, %1 FROM items WHERE id IN (SELECT item_id FROM answers WHERE id > %2 AND "
+                                "first_try = 1)")
+                     .arg(QLatin1String(kStateColumns))
+                     .arg(until)))
+        return false;
+    while (q.next())
+        states.insert(q.value(0).toLongLong(), stateFrom(q, 1));
+    if (!exec(q, QStringLiteral("SELECT id, item_id, at, correct, first_try FROM answers WHERE id > %1 ORDER BY id").arg(until)))
+        return false;
+    QList<qint64> reviewed;
+    qint64 last = until;
     while (q.next()) {
-        FsrsState &s = states[q.value(0).toLongLong()];
-        s = fsrsReview(s, dayOf(q.value(1).toDouble()), q.value(2).toBool());
+        last = q.value(0).toLongLong();
+        if (!q.value(4).toBool())
+            continue;
+        const qint64 item = q.value(1).toLongLong();
+        FsrsState &state = states[item];
+        state = fsrsReview(state, dayOf(q.value(2).toDouble()), q.value(3).toBool());
+        if (!reviewed.contains(item))
+            reviewed.append(item);
     }
+    q.finish();
     QSqlQuery update(QSqlDatabase::database(m_connection, false));
-    update.prepare(QStringLiteral("UPDATE items SET stability = ?, difficulty = ?, reps = ?, lapses = ?, "
-                                  "last_review_day = ?, interval_days = ?, due_day = ? WHERE id = ?"));
-    for (auto it = states.cbegin(); it != states.cend(); ++it) {
-        const FsrsState &s = it.value();
-        for (const QVariant &v : {QVariant(s.stability), QVariant(s.difficulty), QVariant(s.reps), QVariant(s.lapses),
-                                  QVariant(s.lastReviewDay), QVariant(s.intervalDays), QVariant(s.dueDay),
-                                  QVariant(it.key())})
-            update.addBindValue(v);
+    if (!reviewed.isEmpty()
+        && !update.prepare(QStringLiteral("UPDATE items SET stability = ?, difficulty = ?, reps = ?, lapses = ?, "
+                                          "last_review_day = ?, interval_days = ?, due_day = ? WHERE id = ?")))
+        return fail(update.lastError());
+    for (qint64 item : std::as_const(reviewed)) {
+        const FsrsState &st = states.value(item);
+        const QVariant values[] = {st.stability, st.difficulty, st.reps, st.lapses, st.lastReviewDay, st.intervalDays,
+                                   st.dueDay, item};
+        for (int i = 0; i < 8; ++i)
+            update.bindValue(i, values[i]);
         if (!exec(update))
             return false;
     }
-    return true;
+    return exec(q, QStringLiteral("UPDATE meta SET value = %1 WHERE key = 'schedules_until'").arg(last));
+}
+
+void LearningRecord::bringSchedulesUpToDate()
+{
+    if (!m_open)
+        return;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    if (!exec(q, QStringLiteral("SELECT (SELECT value FROM meta WHERE key = 'schedules_until') < "
+                                "(SELECT COALESCE(MAX(id), 0) FROM answers)"))
+        || !q.next() || !q.value(0).toBool())
+        return;
+    q.finish();
+    // Held by another program: the schedules as they are; the next reading brings them up.
+    if (!exec(q, QStringLiteral("BEGIN IMMEDIATE")))
+        return;
+    if (replaySchedules(q) && q.exec(QStringLiteral("COMMIT")))
+        return;
+    q.exec(QStringLiteral("ROLLBACK"));
 }
 
 void LearningRecord::recordVerdict(const std::shared_ptr<const LearningTopic> &topic, int object, bool correct,
@@ -271,22 +465,39 @@ void LearningRecord::recordAnswer(const LearningAnswer &answer)
 {
     if (!answer.topic || answer.item < 0 || answer.item >= answer.topic->items.size())
         return;
+    // The answer goes to the log at once, the record takes the quiz's answers together:
+    // one transaction costs what one answer would.
     m_pending.append(answer);
-    // While the file is held or full, answers wait for the retry instead of each waiting
-    // for the file again.
+    const bool logged = logAnswer(answer);
+    // While the file is held or full, answers wait for the retry.
     if (m_retry.isActive())
         return;
-    flush(true);
+    if (!logged || m_pending.size() >= kMaxPending) {
+        write(true);
+        return;
+    }
+    // Written once the quiz pauses; the timer is armed once, not again for every answer.
+    m_sinceAnswer.start();
+    if (!m_commit.isActive())
+        m_commit.start(kCommitDelayMs);
+}
+
+bool LearningRecord::flush()
+{
+    if (m_retry.isActive())
+        return false;
+    return write(true);
 }
 
 bool LearningRecord::retryPending()
 {
     m_retry.stop();
-    return flush(false);
+    return write(false);
 }
 
-bool LearningRecord::flush(bool mayWait)
+bool LearningRecord::write(bool mayWait)
 {
+    m_commit.stop();
     if (m_pending.isEmpty())
         return true;
     if (!m_open && !openDatabase()) {
@@ -295,49 +506,47 @@ bool LearningRecord::flush(bool mayWait)
             return false;
         }
     }
-    {
-        // In the background nobody waits: a held file is tried again later.
+    // In the background nobody waits: a held file is tried again later.
+    const int busyTimeout = mayWait ? m_busyTimeoutMs : 0;
+    if (busyTimeout != m_currentBusyTimeout) {
         QSqlQuery q(QSqlDatabase::database(m_connection, false));
-        q.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(mayWait ? m_busyTimeoutMs : 0));
+        q.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(busyTimeout));
+        m_currentBusyTimeout = busyTimeout;
     }
-    bool setAside = false;
-    while (!m_pending.isEmpty()) {
-        if (writeOne(m_pending.first())) {
-            m_pending.removeFirst();
-            continue;
-        }
-        // A file found damaged while writing: once per attempt it is put aside.
-        if (m_lastFailure == Failure::Corrupt && !setAside) {
-            setAside = true;
-            if (setAsideDamagedFile() && openDatabase())
-                continue;
-        }
+    bool written = writeBatch(m_pending);
+    // A file found damaged while writing is put aside once.
+    if (!written && m_lastFailure == Failure::Corrupt && setAsideDamagedFile() && openDatabase())
+        written = writeBatch(m_pending);
+    if (!written) {
         handleFailure(m_lastFailure);
         return false;
     }
+    m_pending.clear();
+    clearLog();
     m_reported = 0;
     return true;
 }
 
-LearningRecord::CachedTopic *LearningRecord::resolveTopic(const LearningTopic &topic, CachedTopic &fresh)
+LearningRecord::CachedTopic *LearningRecord::resolveTopic(const LearningTopic &topic, QHash<QString, CachedTopic> &batch)
 {
     const TopicIdentity &id = topic.identity;
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery q(db);
-    const auto cached = m_topics.find(id.contentHash);
-    if (cached != m_topics.end()) {
-        if (cached->path == id.path && cached->title == id.title)
-            return &cached.value();
-        // The same topic from another file (moved, or a copy) or renamed: it follows.
-        q.prepare(QStringLiteral("UPDATE topics SET path = ?, title = ? WHERE id = ?"));
-        for (const QVariant &v : {text(id.path), text(id.title), QVariant(cached->id)})
-            q.addBindValue(v);
-        if (!exec(q))
-            return nullptr;
-        fresh = cached.value();
-        fresh.path = id.path;
-        fresh.title = id.title;
-        return &fresh;
+    const auto inBatch = batch.constFind(id.contentHash);
+    const auto cached = m_topics.constFind(id.contentHash);
+    if (inBatch != batch.constEnd() || cached != m_topics.constEnd()) {
+        CachedTopic known = inBatch != batch.constEnd() ? *inBatch : *cached;
+        if (known.path != id.path || known.title != id.title) {
+            // The same topic from another file (moved, or a copy) or renamed: it follows.
+            q.prepare(QStringLiteral("UPDATE topics SET path = ?, title = ? WHERE id = ?"));
+            for (const QVariant &v : {text(id.path), text(id.title), QVariant(known.id)})
+                q.addBindValue(v);
+            if (!exec(q))
+                return nullptr;
+            known.path = id.path;
+            known.title = id.title;
+        }
+        return &*batch.insert(id.contentHash, known);
     }
     // The same objects: the same topic, wherever the file lies now. Else the same file:
     // the topic, edited.
@@ -346,12 +555,40 @@ LearningRecord::CachedTopic *LearningRecord::resolveTopic(const LearningTopic &t
     if (!exec(q))
         return nullptr;
     qint64 topicId = q.next() ? q.value(0).toLongLong() : 0;
+    const bool sameObjects = topicId != 0;
     if (topicId == 0 && !id.path.isEmpty()) {
         q.prepare(QStringLiteral("SELECT id FROM topics WHERE path = ? ORDER BY last_practised DESC LIMIT 1"));
         q.addBindValue(id.path);
         if (!exec(q))
             return nullptr;
         topicId = q.next() ? q.value(0).toLongLong() : 0;
+    }
+    CachedTopic fresh;
+    fresh.id = topicId;
+    fresh.path = id.path;
+    fresh.title = id.title;
+    if (sameObjects) {
+        // Known with these very objects: its items are there unless an edit put some aside
+        // since, which the comparison below finds.
+        q.prepare(QStringLiteral("SELECT id, item_key FROM items WHERE topic_id = ? AND active = 1"));
+        q.addBindValue(topicId);
+        if (!exec(q))
+            return nullptr;
+        while (q.next())
+            fresh.itemIds.insert(q.value(1).toString(), q.value(0).toLongLong());
+        q.finish();
+        bool complete = fresh.itemIds.size() == topic.items.size();
+        for (const LearningItem &item : topic.items)
+            complete = complete && fresh.itemIds.contains(item.key);
+        if (complete) {
+            q.prepare(QStringLiteral("UPDATE topics SET path = ?, title = ? WHERE id = ?"));
+            for (const QVariant &v : {text(id.path), text(id.title), QVariant(topicId)})
+                q.addBindValue(v);
+            if (!exec(q))
+                return nullptr;
+            return &*batch.insert(id.contentHash, fresh);
+        }
+        fresh.itemIds.clear();
     }
     if (topicId == 0) {
         q.prepare(QStringLiteral("INSERT INTO topics(path, title, content_hash, doc_type, first_seen) VALUES(?, ?, ?, ?, ?)"));
@@ -389,56 +626,56 @@ LearningRecord::CachedTopic *LearningRecord::resolveTopic(const LearningTopic &t
     q.addBindValue(topicId);
     if (!exec(q))
         return nullptr;
-    fresh = CachedTopic();
     fresh.id = topicId;
-    fresh.path = id.path;
-    fresh.title = id.title;
     while (q.next())
         fresh.itemIds.insert(q.value(1).toString(), q.value(0).toLongLong());
-    return &fresh;
+    return &*batch.insert(id.contentHash, fresh);
 }
 
-bool LearningRecord::writeOne(const LearningAnswer &answer)
+bool LearningRecord::writeBatch(const QList<LearningAnswer> &answers)
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery q(db);
     if (!exec(q, QStringLiteral("BEGIN IMMEDIATE")))
         return false;
-    CachedTopic fresh;
-    CachedTopic *topic = resolveTopic(*answer.topic, fresh);
-    const LearningItem &item = answer.topic->items.at(answer.item);
-    const qint64 itemId = topic ? topic->itemIds.value(item.key) : 0;
-    bool ok = topic && itemId != 0;
-    if (ok) {
-        q.prepare(QStringLiteral("INSERT INTO answers(at, item_id, correct, first_try) VALUES(?, ?, ?, ?)"));
-        for (const QVariant &v :
-             {QVariant(answer.at), QVariant(itemId), QVariant(int(answer.correct)), QVariant(int(answer.firstTry))})
-            q.addBindValue(v);
-        ok = exec(q);
-    }
-    // The first try of a quiz is the review: right is a pass, anything else a fail. The
-    // state is read inside the transaction: another window may have written it.
-    if (ok && answer.firstTry) {
-        q.prepare(QStringLiteral("SELECT %1 FROM items WHERE id = ?").arg(QLatin1String(kStateColumns)));
-        q.addBindValue(itemId);
-        ok = exec(q) && q.next();
-        if (ok) {
-            const FsrsState next = fsrsReview(stateFrom(q, 0), dayOf(answer.at), answer.correct);
-            q.prepare(QStringLiteral("UPDATE items SET stability = ?, difficulty = ?, reps = ?, lapses = ?, "
-                                     "last_review_day = ?, interval_days = ?, due_day = ? WHERE id = ?"));
-            for (const QVariant &v : {QVariant(next.stability), QVariant(next.difficulty), QVariant(next.reps),
-                                      QVariant(next.lapses), QVariant(next.lastReviewDay), QVariant(next.intervalDays),
-                                      QVariant(next.dueDay), QVariant(itemId)})
-                q.addBindValue(v);
-            ok = exec(q);
+    // A quiz's rows go in a few statements with their numbers written out: binding every
+    // value of every row one by one costs more than the writing itself. Only numbers are
+    // written so; texts are bound.
+    auto number = [](double v) { return QString::number(v, 'g', 17); };
+    constexpr int kRowsPerStatement = 200;
+    // The answers only: the schedules follow them when they are read next.
+    QHash<QString, CachedTopic> batch;
+    QHash<qint64, double> practised;
+    QStringList rows;
+    bool ok = true;
+    auto insertRows = [&] {
+        ok = ok && (rows.isEmpty()
+                    || exec(q, QStringLiteral("INSERT INTO answers(at, item_id, topic_id, correct, first_try) VALUES ")
+                                   + rows.join(QLatin1Char(','))));
+        rows.clear();
+    };
+    for (const LearningAnswer &answer : answers) {
+        const CachedTopic *topic = resolveTopic(*answer.topic, batch);
+        const qint64 itemId = topic ? topic->itemIds.value(answer.topic->items.at(answer.item).key) : 0;
+        if (!topic || itemId == 0) {
+            ok = false;
+            break;
         }
+        rows << QLatin1Char('(') + number(answer.at) + QLatin1Char(',') + QString::number(itemId) + QLatin1Char(',')
+                + QString::number(topic->id) + QLatin1Char(',') + QLatin1Char(answer.correct ? '1' : '0') + QLatin1Char(',')
+                + QLatin1Char(answer.firstTry ? '1' : '0') + QLatin1Char(')');
+        if (rows.size() == kRowsPerStatement)
+            insertRows();
+        double &last = practised[topic->id];
+        last = std::max(last, answer.at);
+        if (!ok)
+            break;
     }
-    if (ok) {
-        q.prepare(QStringLiteral("UPDATE topics SET last_practised = ? WHERE id = ?"));
-        q.addBindValue(answer.at);
-        q.addBindValue(topic->id);
-        ok = exec(q);
-    }
+    insertRows();
+    for (auto it = practised.cbegin(); ok && it != practised.cend(); ++it)
+        ok = exec(q, QStringLiteral("UPDATE topics SET last_practised = MAX(COALESCE(last_practised, 0), %1) WHERE id = %2")
+                         .arg(number(it.value()))
+                         .arg(it.key()));
     if (ok && !q.exec(QStringLiteral("COMMIT")))
         ok = fail(q.lastError());
     if (!ok) {
@@ -447,9 +684,98 @@ bool LearningRecord::writeOne(const LearningAnswer &answer)
         m_lastFailure = failure;
         return false;
     }
-    if (topic == &fresh)
-        m_topics.insert(answer.topic->identity.contentHash, fresh);
+    for (auto it = batch.cbegin(); it != batch.cend(); ++it)
+        m_topics.insert(it.key(), it.value());
     return true;
+}
+
+// --- The answers' log -------------------------------------------------------------
+
+QString LearningRecord::logPath(qint64 pid) const
+{
+    return m_path + QStringLiteral("-antworten-") + QString::number(pid);
+}
+
+bool LearningRecord::logAnswer(const LearningAnswer &answer)
+{
+    if (!m_logMap) {
+        const QByteArray native = QFile::encodeName(logPath(::getpid()));
+        QDir().mkpath(QFileInfo(m_path).absolutePath());
+        const int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR);
+        if (fd < 0)
+            return false;
+        // A program before this one with the same process number left its answers here:
+        // they are taken over when the record is opened; until then this one does without.
+        char first = 0;
+        if (::pread(fd, &first, 1, 0) == 1 && first != 0) {
+            ::close(fd);
+            return false;
+        }
+        // Written through a shared mapping: an answer costs a copy, no call of the system, and
+        // what is copied is the file's, also when the program is killed the next moment.
+        void *map = ::ftruncate(fd, kLogBytes) == 0
+            ? ::mmap(nullptr, size_t(kLogBytes), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0)
+            : MAP_FAILED;
+        ::close(fd);
+        if (map == MAP_FAILED)
+            return false;
+        m_logMap = static_cast<char *>(map);
+        m_logOffset = 0;
+    }
+    // The topic's line once, before its first answer in this generation of the log.
+    QByteArray lines;
+    auto known = m_loggedTopics.constFind(answer.topic.get());
+    int number = known == m_loggedTopics.constEnd() ? int(m_loggedTopics.size()) + 1 : *known;
+    if (known == m_loggedTopics.constEnd())
+        lines = encodeLogTopic(*answer.topic, number, m_logGeneration);
+    lines += encodeLogAnswer(answer, number, m_logGeneration);
+    if (m_logOffset + lines.size() >= kLogBytes)
+        return false; // full: the record takes the answers now
+    std::memcpy(m_logMap + m_logOffset, lines.constData(), size_t(lines.size()));
+    m_logOffset += lines.size();
+    if (known == m_loggedTopics.constEnd()) {
+        m_loggedTopics.insert(answer.topic.get(), number);
+        m_loggedTopicRefs.append(answer.topic);
+    }
+    return true;
+}
+
+void LearningRecord::clearLog()
+{
+    // What the record holds now leaves the log: a reader finds it empty, and the next
+    // generation is written over it from the start. (A program killed between the record's
+    // commit and this byte would see its last answers once more.)
+    if (m_logMap)
+        m_logMap[0] = 0;
+    m_logOffset = 0;
+    ++m_logGeneration;
+    m_loggedTopics.clear();
+    m_loggedTopicRefs.clear();
+}
+
+void LearningRecord::takeOverLogs()
+{
+    const QFileInfo record(m_path);
+    const QString prefix = record.fileName() + QStringLiteral("-antworten-");
+    const QStringList logs = QDir(record.absolutePath()).entryList({prefix + QLatin1Char('*')}, QDir::Files);
+    for (const QString &name : logs) {
+        bool number = false;
+        const qint64 pid = name.mid(prefix.size()).toLongLong(&number);
+        if (!number)
+            continue;
+        // Another program that still runs writes its own answers; this one's own log is
+        // its own answers, still queued, unless it is the leftover of an ended program.
+        if (pid == ::getpid() ? m_logMap != nullptr : (::kill(pid_t(pid), 0) == 0 || errno == EPERM))
+            continue;
+        const QString path = record.absoluteDir().filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QList<LearningAnswer> answers = decodeLog(file.readAll());
+        file.close();
+        if (answers.isEmpty() || writeBatch(answers))
+            QFile::remove(path);
+    }
 }
 
 bool LearningRecord::setAsideDamagedFile()
@@ -511,6 +837,7 @@ void LearningRecord::handleFailure(Failure failure)
                             + kNotAffected);
         // Nothing this version writes would fit: the answers are not kept.
         m_pending.clear();
+        clearLog();
         return;
     case Failure::Corrupt:
     case Failure::Other:
@@ -530,6 +857,7 @@ void LearningRecord::handleFailure(Failure failure)
 QList<TopicSummary> LearningRecord::topicSummaries(qint32 today)
 {
     QList<TopicSummary> topics;
+    writeBeforeReading();
     if (!open())
         return topics;
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
@@ -566,6 +894,7 @@ QList<TopicSummary> LearningRecord::topicSummaries(qint32 today)
 QList<ItemSchedule> LearningRecord::itemSchedules(qint64 topicId)
 {
     QList<ItemSchedule> items;
+    writeBeforeReading();
     if (!open())
         return items;
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
@@ -604,12 +933,13 @@ QSet<QString> LearningRecord::dueItemKeys(qint64 topicId, qint32 today)
 QList<ProgressDay> LearningRecord::progress(qint64 topicId, qint32 today)
 {
     QList<ProgressDay> days;
+    writeBeforeReading();
     if (!open())
         return days;
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT a.item_id, a.at, a.correct FROM answers a JOIN items i ON i.id = a.item_id "
-                             "WHERE i.topic_id = ? AND i.active = 1 AND a.first_try = 1 ORDER BY a.item_id, a.at, a.id"));
+                             "WHERE a.topic_id = ? AND i.active = 1 AND a.first_try = 1 ORDER BY a.item_id, a.at, a.id"));
     q.addBindValue(topicId);
     if (!exec(q)) {
         handleReadFailure();
@@ -666,6 +996,7 @@ QList<ProgressDay> LearningRecord::progress(qint64 topicId, qint32 today)
 
 bool LearningRecord::writeJsonLines(QIODevice &out, qint32 today)
 {
+    writeBeforeReading();
     if (!open())
         return false;
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
@@ -748,6 +1079,14 @@ bool LearningRecord::writeJsonLines(QIODevice &out, qint32 today)
             return false;
     }
     return true;
+}
+
+void LearningRecord::writeBeforeReading()
+{
+    if (!m_pending.isEmpty() && !m_retry.isActive())
+        write(true);
+    if (open())
+        bringSchedulesUpToDate();
 }
 
 void LearningRecord::handleReadFailure()

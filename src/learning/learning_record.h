@@ -4,6 +4,7 @@
 #include "learning/learning_items.h"
 #include "learning/sqlite_file.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -68,8 +69,12 @@ struct ProgressDay {
 // schedule, in an SQLite file of the user's own (owner-only, WAL journal, so that a
 // program killed in the middle of a write leaves every earlier answer readable).
 //
-// The file is opened on the first use. Nothing that goes wrong here touches the quiz:
-// an answer that cannot be written stays queued, and the pupil is told once in German.
+// The file is opened on the first use. Each answer goes at once into a log beside it (one
+// line of a file of this program's own); the record takes a quiz's answers together, in one
+// transaction, at the quiz's end (flush), after a pause or a few hundred answers, before it
+// is read and at exit. A program that ends before it wrote them leaves its log, and the next
+// one to open the record takes the answers over. Nothing that goes wrong here touches the
+// quiz: an answer that cannot be written stays queued, and the pupil is told once in German.
 //   - another program holds the file locked: wait briefly, then retry in the background;
 //   - the file is damaged: it is put aside as "lernstand.sqlite.defekt-<Datum>" and a
 //     new record begins;
@@ -80,6 +85,9 @@ class LearningRecord : public QObject
 public:
     // The schema this program writes; older files are migrated when opened.
     static constexpr int kSchemaVersion = 2;
+    // Answers wait at most this long after the last one, or until there are this many.
+    static constexpr int kCommitDelayMs = 20000;
+    static constexpr int kMaxPending = 500;
 
     LearningRecord(const QString &path, Messages &messages, Clock &clock, QObject *parent = nullptr);
     ~LearningRecord() override;
@@ -97,7 +105,10 @@ public:
     void recordVerdict(const TopicDocument &document, int object, bool correct, bool firstTry);
     void recordAnswer(const LearningAnswer &answer);
 
-    // Answers waiting for the file, and whether a retry is scheduled.
+    // Writes the queued answers now: the end of a quiz calls it. False when they wait
+    // (the file is held, full or damaged; reported).
+    bool flush();
+    // Answers not yet in the file, and whether a retry is scheduled.
     int pendingCount() const { return int(m_pending.size()); }
     bool retryScheduled() const { return m_retry.isActive(); }
     // Writes what is queued; true when nothing is left. The retry timer calls it.
@@ -140,11 +151,20 @@ private:
     bool openDatabase();
     bool createOrMigrate();
     bool migrate1to2(QSqlQuery &q);
-    bool flush(bool mayWait);
-    bool writeOne(const LearningAnswer &answer);
-    // The topic's row and its items' rows, made or brought up to date; fresh receives a
-    // topic not cached yet.
-    CachedTopic *resolveTopic(const LearningTopic &topic, CachedTopic &fresh);
+    // The schedules brought up to the answers not yet in them, inside a transaction.
+    bool replaySchedules(QSqlQuery &q);
+    void bringSchedulesUpToDate();
+    bool write(bool mayWait);
+    bool writeBatch(const QList<LearningAnswer> &answers);
+    void writeBeforeReading();
+    // The topic's row and its items' rows, made or brought up to date, in the batch being
+    // written (the cache takes them once it is committed).
+    CachedTopic *resolveTopic(const LearningTopic &topic, QHash<QString, CachedTopic> &batch);
+    QString logPath(qint64 pid) const;
+    bool logAnswer(const LearningAnswer &answer);
+    void clearLog();
+    // At opening: the logs of programs that ended before they wrote their answers.
+    void takeOverLogs();
     static Failure failureOf(SqliteFailure failure);
     // Keeps the failure of a statement for the caller; always false.
     bool fail(const QSqlError &error);
@@ -163,10 +183,21 @@ private:
     int m_version = 0;
     bool m_open = false;
     int m_busyTimeoutMs = 250;
+    int m_currentBusyTimeout = -1; // as the open connection has it
     int m_pageLimit = 0;
     bool m_repairDamaged = true;
     QList<LearningAnswer> m_pending;
     QTimer m_retry;
+    QTimer m_commit;
+    QElapsedTimer m_sinceAnswer;
+    static constexpr qint64 kLogBytes = 1 << 20; // a sparse file: only what is written takes room
+    char *m_logMap = nullptr;
+    qint64 m_logOffset = 0;
+    quint32 m_logGeneration = 1;
+    // The topics whose line is in the log already, by the LearningTopic the quiz holds (kept
+    // alive here, so that its address is not taken by another one), with their number.
+    QHash<const LearningTopic *, int> m_loggedTopics;
+    QList<std::shared_ptr<const LearningTopic>> m_loggedTopicRefs;
     // The topics answered since the file was opened, so that an answer costs no look-up.
     QHash<QString, CachedTopic> m_topics; // by content hash
     int m_reported = 0; // bits of the failures told to the user since the last success

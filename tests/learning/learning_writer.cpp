@@ -1,6 +1,7 @@
 // A second process on a learning record, for the tests:
-//   learning_writer write FILE   records answers one after the other and prints "ok N" once
-//                                answer N is in the file, until it is killed
+//   learning_writer write FILE   records answers one after the other, prints "ok N" once
+//                                answer N is recorded and writes them into the file every
+//                                37, until it is killed
 //   learning_writer lock FILE    holds the file's write lock and prints "locked" until its
 //                                standard input closes
 #include "document/topic_document.h"
@@ -47,7 +48,7 @@ int write(const QString &path)
     const auto topic = learningTopic(map);
     for (int n = 1; n <= 1000000; ++n) {
         record.recordVerdict(topic, n % 50, n % 3 != 0, n % 2 == 1);
-        if (record.pendingCount() != 0)
+        if (n % 37 == 0 && !record.flush())
             return 1;
         std::printf("ok %d\n", n);
         std::fflush(stdout);
