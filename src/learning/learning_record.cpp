@@ -658,6 +658,8 @@ bool LearningRecord::writeBatch(const QList<LearningAnswer> &answers)
         const CachedTopic *topic = resolveTopic(*answer.topic, batch);
         const qint64 itemId = topic ? topic->itemIds.value(answer.topic->items.at(answer.item).key) : 0;
         if (!topic || itemId == 0) {
+            if (topic)
+                m_lastFailure = Failure::Other; // an item its topic did not register
             ok = false;
             break;
         }
@@ -840,6 +842,11 @@ void LearningRecord::handleFailure(Failure failure)
         clearLog();
         return;
     case Failure::Corrupt:
+        if (!m_repairDamaged) {
+            close(); // said so when it was found
+            return;
+        }
+        [[fallthrough]];
     case Failure::Other:
         report(Failure::Other, QStringLiteral("Der Lernstand kann nicht gespeichert werden: Die Datei ") + file
                                    + QStringLiteral(" lässt sich nicht öffnen oder nicht beschreiben. Kapitolo versucht es "
