@@ -77,6 +77,7 @@ TKontrollanzeigeForm::TKontrollanzeigeForm(ControlBoard &board, QAbstractItemMod
     m_showOnCard = button(QStringLiteral("Auf der Karte &zeigen"), "KarteBtn");
     m_report = button(QStringLiteral("Bericht &drucken..."), "BerichtBtn");
     m_remove = button(QStringLiteral("Teilnehmer &entfernen..."), "EntfernenBtn");
+    m_history = button(QStringLiteral("Klassen&verlauf..."), "KlassenverlaufBtn");
     m_close = button(QStringLiteral("S&chließen"), "SchliessenBtn");
     connect(m_end, &QPushButton::clicked, this, [this] {
         if (onEndExercise)
@@ -108,6 +109,10 @@ TKontrollanzeigeForm::TKontrollanzeigeForm(ControlBoard &board, QAbstractItemMod
     });
     connect(m_grid->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TKontrollanzeigeForm::updateRemove);
+    connect(m_history, &QPushButton::clicked, this, [this] {
+        if (onClassHistory)
+            onClassHistory();
+    });
     connect(m_close, &QPushButton::clicked, this, &QWidget::close);
 
     auto *buttons = new QHBoxLayout;
@@ -118,6 +123,7 @@ TKontrollanzeigeForm::TKontrollanzeigeForm(ControlBoard &board, QAbstractItemMod
     buttons->addWidget(m_showOnCard);
     buttons->addWidget(m_report);
     buttons->addWidget(m_remove);
+    buttons->addWidget(m_history);
     buttons->addStretch();
     buttons->addWidget(m_close);
     auto *layout = new QVBoxLayout(this);

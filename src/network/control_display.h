@@ -37,6 +37,7 @@ public:
     QPushButton *showOnCardButton() const { return m_showOnCard; }
     QPushButton *reportButton() const { return m_report; }
     QPushButton *removeButton() const { return m_remove; }
+    QPushButton *historyButton() const { return m_history; }
     // Single questions have no places to mark.
     void setCardAvailable(bool available);
 
@@ -47,6 +48,7 @@ public:
     std::function<void()> onShowOnCard;
     std::function<void()> onPrintReport;
     std::function<void()> onRemoveParticipant;
+    std::function<void()> onClassHistory;
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -68,6 +70,7 @@ private:
     QPushButton *m_showOnCard;
     QPushButton *m_report;
     QPushButton *m_remove;
+    QPushButton *m_history;
     QPushButton *m_close;
     bool m_cardAvailable = true;
     bool m_active = false;

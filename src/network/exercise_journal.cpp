@@ -105,6 +105,7 @@ bool decodeLine(const QByteArray &line, JournalRecord &record)
         record.title = j.value(QStringLiteral("title")).toString();
         record.dokTyp = j.value(QStringLiteral("dokTyp")).toInt();
         record.options = optionsFrom(j.value(QStringLiteral("options")).toObject(), record.initiator);
+        record.topicPath = j.value(QStringLiteral("path")).toString();
         return !record.channel.isEmpty();
     case JournalRecord::Kind::Report:
         record.computer = j.value(QStringLiteral("computer")).toString();
@@ -144,6 +145,8 @@ QByteArray encodeJournalRecord(const JournalRecord &record)
         j[QStringLiteral("title")] = record.title;
         j[QStringLiteral("dokTyp")] = record.dokTyp;
         j[QStringLiteral("options")] = optionsJson(record.options);
+        if (!record.topicPath.isEmpty())
+            j[QStringLiteral("path")] = record.topicPath;
         break;
     case JournalRecord::Kind::Report:
         j[QStringLiteral("computer")] = record.computer;

@@ -32,6 +32,7 @@ struct JournalRecord {
     QString title;
     qint32 dokTyp = 0;
     NetworkOptionFile options;
+    QString topicPath; // the teacher's topic file (empty in journals of older versions)
 
     // Report: the header names and the text, as the transport delivered them.
     QString computer;

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QObject>
 
+#include <functional>
 #include <memory>
 
 class QJsonObject;
@@ -19,6 +20,8 @@ struct AppSettings;
 class QuizEngine;
 class TKontrollanzeigeForm;
 class TNetzKomForm;
+class ClassHistory;
+class TKlassenverlaufForm;
 class ItemTableModel;
 
 // What the network quiz needs of the window around it: the documents it opens and
@@ -74,6 +77,13 @@ public:
     // The report's pages as they would be printed.
     QList<SheetPicture> classReportPages();
 
+    // The end of every exercise: the exercise, its pupils and their answers from the
+    // journal into the class history ("klassen.sqlite" in the protocol folder).
+    void recordClassHistory(const QString &journalPath);
+    // "Klassenverlauf..." (control display, Shift+F9).
+    void showClassHistory();
+    TKlassenverlaufForm *classHistoryForm() const { return m_historyForm; }
+
     // For the end-to-end driver: the role, the counts and what the control display shows.
     QJsonObject automationState() const;
 
@@ -94,6 +104,10 @@ private:
     TNetzKomForm *ensureNetzKomForm();
     void saveNetworkResultsAs();
     void updateCardAvailable();
+    // Printed, or without a printer written as a PDF file only its owner can read.
+    void printPages(const std::function<QList<SheetPicture>()> &pages, const QString &name, QWidget *parent);
+    void showHistoryOnCard();
+    void saveClassHistoryCsv();
 
     Services &m_services;
     QuizEngine &m_engine;
@@ -105,6 +119,8 @@ private:
     ClassroomExtension *m_extension = nullptr;
     TKontrollanzeigeForm *m_controlDisplay = nullptr;
     TNetzKomForm *m_netzKomForm = nullptr;
+    std::unique_ptr<ClassHistory> m_history;
+    TKlassenverlaufForm *m_historyForm = nullptr;
 };
 
 } // namespace kapitolo

@@ -101,6 +101,7 @@ void NetworkQuiz::startJournal(const QuizOptions &options)
     r.title = m_document.titel;
     r.dokTyp = m_document.DokTyp;
     r.options = NetworkOptionFile::fromQuizOptions(options, m_document.DokTyp, m_initiatorComputer);
+    r.topicPath = m_document.fileName.isEmpty() ? QString() : QFileInfo(m_document.fileName).absoluteFilePath();
     journal(r, true);
 }
 
@@ -111,7 +112,10 @@ void NetworkQuiz::endJournal()
     r.kind = JournalRecord::Kind::Ended;
     r.at = m_clock.now();
     journal(r, true);
+    const QString path = m_journal.path();
     m_journal.close();
+    if (!path.isEmpty())
+        Q_EMIT exerciseEnded(path);
 }
 
 bool NetworkQuiz::openMasterMailslot()

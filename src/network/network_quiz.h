@@ -148,6 +148,9 @@ Q_SIGNALS:
     void exerciseEnding();
     // A participant was removed (the browser classroom ends the session of the key).
     void participantRemoved(const QString &key);
+    // The exercise ended (also by "Nein" after a resume, or at exit): its journal is
+    // complete, and its document is still at hand (exerciseDocument()).
+    void exerciseEnded(const QString &journalPath);
 
 private:
     bool sendReport(const QStringList &lines);

@@ -9,6 +9,7 @@
 #include "web/web_participation.h"
 #include "web_test_support.h"
 
+#include <algorithm>
 #include <QDir>
 #include <QStandardPaths>
 #include <QTcpServer>
@@ -140,7 +141,11 @@ private Q_SLOTS:
             const Pupil &p = pupils[i];
             const QJsonObject result = p.state.value("ergebnis").toObject();
             QVERIFY2(!result.isEmpty(), qPrintable(p.name));
-            const ParticipantRow &row = board.rows().at(i);
+            // Rows stand in the order the joins arrived, which the connections decide.
+            const auto found = std::find_if(board.rows().cbegin(), board.rows().cend(),
+                                            [&](const ParticipantRow &r) { return r.user == p.name; });
+            QVERIFY2(found != board.rows().cend(), qPrintable(p.name));
+            const ParticipantRow &row = *found;
             QCOMPARE(row.computer, QStringLiteral("Browser 127.0.0.1"));
             QCOMPARE(row.user, p.name);
             QCOMPARE(row.state, ParticipantRow::State::Finished);
