@@ -370,7 +370,7 @@ private Q_SLOTS:
         const QImage seen = w.cardImage()->grab().toImage();
         const double rates[] = {100.0, 200.0 / 3, 200.0 / 3};
         for (int i = 0; i < 3; ++i) {
-            const QRect frame = itemMarkFrame(w.document().objects.at(i), [&w](double x, double y) {
+            const QRect frame = itemMarkFrame(w.document().objects.at(i), w.cardBitmaps().layout.hitBox(i), [&w](double x, double y) {
                 return QPointF(w.renderer().fractionToControl(x, y));
             });
             QVERIFY2(seen.rect().contains(frame), qPrintable(w.document().objects.at(i).Cap));
