@@ -64,6 +64,12 @@ public:
     quint32 tickCount() override { return m_ticks += 1000; }
     double now() override { return 45000.4 + (m_ticks += 1000) / 86400000.0; }
     void busyWait(int, bool) override {}
+    void callAfter(int milliseconds, QObject *context, std::function<void()> then) override
+    {
+        m_ticks += quint32(milliseconds);
+        if (context)
+            then(); // the benchmark's quiz proceeds at once
+    }
 
 private:
     quint32 m_ticks = 0;

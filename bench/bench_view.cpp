@@ -52,7 +52,6 @@ TopicDocument mapDocument(int labels)
         o.Sline = i % 3 == 0;
         o.KAusr = 1 + i % 4;
         o.Ebene = o.Typ == otInfoPoint ? layerInfopunkte : layerBeschriftung;
-        o.displayNo = i + 1;
         d.objects.append(o);
     }
     return d;
@@ -73,6 +72,8 @@ struct Card {
     {
         view.controlSize = QSize(1280, 900);
         view.cardHiddenOutsideQuiz = false;
+        for (int i = 0; i < doc.objects.size(); ++i)
+            markAt(view.marks, i).displayNo = i + 1;
     }
 };
 
@@ -100,7 +101,7 @@ void BM_ToggleOneCover(benchmark::State &state)
     card.renderer.BuildCardView();
     const int index = 12;
     for (auto _ : state) {
-        DocObject &o = card.doc.objects[index];
+        ObjectMark &o = markAt(card.view.marks, index);
         o.coverState = o.coverState == csCovered ? csUncovered : csCovered;
         card.renderer.DrawObject(card.bitmaps.cardBitmap, index, 0, true, true, false);
     }

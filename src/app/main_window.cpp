@@ -93,7 +93,9 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
     m_learning = std::make_unique<LearningController>(m_services.messages, m_services.clock, this,
                                                       LearningRecord::defaultPath());
     m_learning->setChartBackground(m_look.cardColor);
+    m_learning->setDuePracticeEnabled(true);
     connect(m_learning.get(), &LearningController::practiceRequested, this, &TForm1::practiseTopic);
+    m_quiz->setLearningRecord([this]() -> LearningRecord & { return m_learning->record(); });
     createPanels();
     m_menus = createMainMenus(*this);
 
@@ -617,9 +619,7 @@ void TForm1::showNetworkBestList()
 
 void TForm1::practiseTopic(const PracticeRequest &request)
 {
-    // "Fällige üben" waits for a quiz that asks part of a topic (the window's button is off
-    // until then): practiceSelection(m_doc, request.itemKeys) is what it will ask.
-    if (request.dueOnly || !ConfirmLeaveQuiz())
+    if (!ConfirmLeaveQuiz())
         return;
     if (quizInProgress())
         leaveQuiz();
@@ -633,9 +633,22 @@ void TForm1::practiseTopic(const PracticeRequest &request)
     m_topics->openLinkedDocument(request.topicPath);
     if (!m_doc.isLoaded() || QFileInfo(m_doc.fileName) != QFileInfo(request.topicPath))
         return; // the reader has said why
+    if (!request.dueOnly) {
+        if (LernkarteiWindow *lernkartei = m_learning->lernkarteiWindow())
+            lernkartei->close();
+        UebungStart1Click();
+        return;
+    }
+    // "Fällige üben": the due items found again in the topic as it is now.
+    const PracticeSelection selection = practiceSelection(m_doc, request.itemKeys);
+    if (selection.isEmpty()) {
+        m_services.messages.information(QStringLiteral("Im Thema \"") + request.title
+                                        + QStringLiteral("\" ist heute nichts fällig."));
+        return;
+    }
     if (LernkarteiWindow *lernkartei = m_learning->lernkarteiWindow())
         lernkartei->close();
-    UebungStart1Click();
+    m_quiz->startPractice(selection.objects, findMenuAction(QStringLiteral("OptNameEingabe1"))->isChecked());
 }
 
 bool TForm1::showItemCard(const TopicDocument &exercise, const QHash<int, double> &rates)

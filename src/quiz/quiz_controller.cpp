@@ -3,6 +3,8 @@
 
 #include "quiz/quiz_controller.h"
 
+#include "learning/learning_items.h"
+#include "learning/learning_record.h"
 #include "platform/clock.h"
 #include "platform/cursors.h"
 #include "platform/messages.h"
@@ -212,6 +214,16 @@ bool QuizController::UebungStart1Click(bool nameEntry, bool autoBestListEntry)
     return started;
 }
 
+bool QuizController::startPractice(const QList<int> &objects, bool nameEntry)
+{
+    m_engine->setNameEntryEnabled(nameEntry);
+    m_engine->setAutoBestListEntry(false); // a part of a topic enters no best list
+    const bool started = m_engine->StartQuizOn(objects);
+    updateModeControls();
+    m_window.describeState();
+    return started;
+}
+
 bool QuizController::UebOpt1Click()
 {
     if (quizInProgress()) {
@@ -292,6 +304,7 @@ void QuizController::quizStarted()
 {
     ++m_generation; // a verdict of an earlier quiz still on its timers is over
     m_feedbackRunning = false;
+    rememberAnswers();
     m_feedback.clear();
     m_textsShown = false;
     enterQuizView();
@@ -341,8 +354,38 @@ void QuizController::answer(int pair, int target)
     }
 }
 
+void QuizController::rememberAnswers()
+{
+    // A repetition starts a quiz of its own: the answers so far are written first.
+    if (m_learningTopic && m_learningRecord)
+        m_learningRecord().flush();
+    m_learningTopic.reset();
+    m_gradedObjects.clear();
+    if (m_learningRecord && !m_window.testRun())
+        m_learningTopic = learningTopic(m_doc);
+}
+
+void QuizController::rememberAnswer(const QuizVerdict &verdict)
+{
+    // Each object is graded once a quiz, by its first answer. A tile put on the wrong place
+    // shows that both were confused (the place and the name the tile carries): the tile's
+    // own place fails too, unless it was answered before. A single question's answers all
+    // belong to that question.
+    LearningRecord &record = m_learningRecord();
+    const bool first = verdict.firstTry && !m_gradedObjects.contains(verdict.object);
+    record.recordVerdict(m_learningTopic, verdict.object, verdict.correct, first);
+    m_gradedObjects.insert(verdict.object);
+    if (!verdict.correct && !m_engine->singleQuestions() && verdict.tileObject >= 0
+        && verdict.tileObject != verdict.object && !m_gradedObjects.contains(verdict.tileObject)) {
+        record.recordVerdict(m_learningTopic, verdict.tileObject, false, true);
+        m_gradedObjects.insert(verdict.tileObject);
+    }
+}
+
 void QuizController::verdictGiven(const QuizVerdict &verdict)
 {
+    if (m_learningTopic && verdict.taken() && verdict.object >= 0)
+        rememberAnswer(verdict);
     m_feedback = feedbackSteps(verdict, m_engine->singleQuestions(), m_engine->options().queryMode,
                                m_engine->options().onFailed, m_engine->correctTile());
     m_nextStep = 0;
@@ -449,6 +492,8 @@ bool QuizController::quizEnded(bool enterInBestList)
 {
     m_zeitTimer->stop();
     m_board->hideHitFrame();
+    if (m_learningTopic)
+        m_learningRecord().flush();
     // Right and wrong were withheld: the card shows them now.
     if (m_engine->options().feedbackAtEnd == fbAtEnd)
         redrawCard();
@@ -491,6 +536,9 @@ QuizFinishedChoice QuizController::askHowToGoOn(const QuizFinishedInfo &info)
 
 void QuizController::quizLeft()
 {
+    if (m_learningTopic)
+        m_learningRecord().flush();
+    m_learningTopic.reset();
     leaveQuizView();
     updateModeControls();
 }

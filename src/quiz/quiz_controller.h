@@ -10,7 +10,9 @@
 #include <QColor>
 #include <QObject>
 #include <QRect>
+#include <QSet>
 
+#include <functional>
 #include <memory>
 
 class QJsonObject;
@@ -21,6 +23,8 @@ class QWidget;
 namespace kapitolo {
 
 class CardRenderer;
+class LearningRecord;
+struct LearningTopic;
 class QuizBoard;
 class QuizOptionsDialog;
 class QuizStatusPanel;
@@ -107,6 +111,11 @@ public:
 
     // F7 and its twins: the menu's name entry and best-list choices go with the start.
     bool UebungStart1Click(bool nameEntry, bool autoBestListEntry);
+    // A quiz over part of the topic (the Lernkartei's due items): the given objects only.
+    bool startPractice(const QList<int> &objects, bool nameEntry);
+    // Where every answer of an own or a participant's quiz is remembered (the pupil's
+    // learning record, opened when first asked for); a test run records nothing.
+    void setLearningRecord(std::function<LearningRecord &()> record) { m_learningRecord = std::move(record); }
     // Alt+F7: true when the user chose to start the quiz from the options.
     bool UebOpt1Click();
     void ZeitTimerTimer();
@@ -194,6 +203,11 @@ private:
     qsizetype m_nextStep = 0;
     bool m_feedbackRunning = false;
     int m_generation = 0;
+    std::function<LearningRecord &()> m_learningRecord;
+    std::shared_ptr<const LearningTopic> m_learningTopic; // of the running quiz; null: not recorded
+    QSet<int> m_gradedObjects; // objects whose first answer of this quiz is remembered
+    void rememberAnswers();
+    void rememberAnswer(const QuizVerdict &verdict);
     // What the status panel shows, so that a tick of the clock rewrites only the clock.
     QuizStatusTexts m_shownTexts;
     QString m_shownClock;

@@ -3,6 +3,7 @@
 // and the main window's side (testing, the network refusal, the topic menu).
 
 #include "app/main_window.h"
+#include "learning/learning_controller.h"
 #include "document/document_file.h"
 #include "document/document_json.h"
 #include "editor/editor_canvas.h"
@@ -333,6 +334,7 @@ private Q_SLOTS:
         TThemenEditorForm *editor = window.topicEditorController().topicEditor();
         QVERIFY(editor && editor->isVisible());
         QVERIFY(editor->model().addLabel(0.3, 0.3, QStringLiteral("Quelle")) >= 0);
+        QVERIFY(editor->model().addLabel(0.7, 0.7, QStringLiteral("Mündung")) >= 0);
         QVERIFY(editor->model().setHeaderText(HeaderField::Titel, QStringLiteral("Der Fluss")));
 
         window.findMenuAction(QStringLiteral("NetzInit1"))->trigger();
@@ -344,6 +346,9 @@ private Q_SLOTS:
         QCOMPARE(window.document().titel, QStringLiteral("Der Fluss"));
         QCOMPARE(window.topicFolder(), themen); // the topic menu stays with the teacher's topics
         QVERIFY(!window.quiz().enterBestList());
+        // An answer of the test run is not the pupil's: the learning record stays closed.
+        QVERIFY(window.engine().evaluate(0, window.engine().run().quizList.at(0).positionObject).taken());
+        QVERIFY(!window.learning().recordOpened());
         QVERIFY(QDir(dir.filePath(QStringLiteral("best"))).entryList(QDir::Files).isEmpty());
         messages.setNextAnswer(MessageAnswer::Yes);
         window.LernKartBtnClick(); // cancels the test quiz

@@ -11,6 +11,7 @@
 #include "controls/hover_panel.h"
 #include "platform/random.h"
 #include "platform/settings_store.h"
+#include "quiz/quiz_dialogs.h"
 #include "quiz/quiz_engine.h"
 #include "support/fake_services.h"
 #include "support/scripted_messages.h"
@@ -29,6 +30,9 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+
+#include <algorithm>
 
 using namespace kapitolo;
 using namespace kapitolo::test;
@@ -322,6 +326,117 @@ private Q_SLOTS:
         // The "Klassenverlauf..." of the teacher: Shift+F9.
         QCOMPARE(w.findMenuAction(QStringLiteral("Klassenverlauf1"))->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F9));
         w.engine().LeaveQuiz();
+    }
+    // A quiz played in the main window fills the record as it goes: a tile put on a wrong
+    // place fails that place and the tile's own; the next day "Fällige üben" asks exactly
+    // those two, the others shown uncovered; a quiz left half-way keeps what was answered.
+    void quizzesFeedTheRecordAndDueOnesArePractised()
+    {
+        QTemporaryDir dir;
+        for (const char *sub : {"programm/data", "themen"})
+            QDir(dir.path()).mkpath(QLatin1String(sub));
+        const QString program = dir.filePath(QStringLiteral("programm/"));
+        writeFile(program + QStringLiteral("data/kapitolo.png"), pngBytes(patternImage(64, 40)));
+        const QString ini = dir.filePath(QStringLiteral("kapitolo.ini"));
+        writeFile(ini, QByteArray("[General]\nOpt-UebNameEingabe=0\nOpt-Sound=0\nOpt-ErgebBestListEintragen=0\n"));
+        ScriptedMessages messages;
+        FakeClock clock;
+        clock.setNow(kDay + 0.4);
+        Random random{1};
+        SettingsStore settings(ini);
+        RecordingShell shell;
+        ScriptedFileDialogs dialogs;
+        Services services{messages, clock, random, settings, shell, dialogs, program};
+        for (const QString &suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
+            QFile::remove(LearningRecord::defaultPath() + suffix);
+        const QString topicPath = dir.filePath(QStringLiteral("themen/seen.tsr"));
+        TopicDocument seen = mapDocument(QStringLiteral("Seen"), 5, topicPath);
+        QVERIFY(writeDocument(topicPath, seen, false, messages));
+        TForm1 w(services, topicPath);
+        w.CreateDialogs();
+        w.resize(1000, 720);
+        w.show();
+        w.FormShow();
+
+        // Answers through the engine, each verdict shown to its end on the clock's timers.
+        auto pairOf = [&w](int object) {
+            const QList<QuizPair> &list = w.engine().run().quizList;
+            for (int k = 0; k < list.size(); ++k)
+                if (list.at(k).tileObject == object && w.engine().tileInPlay(k))
+                    return k;
+            return -1;
+        };
+        auto answer = [&](int tileObject, int target) {
+            const QuizVerdict v = w.engine().evaluate(pairOf(tileObject), target);
+            QVERIFY(v.taken());
+            clock.advance(5000);
+            QVERIFY(!w.engine().verdictShowing());
+        };
+        QVERIFY(w.UebungStart1Click());
+        QCOMPARE(w.engine().run().quizList.size(), 5);
+        answer(1, 3); // "Seen 1" on the place of "Seen 3"
+        answer(3, 3);
+        answer(1, 1);
+        answer(0, 0);
+        QVERIFY(w.learning().recordOpened());
+        w.engine().LeaveQuiz(); // left before "Seen 2" and "Seen 4"
+
+        QList<TopicSummary> topics = w.learning().record().topicSummaries(kDay);
+        QCOMPARE(topics.size(), 1);
+        QCOMPARE(topics.first().title, QStringLiteral("Seen"));
+        QCOMPARE(topics.first().boxes[0], 2); // never played: "neu"
+        QCOMPARE(topics.first().boxes[1], 2); // failed: again within two days
+        QCOMPARE(topics.first().boxes[2], 1); // right at the first try
+
+        // The next day: the two confused places are due, nothing else.
+        clock.setNow(kDay + 1.4);
+        const QSet<QString> due = w.learning().record().dueItemKeys(topics.first().id, kDay + 1);
+        QCOMPARE(due, (QSet<QString>{QStringLiteral("O|Seen 1|230,500"), QStringLiteral("O|Seen 3|590,500")}));
+        w.learning().showLernkartei();
+        LernkarteiWindow *window = w.learning().lernkarteiWindow();
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(rowTexts(window->model()), QStringList{QStringLiteral("Seen||2|gestern")});
+        QVERIFY(window->dueButton()->isEnabled());
+        window->dueButton()->click();
+        QVERIFY(!window->isVisible());
+        QVERIFY(w.engine().running());
+        QCOMPARE(messages.texts(), QStringList());
+        QList<int> asked;
+        for (const QuizPair &p : w.engine().run().quizList)
+            asked << p.tileObject;
+        std::sort(asked.begin(), asked.end());
+        QCOMPARE(asked, (QList<int>{1, 3}));
+        for (int i : {0, 2, 4})
+            QCOMPARE(markOf(w.engine().run().marks, i).coverState, int(csUncovered));
+        // Its end shows the finished dialog: back to the card.
+        QTimer closer;
+        closer.setInterval(5);
+        connect(&closer, &QTimer::timeout, [&] {
+            if (w.uebFertigForm()->isVisible()) {
+                closer.stop();
+                QTest::mouseClick(w.uebFertigForm()->lernBtn(), Qt::LeftButton);
+            }
+        });
+        closer.start();
+        answer(1, 1);
+        answer(3, 3);
+        // The quiz over the due places ended by itself; its answers are in the record.
+        QVERIFY(!w.engine().running());
+        topics = w.learning().record().topicSummaries(kDay + 1);
+        QCOMPARE(topics.first().due, 0);
+        w.engine().LeaveQuiz();
+
+        // A topic whose due places are gone from the file: said, and no quiz.
+        TopicDocument shorter = mapDocument(QStringLiteral("Seen"), 1, topicPath);
+        QVERIFY(writeDocument(topicPath, shorter, false, messages));
+        PracticeRequest gone;
+        gone.topicPath = topicPath;
+        gone.title = QStringLiteral("Seen");
+        gone.dueOnly = true;
+        gone.itemKeys = due;
+        Q_EMIT w.learning().practiceRequested(gone);
+        QCOMPARE(messages.texts().last(), QStringLiteral("Im Thema \"Seen\" ist heute nichts fällig."));
+        QVERIFY(!w.engine().running());
     }
 };
 
