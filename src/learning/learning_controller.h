@@ -19,10 +19,8 @@ class Messages;
 // The pupil's learning record in the window: the record, opened on first use (start-up
 // reads no database), and the Lernkartei window, made when it is first opened.
 //
-// Where the quiz comes in: at a quiz's start take learningTopic(document), on every verdict
-// call record().recordVerdict(topic, object, correct, firstTry) (own quizzes and a network
-// participant's; the editor's test run records nothing), and at its end record().flush().
-// The Lernkartei asks for a quiz by practiceRequested.
+// The quiz controller records into it (own quizzes and a network participant's; the
+// editor's test run records nothing). The Lernkartei asks for a quiz by practiceRequested.
 class LearningController : public QObject
 {
     Q_OBJECT
