@@ -5,6 +5,7 @@
 
 #include "app/main_window.h"
 #include "document/document_file.h"
+#include "document/document_json.h"
 #include "learning/learning_controller.h"
 #include "learning/learning_record.h"
 #include "learning/lernkartei_window.h"
@@ -327,11 +328,23 @@ private Q_SLOTS:
         QCOMPARE(w.findMenuAction(QStringLiteral("Klassenverlauf1"))->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F9));
         w.engine().LeaveQuiz();
     }
-    // A quiz played in the main window fills the record as it goes: a tile put on a wrong
-    // place fails that place and the tile's own; the next day "Fällige üben" asks exactly
-    // those two, the others shown uncovered; a quiz left half-way keeps what was answered.
+    // A quiz played in the main window fills the record as it goes: the first answer on a
+    // place, gap or question grades it, and a tile put on a wrong place or gap fails that
+    // one and the tile's own. The next day "Fällige üben" asks exactly the due ones (the
+    // others shown uncovered) and enters no best list; a quiz left half-way keeps what was
+    // answered; due items gone from the file are said.
+    void quizzesFeedTheRecordAndDueOnesArePractised_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QList<int>>("wrongFirst"); // the n-th asked target is first answered wrongly
+        QTest::newRow("map") << int(dtImageLabelling) << QList<int>{1};
+        QTest::newRow("cloze") << int(dtCloze) << QList<int>{0, 3};
+        QTest::newRow("single questions") << int(dtSingleQuestions) << QList<int>{1, 2};
+    }
     void quizzesFeedTheRecordAndDueOnesArePractised()
     {
+        QFETCH(int, kind);
+        QFETCH(QList<int>, wrongFirst);
         QTemporaryDir dir;
         for (const char *sub : {"programm/data", "themen"})
             QDir(dir.path()).mkpath(QLatin1String(sub));
@@ -349,94 +362,146 @@ private Q_SLOTS:
         Services services{messages, clock, random, settings, shell, dialogs, program};
         for (const QString &suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
             QFile::remove(LearningRecord::defaultPath() + suffix);
-        const QString topicPath = dir.filePath(QStringLiteral("themen/seen.tsr"));
-        TopicDocument seen = mapDocument(QStringLiteral("Seen"), 5, topicPath);
-        QVERIFY(writeDocument(topicPath, seen, false, messages));
+        const QString topicPath = dir.filePath(QStringLiteral("themen/thema.tsr"));
+        TopicDocument topic = mapDocument(QStringLiteral("Seen"), 5, topicPath);
+        if (kind == dtCloze) {
+            topic.objects.clear();
+            topic.DokTyp = dtCloze;
+            topic.titel = QStringLiteral("Der Rhein");
+            topic.lueckentext = QStringLiteral("Der <<Rhein>> entspringt in der <<Schweiz>>. Bei Koblenz mündet die "
+                                               "<<Mosel>>, bei Mainz der <<Main>> und bei Duisburg die <<Ruhr>>.");
+            createGapObjects(topic.lueckentext, topic.objects);
+        } else if (kind == dtSingleQuestions) {
+            topic.objects.clear();
+            topic.DokTyp = dtSingleQuestions;
+            topic.titel = QStringLiteral("Hauptstädte");
+            topic.fragentext = QStringLiteral("Hauptstadt von Frankreich?//Paris\r\nHauptstadt von Italien?//Rom\r\n"
+                                              "Hauptstadt von Polen?//Warschau\r\nHauptstadt von Spanien?//Madrid");
+            topic.AnzFrageNummern = createQuestionObjects(topic.fragentext, topic.objects);
+        }
+        QVERIFY(writeDocument(topicPath, topic, false, messages));
         TForm1 w(services, topicPath);
         w.CreateDialogs();
         w.resize(1000, 720);
         w.show();
         w.FormShow();
+        QCOMPARE(w.document().titel, topic.titel);
+        const bool single = kind == dtSingleQuestions;
+        const QuizEngine &engine = w.engine();
 
-        // Answers through the engine, each verdict shown to its end on the clock's timers.
-        auto pairOf = [&w](int object) {
-            const QList<QuizPair> &list = w.engine().run().quizList;
-            for (int k = 0; k < list.size(); ++k)
-                if (list.at(k).tileObject == object && w.engine().tileInPlay(k))
-                    return k;
-            return -1;
-        };
-        auto answer = [&](int tileObject, int target) {
-            const QuizVerdict v = w.engine().evaluate(pairOf(tileObject), target);
-            QVERIFY(v.taken());
-            clock.advance(5000);
-            QVERIFY(!w.engine().verdictShowing());
-        };
-        QVERIFY(w.UebungStart1Click());
-        QCOMPARE(w.engine().run().quizList.size(), 5);
-        answer(1, 3); // "Seen 1" on the place of "Seen 3"
-        answer(3, 3);
-        answer(1, 1);
-        answer(0, 0);
-        QVERIFY(w.learning().recordOpened());
-        w.engine().LeaveQuiz(); // left before "Seen 2" and "Seen 4"
-
-        QList<TopicSummary> topics = w.learning().record().topicSummaries(kDay);
-        QCOMPARE(topics.size(), 1);
-        QCOMPARE(topics.first().title, QStringLiteral("Seen"));
-        QCOMPARE(topics.first().boxes[0], 2); // never played: "neu"
-        QCOMPARE(topics.first().boxes[1], 2); // failed: again within two days
-        QCOMPARE(topics.first().boxes[2], 1); // right at the first try
-
-        // The next day: the two confused places are due, nothing else.
-        clock.setNow(kDay + 1.4);
-        const QSet<QString> due = w.learning().record().dueItemKeys(topics.first().id, kDay + 1);
-        QCOMPARE(due, (QSet<QString>{QStringLiteral("O|Seen 1|230,500"), QStringLiteral("O|Seen 3|590,500")}));
-        w.learning().showLernkartei();
-        LernkarteiWindow *window = w.learning().lernkarteiWindow();
-        QVERIFY(window && window->isVisible());
-        QCOMPARE(rowTexts(window->model()), QStringList{QStringLiteral("Seen||2|gestern")});
-        QVERIFY(window->dueButton()->isEnabled());
-        window->dueButton()->click();
-        QVERIFY(!window->isVisible());
-        QVERIFY(w.engine().running());
-        QCOMPARE(messages.texts(), QStringList());
-        QList<int> asked;
-        for (const QuizPair &p : w.engine().run().quizList)
-            asked << p.tileObject;
-        std::sort(asked.begin(), asked.end());
-        QCOMPARE(asked, (QList<int>{1, 3}));
-        for (int i : {0, 2, 4})
-            QCOMPARE(markOf(w.engine().run().marks, i).coverState, int(csUncovered));
-        // Its end shows the finished dialog: back to the card.
+        // The finished dialog: back to the card.
         QTimer closer;
         closer.setInterval(5);
         connect(&closer, &QTimer::timeout, [&] {
-            if (w.uebFertigForm()->isVisible()) {
-                closer.stop();
+            if (w.uebFertigForm()->isVisible())
                 QTest::mouseClick(w.uebFertigForm()->lernBtn(), Qt::LeftButton);
-            }
         });
         closer.start();
-        answer(1, 1);
-        answer(3, 3);
-        // The quiz over the due places ended by itself; its answers are in the record.
-        QVERIFY(!w.engine().running());
-        topics = w.learning().record().topicSummaries(kDay + 1);
-        QCOMPARE(topics.first().due, 0);
-        w.engine().LeaveQuiz();
 
-        // A topic whose due places are gone from the file: said, and no quiz.
-        TopicDocument shorter = mapDocument(QStringLiteral("Seen"), 1, topicPath);
-        QVERIFY(writeDocument(topicPath, shorter, false, messages));
+        // Plays the running quiz: the n-th asked target is answered wrongly first when
+        // wrong says so; stops after `answers` answers. Returns the objects that failed.
+        auto play = [&](const QList<int> &wrong, int answers) {
+            QSet<int> failed, answered;
+            QList<int> order; // the targets in the order they were first asked
+            int given = 0;
+            while (engine.running() && given < answers) {
+                int target = single ? engine.askedObject() : -1;
+                for (int i = 0; target < 0 && i < w.document().objects.size(); ++i)
+                    if (markOf(engine.run().marks, i).coverState == csOpenQuestion)
+                        target = i;
+                int right = -1, other = -1;
+                for (int k = 0; k < engine.run().quizList.size(); ++k) {
+                    if (!engine.tileShown(k))
+                        continue;
+                    if (single ? k == engine.correctTile() : engine.run().quizList.at(k).tileObject == target)
+                        right = k;
+                    else if (other < 0)
+                        other = k;
+                }
+                if (target < 0 || right < 0)
+                    return QSet<int>{-1};
+                if (!order.contains(target))
+                    order << target;
+                if (wrong.contains(order.indexOf(target)) && !failed.contains(target) && other >= 0) {
+                    const QuizVerdict v = w.quiz().engine().evaluate(other, target);
+                    if (!v.taken() || v.correct)
+                        return QSet<int>{-1};
+                    failed << target;
+                    if (!single && !answered.contains(v.tileObject))
+                        failed << v.tileObject;
+                    ++given;
+                    clock.advance(5000);
+                    continue; // the same question again, or the next one
+                }
+                answered << target;
+                if (!w.quiz().engine().evaluate(right, target).correct)
+                    return QSet<int>{-1};
+                ++given;
+                clock.advance(5000);
+            }
+            return failed;
+        };
+        auto asked = [&] {
+            QList<int> objects;
+            for (const QuizPair &p : engine.run().quizList)
+                objects << p.tileObject;
+            std::sort(objects.begin(), objects.end());
+            return objects;
+        };
+
+        QVERIFY(w.UebungStart1Click());
+        const QSet<int> failed = play(wrongFirst, 1000);
+        QVERIFY(!failed.contains(-1));
+        // A wrong tile on a map or in a cloze fails two, a wrong answer one question.
+        QVERIFY(failed.size() >= (single ? 1 : 2) * int(wrongFirst.size()) - (single ? 0 : 1));
+        const int expectedDue = int(failed.size());
+        QVERIFY(!engine.running());
+        QVERIFY(w.learning().recordOpened());
+        QList<TopicSummary> topics = w.learning().record().topicSummaries(kDay);
+        QCOMPARE(topics.size(), 1);
+        QCOMPARE(topics.first().boxes[1], expectedDue);                                 // failed: again soon
+        QCOMPARE(topics.first().boxes[2], topics.first().itemCount() - expectedDue);  // known at once
+
+        // The next day: what failed is due, and "Fällige üben" asks just that.
+        clock.setNow(kDay + 1.4);
+        const QSet<QString> due = w.learning().record().dueItemKeys(topics.first().id, kDay + 1);
+        QCOMPARE(due.size(), expectedDue);
+        w.learning().showLernkartei();
+        LernkarteiWindow *window = w.learning().lernkarteiWindow();
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(rowTexts(window->model()), QStringList{topic.titel + QStringLiteral("||%1|gestern").arg(expectedDue)});
+        window->dueButton()->click();
+        QVERIFY(!window->isVisible());
+        QVERIFY(engine.running());
+        QCOMPARE(messages.texts(), QStringList());
+        QList<int> expected(failed.cbegin(), failed.cend());
+        std::sort(expected.begin(), expected.end());
+        QCOMPARE(asked(), expected);
+        // The card: the asked ones open, the others shown uncovered.
+        for (int i = 0; i < w.document().objects.size(); ++i) {
+            const int cover = markOf(engine.run().marks, i).coverState;
+            if (failed.contains(i))
+                QCOMPARE(cover, int(csOpenQuestion));
+            else if (!single && w.document().objects.at(i).Typ != otInfoPoint)
+                QCOMPARE(cover, int(csUncovered));
+        }
+        // Half of it answered, then left: those answers are kept.
+        QVERIFY(!play({}, 1).contains(-1));
+        w.engine().LeaveQuiz();
+        QCOMPARE(w.learning().record().dueItemKeys(topics.first().id, kDay + 1).size(), expectedDue - 1);
+
+        // Due items no longer in the file: said, and no quiz.
+        TopicDocument other = mapDocument(QStringLiteral("Seen"), 1, topicPath);
+        QVERIFY(writeDocument(topicPath, other, false, messages));
         PracticeRequest gone;
         gone.topicPath = topicPath;
-        gone.title = QStringLiteral("Seen");
+        gone.title = topic.titel;
         gone.dueOnly = true;
         gone.itemKeys = due;
         Q_EMIT w.learning().practiceRequested(gone);
-        QCOMPARE(messages.texts().last(), QStringLiteral("Im Thema \"Seen\" ist heute nichts fällig."));
-        QVERIFY(!w.engine().running());
+        QCOMPARE(messages.texts().last(), QStringLiteral("Im Thema \"") + topic.titel
+                                              + QStringLiteral("\" ist heute nichts fällig."));
+        QVERIFY(!engine.running());
     }
 };
 
