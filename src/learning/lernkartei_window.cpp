@@ -329,7 +329,10 @@ void LernkarteiWindow::refresh()
         due += t.due;
     m_summary->setText(m_model->rowCount() == 0
                            ? QStringLiteral("Noch kein Thema geübt: Nach dem ersten Quiz steht es hier.")
-                           : QStringLiteral("%1 Themen geübt, heute fällig: %2 Aufgaben.").arg(m_model->rowCount()).arg(due));
+                           : (m_model->rowCount() == 1 ? QStringLiteral("1 Thema geübt")
+                                                       : QStringLiteral("%1 Themen geübt").arg(m_model->rowCount()))
+                               + (due == 1 ? QStringLiteral(", heute fällig: 1 Aufgabe.")
+                                           : QStringLiteral(", heute fällig: %1 Aufgaben.").arg(due)));
     int row = 0;
     for (int r = 0; r < m_model->rowCount(); ++r)
         if (m_model->topics().at(r).id == chosen)

@@ -470,6 +470,7 @@ private Q_SLOTS:
         LernkarteiWindow *window = w.learning().lernkarteiWindow();
         QVERIFY(window && window->isVisible());
         QCOMPARE(rowTexts(window->model()), QStringList{topic.titel + QStringLiteral("||%1|gestern").arg(expectedDue)});
+        QCOMPARE(window->summaryLabel()->text(), QStringLiteral("1 Thema geübt, heute fällig: %1 Aufgaben.").arg(expectedDue));
         window->dueButton()->click();
         QVERIFY(!window->isVisible());
         QVERIFY(engine.running());
