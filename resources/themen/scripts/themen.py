@@ -203,6 +203,22 @@ def region_outline(region, steps=24):
     return "".join(f"{lon:.5f} {lat:.5f}\n" for lon, lat in edge)
 
 
+def densify(points, step=2.0):
+    """A lon/lat line with a point at least every step degrees, so that it
+    bends with the parallels and meridians of the projection."""
+    out = []
+    for (x0, y0), (x1, y1) in zip(points, points[1:]):
+        n = max(1, int(max(abs(x1 - x0), abs(y1 - y0)) / step))
+        out += [(x0 + (x1 - x0) * i / n, y0 + (y1 - y0) * i / n) for i in range(n)]
+    out.append(tuple(points[-1]))
+    return "".join(f"{x:.4f} {y:.4f}\n" for x, y in out)
+
+
+def named_areas(karte):
+    """{name: lon/lat points} of the map's own areas ("flaeche" layers)."""
+    return {layer[1]: layer[-1] for layer in karte["ebenen"] if layer[0] == "flaeche"}
+
+
 def map_resolution(ebenen):
     """The GSHHG resolution (-Dl, -Di ...) the first coast layer draws with."""
     for layer in ebenen:
@@ -246,6 +262,16 @@ def draw_map(karte, png_out, workdir, small=(), decorate=True, marks=()):
             if layer[0] == "laender":
                 # the borders between the German states, drawn as lines
                 run(["gmt", "plot", table("laender.txt", state_borders())] + rj + layer[1:],
+                    workdir, env)
+            elif layer[0] in ("flaeche", "linie"):
+                # ["flaeche", NAME, GMT options..., points] fills an area of
+                # the topic's own (a landscape, a desert, a zone: schematic,
+                # as the data has none); ["linie", GMT options..., points]
+                # draws a line (the date line)
+                opts = layer[2:-1] if layer[0] == "flaeche" else layer[1:-1]
+                # -A: the line is densified here, and GMT's own resampling
+                # takes a band around the globe for a polar cap
+                run(["gmt", "plot", table("flaeche.txt", densify(layer[-1]))] + rj + opts + ["-A"],
                     workdir, env)
             elif layer[0] == "klein":
                 # a ring around each tiny state or city state, as atlases mark them
@@ -367,13 +393,21 @@ def draw_map(karte, png_out, workdir, small=(), decorate=True, marks=()):
     half = (LETTER_IN / 2 + 0.01) * dpi
     blocked += [(x * dpi - half, (h_in - y) * dpi + pad - half,
                  x * dpi + half, (h_in - y) * dpi + pad + half) for _, x, y in letters]
+    if decorate:
+        # nor does a label cross the frame of an inset's area on the map
+        for inset in karte.get("ausschnitte", []):
+            edge = project([tuple(map(float, line.split())) for line in
+                            region_outline(inset["region"], 4).splitlines()])
+            xs, ys = [p[0] for p in edge], [p[1] for p in edge]
+            blocked.append((min(xs) - 2, min(ys) - 2, max(xs) + 2, max(ys) + 2))
     return project, boxes, blocked
 
 
 def letter_boxes(blocked, karte):
-    """The boxes of the insets' letters among the blocked boxes draw_map returns."""
+    """The boxes of the insets' letters among the blocked boxes draw_map
+    returns: two for each inset, its own and that of its frame."""
     bars = sum(1 for i in karte.get("ausschnitte", []) if i.get("massstab"))
-    return blocked[bars:]
+    return blocked[bars:bars + 2 * len(karte.get("ausschnitte", []))]
 
 
 # ---------------------------------------------------------------- masks
@@ -697,6 +731,9 @@ def auto_place(result, srcs, card_w, card_h, insets=None, blocked=(), near=False
             top_gap = max(ANCHOR_GAP, h + margin - TOP_GAP * unit + 1)
             home = [(sx + side_gap, sy, 1, 0, False), (sx - side_gap, sy, 3, 0, False),
                     (sx, sy - top_gap, 2, 0, False), (sx, sy + top_gap, 4, 0, False)]
+            if src.get("art") == "linie":
+                # a parallel's name above or below it, not across it
+                home = home[2:] + home[:2]
         # a tiny area ("klein") always gets a leader line that points into it
         away = []
         for length in LEADER_LENGTHS:
@@ -741,17 +778,32 @@ def auto_place(result, srcs, card_w, card_h, insets=None, blocked=(), near=False
 
     # the most crowded spots first: they have the fewest free places; every
     # label that fits at home goes there before any label is moved away from
-    # its spot, so that no leader line takes the place of a name at home
+    # its spot, so that no leader line takes the place of a name at home.  A
+    # label that then finds no place at all is placed before all others in
+    # the next attempt.
     order = sorted((i for i, src in enumerate(srcs) if src.get("_auto")), key=crowding)
-    moved = []
-    for i in order:
-        home, away = candidates(i)
-        if not home or not place(i, [home]):
-            moved.append(i)
-    for i in moved:
-        home, away = candidates(i)
-        if not place(i, ([home] if home else []) + away):
-            raise TemplateError(f"no free place for the label {result[i]['Cap']!r}")
+    start = (list(boxes), list(sheet_boxes), list(leaders))
+    first = []
+    while True:
+        boxes[:], sheet_boxes[:], leaders[:] = (list(x) for x in start)
+        failed = None
+        for i in first:
+            home, away = candidates(i)
+            if not place(i, ([home] if home else []) + away):
+                raise TemplateError(f"no free place for the label {result[i]['Cap']!r}")
+        moved = []
+        for i in (i for i in order if i not in first):
+            home, away = candidates(i)
+            if not home or not place(i, [home]):
+                moved.append(i)
+        for i in moved:
+            home, away = candidates(i)
+            if not place(i, ([home] if home else []) + away):
+                failed = i
+                break
+        if failed is None:
+            return
+        first.append(failed)
 
 
 def length_of(x0, y0, x1, y1):
@@ -893,12 +945,20 @@ def area_tests(karte, objekte, workdir):
     """For each object, a test whether a box (pixels of the picture) lies
     inside the area it names, or None: a mask is drawn only where a label
     placed automatically needs one."""
-    needs = [o for o in objekte if o.get("Typ", 0) == 0 and not o.get("klein")
-             and not any(k in o for k in ("kx", "dx", "KAusr"))
-             and (o.get("art") in WATER_ARTS or o.get("art") in LAND_ARTS
-                  or o.get("art") in ("staat", "bundesland"))]
+    placed = [o for o in objekte if o.get("Typ", 0) == 0 and not o.get("klein")
+              and not any(k in o for k in ("kx", "dx", "KAusr"))]
+    needs = [o for o in placed if o.get("art") in WATER_ARTS or o.get("art") in LAND_ARTS
+             or o.get("art") in ("staat", "bundesland")]
+    own = named_areas(karte)
+    outlined = {id(o): own[join_lines(o["Cap"]).replace("\r\n", " ")] for o in placed
+                if o.get("art") in ("landschaft", "wueste", "zone") and not o.get("ausschnitt")
+                and join_lines(o["Cap"]).replace("\r\n", " ") in own}
+    if outlined:
+        project = projector(karte, workdir)
+        outlined = {k: project(v) for k, v in outlined.items()}
     if not needs:
-        return None
+        return [(lambda box, ring=outlined[id(o)]: box_in_ring(box, ring))
+                if id(o) in outlined else None for o in objekte] if outlined else None
     codes = {o["in"] for o in needs if o.get("art") == "staat"}
     states = laender.load() if any(o.get("art") == "bundesland" for o in needs) else None
     if states is not None:
@@ -909,9 +969,43 @@ def area_tests(karte, objekte, workdir):
     tests = []
     for o in objekte:
         target = area_target(o, mask[3]) if id(o) in chosen else None
-        tests.append(None if target is None else
-                     (lambda box, target=target: box_in_area(mask, box, target)))
+        if id(o) in outlined:
+            tests.append(lambda box, ring=outlined[id(o)]: box_in_ring(box, ring))
+        else:
+            tests.append(None if target is None else
+                         (lambda box, target=target: box_in_area(mask, box, target)))
     return tests
+
+
+def projector(karte, workdir):
+    """A function that turns lon/lat points into pixels of the main map."""
+    rj = ["-R" + karte["region"], "-J" + karte["projektion"]]
+    dpi = karte["dpi"]
+    _, h_in = map(float, run(["gmt", "mapproject"] + rj + ["-W", "-Di"], workdir).split())
+
+    def project(points):
+        text = densify(points, 1.0)
+        out = run(["gmt", "mapproject"] + rj + ["-Di"], workdir, None, text)
+        return [(float(x) * dpi, (h_in - float(y)) * dpi)
+                for x, y, *_ in (line.split() for line in out.splitlines() if line.strip())]
+    return project
+
+
+def inside_ring(ring, x, y):
+    inside = False
+    for (x0, y0), (x1, y1) in zip(ring, ring[1:] + ring[:1]):
+        if (y0 > y) != (y1 > y) and x < x0 + (y - y0) * (x1 - x0) / (y1 - y0):
+            inside = not inside
+    return inside
+
+
+def box_in_ring(box, ring, step=6.0):
+    """Whether every point of a grid over the box (pixels) lies inside the
+    ring (pixels)."""
+    x0, y0, x1, y1 = box
+    nx, ny = max(2, int((x1 - x0) / step) + 1), max(2, int((y1 - y0) / step) + 1)
+    return all(inside_ring(ring, x0 + (x1 - x0) * i / (nx - 1), y0 + (y1 - y0) * j / (ny - 1))
+               for i in range(nx) for j in range(ny))
 
 
 def drawing_calls(srcdir, rel):

@@ -18,6 +18,8 @@ SRC = os.path.dirname(HERE)
 sys.path.insert(0, os.path.join(SRC, "scripts"))
 import laender  # noqa: E402
 import themen  # noqa: E402
+sys.path.insert(0, HERE)
+import identitaet  # noqa: E402
 
 STAND_IN = os.path.join(HERE, "stand-in-tool.sh")
 SEA = (175, 208, 235)
@@ -610,11 +612,12 @@ class Facts(unittest.TestCase):
                 yield rel, tpl["bild"]["karte"], objs
 
     def test_every_label_of_a_map_is_checked(self):
+        # every label says what it names, and the identity checks know that kind
         self.assertGreaterEqual(len(self.maps), 8)
         for rel, tpl in self.maps.items():
             for o in tpl["objekte"]:
                 if o.get("Typ", 0) == 0:
-                    self.assertTrue(any(k in o for k in FACT_KEYS), f"{rel}: {o['Cap']} unchecked")
+                    self.assertIn(o.get("art"), themen.ARTS, f"{rel}: {o['Cap']} names no art")
 
     def spot(self, rel, o):
         """Where the card shows the spot of template object o: pixels of the
@@ -730,6 +733,220 @@ class Facts(unittest.TestCase):
         with open(lines, "w") as f:
             f.write(gmt(["coast", "-R5/12/47/55", "-JM3i", "-Dl", "-Ir", "-M"]))
         self.assertEqual(kept([f"-L{lines}+d{RIVER_KM}k", "-fg"], [(8.432, 49.293), (8.1, 48.2)]), {0})
+
+
+def with_gmt_env(fn, *args):
+    """Call fn with GMT's session files in the checks' scratch folder."""
+    saved = {k: os.environ.get(k) for k in ("GMT_TMPDIR", "GMT_USERDIR")}
+    os.environ.update(GMT_TMPDIR=R["gmt"], GMT_USERDIR=R["gmt"])
+    try:
+        return fn(*args)
+    finally:
+        for k, v in saved.items():
+            if v is None:
+                os.environ.pop(k, None)
+            else:
+                os.environ[k] = v
+
+
+def map_docs():
+    """(rel of the topic, its template, its built source) of every map."""
+    for rel, doc in sorted(R["docs"].items()):
+        tpl = template(rel)
+        if "karte" in (tpl.get("bild") or {}):
+            yield rel, tpl, doc
+
+
+class Cartography(unittest.TestCase):
+    """What an atlas reader expects: a marker for every point, the name
+    beside it and clear of every marker, an area's name inside the area, an
+    inset and its frame lettered alike."""
+
+    def card(self, rel):
+        w, h = themen.png_size(image_path(rel))
+        return (w, h) + themen.card_geometry(w, h, R["docs"][rel]["RandErw"])
+
+    def test_every_point_has_its_marker_drawn(self):
+        # the pixel at the spot of a town, a capital or a summit shows its
+        # marker: the dark centre of a dot or a capital's sign, the brown of
+        # a triangle
+        seen = set()
+        for rel, tpl, doc in map_docs():
+            w, h, cw, ch, ox, oy = self.card(rel)
+            _, _, px = read_pixels(image_path(rel))
+            for o, src in zip(doc["objects"], tpl["objekte"]):
+                art = src.get("art")
+                if art not in themen.MARKER_ARTS:
+                    continue
+                u, v = round(o["Sx"] * cw - ox), round(o["Sy"] * ch - oy)
+                r, g, b = px[3 * (v * w + u):3 * (v * w + u) + 3]
+                if art in ("gipfel", "gebirge"):
+                    self.assertTrue(r > g > b and r - b > 60, f"{rel}: no triangle at {o['Cap']}")
+                else:
+                    self.assertTrue(max(r, g, b) < 90, f"{rel}: no marker at {o['Cap']}")
+                seen.add(art)
+        self.assertEqual(seen, set(themen.MARKER_ARTS))
+
+    def test_no_label_or_badge_covers_a_marker(self):
+        # neither the label of the learning view nor the badge of the quiz
+        # covers a marker, its own included; a leader line passes no marker
+        for rel, tpl, doc in map_docs():
+            w, h, cw, ch, ox, oy = self.card(rel)
+            dpi = tpl["bild"]["karte"]["dpi"]
+            marks = [(o, themen.marker_half(src.get("art"), dpi)) for o, src
+                     in zip(doc["objects"], tpl["objekte"]) if src.get("art") in themen.MARKER_ARTS]
+            for o in doc["objects"]:
+                if o["Typ"] not in (0, 1) or not o["Cap"]:
+                    continue
+                boxes = [themen.label_box(o, cw, ch), themen.badge_box(o, cw, ch)]
+                for m, half in marks:
+                    x, y = m["Sx"] * cw, m["Sy"] * ch
+                    guard = (x - half, y - half, x + half, y + half)
+                    for box in boxes:
+                        self.assertFalse(themen.boxes_overlap(box, guard),
+                                         f"{rel}: {o['Cap']} covers the marker of {m['Cap']}")
+                    if o["Sline"] and m is not o:
+                        self.assertFalse(themen.segment_hits_box((o["Sx"] * cw, o["Sy"] * ch),
+                                                                 (o["Kx"] * cw, o["Ky"] * ch), guard),
+                                         f"{rel}: the leader of {o['Cap']} crosses {m['Cap']}")
+
+    def test_a_points_name_stands_beside_it(self):
+        # without a leader line a point's label touches the ring around its
+        # marker; with one, the line is short enough to follow by eye
+        for rel, tpl, doc in map_docs():
+            w, h, cw, ch, ox, oy = self.card(rel)
+            unit = cw / themen.CARD_UNITS
+            for o, src in zip(doc["objects"], tpl["objekte"]):
+                if src.get("art") not in themen.MARKER_ARTS + themen.LINE_ARTS:
+                    continue
+                sx, sy = o["Sx"] * cw, o["Sy"] * ch
+                if o["Sline"]:
+                    length = themen.length_of(sx, sy, o["Kx"] * cw, o["Ky"] * ch) / unit
+                    self.assertLessEqual(length, themen.LEADER_LENGTHS[-1] + 1, f"{rel}: {o['Cap']}")
+                    continue
+                x0, y0, x1, y1 = themen.label_box(o, cw, ch)
+                gap = max(x0 - sx, sx - x1, y0 - sy, sy - y1)
+                self.assertLess(gap / unit, 25, f"{rel}: {o['Cap']} stands away from its spot")
+
+    def test_area_names_lie_inside_their_area(self):
+        # an area's name without a leader line lies inside its area, the
+        # whole box, on a mask of the map (countries of DCW, German states
+        # of the BKG, sea, lakes, land) or, for a landscape, a desert or a
+        # zone, inside its outline of the reference table
+        checked = 0
+        ref = R.setdefault("ref", identitaet.Referenz(R["gmt_env"]))
+        for rel, tpl, doc in map_docs():
+            karte = tpl["bild"]["karte"]
+            w, h, cw, ch, ox, oy = self.card(rel)
+            objs = [(o, src) for o, src in zip(doc["objects"], tpl["objekte"])
+                    if src.get("art") in themen.AREA_ARTS and o["Typ"] == 0 and not o["Sline"]]
+            if not objs:
+                continue
+            codes = {src["in"] for _, src in objs if src["art"] == "staat"}
+            states = laender.load() if any(src["art"] == "bundesland" for _, src in objs) else None
+            folder = tempfile.mkdtemp(dir=R["gmt"])
+            mask = with_gmt_env(themen.draw_mask, karte, folder, codes, states)
+            for o, src in objs:
+                x0, y0, x1, y1 = themen.label_box(o, cw, ch)
+                box = (x0 - ox, y0 - oy, x1 - ox, y1 - oy)
+                target = themen.area_target(src, mask[3])
+                if target is not None:
+                    self.assertTrue(themen.box_in_area(mask, box, target),
+                                    f"{rel}: the name {o['Cap']!r} leaves its area")
+                else:
+                    self.assertTrue(self.box_in_outline(ref, karte, (w, h), box, src),
+                                    f"{rel}: the name {o['Cap']!r} leaves its outline")
+                checked += 1
+        self.assertGreaterEqual(checked, 100)
+
+    def box_in_outline(self, ref, karte, size, box, src):
+        x0, y0, x1, y1 = box
+        w, h = size
+        dpi = karte["dpi"]
+        pts = [(x0 + (x1 - x0) * i / 4, y0 + (y1 - y0) * j / 2) for i in range(5) for j in range(3)]
+        text = "".join(f"{x / dpi} {(h - y) / dpi}\n" for x, y in pts)
+        out = gmt(["mapproject", "-R" + karte["region"], "-J" + karte["projektion"], "-I", "-Di"], text)
+        lonlat = [tuple(map(float, line.split()[:2])) for line in out.splitlines() if line.strip()]
+        entry = ref.tables["gebiete"][identitaet.clean(src["Cap"])]
+        if "breiten" in entry:
+            return all(entry["breiten"][0] <= lat <= entry["breiten"][1] for _, lat in lonlat)
+        return all(identitaet.inside([entry["umriss"]], lon, lat) for lon, lat in lonlat)
+
+    def test_insets_and_their_frames_carry_the_same_letter(self):
+        # the letter in the corner of an inset and the letter beside its
+        # frame on the map are drawn alike, and differ from the other insets'
+        seen = 0
+        for rel, tpl, doc in map_docs():
+            karte = tpl["bild"]["karte"]
+            if not karte.get("ausschnitte"):
+                continue
+            folder = tempfile.mkdtemp(dir=R["gmt"])
+            _, _, blocked = with_gmt_env(themen.draw_map, karte, os.path.join(folder, "k.png"), folder)
+            letters = themen.letter_boxes(blocked, karte)
+            self.assertEqual(len(letters), 2 * len(karte["ausschnitte"]), rel)
+            w, h, px = read_pixels(image_path(rel))
+
+            def glyph(box):
+                x0, y0, x1, y1 = (round(v) for v in box)
+                return tuple(tuple(int(sum(px[3 * (y * w + x):3 * (y * w + x) + 3]) < 300)
+                                   for x in range(x0 + 6, x1 - 6)) for y in range(y0 + 6, y1 - 6))
+            glyphs = [glyph(b) for b in letters]
+            for n in range(0, len(glyphs), 2):
+                inset, frame = glyphs[n], glyphs[n + 1]
+                self.assertTrue(any(any(row) for row in inset), f"{rel}: no letter in inset {n // 2}")
+                self.assertEqual(inset, frame, f"{rel}: inset {n // 2} and its frame differ")
+                for m in range(0, n, 2):
+                    self.assertNotEqual(inset, glyphs[m], f"{rel}: two insets share a letter")
+                seen += 1
+        self.assertGreaterEqual(seen, 6)
+
+
+class Identity(unittest.TestCase):
+    """Each label names the right place (identitaet.py): the spot against
+    GeoNames, world-countries and the reference tables, and every single
+    question about a capital against them too."""
+
+    def test_every_feature_is_where_the_references_put_it(self):
+        ref = R.setdefault("ref", identitaet.Referenz(R["gmt_env"]))
+        failures = identitaet.check_tree(SRC, ref)
+        self.assertEqual(failures, [])
+
+    def test_capital_questions_are_checked(self):
+        # the question sets about capitals are found and every line of them is checked
+        ref = R.setdefault("ref", identitaet.Referenz(R["gmt_env"]))
+        asked = 0
+        for rel in themen.find_templates(SRC):
+            tpl = template(rel[:-5] + ".tsr")
+            text = tpl.get("fragentext", "")
+            lines = text if isinstance(text, list) else text.split("\r\n")
+            asked += sum("hauptstadt" in line.lower() for line in lines)
+        self.assertGreaterEqual(asked, 26)
+        wrong = {"fragentext": ["Wie heißt die Landeshauptstadt von Bayern?//Nürnberg",
+                                "Wie heißt die Hauptstadt von Italien?//Mailand",
+                                "Welches Land hat die Hauptstadt Bern?//Österreich"]}
+        self.assertEqual(len(identitaet.check_questions("probe.json", wrong, ref)), 3)
+
+    def test_the_largest_states_are_the_largest(self):
+        # a map that asks "the N largest states" of a continent asks exactly
+        # the N largest by area (world-countries)
+        ref = R.setdefault("ref", identitaet.Referenz(R["gmt_env"]))
+        claims = 0
+        for rel in themen.find_templates(SRC):
+            tpl = template(rel[:-5] + ".tsr")
+            text = " ".join(tpl.get("bemerkung", [])) if isinstance(tpl.get("bemerkung"), list) \
+                else tpl.get("bemerkung", "")
+            m = re.search(r"die (\d+) flächengrößten Staaten (Afrikas|Europas|Asiens)", text)
+            if not m:
+                continue
+            claims += 1
+            region = {"Afrikas": "Africa", "Europas": "Europe", "Asiens": "Asia"}[m.group(2)]
+            states = sorted((c for c in ref.countries.values()
+                             if c["region"] == region and c.get("unMember")),
+                            key=lambda c: -c["area"])
+            asked = {ref.country_code(identitaet.clean(o["Cap"])) for o in tpl["objekte"]
+                     if o.get("art") == "staat"}
+            self.assertEqual(asked, {c["cca2"] for c in states[:int(m.group(1))]}, rel)
+        self.assertGreaterEqual(claims, 2)
 
 
 if __name__ == "__main__":
