@@ -68,9 +68,10 @@ def clean(cap):
 
 
 def fold(name):
-    """A name without accents and case, to compare the spellings of two sources."""
+    """A name without accents, case and marks, to compare the spellings of
+    two sources ("Sana'a" and "Sanaa", "Chișinău" and "Chisinau")."""
     return "".join(c for c in unicodedata.normalize("NFKD", name)
-                   if not unicodedata.combining(c)).casefold()
+                   if c.isalnum() or c == " ").casefold()
 
 
 def km(lon0, lat0, lon1, lat1):
@@ -237,7 +238,7 @@ class Components:
     def __init__(self, ref, box):
         w, e, s, n, res = box
         self.w, self.e, self.s, self.n = w, e, s, n
-        self.inc = inc = max(0.02, round(math.sqrt((e - w) * (n - s) / 1.2e6), 3))
+        self.inc = inc = max(0.004, round(math.sqrt((e - w) * (n - s) / 1.2e6), 3))
         with tempfile.TemporaryDirectory(dir=ref.gmt_env.get("GMT_TMPDIR")) as tmp:
             grd = os.path.join(tmp, "land.nc")
             ref.gmt(["grdlandmask", f"-R{w}/{e}/{s}/{n}", f"-I{inc}", res, "-N0/1/0/1/0",
