@@ -319,6 +319,8 @@ def draw_map(karte, png_out, workdir, small=(), decorate=True, marks=()):
             if ly + half > h_in - 0.02:
                 ly = cy - half - 0.04
             letters.append((letter, lx, ly))
+        # on whole pixels, so both letters of an inset come out alike
+        letters = [(t, round(x * dpi) / dpi, round(y * dpi) / dpi) for t, x, y in letters]
 
     stem = "karte"
     run(["gmt", "begin", stem, "png", f"E{dpi}"], workdir, env)
@@ -398,8 +400,8 @@ def draw_map(karte, png_out, workdir, small=(), decorate=True, marks=()):
         for inset in karte.get("ausschnitte", []):
             edge = project([tuple(map(float, line.split())) for line in
                             region_outline(inset["region"], 4).splitlines()])
-            xs, ys = [p[0] for p in edge], [p[1] for p in edge]
-            blocked.append((min(xs) - 2, min(ys) - 2, max(xs) + 2, max(ys) + 2))
+            for (x0, y0), (x1, y1) in zip(edge, edge[1:]):
+                blocked.append((min(x0, x1) - 2, min(y0, y1) - 2, max(x0, x1) + 2, max(y0, y1) + 2))
     return project, boxes, blocked
 
 
@@ -745,7 +747,7 @@ def auto_place(result, srcs, card_w, card_h, insets=None, blocked=(), near=False
                 away[-1].append((kx, ky, side, 1, False))
         return home, away
 
-    def place(i, rings):
+    def place(i, rings, home_only=False):
         o = result[i]
         sx, sy = spots[i]
         if near:
@@ -753,7 +755,9 @@ def auto_place(result, srcs, card_w, card_h, insets=None, blocked=(), near=False
             # between places at the same distance
             passes = [(ring, for_sheet) for ring in rings for for_sheet in (True, False)]
         else:
-            passes = [(c, for_sheet) for for_sheet in (True, False)
+            # at home only where the worksheet's field fits too; else the
+            # first place in order where it fits, else where the label fits
+            passes = [(c, for_sheet) for for_sheet in ((True,) if home_only else (True, False))
                       for c in [[c for ring in rings for c in ring]]]
         for cands, for_sheet in passes:
             for kx, ky, side, line, centred in cands:
@@ -794,7 +798,7 @@ def auto_place(result, srcs, card_w, card_h, insets=None, blocked=(), near=False
         moved = []
         for i in (i for i in order if i not in first):
             home, away = candidates(i)
-            if not home or not place(i, [home]):
+            if not home or not place(i, [home], home_only=True):
                 moved.append(i)
         for i in moved:
             home, away = candidates(i)

@@ -160,7 +160,7 @@ class Generation(unittest.TestCase):
                "bild": {"karte": {"region": "5/15/47/55", "projektion": "M2i", "dpi": 50,
                                   "ebenen": [["coast", "-Dl", "-S200", "-G240"],
                                              ["laender", "-W0.5p"]]}},
-               "objekte": [{"Cap": "Berlin", "lon": 13.4, "lat": 52.5, "KAusr": 1}]}
+               "objekte": [{"Cap": "Berlin", "lon": 13.4, "lat": 52.5, "KAusr": 1, "art": "stadt"}]}
         states = [square("Ost", 10, 50, 2), square("West", 8, 50, 2)]
 
         def write(tpl, states):
@@ -668,11 +668,16 @@ class Facts(unittest.TestCase):
                 self.assertIn(i, got, f"{rel}: {o['Cap']} more than {RIVER_KM} km from a river")
 
     def test_seas_lie_in_the_water_and_islands_on_land(self):
+        # at the resolution the map's coast is drawn with
         for key, mask in (("wasser", "-Nk/s"), ("land", "-Ns/k")):
-            for rel, _, objs in self.facts(key):
-                got = kept([mask, "-Dl", "-fg"], [(o["lon"], o["lat"]) for o in objs])
-                for i, o in enumerate(objs):
-                    self.assertIn(i, got, f"{rel}: {o['Cap']} not where {key} says")
+            for rel, karte, objs in self.facts(key):
+                insets = {i["name"]: i for i in karte.get("ausschnitte", [])}
+                for where in {o.get("ausschnitt") for o in objs}:
+                    mine = [o for o in objs if o.get("ausschnitt") == where]
+                    res = themen.map_resolution((insets[where] if where else karte)["ebenen"])
+                    got = kept([mask, res, "-fg"], [(o["lon"], o["lat"]) for o in mine])
+                    for i, o in enumerate(mine):
+                        self.assertIn(i, got, f"{rel}: {o['Cap']} not where {key} says")
 
     def test_spots_lie_inside_their_state(self):
         # a state's or a city's spot inside that state's outline (BKG), and
