@@ -23,6 +23,7 @@ usage: themen.py SRCDIR OUTDIR       prints the relative paths it wrote
 """
 
 import concurrent.futures
+import ctypes
 import hashlib
 import json
 import math
@@ -115,11 +116,77 @@ def png_size(path):
     return struct.unpack(">II", head[16:24])
 
 
+class _Library:
+    """GMT's modules called in this process through libgmt (set up by
+    use_gmt_library), which spares a map of a dozen GMT programs their
+    start: a third of the time the library takes to draw."""
+    lib = api = None
+    CMD = 0
+
+
+def use_gmt_library():
+    """Run GMT's modules in this process from now on, if libgmt can be
+    loaded; for a process that draws one map after the other (the workers
+    of main), never for several threads."""
+    if os.environ.get("KAPITOLO_GMT_PROGRAMME"):
+        return False    # GMT as programs, as the checks of the cache want it
+    try:
+        lib = ctypes.CDLL("libgmt.so.6")
+    except OSError:
+        return False
+    lib.GMT_Create_Session.restype = ctypes.c_void_p
+    lib.GMT_Create_Session.argtypes = [ctypes.c_char_p, ctypes.c_uint, ctypes.c_uint,
+                                       ctypes.c_void_p]
+    lib.GMT_Call_Module.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int,
+                                    ctypes.c_char_p]
+    lib.GMT_Get_Enum.argtypes = [ctypes.c_void_p, ctypes.c_char_p]
+    # a modern-mode session of its own for this process
+    os.environ["GMT_SESSION_NAME"] = f"{os.getpid()}-bibliothek"
+    api = lib.GMT_Create_Session(b"kapitolo", 2, 0, None)
+    if not api:
+        return False
+    _Library.lib, _Library.api = lib, api
+    _Library.CMD = lib.GMT_Get_Enum(api, b"GMT_MODULE_CMD")
+    return True
+
+
 def run(cmd, cwd, env=None, stdin=None):
+    if cmd[0] == "gmt" and _Library.api and len(cmd) > 1 and not cmd[1].startswith("-"):
+        return _run_in_library(cmd[1], cmd[2:], cwd, stdin)
     res = subprocess.run(cmd, cwd=cwd, env=env, input=stdin, capture_output=True, text=True)
     if res.returncode != 0:
         raise TemplateError(f"{' '.join(cmd)} failed:\n{res.stderr}")
     return res.stdout
+
+
+def _run_in_library(module, args, cwd, stdin):
+    """A GMT module in this process: input through a file, the output of a
+    table module ("->file") read back."""
+    if stdin is not None:
+        path = os.path.join(cwd, "gmt-eingabe.txt")
+        with open(path, "w") as f:
+            f.write(stdin)
+        args = [path] + list(args)
+    out = os.path.join(cwd, "gmt-ausgabe.txt") if module in ("mapproject", "select") else None
+    if out:
+        args = list(args) + ["->" + out]
+    if any(" " in a or not a for a in args):
+        raise TemplateError(f"gmt {module}: an argument with a blank: {args}")
+    here = os.getcwd()
+    os.chdir(cwd)
+    try:
+        code = _Library.lib.GMT_Call_Module(_Library.api, module.encode(), _Library.CMD,
+                                            " ".join(args).encode())
+    finally:
+        os.chdir(here)
+    if code != 0:
+        raise TemplateError(f"gmt {module} {' '.join(args)} failed ({code})")
+    if out:
+        with open(out) as f:
+            text = f.read()
+        os.remove(out)
+        return text
+    return ""
 
 
 # ---------------------------------------------------------------- images
@@ -258,6 +325,12 @@ def draw_map(karte, png_out, workdir, small=(), decorate=True, marks=()):
         return path
 
     def layers(rj, ebenen, inset=None):
+        # the areas of the topic's own that only fill, drawn in one call
+        fills = [l for l in ebenen if l[0] == "flaeche" and len(l) == 4 and l[2].startswith("-G")]
+        if fills:
+            text = "".join(f">{l[2]}\n" + densify(l[-1]) for l in fills)
+            run(["gmt", "plot", table("flaechen.txt", text)] + rj + ["-A"], workdir, env)
+            ebenen = [l for l in ebenen if not any(l is f for f in fills)]
         for layer in ebenen:
             if layer[0] == "laender":
                 # the borders between the German states, drawn as lines
@@ -323,7 +396,12 @@ def draw_map(karte, png_out, workdir, small=(), decorate=True, marks=()):
         letters = [(t, round(x * dpi) / dpi, round(y * dpi) / dpi) for t, x, y in letters]
 
     stem = "karte"
-    run(["gmt", "begin", stem, "png", f"E{dpi}"], workdir, env)
+    # in the library, "end" would not crop the page: convert it ourselves
+    in_library = _Library.api is not None
+    run(["gmt", "begin", stem] + (["ps"] if in_library else ["png", f"E{dpi}"]), workdir, env)
+    if in_library:
+        # a page that holds any map (a PostScript figure gets only A4)
+        run(["gmt", "set", "PS_MEDIA", "40ix40i"], workdir, env)
     try:
         layers(rj, karte["ebenen"])
         for inset in karte.get("ausschnitte", []):
@@ -348,12 +426,12 @@ def draw_map(karte, png_out, workdir, small=(), decorate=True, marks=()):
         if letters:
             # the letters in the map's own inches, over everything
             paper = [f"-R0/{w_in}/0/{h_in}", f"-Jx1i"]
-            run(["gmt", "plot", table("buchstaben-feld.txt",
-                                      "".join(f"{x} {y}\n" for _, x, y in letters))]
-                + paper + [f"-Ss{LETTER_IN}i", "-Gwhite", "-W" + INSET_FRAME], workdir, env)
             run(["gmt", "text", table("buchstaben.txt",
                                       "".join(f"{x} {y} {t}\n" for t, x, y in letters))]
-                + paper + ["-F+f" + LETTER_FONT + "+jCM"], workdir, env)
+                + paper + ["-F+f" + LETTER_FONT + "+jCM", "-Gwhite", "-W" + INSET_FRAME,
+                           "-C0.045i/0.035i"], workdir, env)
+        if in_library:
+            run(["gmt", "psconvert", "-A", f"-E{dpi}", "-TG", "-F" + stem], workdir, env)
     finally:
         run(["gmt", "end"], workdir, env)
     shutil.move(os.path.join(workdir, stem + ".png"), png_out)
@@ -378,11 +456,8 @@ def draw_map(karte, png_out, workdir, small=(), decorate=True, marks=()):
         else:
             raise TemplateError(f"no inset named {inset!r}")
         text = "".join(f"{lon} {lat}\n" for lon, lat in points)
-        res = subprocess.run(["gmt", "mapproject"] + prj + ["-Di"], input=text,
-                             cwd=workdir, env=env, capture_output=True,
-                             text=True, check=True)
         out = []
-        for line in res.stdout.split("\n"):
+        for line in run(["gmt", "mapproject"] + prj + ["-Di"], workdir, env, text).split("\n"):
             if line.strip():
                 x, y = map(float, line.split()[:2])
                 out.append(((x0 + x) * dpi, (h_in - y0 - y) * dpi + pad))
@@ -420,6 +495,7 @@ def letter_boxes(blocked, karte):
 # German states that labels name each in a colour of its own.  It tells
 # which area a pixel of the picture shows.
 OCEAN, LAKE, LAND = (255, 255, 255), (0, 0, 255), (255, 0, 0)
+MASK_SCALE = 0.5          # the masks that placing labels draws: half the picture's resolution
 WATER_ARTS = {"meer": OCEAN, "see": LAKE}
 LAND_ARTS = ("kontinent", "insel", "halbinsel")
 
@@ -439,11 +515,13 @@ def read_pixels(png):
     return int(w), int(h), data
 
 
-def draw_mask(karte, workdir, codes=(), states=None):
-    """The mask of a map: (width, height, pixels, colours), colours giving
-    the colour of each country code in codes (DCW) and of each German state
-    in states ({name: rings}, the BKG outlines; the larger drawn first, so
-    that a city state covers the hole it leaves in the state around it)."""
+def draw_mask(karte, workdir, codes=(), states=None, scale=1.0):
+    """The mask of a map: (width, height, pixels, colours, scale), colours
+    giving the colour of each country code in codes (DCW) and of each German
+    state in states ({name: rings}, the BKG outlines; the larger drawn
+    first, so that a city state covers the hole it leaves in the state
+    around it).  scale: the mask's pixels per pixel of the picture (a
+    coarser mask is quicker to draw)."""
     colours = colour_table(list(codes) + list(states or {}))
     fills = [f"-E{c}+g%d/%d/%d" % colours[c] for c in sorted(codes)]
 
@@ -455,18 +533,22 @@ def draw_mask(karte, workdir, codes=(), states=None):
     def layers(ebenen):
         out = [["coast", map_resolution(ebenen), "-S%d/%d/%d" % OCEAN, "-C%d/%d/%d" % LAKE,
                 "-G%d/%d/%d" % LAND] + fills]
-        for n, name in enumerate(sorted(states or {}, key=extent, reverse=True)):
-            table = os.path.join(workdir, f"land{n}.txt")
+        if states:
+            # all states in one table, each ring with its fill
+            table = os.path.join(workdir, "laender-maske.txt")
             with open(table, "w") as f:
-                f.write(laender.gmt_lines(states[name]))
-            out.append(["plot", table, "-G%d/%d/%d" % colours[name]])
+                for name in sorted(states, key=extent, reverse=True):
+                    for ring in states[name]:
+                        f.write(">-G%d/%d/%d\n" % colours[name])
+                        f.writelines(f"{x:.5f} {y:.5f}\n" for x, y in ring)
+            out.append(["plot", table])
         return out
-    drawn = dict(karte, ebenen=layers(karte["ebenen"]),
+    drawn = dict(karte, dpi=karte["dpi"] * scale, ebenen=layers(karte["ebenen"]),
                  ausschnitte=[dict(i, ebenen=layers(i["ebenen"]))
                               for i in karte.get("ausschnitte", [])])
     png = os.path.join(workdir, "maske.png")
     draw_map(drawn, png, workdir, decorate=False)
-    return read_pixels(png) + (colours,)
+    return read_pixels(png) + (colours, scale)
 
 
 def box_in_area(mask, box, target, step=3.0):
@@ -475,9 +557,10 @@ def box_in_area(mask, box, target, step=3.0):
     but a few of a grid inside it (a small island in a sea, a lake in a
     country), show that colour.  target LAND means any land."""
     w, h, px = mask[:3]
+    scale = mask[4] if len(mask) > 4 else 1.0
 
     def shows(x, y):
-        u, v = int(round(x)), int(round(y))
+        u, v = int(round(x * scale)), int(round(y * scale))
         if not (0 <= u < w and 0 <= v < h):
             return False
         c = tuple(px[3 * (v * w + u):3 * (v * w + u) + 3])
@@ -747,7 +830,7 @@ def auto_place(result, srcs, card_w, card_h, insets=None, blocked=(), near=False
                 away[-1].append((kx, ky, side, 1, False))
         return home, away
 
-    def place(i, rings, home_only=False):
+    def place(i, rings, need_sheet=False):
         o = result[i]
         sx, sy = spots[i]
         if near:
@@ -755,9 +838,9 @@ def auto_place(result, srcs, card_w, card_h, insets=None, blocked=(), near=False
             # between places at the same distance
             passes = [(ring, for_sheet) for ring in rings for for_sheet in (True, False)]
         else:
-            # at home only where the worksheet's field fits too; else the
-            # first place in order where it fits, else where the label fits
-            passes = [(c, for_sheet) for for_sheet in ((True,) if home_only else (True, False))
+            # the first place in order where the worksheet's field fits
+            # too, else (where allowed) where the label fits
+            passes = [(c, for_sheet) for for_sheet in ((True,) if need_sheet else (True, False))
                       for c in [[c for ring in rings for c in ring]]]
         for cands, for_sheet in passes:
             for kx, ky, side, line, centred in cands:
@@ -784,30 +867,36 @@ def auto_place(result, srcs, card_w, card_h, insets=None, blocked=(), near=False
     # label that fits at home goes there before any label is moved away from
     # its spot, so that no leader line takes the place of a name at home.  A
     # label that then finds no place at all is placed before all others in
-    # the next attempt.
+    # the next attempt.  First every label must leave room for its field on
+    # the worksheet; only where that cannot be had need it not.
     order = sorted((i for i, src in enumerate(srcs) if src.get("_auto")), key=crowding)
     start = (list(boxes), list(sheet_boxes), list(leaders))
-    first = []
-    while True:
-        boxes[:], sheet_boxes[:], leaders[:] = (list(x) for x in start)
-        failed = None
-        for i in first:
-            home, away = candidates(i)
-            if not place(i, ([home] if home else []) + away):
-                raise TemplateError(f"no free place for the label {result[i]['Cap']!r}")
-        moved = []
-        for i in (i for i in order if i not in first):
-            home, away = candidates(i)
-            if not home or not place(i, [home], home_only=True):
-                moved.append(i)
-        for i in moved:
-            home, away = candidates(i)
-            if not place(i, ([home] if home else []) + away):
-                failed = i
+    for strict in ((False,) if near else (True, False)):
+        first = []
+        while True:
+            boxes[:], sheet_boxes[:], leaders[:] = (list(x) for x in start)
+            failed = None
+            for i in first:
+                home, away = candidates(i)
+                if not place(i, ([home] if home else []) + away, strict):
+                    failed = i
+                    break
+            moved = []
+            for i in (i for i in order if i not in first and failed is None):
+                home, away = candidates(i)
+                if not home or not place(i, [home], True):
+                    moved.append(i)
+            for i in moved:
+                home, away = candidates(i)
+                if not place(i, ([home] if home else []) + away, strict):
+                    failed = i
+                    break
+            if failed is None:
+                return
+            if failed in first:
                 break
-        if failed is None:
-            return
-        first.append(failed)
+            first.append(failed)
+    raise TemplateError(f"no free place for the label {result[failed]['Cap']!r}")
 
 
 def length_of(x0, y0, x1, y1):
@@ -968,7 +1057,10 @@ def area_tests(karte, objekte, workdir):
     if states is not None:
         states = {name: rings for name, rings in states.items()
                   if name in {o["bundesland"] for o in needs if o.get("art") == "bundesland"}}
-    mask = draw_mask(karte, workdir, codes, states)
+    # a mask at half the resolution, and every box a mask pixel larger, so
+    # that what is placed here passes the check on the full mask
+    mask = draw_mask(karte, workdir, codes, states, MASK_SCALE)
+    grow = 1 / MASK_SCALE
     chosen = {id(o) for o in needs}
     tests = []
     for o in objekte:
@@ -977,7 +1069,9 @@ def area_tests(karte, objekte, workdir):
             tests.append(lambda box, ring=outlined[id(o)]: box_in_ring(box, ring))
         else:
             tests.append(None if target is None else
-                         (lambda box, target=target: box_in_area(mask, box, target)))
+                         (lambda box, target=target: box_in_area(
+                             mask, (box[0] - grow, box[1] - grow, box[2] + grow, box[3] + grow),
+                             target)))
     return tests
 
 
@@ -1092,7 +1186,8 @@ def main(argv):
         # GMT spends much of its time waiting for its data files: two maps
         # at a time; the maps with the most GMT calls (insets) start first,
         # so that no long map is left running alone at the end
-        with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+        with concurrent.futures.ProcessPoolExecutor(max_workers=2,
+                                                    initializer=use_gmt_library) as pool:
             jobs = {}
             for n, rel in sorted(enumerate(templates),
                                  key=lambda item: -drawing_calls(srcdir, item[1])):

@@ -47,7 +47,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(HERE), "scripts"))
 import laender  # noqa: E402
 
 REFERENZ = os.path.join(HERE, "referenz")
-TOWN_KM = 5          # a town's spot within this of its GeoNames place
+TOWN_KM = 3          # a town's spot within this of its GeoNames place
 SUMMIT_KM = 3        # a summit's spot within this of the summit
 RIVER_KM = 3         # a river's spot within this of a river line of the map data
 RIVER_REF_KM = 15    # and within this of the line through the river's towns
@@ -378,6 +378,11 @@ def check_label(o, karte, peers, ref):
         d = km(lon, lat, plon, plat)
         if d > TOWN_KM:
             out.append(f"{d:.0f} km from its GeoNames place")
+        # and nearer to it than to the place of another town of the map
+        for peer in peers:
+            other = ref.place(peer)
+            if not isinstance(other, str) and km(lon, lat, other[0], other[1]) < d:
+                out.append(f"nearer to {peer} than to itself")
         if "in" in o and o["in"] != country:
             out.append(f"said to lie in {o['in']}, GeoNames has it in {country}")
         if art == "hauptstadt" and not ref.capital_matches(country, t["orte"][cap][0]):

@@ -174,7 +174,7 @@ class Generation(unittest.TestCase):
             f.write(f"#!/bin/sh\n[ \"$1\" = --version ] && echo {version.strip()} && exit 0\nexit 1\n")
         os.chmod(os.path.join(stub, "gmt"), 0o755)
         env = dict(os.environ, KAPITOLO_THEMEN_CACHE=cache, GMT_TMPDIR=tmp, GMT_USERDIR=tmp,
-                   KAPITOLO_GEODATEN=geo)
+                   KAPITOLO_GEODATEN=geo, KAPITOLO_GMT_PROGRAMME="1")
         stub_env = dict(env, PATH=stub + os.pathsep + env["PATH"])
         script = os.path.join(SRC, "scripts", "themen.py")
 
