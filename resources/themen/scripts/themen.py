@@ -1057,10 +1057,10 @@ def area_tests(karte, objekte, workdir):
     if states is not None:
         states = {name: rings for name, rings in states.items()
                   if name in {o["bundesland"] for o in needs if o.get("art") == "bundesland"}}
-    # a mask at half the resolution, and every box a mask pixel larger, so
+    # a mask at half the resolution, and every box two mask pixels larger, so
     # that what is placed here passes the check on the full mask
     mask = draw_mask(karte, workdir, codes, states, MASK_SCALE)
-    grow = 1 / MASK_SCALE
+    grow = 2 / MASK_SCALE
     chosen = {id(o) for o in needs}
     tests = []
     for o in objekte:

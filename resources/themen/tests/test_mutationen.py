@@ -101,10 +101,10 @@ class Mutations(unittest.TestCase):
                 if o.get("art") not in ("hauptstadt", "landeshauptstadt"):
                     continue
                 lon, lat, country = ref.place(identitaet.clean(o["Cap"]))
-                others = sorted((identitaet.km(lon, lat, float(p["lng"]), float(p["lat"])), n, p)
-                                for (name, c), places in ref.places.items() if c == country
-                                for n, p in enumerate(places))
-                others = [p for d, _, p in others if d > identitaet.TOWN_KM]
+                others = sorted(((identitaet.km(lon, lat, float(p["lng"]), float(p["lat"])), p)
+                                 for (name, c), places in ref.places.items() if c == country
+                                 for p in places), key=lambda dp: (dp[0], dp[1]["name"]))
+                others = [p for d, p in others if d > identitaet.TOWN_KM]
                 if not others:
                     continue
                 beyond = [p for p in others
