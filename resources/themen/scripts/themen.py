@@ -553,9 +553,9 @@ def draw_mask(karte, workdir, codes=(), states=None, scale=1.0):
 
 def box_in_area(mask, box, target, step=3.0):
     """Whether the box (x0, y0, x1, y1, pixels of the picture) lies inside
-    the area of colour target in the mask: every point of its edge, and all
-    but a few of a grid inside it (a small island in a sea, a lake in a
-    country), show that colour.  target LAND means any land."""
+    the area of colour target in the mask: every point of a grid over it
+    shows that colour, but for a few inside a sea or a lake (a small island
+    under the sea's name).  target LAND means any land, lakes included."""
     w, h, px = mask[:3]
     scale = mask[4] if len(mask) > 4 else 1.0
 
@@ -564,16 +564,16 @@ def box_in_area(mask, box, target, step=3.0):
         if not (0 <= u < w and 0 <= v < h):
             return False
         c = tuple(px[3 * (v * w + u):3 * (v * w + u) + 3])
-        return c not in (OCEAN, LAKE) if target == LAND else c == target
+        # a continent's or an island's land holds its lakes
+        return c != OCEAN if target == LAND else c == target
     x0, y0, x1, y1 = box
     nx, ny = max(2, int((x1 - x0) / step) + 1), max(2, int((y1 - y0) / step) + 1)
     xs = [x0 + (x1 - x0) * i / (nx - 1) for i in range(nx)]
     ys = [y0 + (y1 - y0) * j / (ny - 1) for j in range(ny)]
-    edge = [(x, y) for x in xs for y in (y0, y1)] + [(x, y) for y in ys for x in (x0, x1)]
-    if not all(shows(x, y) for x, y in edge):
-        return False
-    inner = [(x, y) for x in xs[1:-1] for y in ys[1:-1]]
-    return sum(not shows(x, y) for x, y in inner) <= 0.03 * len(inner)
+    points = [(x, y) for x in xs for y in ys]
+    # a small island in a sea may lie under its name, nothing in a country
+    allowed = 0.03 * len(points) if target in (OCEAN, LAKE) else 0
+    return sum(not shows(x, y) for x, y in points) <= allowed
 
 
 def area_target(obj, colours):
@@ -676,8 +676,9 @@ def segment_hits_box(p, q, box):
 
 # Directions tried for a leader line, in order of preference.
 LEADER_DIRS = [(1, 0), (-1, 0), (0, -1), (0, 1), (1, -1), (-1, -1), (1, 1), (-1, 1),
-               (2, -1), (-2, -1), (2, 1), (-2, 1), (1, -2), (-1, -2), (1, 2), (-1, 2)]
-LEADER_LENGTHS = (40, 60, 85, 115, 150, 190, 240, 300, 360)
+               (2, -1), (-2, -1), (2, 1), (-2, 1), (1, -2), (-1, -2), (1, 2), (-1, 2),
+               (3, -1), (-3, -1), (3, 1), (-3, 1), (1, -3), (-1, -3), (1, 3), (-1, 3)]
+LEADER_LENGTHS = (40, 50, 60, 72, 85, 100, 115, 130, 150, 170, 190, 215, 240, 270, 300, 330, 360)
 
 
 def sheet_box(obj, card_w, card_h):
@@ -1053,14 +1054,13 @@ def area_tests(karte, objekte, workdir):
         return [(lambda box, ring=outlined[id(o)]: box_in_ring(box, ring))
                 if id(o) in outlined else None for o in objekte] if outlined else None
     codes = {o["in"] for o in needs if o.get("art") == "staat"}
+    # all the states, so that a city state covers the hole it leaves in
+    # the state around it
     states = laender.load() if any(o.get("art") == "bundesland" for o in needs) else None
-    if states is not None:
-        states = {name: rings for name, rings in states.items()
-                  if name in {o["bundesland"] for o in needs if o.get("art") == "bundesland"}}
-    # a mask at half the resolution, and every box two mask pixels larger, so
+    # a mask at half the resolution, and every box three mask pixels larger, so
     # that what is placed here passes the check on the full mask
     mask = draw_mask(karte, workdir, codes, states, MASK_SCALE)
-    grow = 2 / MASK_SCALE
+    grow = 3 / MASK_SCALE
     chosen = {id(o) for o in needs}
     tests = []
     for o in objekte:
