@@ -39,11 +39,40 @@ mkdir -p "$GMT_TMPDIR" "$GMT_USERDIR" "$GMT_CACHEDIR"
 python3 "$here/scripts/themen.py" "$here" "$scratch/quellen" >"$scratch/liste"
 
 mkdir -p "$outdir"
+# With a cache, the tool's topic files are kept there too, under a hash of
+# the tool and of the build source and its picture: a build whose inputs did
+# not change runs neither GMT nor the tool.
+tool_cache=
+if [ -n "${KAPITOLO_THEMEN_CACHE:-}" ]; then
+    tool_cache=$KAPITOLO_THEMEN_CACHE/themen
+    mkdir -p "$tool_cache"
+    tool_hash=$(sha256sum "$(command -v "$tool")" | cut -d' ' -f1)
+fi
 count=0
 while IFS= read -r rel; do
     out=$outdir/${rel%.json}.tsr
+    src=$scratch/quellen/$rel
+    png=${src%.json}.png
+    beside=$(dirname "$out")/$(basename "${rel%.json}").png
     mkdir -p "$(dirname "$out")"
-    "$tool" build "$scratch/quellen/$rel" "$out" </dev/null
+    if [ -n "$tool_cache" ]; then
+        key=$({ echo "$tool_hash"; cat "$src"; [ ! -f "$png" ] || cat "$png"; } | sha256sum | cut -d' ' -f1)
+        entry=$tool_cache/$key
+    fi
+    if [ -n "$tool_cache" ] && [ -f "$entry.tsr" ]; then
+        cp "$entry.tsr" "$out"
+        [ ! -f "$entry.bild" ] || cp "$entry.bild" "$beside"
+    else
+        "$tool" build "$src" "$out" </dev/null
+        if [ -n "$tool_cache" ]; then
+            # a tool that leaves the picture beside the topic file (the
+            # checks' stand-in): keep it too; under a name of our own first
+            [ ! -f "$beside" ] || cp "$beside" "$entry.bild.$$"
+            cp "$out" "$entry.tsr.$$"
+            [ ! -f "$entry.bild.$$" ] || mv "$entry.bild.$$" "$entry.bild"
+            mv "$entry.tsr.$$" "$entry.tsr"
+        fi
+    fi
     count=$((count + 1))
 done <"$scratch/liste"
 

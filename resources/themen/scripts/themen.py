@@ -1118,14 +1118,30 @@ def drawing_calls(srcdir, rel):
                                               for i in karte.get("ausschnitte", []))
 
 
+_hashes = {}
+
+
+def _scripts_hash():
+    if "scripts" not in _hashes:
+        h = hashlib.sha256()
+        for script in (__file__, laender.__file__):
+            with open(os.path.abspath(script), "rb") as f:
+                h.update(f.read())
+        _hashes["scripts"] = h.hexdigest()
+    return _hashes["scripts"]
+
+
+def _states_hash():
+    if "states" not in _hashes:
+        _hashes["states"] = laender.data_hash()
+    return _hashes["states"]
+
+
 def cache_key(srcdir, rel, gmt_version):
     """Everything a build source depends on: these scripts, the template, a
     drawing it names, the outlines of the states it draws, and the GMT
     that draws the maps."""
-    h = hashlib.sha256()
-    for script in (__file__, laender.__file__):
-        with open(os.path.abspath(script), "rb") as f:
-            h.update(f.read())
+    h = hashlib.sha256(_scripts_hash().encode())
     h.update(gmt_version.encode() + b"\0" + rel.encode() + b"\0")
     src_path = os.path.join(srcdir, rel)
     with open(src_path, "rb") as f:
@@ -1133,7 +1149,7 @@ def cache_key(srcdir, rel, gmt_version):
     h.update(data)
     tpl = json.loads(data)
     if uses_state_borders(tpl):
-        h.update(laender.data_hash().encode())
+        h.update(_states_hash().encode())
     bild = tpl.get("bild") or {}
     if "mvg" in bild:
         with open(os.path.join(os.path.dirname(src_path), bild["mvg"]), "rb") as f:
@@ -1141,21 +1157,34 @@ def cache_key(srcdir, rel, gmt_version):
     return h.hexdigest()
 
 
-def build_cached(srcdir, rel, outdir, workdir, cache, gmt_version):
-    """build_one, or a copy of what an earlier run built from the same inputs."""
-    if cache is None:
-        return build_one(srcdir, rel, outdir, workdir)
+def copy_cached(srcdir, rel, outdir, cache, gmt_version):
+    """Copy what an earlier run built from the same inputs, if the cache
+    holds it; returns whether it did."""
     key = cache_key(srcdir, rel, gmt_version)
     out_json = os.path.join(outdir, rel)
     stem = os.path.splitext(os.path.basename(rel))[0]
     out_png = os.path.join(os.path.dirname(out_json), stem + ".png")
     entry = os.path.join(cache, key)
-    if os.path.exists(entry + ".json"):
-        os.makedirs(os.path.dirname(out_json), exist_ok=True)
-        shutil.copyfile(entry + ".json", out_json)
-        if os.path.exists(entry + ".png"):
-            shutil.copyfile(entry + ".png", out_png)
+    if not os.path.exists(entry + ".json"):
+        return False
+    os.makedirs(os.path.dirname(out_json), exist_ok=True)
+    shutil.copyfile(entry + ".json", out_json)
+    if os.path.exists(entry + ".png"):
+        shutil.copyfile(entry + ".png", out_png)
+    return True
+
+
+def build_cached(srcdir, rel, outdir, workdir, cache, gmt_version):
+    """build_one, or a copy of what an earlier run built from the same inputs."""
+    if cache is None:
+        return build_one(srcdir, rel, outdir, workdir)
+    if copy_cached(srcdir, rel, outdir, cache, gmt_version):
         return rel
+    key = cache_key(srcdir, rel, gmt_version)
+    out_json = os.path.join(outdir, rel)
+    stem = os.path.splitext(os.path.basename(rel))[0]
+    out_png = os.path.join(os.path.dirname(out_json), stem + ".png")
+    entry = os.path.join(cache, key)
     build_one(srcdir, rel, outdir, workdir)
     # another run may fill the same entry at the same time: write under a
     # name of our own, rename into place, the picture before the source
@@ -1182,25 +1211,40 @@ def main(argv):
     workroot = tempfile.mkdtemp(prefix="work-", dir=outdir)
     templates = find_templates(srcdir)
     failed = False
+    done = {}
     try:
-        # GMT spends much of its time waiting for its data files: two maps
-        # at a time; the maps with the most GMT calls (insets) start first,
-        # so that no long map is left running alone at the end
-        with concurrent.futures.ProcessPoolExecutor(max_workers=2,
-                                                    initializer=use_gmt_library) as pool:
-            jobs = {}
-            for n, rel in sorted(enumerate(templates),
-                                 key=lambda item: -drawing_calls(srcdir, item[1])):
-                workdir = os.path.join(workroot, str(n))
-                os.mkdir(workdir)
-                jobs[rel] = pool.submit(build_cached, srcdir, rel, outdir, workdir,
-                                        cache, gmt_version)
-            for rel, job in ((rel, jobs[rel]) for rel in templates):
+        # what the cache holds is copied here, without starting the workers
+        # (a build with unchanged inputs takes no GMT at all)
+        if cache:
+            for n, rel in enumerate(templates):
                 try:
-                    print(job.result())
-                except (TemplateError, KeyError, ValueError, OSError) as err:
-                    sys.stderr.write(f"{rel}: {err}\n")
-                    failed = True
+                    if copy_cached(srcdir, rel, outdir, cache, gmt_version):
+                        done[rel] = rel
+                except (ValueError, OSError):
+                    pass    # drawn below, which reports what is wrong
+        todo = [rel for rel in templates if rel not in done]
+        jobs = {}
+        if todo:
+            # GMT spends much of its time waiting for its data files: two
+            # maps at a time; the maps with the most GMT calls (insets)
+            # start first, so that no long map is left running alone at the end
+            with concurrent.futures.ProcessPoolExecutor(max_workers=2,
+                                                        initializer=use_gmt_library) as pool:
+                for n, rel in sorted(enumerate(todo),
+                                     key=lambda item: -drawing_calls(srcdir, item[1])):
+                    workdir = os.path.join(workroot, str(n))
+                    os.mkdir(workdir)
+                    jobs[rel] = pool.submit(build_cached, srcdir, rel, outdir, workdir,
+                                            cache, gmt_version)
+                for rel in todo:
+                    try:
+                        done[rel] = jobs[rel].result()
+                    except (TemplateError, KeyError, ValueError, OSError) as err:
+                        sys.stderr.write(f"{rel}: {err}\n")
+                        failed = True
+        for rel in templates:
+            if rel in done:
+                print(rel)
     finally:
         shutil.rmtree(workroot, ignore_errors=True)
     return 1 if failed else 0
