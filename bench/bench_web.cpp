@@ -26,6 +26,7 @@
 #include <QJsonDocument>
 #include <QTcpSocket>
 #include <QMutex>
+#include <QProcess>
 #include <QSet>
 #include <QThread>
 #include <QTimer>
@@ -198,10 +199,21 @@ struct Class {
     QObject browserContext;
     bool ready = false; // every browser joined
 
-    Class(Clock &clock, int pupils) : room(clock)
+    // The browsers of the bench all come from this computer. Unpaced, a round follows the
+    // last at once, far faster than pupils drop tiles: the pace limit is lifted then.
+    Class(Clock &clock, int pupils, bool paced = false, const std::function<void(WebClassroom &)> &prepare = {})
+        : room(clock)
     {
         room.setExercise(europe(), QuizOptions());
         room.setCode(QStringLiteral("1234"));
+        WebLimits limits;
+        limits.sessionsPerDevice = 0;
+        limits.connections.perAddress = 0;
+        if (!paced)
+            limits.answerBurst = 1 << 20;
+        room.setLimits(limits);
+        if (prepare)
+            prepare(room);
         room.listen(0, QHostAddress::LocalHost);
         base = QStringLiteral("http://127.0.0.1:%1").arg(room.port());
         browserContext.moveToThread(&browsers);
@@ -229,8 +241,9 @@ struct Class {
         spinUntil([this] {
             return std::all_of(clients.begin(), clients.end(), [](const auto &c) { return c->connected.load(); });
         });
-        for (auto &c : clients)
-            send(*c, {{"art", "anmelden"}, {"code", "1234"}, {"name", "Bench"}, {"breite", 1000}, {"hoehe", 700}});
+        for (size_t i = 0; i < clients.size(); ++i)
+            send(*clients[i], {{"art", "anmelden"}, {"code", "1234"}, {"name", QStringLiteral("Bench %1").arg(i + 1)},
+                               {"breite", 1000}, {"hoehe", 700}});
         ready = spinUntil([this] {
             return std::all_of(clients.begin(), clients.end(), [](const auto &c) { return c->joined.load(); });
         });
@@ -503,6 +516,10 @@ void BM_MemoryPerSession(benchmark::State &state)
         WebClassroom room(clock);
         room.setExercise(europe(), QuizOptions());
         room.setCode(QStringLiteral("1234"));
+        WebLimits limits;
+        limits.sessionsPerDevice = 0;
+        limits.connections.perAddress = 0;
+        room.setLimits(limits);
         room.listen(0, QHostAddress::LocalHost);
         const long before = residentKilobytes();
         std::vector<std::unique_ptr<QWebSocket>> sockets;
@@ -516,7 +533,8 @@ void BM_MemoryPerSession(benchmark::State &state)
             QWebSocket *raw = s.get();
             QObject::connect(raw, &QWebSocket::connected, [raw, join] {
                 if (join)
-                    raw->sendTextMessage(QStringLiteral(R"({"art":"anmelden","code":"1234","name":"M","breite":1000,"hoehe":700})"));
+                    raw->sendTextMessage(QStringLiteral(R"({"art":"anmelden","code":"1234","name":"M%1","breite":1000,"hoehe":700})")
+                                             .arg(quintptr(raw)));
             });
             s->open(QUrl(QStringLiteral("ws://127.0.0.1:%1/ws").arg(room.port())));
             sockets.push_back(std::move(s));
@@ -532,6 +550,203 @@ void BM_MemoryPerSession(benchmark::State &state)
     state.SetLabel(join ? "joined, card drawn" : "baseline: connected only");
 }
 BENCHMARK(BM_MemoryPerSession)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// A pupil with a script: joins, then sends sizes and wrong drops as fast as it can, and
+// when the server lets its connection go, comes back by its token and goes on. Lives in
+// the browsers' thread.
+class Flooder
+{
+public:
+    explicit Flooder(quint16 port) : m_port(port)
+    {
+        m_timer.setInterval(20);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { flood(); });
+        open();
+        m_timer.start();
+    }
+    std::atomic<int> messages = 0;
+    std::atomic<int> reconnects = 0;
+    QString token() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_token;
+    }
+
+private:
+    void open()
+    {
+        m_socket = std::make_unique<QWebSocket>();
+        QWebSocket *raw = m_socket.get();
+        QObject::connect(raw, &QWebSocket::connected, [this, raw] {
+            const QString known = token();
+            raw->sendTextMessage(known.isEmpty()
+                                     ? QStringLiteral(R"({"art":"anmelden","code":"1234","name":"Flut","breite":1000,"hoehe":700})")
+                                     : QStringLiteral(R"({"art":"wieder","token":"%1","breite":1000,"hoehe":700})").arg(known));
+        });
+        QObject::connect(raw, &QWebSocket::textMessageReceived, [this](const QString &text) {
+            const QJsonObject m = QJsonDocument::fromJson(text.toUtf8()).object();
+            if (m.value("art") == QLatin1String("angemeldet")) {
+                QMutexLocker lock(&m_mutex);
+                m_token = m.value("token").toString();
+            } else if (m.value("art") == QLatin1String("zustand") && m_tile.isEmpty()) {
+                m_tile = m.value("kacheln").toArray().first().toObject().value("id").toString();
+            }
+        });
+        m_socket->open(QUrl(QStringLiteral("ws://127.0.0.1:%1/ws").arg(m_port)));
+    }
+    void flood()
+    {
+        if (m_socket->state() == QAbstractSocket::UnconnectedState) {
+            ++reconnects;
+            open();
+            return;
+        }
+        if (m_socket->state() != QAbstractSocket::ConnectedState || m_tile.isEmpty())
+            return;
+        for (int i = 0; i < 20; ++i) {
+            m_socket->sendTextMessage(QStringLiteral(R"({"art":"groesse","breite":%1,"hoehe":%2})")
+                                          .arg(700 + 300 * (i % 2))
+                                          .arg(500 + 200 * (i % 2)));
+            m_socket->sendTextMessage(QStringLiteral(R"({"art":"ablegen","seq":%1,"kachel":"%2","x0":0.95,"y0":0.95,"x1":0.99,"y1":0.99})")
+                                          .arg(++m_seq)
+                                          .arg(m_tile));
+            messages += 2;
+        }
+    }
+
+    quint16 m_port;
+    std::unique_ptr<QWebSocket> m_socket;
+    QTimer m_timer;
+    mutable QMutex m_mutex;
+    QString m_token;
+    QString m_tile;
+    qint64 m_seq = 0;
+};
+
+// The event loop of the teacher's thread: how late a 10 ms timer fires.
+class Lateness
+{
+public:
+    Lateness()
+    {
+        m_timer.setInterval(10);
+        m_timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            const double now = double(m_clock.nsecsElapsed()) / 1e6;
+            samples.push_back(std::max(0.0, now - m_last - 10));
+            m_last = now;
+        });
+        m_clock.start();
+        m_timer.start();
+    }
+    std::vector<double> samples;
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    double m_last = 0;
+};
+
+// 29 honest pupils drop tiles, a round every 300 ms (each pupil at a pupil's pace), beside
+// one pupil who floods sizes and answers and 1,000 connections held open by a script
+// (idle, or with a request begun), against the same 29 alone. Honest verdicts, the event
+// loop's lateness, and what the flooder got into the journal.
+void BM_HonestClassUnderAbuse(benchmark::State &state)
+{
+    const bool abuse = state.range(0) == 1;
+    SystemClock clock;
+    QList<QJsonObject> journal;
+    Class klass(clock, 29, true, [&journal](WebClassroom &room) {
+        room.setJournalSink([&journal](const QJsonObject &r, bool) { journal.append(r); });
+    });
+    if (!klass.ready) {
+        state.SkipWithError("not every browser could join");
+        return;
+    }
+    std::unique_ptr<Flooder> flooder;
+    std::unique_ptr<QProcess> held;
+    if (abuse) {
+        klass.inBrowsers([&] { flooder = std::make_unique<Flooder>(klass.room.port()); });
+        held = std::make_unique<QProcess>();
+        held->start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(KAPITOLO_FLOOD_SCRIPT),
+                                                        QString::number(klass.room.port()), QStringLiteral("1000"),
+                                                        QStringLiteral("mixed"), QStringLiteral("0"),
+                                                        QStringLiteral("hold")});
+        if (!spinUntil([&] { return held->canReadLine(); }, 30000)) {
+            state.SkipWithError("the script did not open its connections");
+            return;
+        }
+    }
+    std::vector<double> verdicts;
+    Lateness lateness;
+    qint64 seq = 0;
+    for (auto _ : state) {
+        QElapsedTimer pace;
+        pace.start();
+        if (!klass.round(true, ++seq, 0)) {
+            state.SkipWithError("a round did not complete");
+            break;
+        }
+        for (const auto &c : klass.clients)
+            verdicts.push_back(c->verdictMs);
+        spinUntil([&] { return pace.elapsed() >= 300; });
+    }
+    state.counters["verdict_median_ms"] = percentile(verdicts, 0.5);
+    state.counters["verdict_p99_ms"] = percentile(verdicts, 0.99);
+    state.counters["loop_late_p99_ms"] = percentile(lateness.samples, 0.99);
+    state.counters["loop_late_max_ms"] = percentile(lateness.samples, 1.0);
+    if (abuse) {
+        QString token;
+        klass.inBrowsers([&] {
+            token = flooder->token();
+            state.counters["flood_messages"] = flooder->messages.load();
+            state.counters["flood_reconnects"] = flooder->reconnects.load();
+            flooder.reset();
+        });
+        state.counters["flood_journaled_answers"] = double(std::count_if(journal.cbegin(), journal.cend(), [&](const QJsonObject &r) {
+            return r.value("t") == QLatin1String("antwort") && r.value("token") == token;
+        }));
+        state.counters["connections_closed"] = klass.room.connections()->closedCount();
+        held->closeWriteChannel();
+        held->waitForFinished(5000);
+    }
+    state.SetLabel(abuse ? "29 honest beside a flooder and 1,000 held connections" : "baseline: 29 honest alone");
+}
+BENCHMARK(BM_HonestClassUnderAbuse)->Arg(0)->Arg(1)->Iterations(20)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// 50 connections from a script that send a megabyte of header lines each behind
+// "GET /ws ": what the teacher's program grows by, against 50 that send nothing.
+void BM_HeaderFlood(benchmark::State &state)
+{
+    const bool flood = state.range(0) == 1;
+    double grownMB = 0, cutOff = 0;
+    for (auto _ : state) {
+        SystemClock clock;
+        WebClassroom room(clock);
+        room.setExercise(europe(), QuizOptions());
+        room.setCode(QStringLiteral("1234"));
+        room.listen(0, QHostAddress::LocalHost);
+        const long before = residentKilobytes();
+        QProcess script;
+        script.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(KAPITOLO_FLOOD_SCRIPT),
+                                                         QString::number(room.port()), QStringLiteral("50"),
+                                                         QLatin1String(flood ? "header" : "idle"), QStringLiteral("2000")});
+        QByteArray output;
+        spinUntil([&] {
+            output += script.readAllStandardOutput();
+            return output.contains(flood ? "fertig" : "offen");
+        }, 30000);
+        grownMB = double(residentKilobytes() - before) / 1024.0;
+        cutOff = output.count("zu ");
+        script.closeWriteChannel();
+        script.waitForFinished(5000);
+    }
+    state.counters["grown_MB"] = grownMB;
+    if (flood)
+        state.counters["cut_off"] = cutOff;
+    state.SetLabel(flood ? "50 endless headers behind GET /ws" : "baseline: 50 idle connections");
+}
+BENCHMARK(BM_HeaderFlood)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -6,6 +6,7 @@
 #include "document/document_check.h"
 #include "document/document_file.h"
 #include "document/document_json.h"
+#include "learning/learning_record.h"
 #include "platform/clock.h"
 #include "platform/cp1252.h"
 #include "platform/random.h"
@@ -21,6 +22,7 @@
 #include <QGuiApplication>
 #include <QRegularExpression>
 
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
@@ -46,6 +48,8 @@ QString usageText()
         "  kapitolo-tool mailslot send RECHNER NAME [ZEILE...]\n"
         "                                          eine Meldung an das Postfach NAME senden\n"
         "  kapitolo-tool options DATEI.dat         Optionsdatei einer Netzwerk-Übung als JSON ausgeben\n"
+        "  kapitolo-tool lernstand [DATEI]         Lernstand (Themen, Aufgaben mit Fach, Antworten) als\n"
+        "                                          JSON-Zeilen ausgeben; ohne DATEI der des Benutzers\n"
         "  kapitolo-tool worksheet DATEI.tsr ZIEL.(emf|wmf|pdf|svg|png) [--kind 0|1|2] [--from N] [--title TEXT]\n"
         "                [--task TEXT] [--no-name] [--no-class] [--no-date] [--no-answers]\n"
         "                                          Arbeitsblatt (0 oder arbeitsblatt), Lösungsblatt (1 oder loesung)\n"
@@ -265,6 +269,29 @@ int cmdBestList(const QStringList &args)
     return 0;
 }
 
+// The pupil's learning record as JSON lines: topics, items with their compartment and
+// schedule, answers.
+int cmdLernstand(const QStringList &args)
+{
+    if (args.size() > 1)
+        return usage();
+    QCoreApplication::setOrganizationName(QStringLiteral("Ostrabel"));
+    QCoreApplication::setApplicationName(QStringLiteral("Kapitolo"));
+    const QString path = args.isEmpty() ? LearningRecord::defaultPath() : args.first();
+    StderrMessages messages;
+    if (!QFileInfo(path).isFile()) {
+        ShowMissingFileError(messages, path);
+        return 1;
+    }
+    SystemClock clock;
+    LearningRecord record(path, messages, clock);
+    record.setRepairDamaged(false);
+    QFile out;
+    if (!out.open(stdout, QIODevice::WriteOnly))
+        return 1;
+    return record.writeJsonLines(out, qint32(std::floor(clock.now()))) ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -309,6 +336,8 @@ int main(int argc, char *argv[])
         return cmdMailslot(args);
     if (command == QLatin1String("options"))
         return cmdOptions(args);
+    if (command == QLatin1String("lernstand"))
+        return cmdLernstand(args);
     if (command == QLatin1String("worksheet")) {
         const int result = cmdWorksheet(args);
         return result == 2 ? usage() : result;

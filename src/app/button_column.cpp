@@ -36,6 +36,8 @@ QList<THoverPanel *> createButtonColumn(QWidget *panel, TForm1 &window)
     THoverPanel *lernKart = make("LernKartBtn", QStringLiteral("Startseite"), QStringLiteral("Zur Startseite"));
     THoverPanel *start = make("UebungenBtn", QStringLiteral("Quiz starten"), QStringLiteral("Quiz starten (F7)"));
     THoverPanel *best = make("BestListBtn", QStringLiteral("Bestenliste"), QStringLiteral("Bestenliste anzeigen (Strg+F7)"));
+    THoverPanel *lernkartei = make("LernkarteiBtn", QStringLiteral("Lernkartei"),
+                                   QStringLiteral("Lernkartei öffnen: was heute zu wiederholen ist (Strg+K)"));
     auto *navigation = new QWidget(panel);
     auto *navRow = new QHBoxLayout(navigation);
     navRow->setContentsMargins(0, 0, 0, 0);
@@ -53,6 +55,7 @@ QList<THoverPanel *> createButtonColumn(QWidget *panel, TForm1 &window)
     layout->addWidget(lernKart);
     layout->addWidget(start);
     layout->addWidget(best);
+    layout->addWidget(lernkartei);
     layout->addSpacing(10);
     layout->addWidget(navigation);
     layout->addSpacing(10);
@@ -64,6 +67,7 @@ QList<THoverPanel *> createButtonColumn(QWidget *panel, TForm1 &window)
     QObject::connect(lernKart, &THoverPanel::clicked, &window, &TForm1::LernKartBtnClick);
     QObject::connect(start, &THoverPanel::pressed, &window, [&window] { window.UebungStart1Click(); });
     QObject::connect(best, &THoverPanel::clicked, &window.results(), &ResultsController::Bestenliste1Click);
+    QObject::connect(lernkartei, &THoverPanel::clicked, &window.learning(), &LearningController::showLernkartei);
     QObject::connect(previous, &THoverPanel::clicked, &window, [&window] { window.topics().OpenPreviousTopic(); });
     QObject::connect(next, &THoverPanel::clicked, &window, [&window] { window.topics().OpenNextTopic(); });
     QObject::connect(sheet, &THoverPanel::clicked, &window, [&window] { window.sharing().Arbeitsblatt1Click(); });

@@ -8,6 +8,7 @@
 #include "platform/qt_translations.h"
 #include "platform/random.h"
 #include "platform/settings_store.h"
+#include "platform/system_info.h"
 #include "platform/widget_messages.h"
 #include "platform/widget_services.h"
 
@@ -22,6 +23,9 @@ using namespace kapitolo;
 
 int main(int argc, char *argv[])
 {
+    // A classroom's browsers take descriptors; the desktop's 1,024 leave little room. The
+    // web server keeps a reserve below whatever this gives.
+    raiseOpenFileLimit(8192);
     QApplication app(argc, argv);
     if (qEnvironmentVariableIsSet("KAPITOLO_QUIT_AFTER_START"))
         exitAfterFirstPaint();

@@ -52,6 +52,9 @@ MainMenus createMainMenus(TForm1 &w)
     QAction *protocol = addMenuAction(*window, aktion, QStringLiteral("ProtokollderletztenUebung1"), QStringLiteral("&Protokoll..."),
                                       {}, false);
     QObject::connect(protocol, &QAction::triggered, &window->quiz(), &QuizController::showProtocol);
+    QAction *lernkartei = addMenuAction(*window, aktion, QStringLiteral("Lernkartei1"), QStringLiteral("Lern&kartei..."),
+                                        QKeySequence(Qt::CTRL | Qt::Key_K), false);
+    QObject::connect(lernkartei, &QAction::triggered, &window->learning(), &LearningController::showLernkartei);
     QAction *participate = addMenuAction(*window, aktion, QStringLiteral("NetzTeilnehmen1"),
                                          QStringLiteral("An Netzwerk-Übung &teilnehmen..."), QKeySequence(Qt::Key_F8),
                                          true);
@@ -101,6 +104,11 @@ MainMenus createMainMenus(TForm1 &w)
         if (window->document().isLoaded() && window->topics().currentTopicIndex() == index)
             Q_EMIT window->quizRequested();
     });
+    QObject::connect(menus.quizMenu, &TopicMenu::folderTopicChosen, window, [window](const QString &path) {
+        window->topics().OpenFolderTopic(path);
+        if (window->document().isLoaded() && window->document().fileName == path)
+            Q_EMIT window->quizRequested();
+    });
 
     // &Datei (hidden)
     QMenu *datei = new QMenu(QStringLiteral("&Datei"), window);
@@ -147,6 +155,9 @@ MainMenus createMainMenus(TForm1 &w)
     QAction *display = addMenuAction(*window, nullptr, QStringLiteral("Kontrollanzeige1"), QStringLiteral("&Kontrollanzeige..."),
                                      QKeySequence(Qt::ALT | Qt::Key_F9), true);
     QObject::connect(display, &QAction::triggered, &window->networkQuiz(), &NetworkController::Kontrollanzeige1Click);
+    QAction *history = addMenuAction(*window, nullptr, QStringLiteral("Klassenverlauf1"), QStringLiteral("Klassen&verlauf..."),
+                                     QKeySequence(Qt::SHIFT | Qt::Key_F9), true);
+    QObject::connect(history, &QAction::triggered, &window->networkQuiz(), &NetworkController::showClassHistory);
 
     // &Optionen
     QMenu *optionen = bar->addMenu(QStringLiteral("&Optionen"));

@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "platform/clock.h"
 
 #include "app/about_box.h"
 #include "app/app_texts.h"
@@ -9,6 +10,8 @@
 #include "app/window_look.h"
 #include "app/window_settings.h"
 #include "controls/hover_panel.h"
+#include "learning/learning_record.h"
+#include "learning/lernkartei_window.h"
 #include "platform/folders.h"
 #include "platform/messages.h"
 #include "platform/random.h"
@@ -22,6 +25,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -77,6 +81,11 @@ TForm1::TForm1(Services &services, const QString &commandLineArgument, QWidget *
                                                     makerWebAddress(), this);
 
     m_look = loadWindowLook(m_dataFolder);
+    // The record is opened when it is first used, not at start.
+    m_learning = std::make_unique<LearningController>(m_services.messages, m_services.clock, this,
+                                                      LearningRecord::defaultPath());
+    m_learning->setChartBackground(m_look.cardColor);
+    connect(m_learning.get(), &LearningController::practiceRequested, this, &TForm1::practiseTopic);
     createPanels();
     m_menus = createMainMenus(*this);
 
@@ -240,6 +249,12 @@ void TForm1::FormShow()
     // An exercise this computer initiated and never ended: the program went down.
     if (m_net->network().offerResume())
         writeAutomationState();
+    // Journals of ended exercises name pupils: kept only so many days, tidied once the
+    // window stands.
+    QTimer::singleShot(1000, this, [this] {
+        NetworkQuiz::removeOldJournals(m_settings.protocolFolder, qMax(0, m_settings.journalDays),
+                                       m_services.clock.now());
+    });
 }
 
 void TForm1::UpdateTitles()
@@ -394,6 +409,16 @@ void TForm1::checkTopicItem(int index)
 {
     if (index < m_menus.quizMenu->topicActions().size())
         m_menus.quizMenu->topicActions().at(index)->setChecked(true);
+}
+
+void TForm1::showTopicFolders(const QList<TopicFolder> &folders)
+{
+    m_menus.quizMenu->setFolders(folders);
+}
+
+void TForm1::checkFolderTopic(const QString &path)
+{
+    m_menus.quizMenu->checkFolderTopic(path);
 }
 
 void TForm1::documentRead()
@@ -580,6 +605,29 @@ void TForm1::clearBestList()
 void TForm1::showNetworkBestList()
 {
     m_results->showNetworkBestList();
+}
+
+void TForm1::practiseTopic(const PracticeRequest &request)
+{
+    // "Fällige üben" waits for a quiz that asks part of a topic (the window's button is off
+    // until then): practiceSelection(m_doc, request.itemKeys) is what it will ask.
+    if (request.dueOnly || !ConfirmLeaveQuiz())
+        return;
+    if (quizInProgress())
+        leaveQuiz();
+    if (!QFileInfo::exists(request.topicPath)) {
+        m_services.messages.information(QStringLiteral("Das Thema \"") + request.title
+                                        + QStringLiteral("\" kann nicht geöffnet werden: Die Datei \"")
+                                        + QDir::toNativeSeparators(request.topicPath)
+                                        + QStringLiteral("\" ist nicht mehr vorhanden."));
+        return;
+    }
+    m_topics->openLinkedDocument(request.topicPath);
+    if (!m_doc.isLoaded() || QFileInfo(m_doc.fileName) != QFileInfo(request.topicPath))
+        return; // the reader has said why
+    if (LernkarteiWindow *lernkartei = m_learning->lernkarteiWindow())
+        lernkartei->close();
+    UebungStart1Click();
 }
 
 bool TForm1::showItemCard(const TopicDocument &exercise, const QHash<int, double> &rates)

@@ -6,6 +6,7 @@
 #include "app/window_look.h"
 #include "document/topic_document.h"
 #include "editor/topic_editor_controller.h"
+#include "learning/learning_controller.h"
 #include "network/network_controller.h"
 #include "platform/app_settings.h"
 #include "platform/services.h"
@@ -80,6 +81,8 @@ public:
     void leaveQuiz() override;
     void showTopicItems(const QStringList &captions, int columnBreak) override;
     void checkTopicItem(int index) override;
+    void showTopicFolders(const QList<TopicFolder> &folders) override;
+    void checkFolderTopic(const QString &path) override;
     void documentRead() override;
     void documentClosed() override;
     // The start page, or with the learning view shown and a document open its card.
@@ -203,6 +206,10 @@ public:
     ResultsController &results() { return *m_results; }
     // Worksheets and e-mail.
     SharingController &sharing() { return *m_sharing; }
+    // The learning record and the Lernkartei.
+    LearningController &learning() { return *m_learning; }
+    // "Alles üben" of the Lernkartei: the topic opened and its quiz started.
+    void practiseTopic(const PracticeRequest &request);
     // Alt+F7: the options of the open document's kind; "Übung starten" starts the quiz.
     void UebOpt1Click();
     QColor windowColor() const { return m_look.windowColor; }
@@ -248,6 +255,7 @@ private:
     std::unique_ptr<ResultsController> m_results;
     std::unique_ptr<NetworkController> m_net;
     std::unique_ptr<SharingController> m_sharing;
+    std::unique_ptr<LearningController> m_learning;
     QList<THoverPanel *> m_toolButtons;
     AutomationState m_automation;
     // Work of the first showing that runs beside the creation of the windows.

@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#include <vector>
+
 namespace kapitolo {
 
 namespace {
@@ -63,6 +65,92 @@ QList<TopicEntry> readTopicFolder(const QString &folder)
     }
     sortTopicEntries(entries);
     return entries;
+}
+
+namespace {
+
+// Sub-folders are read breadth first, so that the limit leaves out the deepest ones.
+struct FolderNode {
+    QString name;
+    QString path;
+    int depth = 0;
+    QList<TopicEntry> topics;
+    QList<int> children;
+};
+
+QList<TopicFolder> assembleFolders(const std::vector<FolderNode> &nodes, const QList<int> &children)
+{
+    QList<TopicFolder> folders;
+    for (int index : children) {
+        const FolderNode &node = nodes.at(std::size_t(index));
+        TopicFolder folder{node.name, node.path, node.topics, assembleFolders(nodes, node.children)};
+        // A folder without a topic anywhere below it (pictures, protocols) is no subject.
+        if (!folder.topics.isEmpty() || !folder.folders.isEmpty())
+            folders.append(folder);
+    }
+    return folders;
+}
+
+} // namespace
+
+QList<TopicFolder> readTopicSubFolders(const QString &folder)
+{
+    if (folder.isEmpty())
+        return {};
+    std::vector<FolderNode> nodes;
+    nodes.push_back({QString(), withTrailingSeparator(folder), 0, {}, {}});
+    int read = 0;
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        if (i > 0)
+            nodes[i].topics = readTopicFolder(nodes[i].path);
+        if (nodes[i].depth >= kTopicFolderDepth)
+            continue;
+        // Hidden folders (".git", ".cache") are left out, as a file manager leaves them.
+        const QFileInfoList dirs = QDir(nodes[i].path).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort);
+        QList<TopicEntry> named;
+        for (const QFileInfo &info : dirs)
+            named.append({info.fileName(), withTrailingSeparator(info.filePath()), info.fileName().toLower()});
+        sortTopicEntries(named);
+        for (const TopicEntry &dir : std::as_const(named)) {
+            if (read >= kTopicFolderLimit)
+                break;
+            ++read;
+            nodes[i].children.append(int(nodes.size()));
+            nodes.push_back({dir.title, dir.path, nodes[i].depth + 1, {}, {}});
+        }
+    }
+    return assembleFolders(nodes, nodes.front().children);
+}
+
+TopicFolderContents readTopicFolderContents(const QString &folder)
+{
+    return {readTopicFolder(folder), readTopicSubFolders(folder)};
+}
+
+QStringList topicFolderCaptions(const QStringList &names, QString taken)
+{
+    QStringList captions;
+    for (const QString &name : names) {
+        QString text = name;
+        if (!text.isEmpty())
+            text[0] = text.at(0).toUpper();
+        qsizetype key = -1;
+        for (qsizetype i = 0; i < text.size() && key < 0; ++i)
+            if (text.at(i).isLetter() && !taken.contains(text.at(i).toLower()))
+                key = i;
+        if (key >= 0)
+            taken += text.at(key).toLower();
+        QString caption;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (i == key)
+                caption += QLatin1Char('&');
+            caption += text.at(i);
+            if (text.at(i) == QLatin1Char('&'))
+                caption += QLatin1Char('&');
+        }
+        captions << caption;
+    }
+    return captions;
 }
 
 QString defaultStartFolder(const QString &programFolder)

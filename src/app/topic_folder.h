@@ -16,6 +16,41 @@ struct TopicEntry {
 // German collation without regard to case (a selection sort: the first of equal keys wins).
 QList<TopicEntry> readTopicFolder(const QString &folder);
 
+// A sub-folder of the topic folder as the "&Quizauswahl" menu shows it: its topics and
+// its own sub-folders, each list in the order of the topic list.
+struct TopicFolder {
+    QString name; // the folder's name on disk
+    QString path; // full path, with a trailing separator
+    QList<TopicEntry> topics;
+    QList<TopicFolder> folders;
+};
+
+// The library's subjects lie in sub-folders a few levels deep (erdkunde/welt/). Deeper
+// folders, and any beyond the first few hundred, are not looked at: a topic folder
+// chosen high up (a home folder) must not make every folder read slow.
+constexpr int kTopicFolderDepth = 3;
+constexpr int kTopicFolderLimit = 300;
+
+// The sub-folders of folder that hold a topic, themselves or below them, down to
+// kTopicFolderDepth levels, sorted by name as the topic list is. Hidden folders are
+// left out.
+QList<TopicFolder> readTopicSubFolders(const QString &folder);
+
+// The topic list and the sub-folders of one folder, read together (on the second core at
+// the start).
+struct TopicFolderContents {
+    QList<TopicEntry> topics;
+    QList<TopicFolder> folders;
+};
+TopicFolderContents readTopicFolderContents(const QString &folder);
+
+// The submenu captions of folders: each name with a capital first letter and an access
+// key of its own, the first letter of the name that neither the menu's other items (taken,
+// lower case) nor a folder before it use ("deutsch", "deutschland" give "&Deutsch",
+// "D&eutschland"), so that a key always opens its submenu; none when every letter is taken.
+// An "&" of a name stays visible.
+QStringList topicFolderCaptions(const QStringList &names, QString taken);
+
 // The first topic folder when no folder or document is named at start: the program
 // folder, or its sub-folder "themen" with the bundled topics when the program folder
 // itself holds no "*.tsr" (an installed program started from the desktop menu).

@@ -12,9 +12,14 @@
 
 namespace kapitolo {
 
-TopicMenu::TopicMenu(const QString &title, QWidget *parent)
+TopicMenu::TopicMenu(const QString &title, QWidget *parent, QActionGroup *group)
     : QMenu(title, parent)
+    , m_group(group)
 {
+    if (!m_group) {
+        m_group = new QActionGroup(this);
+        m_group->setExclusive(true);
+    }
 }
 
 void TopicMenu::setTopics(const QStringList &captions, int columnBreak)
@@ -24,14 +29,9 @@ void TopicMenu::setTopics(const QStringList &captions, int columnBreak)
         delete m_columnsAction;
         m_columnsAction = nullptr;
     }
-    for (QAction *action : std::as_const(m_topicActions)) {
-        removeAction(action);
-        delete action;
-    }
+    // A deleted action leaves the group by itself.
+    qDeleteAll(m_topicActions);
     m_topicActions.clear();
-    delete m_group;
-    m_group = new QActionGroup(this);
-    m_group->setExclusive(true);
     m_columnBreak = columnBreak;
 
     for (int i = 0; i < captions.size(); ++i) {
@@ -43,13 +43,86 @@ void TopicMenu::setTopics(const QStringList &captions, int columnBreak)
         connect(action, &QAction::triggered, this, [this, i] { Q_EMIT topicChosen(i); });
         m_topicActions.append(action);
     }
+    // The topics stand above the folders' submenus.
     if (columnBreak < 0) {
-        addActions(m_topicActions);
+        insertActions(m_folderSeparator, m_topicActions);
     } else {
         m_columnsAction = new QWidgetAction(this);
         m_columnsAction->setDefaultWidget(new TopicColumns(this, m_topicActions, columnBreak));
-        addAction(m_columnsAction);
+        insertAction(m_folderSeparator, m_columnsAction);
     }
+}
+
+namespace {
+
+// The access key of a menu caption, lower case; empty when it has none.
+QString accessKey(const QString &caption)
+{
+    for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
+        if (caption.at(i) != QLatin1Char('&'))
+            continue;
+        if (caption.at(i + 1) != QLatin1Char('&'))
+            return caption.at(i + 1).toLower();
+        ++i; // "&&" is a plain "&"
+    }
+    return QString();
+}
+
+} // namespace
+
+void TopicMenu::setFolders(const QList<TopicFolder> &folders)
+{
+    qDeleteAll(m_folderMenus); // a deleted menu takes its item with it
+    m_folderMenus.clear();
+    delete m_folderSeparator;
+    m_folderSeparator = nullptr;
+    if (folders.isEmpty())
+        return;
+    // The menu's own items ("&Startseite") keep their keys.
+    QString taken;
+    for (const QAction *action : actions())
+        if (action->isVisible())
+            taken += accessKey(action->text());
+    QStringList names;
+    for (const TopicFolder &folder : folders)
+        names << folder.name;
+    const QStringList captions = topicFolderCaptions(names, taken);
+    m_folderSeparator = addSeparator();
+    for (qsizetype i = 0; i < folders.size(); ++i) {
+        const TopicFolder &folder = folders.at(i);
+        auto *menu = new TopicMenu(captions.at(i), this, m_group);
+        menu->setObjectName(QStringLiteral("MenueOrdner_") + folder.name);
+        menu->showFolder(folder);
+        connect(menu, &TopicMenu::folderTopicChosen, this, &TopicMenu::folderTopicChosen);
+        addMenu(menu);
+        m_folderMenus.append(menu);
+    }
+}
+
+void TopicMenu::showFolder(const TopicFolder &folder)
+{
+    m_folderPath = folder.path;
+    QStringList captions;
+    for (int i = 0; i < folder.topics.size(); ++i) {
+        captions << topicItemCaption(i, folder.topics.at(i));
+        m_topicPaths << folder.topics.at(i).path;
+    }
+    setTopics(captions, topicColumnBreak(int(captions.size())));
+    setFolders(folder.folders);
+    connect(this, &TopicMenu::topicChosen, this, [this](int index) { Q_EMIT folderTopicChosen(m_topicPaths.at(index)); });
+}
+
+bool TopicMenu::checkFolderTopic(const QString &path)
+{
+    const int index = int(m_topicPaths.indexOf(path));
+    if (index >= 0 && index < m_topicActions.size()) {
+        m_topicActions.at(index)->setChecked(true);
+        return true;
+    }
+    for (TopicMenu *menu : std::as_const(m_folderMenus))
+        if (menu->checkFolderTopic(path))
+            return true;
+    return false;
 }
 
 TopicColumns *TopicMenu::columnsWidget() const
@@ -279,6 +352,8 @@ void TopicColumns::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Down:
         if (m_current + 1 < n)
             setCurrent(m_current + 1);
+        else
+            QWidget::keyPressEvent(event); // on to the folders' submenus
         return;
     case Qt::Key_Up:
         if (m_current > 0)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/topic_folder.h"
+
 #include <QList>
 #include <QMenu>
 #include <QPointer>
@@ -19,11 +21,15 @@ class TopicColumns;
 // second column: QMenu has no call for a column break, so the items are then shown by
 // a widget of ours that draws them with the style's menu items and keeps the keyboard
 // (arrows, Enter, the access keys 1 to 9) working.
+// Below the topics, each sub-folder that holds topics is a submenu of the same kind, named
+// after the folder, with the folder's topics and its own sub-folders: so every topic of a
+// library sorted into subject folders can be chosen from the menu.
 class TopicMenu : public QMenu
 {
     Q_OBJECT
 public:
-    explicit TopicMenu(const QString &title, QWidget *parent = nullptr);
+    // A submenu passes the group of the menu it belongs to: one topic is checked in all.
+    explicit TopicMenu(const QString &title, QWidget *parent = nullptr, QActionGroup *group = nullptr);
 
     // Replaces the topic items. The actions are owned by the menu, checkable, in one
     // exclusive group, named "MenueThemaItem" + index, with the index as data.
@@ -33,19 +39,35 @@ public:
     // The widget that shows the items in columns; null while they are plain items.
     TopicColumns *columnsWidget() const;
 
+    // Replaces the submenus of the sub-folders.
+    void setFolders(const QList<TopicFolder> &folders);
+    const QList<TopicMenu *> &folderMenus() const { return m_folderMenus; }
+    // The folder a submenu shows (empty for the top menu).
+    const QString &folderPath() const { return m_folderPath; }
+    // Checks the item of the topic at path in a submenu; false when no submenu lists it.
+    bool checkFolderTopic(const QString &path);
+
     void initItemStyle(QStyleOptionMenuItem *option, const QAction *action) const { initStyleOption(option, action); }
 
 Q_SIGNALS:
     void topicChosen(int index);
+    // A topic of a submenu, by its full path.
+    void folderTopicChosen(const QString &path);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    void showFolder(const TopicFolder &folder);
+
     QList<QAction *> m_topicActions;
     QActionGroup *m_group = nullptr;
     QWidgetAction *m_columnsAction = nullptr;
     int m_columnBreak = -1;
+    QString m_folderPath;
+    QStringList m_topicPaths;
+    QAction *m_folderSeparator = nullptr;
+    QList<TopicMenu *> m_folderMenus;
 };
 
 class TopicColumns : public QWidget

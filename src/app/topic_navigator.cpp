@@ -38,7 +38,7 @@ TopicNavigator::TopicNavigator(Services &services, TopicDocument &document, Topi
         m_prefetchedFolder = defaultStartFolder(m_programFolder);
     }
     if (!m_prefetchedFolder.isEmpty())
-        m_topicFolderLoad = std::async(std::launch::async, [folder = m_prefetchedFolder] { return readTopicFolder(folder); });
+        m_topicFolderLoad = std::async(std::launch::async, [folder = m_prefetchedFolder] { return readTopicFolderContents(folder); });
 }
 
 TopicNavigator::~TopicNavigator() = default;
@@ -77,16 +77,18 @@ void TopicNavigator::ReadTopicFolder()
     std::optional<WaitCursorScope> wait;
     if (!prefetched || m_topicFolderLoad.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
         wait.emplace();
-    if (prefetched)
-        m_topicList = m_topicFolderLoad.get();
-    else
-        m_topicList = readTopicFolder(folder);
+    TopicFolderContents contents = prefetched ? m_topicFolderLoad.get() : readTopicFolderContents(folder);
+    m_topicList = std::move(contents.topics);
+    m_topicFolders = std::move(contents.folders);
+    m_folderTopics.clear();
+    m_folderTopicIndex = -1;
     if (m_topicFolderLoad.valid())
         m_topicFolderLoad.wait(); // a prefetch nobody asked for still ends here, not in the destructor
     QStringList captions;
     for (int i = 0; i < m_topicList.size(); ++i)
         captions << topicItemCaption(i, m_topicList.at(i));
     m_window.showTopicItems(captions, topicColumnBreak(int(m_topicList.size())));
+    m_window.showTopicFolders(m_topicFolders);
     for (int i = 0; i < m_topicList.size(); ++i) {
         if (m_topicList.at(i).path == m_doc.fileName) {
             m_window.checkTopicItem(i);
@@ -101,6 +103,7 @@ bool TopicNavigator::ReadDocumentAsTopic(const QString &path)
     // The question before was asked by the caller; a quiz on the old document ends here.
     if (m_window.quizInProgress())
         m_window.leaveQuiz();
+    m_folderTopicIndex = -1; // set again by the opening from a submenu
     const ReadResult result = readDocument(path, m_doc, m_nav, m_services.messages);
     if (result == ReadResult::MissingFile)
         return false;
@@ -130,10 +133,52 @@ void TopicNavigator::OpenTopicEntry(int index)
     }
 }
 
+namespace {
+
+// The sub-folder that lists path, searched through the whole tree.
+const TopicFolder *folderListing(const QList<TopicFolder> &folders, const QString &path)
+{
+    for (const TopicFolder &folder : folders) {
+        for (const TopicEntry &entry : folder.topics)
+            if (entry.path == path)
+                return &folder;
+        if (const TopicFolder *found = folderListing(folder.folders, path))
+            return found;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void TopicNavigator::OpenFolderTopic(const QString &path)
+{
+    if (path.isEmpty() || !m_window.ConfirmLeaveQuiz())
+        return;
+    // The list of that folder is kept: a later read of the topic folder replaces the tree.
+    const TopicFolder *folder = folderListing(m_topicFolders, path);
+    const QList<TopicEntry> topics = folder ? folder->topics : QList<TopicEntry>();
+    ReadDocumentAsTopic(path);
+    if (m_doc.fileName != path)
+        return;
+    m_window.checkFolderTopic(path);
+    m_folderTopics = topics;
+    m_folderTopicIndex = -1;
+    for (int i = 0; i < m_folderTopics.size(); ++i)
+        if (m_folderTopics.at(i).path == path)
+            m_folderTopicIndex = i;
+    m_window.UpdateTitles();
+}
+
 void TopicNavigator::OpenNextTopic()
 {
     if (m_window.appMode() != amLearningView)
         return;
+    if (m_folderTopicIndex >= 0) {
+        const int target = nextTopicIndex(m_folderTopicIndex, int(m_folderTopics.size()));
+        if (target != m_folderTopicIndex)
+            OpenFolderTopic(m_folderTopics.at(target).path);
+        return;
+    }
     const int target = nextTopicIndex(m_nav.currentTopicIndex, int(m_topicList.size()));
     if (target != m_nav.currentTopicIndex)
         OpenTopicEntry(target);
@@ -143,6 +188,12 @@ void TopicNavigator::OpenPreviousTopic()
 {
     if (m_window.appMode() != amLearningView)
         return;
+    if (m_folderTopicIndex >= 0) {
+        const int target = previousTopicIndex(m_folderTopicIndex, int(m_folderTopics.size()));
+        if (target != m_folderTopicIndex)
+            OpenFolderTopic(m_folderTopics.at(target).path);
+        return;
+    }
     const int target = m_nav.currentTopicIndex < 0 && !m_topicList.isEmpty()
         ? 0
         : previousTopicIndex(m_nav.currentTopicIndex, int(m_topicList.size()));

@@ -23,6 +23,9 @@ public:
     virtual void leaveQuiz() = 0;
     virtual void showTopicItems(const QStringList &captions, int columnBreak) = 0;
     virtual void checkTopicItem(int index) = 0;
+    // The submenus of the sub-folders, below the topic items.
+    virtual void showTopicFolders(const QList<TopicFolder> &folders) = 0;
+    virtual void checkFolderTopic(const QString &path) = 0;
     // A document was read: zoom, numbering and card start afresh.
     virtual void documentRead() = 0;
     // The document was closed: its best list goes, the card is cleared.
@@ -56,6 +59,9 @@ public:
     // objects, else its file read again. False (after a message) when neither does.
     bool showExerciseDocument(const TopicDocument &exercise);
     void OpenTopicEntry(int index);
+    // A topic of a sub-folder's submenu: opened like a topic item; the menu stays with the
+    // topic folder, and previous and next step through that sub-folder.
+    void OpenFolderTopic(const QString &path);
     void OpenNextTopic();
     void OpenPreviousTopic();
     void ShowStartPage();
@@ -74,6 +80,7 @@ public:
 
     TopicNavigation &navigation() { return m_nav; }
     const QList<TopicEntry> &topicList() const { return m_topicList; }
+    const QList<TopicFolder> &topicFolders() const { return m_topicFolders; }
     int currentTopicIndex() const { return m_nav.currentTopicIndex; }
     const QString &startFolder() const { return m_startFolder; }
     const QString &topicFolder() const { return m_topicFolder; }
@@ -86,6 +93,10 @@ private:
     TopicWindow &m_window;
     TopicNavigation m_nav;
     QList<TopicEntry> m_topicList;
+    QList<TopicFolder> m_topicFolders;
+    // The sub-folder of the topic opened from a submenu, and its index there (-1: none).
+    QList<TopicEntry> m_folderTopics;
+    int m_folderTopicIndex = -1;
     QString m_commandLineArgument;
     QString m_programFolder;
     QString m_startFolder;
@@ -94,7 +105,7 @@ private:
     QString m_openDialogFolder;
     // The topic folder read beside the creation of the windows.
     QString m_prefetchedFolder;
-    std::future<QList<TopicEntry>> m_topicFolderLoad;
+    std::future<TopicFolderContents> m_topicFolderLoad;
 };
 
 } // namespace kapitolo

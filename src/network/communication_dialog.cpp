@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace kapitolo {
@@ -73,6 +74,17 @@ TNetzKomForm::TNetzKomForm(Messages &messages, FileDialogs &fileDialogs, QWidget
     WebCodeEdit->setMaximumWidth(120);
     codeLabel->setBuddy(WebCodeEdit);
     auto *codeNote = new QLabel(QStringLiteral("(4 bis 8 Ziffern; leer: ein neuer Code für jede Übung)"), web);
+    auto *deviceLabel = new QLabel(QStringLiteral("Quizze je &Gerät:"), web);
+    WebJeGeraetSpin = new QSpinBox(web);
+    WebJeGeraetSpin->setObjectName(QStringLiteral("WebJeGeraetSpin"));
+    WebJeGeraetSpin->setRange(0, 100);
+    WebJeGeraetSpin->setSpecialValueText(QStringLiteral("beliebig"));
+    WebJeGeraetSpin->setMaximumWidth(120);
+    deviceLabel->setBuddy(WebJeGeraetSpin);
+    auto *deviceNote = new QLabel(QStringLiteral("(laufende Quizze von einer Geräteadresse; 0 = beliebig viele, für "
+                                                 "Rechner, die sich eine Adresse teilen)"),
+                                  web);
+    deviceNote->setWordWrap(true);
     auto *webGrid = new QGridLayout(web);
     webGrid->addWidget(WebCheck, 0, 0, 1, 3);
     webGrid->addWidget(portLabel, 1, 0);
@@ -80,6 +92,9 @@ TNetzKomForm::TNetzKomForm(Messages &messages, FileDialogs &fileDialogs, QWidget
     webGrid->addWidget(codeLabel, 2, 0);
     webGrid->addWidget(WebCodeEdit, 2, 1);
     webGrid->addWidget(codeNote, 2, 2);
+    webGrid->addWidget(deviceLabel, 3, 0);
+    webGrid->addWidget(WebJeGeraetSpin, 3, 1);
+    webGrid->addWidget(deviceNote, 3, 2);
     webGrid->setColumnStretch(2, 1);
 
     OKBtn = new QPushButton(QStringLiteral("OK"), this);
@@ -129,16 +144,19 @@ void TNetzKomForm::setValues(const QString &folder, const QString &channel, bool
     WebCheck->setEnabled(!locked);
     WebPortEdit->setReadOnly(locked);
     WebCodeEdit->setReadOnly(locked);
+    WebJeGeraetSpin->setReadOnly(locked);
 }
 
-void TNetzKomForm::setWebValues(bool enabled, int port, const QString &code)
+void TNetzKomForm::setWebValues(bool enabled, int port, const QString &code, int sessionsPerDevice)
 {
     m_webEnabled = enabled;
     m_webPort = port;
     m_webCode = code;
+    m_webSessionsPerDevice = qBound(0, sessionsPerDevice, 100);
     WebCheck->setChecked(enabled);
     WebPortEdit->setText(QString::number(port));
     WebCodeEdit->setText(code);
+    WebJeGeraetSpin->setValue(m_webSessionsPerDevice);
 }
 
 void TNetzKomForm::DurchsuchenBtnClick()
@@ -176,6 +194,7 @@ void TNetzKomForm::OKBtnClick()
     m_webEnabled = WebCheck->isChecked();
     m_webPort = WebPortEdit->text().trimmed().toInt();
     m_webCode = WebCodeEdit->text().trimmed();
+    m_webSessionsPerDevice = WebJeGeraetSpin->value();
     accept();
 }
 

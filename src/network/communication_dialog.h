@@ -6,6 +6,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
 namespace kapitolo {
 
@@ -25,11 +26,13 @@ public:
     // After an accepted exec(): the checked values, the folder ending with a separator.
     QString folder() const { return m_folder; }
     QString channel() const { return m_channel; }
-    // Browser participation: whether it is allowed, the port and the fixed code.
-    void setWebValues(bool enabled, int port, const QString &code);
+    // Browser participation: whether it is allowed, the port, the fixed code and the
+    // running quizzes per device address (0: any number).
+    void setWebValues(bool enabled, int port, const QString &code, int sessionsPerDevice);
     bool webEnabled() const { return m_webEnabled; }
     int webPort() const { return m_webPort; }
     QString webCode() const { return m_webCode; }
+    int webSessionsPerDevice() const { return m_webSessionsPerDevice; }
 
     void DurchsuchenBtnClick();
     void OKBtnClick();
@@ -43,6 +46,7 @@ public:
     QCheckBox *WebCheck = nullptr;
     QLineEdit *WebPortEdit = nullptr;
     QLineEdit *WebCodeEdit = nullptr;
+    QSpinBox *WebJeGeraetSpin = nullptr;
 
 private:
     Messages &m_messages;
@@ -53,6 +57,7 @@ private:
     bool m_webEnabled = false;
     int m_webPort = 8080;
     QString m_webCode;
+    int m_webSessionsPerDevice = 1;
 };
 
 } // namespace kapitolo

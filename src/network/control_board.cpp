@@ -47,8 +47,7 @@ QString decimalComma(const QString &number)
 // network and are not to be trusted.
 QString csvCell(QString text)
 {
-    if (!text.isEmpty() && QStringLiteral("=+-@\t\r").contains(text.front()))
-        text.prepend(QLatin1Char('\''));
+    text = formulaSafe(text);
     if (text.contains(QLatin1Char(';')) || text.contains(QLatin1Char('"')) || text.contains(QLatin1Char('\n'))
         || text.contains(QLatin1Char('\r'))) {
         text.replace(QStringLiteral("\""), QStringLiteral("\"\""));
@@ -81,7 +80,7 @@ ControlBoard::Outcome ControlBoard::handleReport(const QString &computer, const 
     const bool parsed = parseNetworkReport(text, r);
     const auto known = parsed ? m_rowOfKey.constFind(r.key) : m_rowOfKey.constEnd();
     const bool announced = known != m_rowOfKey.constEnd();
-    if (!parsed || (!announced && r.kind != NetworkReport::Kind::Init)) {
+    if (!parsed || (!announced && r.kind != NetworkReport::Kind::Init) || m_removed.contains(r.key)) {
         // Malformed, or a late report of an earlier exercise on this channel.
         ++m_discarded;
         Q_EMIT countsChanged();
@@ -149,6 +148,7 @@ ControlBoard::Outcome ControlBoard::handleReport(const QString &computer, const 
             entry.end = r.start + double(r.durationMs / 1000) / 86400.0;
             entry.performance = r.performance;
             outcome.bestListEntry = entry;
+            m_bestListEntries.insert(r.key, entry);
         }
         break;
     }
@@ -167,6 +167,31 @@ void ControlBoard::markEnteredInBestList(const QString &key)
         m_rows[*known].inBestList = true;
 }
 
+std::optional<ParticipantRow> ControlBoard::removeParticipant(const QString &key)
+{
+    const auto known = m_rowOfKey.constFind(key);
+    if (known == m_rowOfKey.constEnd())
+        return std::nullopt;
+    const int row = *known;
+    beginRemoveRows(QModelIndex(), row, row);
+    const ParticipantRow gone = m_rows.takeAt(row);
+    m_rowOfKey.clear();
+    for (int r = 0; r < m_rows.size(); ++r)
+        m_rowOfKey.insert(m_rows.at(r).key, r);
+    m_removed.insert(key);
+    endRemoveRows();
+    m_items.remove(key);
+    Q_EMIT itemsReset();
+    Q_EMIT countsChanged();
+    return gone;
+}
+
+std::optional<BestListEntry> ControlBoard::bestListEntry(const QString &key) const
+{
+    const auto it = m_bestListEntries.constFind(key);
+    return it == m_bestListEntries.constEnd() ? std::nullopt : std::optional<BestListEntry>(*it);
+}
+
 void ControlBoard::countDiscarded()
 {
     ++m_discarded;
@@ -178,6 +203,8 @@ void ControlBoard::reset()
     beginResetModel();
     m_rows.clear();
     m_rowOfKey.clear();
+    m_removed.clear();
+    m_bestListEntries.clear();
     m_items.reset();
     m_discarded = 0;
     m_accepted = 0;

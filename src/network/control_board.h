@@ -63,6 +63,13 @@ public:
     Outcome handleReport(const QString &computer, const QString &userName, const QString &text, double now);
     // After the result of the key was appended to the network best list.
     void markEnteredInBestList(const QString &key);
+    // The teacher took a participant out of the exercise: the row goes, with everything it
+    // added to the item figures, and later reports of the key count as discarded. Returns
+    // the row as it was (nothing for an unknown key).
+    std::optional<ParticipantRow> removeParticipant(const QString &key);
+    bool removed(const QString &key) const { return m_removed.contains(key); }
+    // The network best-list entry of a key's result, as the board made it from the report.
+    std::optional<BestListEntry> bestListEntry(const QString &key) const;
 
     // A message of another way in (a browser's) that was dropped as malformed.
     void countDiscarded();
@@ -99,12 +106,16 @@ Q_SIGNALS:
     void countsChanged();
     // The figures of one place, gap or question changed (a reset is the model's reset).
     void itemChanged(int object);
+    // The figures of many items changed at once (a participant was removed).
+    void itemsReset();
 
 private:
     void rowChanged(int row);
 
     QList<ParticipantRow> m_rows;
     QHash<QString, int> m_rowOfKey;
+    QSet<QString> m_removed;
+    QHash<QString, BestListEntry> m_bestListEntries;
     ItemAnalysis m_items;
     int m_discarded = 0;
     int m_accepted = 0;

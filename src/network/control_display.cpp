@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -75,6 +76,8 @@ TKontrollanzeigeForm::TKontrollanzeigeForm(ControlBoard &board, QAbstractItemMod
     m_save = button(QStringLiteral("Ergebnisse &speichern..."), "SpeichernBtn");
     m_showOnCard = button(QStringLiteral("Auf der Karte &zeigen"), "KarteBtn");
     m_report = button(QStringLiteral("Bericht &drucken..."), "BerichtBtn");
+    m_remove = button(QStringLiteral("Teilnehmer &entfernen..."), "EntfernenBtn");
+    m_history = button(QStringLiteral("Klassen&verlauf..."), "KlassenverlaufBtn");
     m_close = button(QStringLiteral("S&chließen"), "SchliessenBtn");
     connect(m_end, &QPushButton::clicked, this, [this] {
         if (onEndExercise)
@@ -100,6 +103,16 @@ TKontrollanzeigeForm::TKontrollanzeigeForm(ControlBoard &board, QAbstractItemMod
         if (onPrintReport)
             onPrintReport();
     });
+    connect(m_remove, &QPushButton::clicked, this, [this] {
+        if (onRemoveParticipant)
+            onRemoveParticipant();
+    });
+    connect(m_grid->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TKontrollanzeigeForm::updateRemove);
+    connect(m_history, &QPushButton::clicked, this, [this] {
+        if (onClassHistory)
+            onClassHistory();
+    });
     connect(m_close, &QPushButton::clicked, this, &QWidget::close);
 
     auto *buttons = new QHBoxLayout;
@@ -109,6 +122,8 @@ TKontrollanzeigeForm::TKontrollanzeigeForm(ControlBoard &board, QAbstractItemMod
     buttons->addWidget(m_save);
     buttons->addWidget(m_showOnCard);
     buttons->addWidget(m_report);
+    buttons->addWidget(m_remove);
+    buttons->addWidget(m_history);
     buttons->addStretch();
     buttons->addWidget(m_close);
     auto *layout = new QVBoxLayout(this);
@@ -133,6 +148,13 @@ void TKontrollanzeigeForm::setExerciseState(bool active, const QString &folder, 
         m_state->setText(QStringLiteral("Zurzeit ist auf diesem Rechner keine Netzwerk-Übung initiiert; die Anzeige "
                                         "wird nicht aktualisiert."));
     m_end->setEnabled(active);
+    m_active = active;
+    updateRemove();
+}
+
+void TKontrollanzeigeForm::updateRemove()
+{
+    m_remove->setEnabled(m_active && m_grid->selectionModel()->hasSelection());
 }
 
 void TKontrollanzeigeForm::setCardAvailable(bool available)
@@ -148,12 +170,18 @@ void TKontrollanzeigeForm::updateCounts()
     m_save->setEnabled(joined);
     m_report->setEnabled(joined);
     m_showOnCard->setEnabled(m_cardAvailable && m_board.items().itemCount() > 0);
+    updateRemove();
 }
 
 void TKontrollanzeigeForm::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         close();
+        return;
+    }
+    // Del on a participant's row: the same as the button, with its question first.
+    if (event->key() == Qt::Key_Delete && m_grid->hasFocus() && m_remove->isEnabled()) {
+        m_remove->click();
         return;
     }
     QWidget::keyPressEvent(event);

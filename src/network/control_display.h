@@ -38,6 +38,8 @@ public:
     QPushButton *saveButton() const { return m_save; }
     QPushButton *showOnCardButton() const { return m_showOnCard; }
     QPushButton *reportButton() const { return m_report; }
+    QPushButton *removeButton() const { return m_remove; }
+    QPushButton *historyButton() const { return m_history; }
     // Single questions have no places to mark.
     void setCardAvailable(bool available);
 
@@ -47,12 +49,15 @@ public:
     std::function<void()> onSaveResults;
     std::function<void()> onShowOnCard;
     std::function<void()> onPrintReport;
+    std::function<void()> onRemoveParticipant;
+    std::function<void()> onClassHistory;
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void updateCounts();
+    void updateRemove();
 
     ControlBoard &m_board;
     QLabel *m_state;
@@ -66,8 +71,11 @@ private:
     QPushButton *m_save;
     QPushButton *m_showOnCard;
     QPushButton *m_report;
+    QPushButton *m_remove;
+    QPushButton *m_history;
     QPushButton *m_close;
     bool m_cardAvailable = true;
+    bool m_active = false;
 };
 
 } // namespace kapitolo

@@ -29,6 +29,8 @@ QString kindName(JournalRecord::Kind kind)
         return QStringLiteral("end");
     case JournalRecord::Kind::Browser:
         return QStringLiteral("browser");
+    case JournalRecord::Kind::Removed:
+        return QStringLiteral("removed");
     }
     return QString();
 }
@@ -36,7 +38,7 @@ QString kindName(JournalRecord::Kind kind)
 bool kindOf(const QString &name, JournalRecord::Kind &kind)
 {
     for (auto k : {JournalRecord::Kind::Initiated, JournalRecord::Kind::Report, JournalRecord::Kind::BestListEntered,
-                   JournalRecord::Kind::Ended, JournalRecord::Kind::Browser})
+                   JournalRecord::Kind::Ended, JournalRecord::Kind::Browser, JournalRecord::Kind::Removed})
         if (kindName(k) == name) {
             kind = k;
             return true;
@@ -103,6 +105,7 @@ bool decodeLine(const QByteArray &line, JournalRecord &record)
         record.title = j.value(QStringLiteral("title")).toString();
         record.dokTyp = j.value(QStringLiteral("dokTyp")).toInt();
         record.options = optionsFrom(j.value(QStringLiteral("options")).toObject(), record.initiator);
+        record.topicPath = j.value(QStringLiteral("path")).toString();
         return !record.channel.isEmpty();
     case JournalRecord::Kind::Report:
         record.computer = j.value(QStringLiteral("computer")).toString();
@@ -110,6 +113,7 @@ bool decodeLine(const QByteArray &line, JournalRecord &record)
         record.text = j.value(QStringLiteral("text")).toString();
         return !record.text.isEmpty();
     case JournalRecord::Kind::BestListEntered:
+    case JournalRecord::Kind::Removed:
         record.key = j.value(QStringLiteral("key")).toString();
         return !record.key.isEmpty();
     case JournalRecord::Kind::Ended:
@@ -141,6 +145,8 @@ QByteArray encodeJournalRecord(const JournalRecord &record)
         j[QStringLiteral("title")] = record.title;
         j[QStringLiteral("dokTyp")] = record.dokTyp;
         j[QStringLiteral("options")] = optionsJson(record.options);
+        if (!record.topicPath.isEmpty())
+            j[QStringLiteral("path")] = record.topicPath;
         break;
     case JournalRecord::Kind::Report:
         j[QStringLiteral("computer")] = record.computer;
@@ -148,6 +154,7 @@ QByteArray encodeJournalRecord(const JournalRecord &record)
         j[QStringLiteral("text")] = record.text;
         break;
     case JournalRecord::Kind::BestListEntered:
+    case JournalRecord::Kind::Removed:
         j[QStringLiteral("key")] = record.key;
         break;
     case JournalRecord::Kind::Ended:
@@ -295,6 +302,10 @@ JournalReplay replayJournal(const QList<JournalRecord> &records, ControlBoard &b
             break;
         case JournalRecord::Kind::Browser:
             replay.browser.append(r.data);
+            break;
+        case JournalRecord::Kind::Removed:
+            board.removeParticipant(r.key);
+            replay.pendingBestList.remove(r.key);
             break;
         }
     }

@@ -22,7 +22,7 @@ class ControlBoard;
 // live exercise; whatever later reads reports (further figures, other kinds of pupil)
 // is rebuilt the same way.
 struct JournalRecord {
-    enum class Kind { Initiated, Report, BestListEntered, Ended, Browser };
+    enum class Kind { Initiated, Report, BestListEntered, Ended, Browser, Removed };
     Kind kind = Kind::Report;
     double at = 0; // day number on the teacher's computer
 
@@ -32,6 +32,7 @@ struct JournalRecord {
     QString title;
     qint32 dokTyp = 0;
     NetworkOptionFile options;
+    QString topicPath; // the teacher's topic file (empty in journals of older versions)
 
     // Report: the header names and the text, as the transport delivered them.
     QString computer;
@@ -39,6 +40,7 @@ struct JournalRecord {
     QString text;
 
     // BestListEntered: the participant key whose result is in the network best list.
+    // Removed: the participant the teacher took out of the exercise.
     QString key;
 
     // Browser: what the web server decided for a browser pupil (a join, an answer), so

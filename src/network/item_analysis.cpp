@@ -47,9 +47,30 @@ bool ItemAnalysis::action(const QString &key, int hitObject, int correctCount, i
         answered.solved = true;
         ++item.solved;
     }
-    if (wrong > 0)
+    if (wrong > 0) {
         item.failedAttempts += wrong;
+        answered.failed += wrong;
+    }
     return true;
+}
+
+void ItemAnalysis::remove(const QString &key)
+{
+    const auto found = m_keys.constFind(key);
+    if (found == m_keys.constEnd())
+        return;
+    for (auto it = found->objects.cbegin(); it != found->objects.cend(); ++it) {
+        const auto item = m_items.find(it.key());
+        if (item == m_items.end())
+            continue;
+        --item->answeredBy;
+        item->rightFirst -= it->firstRight ? 1 : 0;
+        item->solved -= it->solved ? 1 : 0;
+        item->failedAttempts -= it->failed;
+        if (item->answeredBy <= 0)
+            m_items.erase(item);
+    }
+    m_keys.remove(key);
 }
 
 bool ItemAnalysis::harder(const ItemFigures &a, const ItemFigures &b)

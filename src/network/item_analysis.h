@@ -34,6 +34,8 @@ public:
     void announce(const QString &key);
     // True when the answer changed the figures of hitObject.
     bool action(const QString &key, int hitObject, int correctCount, int failedCount);
+    // Everything the key added, taken out again (the teacher removed the pupil).
+    void remove(const QString &key);
 
     // Hardest first: the lowest rate at the first try, then the most failed attempts,
     // then document order.
@@ -49,6 +51,7 @@ private:
     struct Answered {
         bool firstRight = false;
         bool solved = false;
+        int failed = 0;
     };
     struct KeyState {
         int correct = 0;

@@ -15,6 +15,7 @@ ItemTableModel::ItemTableModel(const ControlBoard &board, std::function<const To
 {
     connect(&board, &ControlBoard::itemChanged, this, &ItemTableModel::itemChanged);
     connect(&board, &QAbstractItemModel::modelReset, this, &ItemTableModel::rebuild);
+    connect(&board, &ControlBoard::itemsReset, this, &ItemTableModel::rebuild);
     rebuild();
 }
 

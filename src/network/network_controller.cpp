@@ -3,10 +3,14 @@
 
 #include "network/network_controller.h"
 
+#include "network/class_history.h"
+#include "network/class_history_dialog.h"
 #include "network/class_report.h"
 #include "network/communication_dialog.h"
 #include "network/control_display.h"
 #include "network/item_table.h"
+#include "document/document_file.h"
+#include "learning/learning_items.h"
 #include "platform/app_settings.h"
 #include "platform/clock.h"
 #include "platform/messages.h"
@@ -20,6 +24,9 @@
 #include "web/web_access_panel.h"
 #include "web/web_participation.h"
 
+#include <QItemSelectionModel>
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLabel>
@@ -42,8 +49,10 @@ NetworkController::NetworkController(Services &services, TopicDocument &document
 {
     m_network = std::make_unique<NetworkQuiz>(document, engine, m_services.messages, m_services.clock, *this);
     connect(m_network.get(), &NetworkQuiz::reportHandled, this, [this] { m_window.describeNetworkState(); });
+    connect(m_network.get(), &NetworkQuiz::exerciseEnded, this, &NetworkController::recordClassHistory);
     m_web = std::make_unique<WebParticipation>(*m_network, m_services.clock, m_services.messages, [this] {
-        return WebSettings{m_settings.webParticipation, m_settings.webPort, m_settings.webCode};
+        return WebSettings{m_settings.webParticipation, m_settings.webPort, m_settings.webCode,
+                           m_settings.webSessionsPerDevice};
     });
 }
 
@@ -62,6 +71,8 @@ TKontrollanzeigeForm *NetworkController::ensureControlDisplay()
     m_controlDisplay->onSaveResults = [this] { saveNetworkResultsAs(); };
     m_controlDisplay->onShowOnCard = [this] { showItemsOnCard(); };
     m_controlDisplay->onPrintReport = [this] { printClassReport(); };
+    m_controlDisplay->onRemoveParticipant = [this] { removeSelectedParticipant(); };
+    m_controlDisplay->onClassHistory = [this] { showClassHistory(); };
     updateCardAvailable();
     // How browser pupils join, under the counts.
     if (auto *layout = qobject_cast<QVBoxLayout *>(m_controlDisplay->layout()))
@@ -117,7 +128,8 @@ void NetworkController::NetzKom1Click()
     // The running exercise lives in these files and on this channel.
     const bool locked = m_network->initiator() || m_engine.run().networkRole == nrParticipant;
     m_netzKomForm->setValues(m_settings.communicationFolder, m_settings.channel, locked);
-    m_netzKomForm->setWebValues(m_settings.webParticipation, m_settings.webPort, m_settings.webCode);
+    m_netzKomForm->setWebValues(m_settings.webParticipation, m_settings.webPort, m_settings.webCode,
+                                m_settings.webSessionsPerDevice);
     if (m_netzKomForm->exec() != QDialog::Accepted || locked)
         return;
     m_settings.communicationFolder = m_netzKomForm->folder();
@@ -125,6 +137,32 @@ void NetworkController::NetzKom1Click()
     m_settings.webParticipation = m_netzKomForm->webEnabled();
     m_settings.webPort = m_netzKomForm->webPort();
     m_settings.webCode = m_netzKomForm->webCode();
+    m_settings.webSessionsPerDevice = m_netzKomForm->webSessionsPerDevice();
+}
+
+void NetworkController::removeSelectedParticipant()
+{
+    if (!m_controlDisplay || !m_network->initiator())
+        return;
+    const QModelIndexList selected = m_controlDisplay->grid()->selectionModel()->selectedRows();
+    const int row = selected.isEmpty() ? -1 : selected.first().row();
+    if (row < 0 || row >= m_network->board().rows().size()) {
+        m_services.messages.information(
+            QStringLiteral("Bitte zuerst in der Tabelle den Teilnehmer wählen, der entfernt werden soll."));
+        return;
+    }
+    const ParticipantRow participant = m_network->board().rows().at(row);
+    const QString who = participant.user.isEmpty()
+        ? participant.computer
+        : participant.user + QStringLiteral(" (") + participant.computer + QLatin1Char(')');
+    if (!m_services.messages.confirm(
+            QStringLiteral("Teilnehmer \"") + who
+            + QStringLiteral("\" aus der Übung entfernen?\r\nDie Zeile verschwindet aus der Kontrollanzeige, der "
+                             "Ergebnistabelle, den Aufgaben und der Netzwerk-Bestenliste. Wer im Browser spielt, "
+                             "sieht sofort, dass er entfernt wurde.")))
+        return;
+    m_network->removeParticipant(participant.key);
+    m_window.describeNetworkState();
 }
 
 void NetworkController::saveNetworkResultsAs()
@@ -169,10 +207,16 @@ QList<SheetPicture> NetworkController::classReportPages()
 void NetworkController::printClassReport()
 {
     QWidget *parent = m_controlDisplay ? static_cast<QWidget *>(m_controlDisplay) : m_parentWindow;
+    printPages([this] { return classReportPages(); }, QStringLiteral("Klassenbericht"), parent);
+}
+
+void NetworkController::printPages(const std::function<QList<SheetPicture>()> &makePages, const QString &name,
+                                   QWidget *parent)
+{
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageSize(QPageSize(QPageSize::A4));
     printer.setFullPage(true);
-    printer.setDocName(QStringLiteral("Klassenbericht"));
+    printer.setDocName(name);
     if (QPrinterInfo::defaultPrinter().isNull()) {
         // No printer installed: the report goes into a PDF file.
         const QString path = askSaveFileName(m_services.fileDialogs, m_services.messages,
@@ -183,7 +227,7 @@ void NetworkController::printClassReport()
         QByteArray pdf;
         {
             WaitCursorScope wait;
-            pdf = writePdf(classReportPages(), QStringLiteral("Klassenbericht"));
+            pdf = writePdf(makePages(), name);
         }
         // The class's grades: for the teacher's eyes, as the results file.
         if (pdf.isEmpty() || !writeResultsFile(path, pdf))
@@ -195,7 +239,7 @@ void NetworkController::printClassReport()
     if (dialog.exec() != QDialog::Accepted)
         return;
     WaitCursorScope wait;
-    const QList<SheetPicture> pages = classReportPages();
+    const QList<SheetPicture> pages = makePages();
     QPainter painter;
     if (!painter.begin(&printer)) {
         m_services.messages.error(QStringLiteral("Der Bericht konnte nicht gedruckt werden."));
@@ -208,6 +252,93 @@ void NetworkController::printClassReport()
                          printer.resolution());
     }
     painter.end();
+}
+
+void NetworkController::recordClassHistory(const QString &journalPath)
+{
+    JournalContents journal;
+    if (!readJournal(journalPath, journal))
+        return; // reported when it was written
+    const HistoryExercise exercise =
+        exerciseFromJournal(journal.records, journalPath, m_network->exerciseDocument(), m_services.clock.now());
+    // An exercise nobody joined tells nothing about the class.
+    if (exercise.pupils.isEmpty())
+        return;
+    if (!m_history)
+        m_history = std::make_unique<ClassHistory>(ClassHistory::fileIn(m_settings.protocolFolder), m_services.messages);
+    m_history->add(exercise);
+    if (m_historyForm && m_historyForm->isVisible())
+        m_historyForm->refresh(m_historyForm->channel());
+}
+
+void NetworkController::showClassHistory()
+{
+    const QString path = ClassHistory::fileIn(m_settings.protocolFolder);
+    // The protocol folder may have changed since.
+    if (!m_history || m_history->path() != path)
+        m_history = std::make_unique<ClassHistory>(path, m_services.messages);
+    if (!m_historyForm) {
+        QWidget *parent = m_controlDisplay && m_controlDisplay->isVisible() ? static_cast<QWidget *>(m_controlDisplay)
+                                                                             : m_parentWindow;
+        m_historyForm = new TKlassenverlaufForm(*m_history, parent);
+        m_historyForm->onShowOnCard = [this] { showHistoryOnCard(); };
+        m_historyForm->onSaveCsv = [this] { saveClassHistoryCsv(); };
+        m_historyForm->onPrint = [this] {
+            printPages(
+                [this] {
+                    return buildClassHistoryReport(m_historyForm->channel(), m_historyForm->topic(),
+                                                   m_historyForm->table(), m_historyForm->weakItems(),
+                                                   fromDayNumber(m_services.clock.now()));
+                },
+                QStringLiteral("Klassenverlauf"), m_historyForm);
+        };
+    }
+    {
+        WaitCursorScope wait;
+        m_historyForm->refresh(m_historyForm->channel().isEmpty() ? channel() : m_historyForm->channel());
+    }
+    m_historyForm->show();
+    m_historyForm->raise();
+    m_historyForm->activateWindow();
+}
+
+void NetworkController::showHistoryOnCard()
+{
+    const QString path = m_history->topicPath(m_historyForm->channel(), m_historyForm->topic());
+    TopicDocument topic;
+    TopicNavigation navigation;
+    if (!QFileInfo::exists(path)) {
+        m_services.messages.information(
+            QStringLiteral("Die Karte des Themas kann nicht gezeigt werden: Das Themendokument \"%1\" ist nicht mehr "
+                           "vorhanden.")
+                .arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    if (readDocument(path, topic, navigation, m_services.messages) != ReadResult::Ok)
+        return; // reported by the reader
+    // The rates belong to the items, not to object numbers: an edited topic keeps the marks
+    // of its unchanged places and gaps.
+    const QHash<QString, double> byItem = m_historyForm->latestRates();
+    QHash<int, double> rates;
+    for (const LearningItem &item : learningItems(topic))
+        if (byItem.contains(item.key))
+            rates.insert(item.object, byItem.value(item.key));
+    if (!m_window.showItemCard(topic, rates))
+        return;
+    m_parentWindow->raise();
+    m_parentWindow->activateWindow();
+}
+
+void NetworkController::saveClassHistoryCsv()
+{
+    const QString path = askSaveFileName(m_services.fileDialogs, m_services.messages,
+                                         QStringLiteral("Klassenverlauf speichern"), m_settings.protocolFolder,
+                                         QStringLiteral("CSV-Datei (*.csv)|*.csv|Alle Dateien (*.*)|*.*"),
+                                         QStringLiteral("csv"));
+    if (path.isEmpty())
+        return;
+    if (!writeResultsFile(path, classHistoryCsv(m_historyForm->table(), m_historyForm->weakItems())))
+        ShowWriteError(m_services.messages, path);
 }
 
 QString NetworkController::communicationFolder() const

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QObject>
 
+#include <functional>
 #include <memory>
 
 class QJsonObject;
@@ -18,6 +19,8 @@ struct AppSettings;
 class QuizEngine;
 class TKontrollanzeigeForm;
 class TNetzKomForm;
+class ClassHistory;
+class TKlassenverlaufForm;
 class ItemTableModel;
 class WebParticipation;
 
@@ -68,8 +71,17 @@ public:
     // "Auf der Karte zeigen" and "Bericht drucken..." of the control display.
     void showItemsOnCard();
     void printClassReport();
+    // "Teilnehmer entfernen...": the selected row, after the teacher's confirmation.
+    void removeSelectedParticipant();
     // The report's pages as they would be printed.
     QList<SheetPicture> classReportPages();
+
+    // The end of every exercise: the exercise, its pupils and their answers from the
+    // journal into the class history ("klassen.sqlite" in the protocol folder).
+    void recordClassHistory(const QString &journalPath);
+    // "Klassenverlauf..." (control display, Shift+F9).
+    void showClassHistory();
+    TKlassenverlaufForm *classHistoryForm() const { return m_historyForm; }
 
     // For the end-to-end driver: the role, the counts and what the control display shows.
     QJsonObject automationState() const;
@@ -91,6 +103,10 @@ private:
     TNetzKomForm *ensureNetzKomForm();
     void saveNetworkResultsAs();
     void updateCardAvailable();
+    // Printed, or without a printer written as a PDF file only its owner can read.
+    void printPages(const std::function<QList<SheetPicture>()> &pages, const QString &name, QWidget *parent);
+    void showHistoryOnCard();
+    void saveClassHistoryCsv();
 
     Services &m_services;
     QuizEngine &m_engine;
@@ -102,6 +118,8 @@ private:
     std::unique_ptr<WebParticipation> m_web;
     TKontrollanzeigeForm *m_controlDisplay = nullptr;
     TNetzKomForm *m_netzKomForm = nullptr;
+    std::unique_ptr<ClassHistory> m_history;
+    TKlassenverlaufForm *m_historyForm = nullptr;
 };
 
 } // namespace kapitolo

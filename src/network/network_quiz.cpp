@@ -106,6 +106,7 @@ void NetworkQuiz::startJournal(const QuizOptions &options)
     r.title = m_document.titel;
     r.dokTyp = m_document.DokTyp;
     r.options = NetworkOptionFile::fromQuizOptions(options, m_document.DokTyp, m_initiatorComputer);
+    r.topicPath = m_document.fileName.isEmpty() ? QString() : QFileInfo(m_document.fileName).absoluteFilePath();
     journal(r, true);
 }
 
@@ -116,7 +117,10 @@ void NetworkQuiz::endJournal()
     r.kind = JournalRecord::Kind::Ended;
     r.at = m_clock.now();
     journal(r, true);
+    const QString path = m_journal.path();
     m_journal.close();
+    if (!path.isEmpty())
+        Q_EMIT exerciseEnded(path);
 }
 
 bool NetworkQuiz::openMasterMailslot()
@@ -438,6 +442,55 @@ void NetworkQuiz::journalBrowser(const QJsonObject &data, bool sync)
     r.at = m_clock.now();
     r.data = data;
     journal(r, sync);
+}
+
+bool NetworkQuiz::removeParticipant(const QString &key)
+{
+    const std::optional<ParticipantRow> row = m_board.removeParticipant(key);
+    if (!row)
+        return false;
+    JournalRecord r;
+    r.kind = JournalRecord::Kind::Removed;
+    r.at = m_clock.now();
+    r.key = key;
+    journal(r, true);
+    Q_EMIT participantRemoved(key);
+    if (row->inBestList) {
+        const std::optional<BestListEntry> entry = m_board.bestListEntry(key);
+        const QString path = exchangePath(kExchangeBestList);
+        if (entry && !removeBestListEntry(path, *entry, m_clock))
+            m_messages.error(QStringLiteral("Das Ergebnis von \"") + entry->name
+                             + QStringLiteral("\" konnte nicht aus der Netzwerk-Bestenliste entfernt werden.\r\n")
+                             + QStringLiteral("Die Datei \"") + QDir::toNativeSeparators(path)
+                             + QStringLiteral("\" ist gesperrt oder nicht beschreibbar."));
+    }
+    Q_EMIT reportHandled(-1);
+    return true;
+}
+
+int NetworkQuiz::removeOldJournals(const QString &folder, int days, double now)
+{
+    if (days <= 0 || folder.isEmpty())
+        return 0;
+    const QDir dir(folder);
+    const QDateTime limit = fromDayNumber(now - days);
+    if (!limit.isValid())
+        return 0;
+    int removed = 0;
+    const QFileInfoList journals = dir.entryInfoList({QStringLiteral("Netzwerk-Uebung-*.journal")}, QDir::Files);
+    for (const QFileInfo &info : journals) {
+        if (info.lastModified() >= limit)
+            continue;
+        // Only an exercise that has ended: a running one is still to be resumed.
+        JournalContents contents;
+        if (!readJournal(info.filePath(), contents)
+            || std::none_of(contents.records.cbegin(), contents.records.cend(),
+                            [](const JournalRecord &r) { return r.kind == JournalRecord::Kind::Ended; }))
+            continue;
+        if (QFile::remove(info.filePath()))
+            ++removed;
+    }
+    return removed;
 }
 
 void NetworkQuiz::enterInBestList(int row, const BestListEntry &entry)

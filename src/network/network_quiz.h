@@ -134,6 +134,14 @@ public:
     const QuizOptions &exerciseOptions() const { return m_exerciseOptions; }
     // A record of the browser pupils into the journal of the running exercise.
     void journalBrowser(const QJsonObject &data, bool sync);
+    // The teacher takes a participant out of the running exercise: the row leaves the
+    // control display, the item figures, the results and the network best list, and the
+    // journal keeps the decision for a resume. False for a key without a row.
+    bool removeParticipant(const QString &key);
+
+    // Removes the journals of ended exercises in the folder whose last change lies more
+    // than `days` days before `now` (a day number); 0 days keeps them. Returns how many.
+    static int removeOldJournals(const QString &folder, int days, double now);
 
 Q_SIGNALS:
     // A report changed the control display (row, or -1 for the counts only).
@@ -142,6 +150,11 @@ Q_SIGNALS:
     void exerciseStarted(const QList<QJsonObject> &browserRecords);
     // The exercise is about to end: its results are saved next.
     void exerciseEnding();
+    // A participant was removed (the browser classroom ends the session of the key).
+    void participantRemoved(const QString &key);
+    // The exercise ended (also by "Nein" after a resume, or at exit): its journal is
+    // complete, and its document is still at hand (exerciseDocument()).
+    void exerciseEnded(const QString &journalPath);
 
 private:
     bool sendReport(const QStringList &lines);

@@ -21,6 +21,8 @@ void visit(AppSettings &s, Visitor &&v)
     v("NetzWebTeilnahme", s.webParticipation);
     v("NetzWebPort", s.webPort);
     v("NetzWebCode", s.webCode);
+    v("NetzWebJeGeraet", s.webSessionsPerDevice);
+    v("NetzJournalTage", s.journalDays);
     v("Opt-ProtOrdner", s.protocolFolder);
     v("Opt-BestListOrdner", s.bestListFolder);
     v("UebOpt-AbfrageModus", s.abfrageModus);

@@ -25,6 +25,10 @@ struct AppSettings {
     bool webParticipation = false;     // "NetzWebTeilnahme"
     qint32 webPort = 8080;             // "NetzWebPort"
     QString webCode;                   // "NetzWebCode"
+    // Running browser sessions per device address; 0 for shared computers behind one address.
+    qint32 webSessionsPerDevice = 1;   // "NetzWebJeGeraet"
+    // Journals of ended exercises are removed at start after so many days; 0 keeps them.
+    qint32 journalDays = 30;           // "NetzJournalTage"
     QString protocolFolder;            // "Opt-ProtOrdner"
     QString bestListFolder;            // "Opt-BestListOrdner"
 

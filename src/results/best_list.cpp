@@ -308,6 +308,41 @@ bool appendBestListEntry(const QString &path, const BestListEntry &entry, Clock 
     return true; // closing the descriptor releases the lock
 }
 
+bool removeBestListEntry(const QString &path, const BestListEntry &entry, Clock &clock)
+{
+    WaitCursorScope waitCursor;
+    QMutexLocker guard(&processLock());
+    const QByteArray name = QFile::encodeName(path);
+    if (!QFile::exists(path))
+        return false;
+    Descriptor file(openLockedForAppend(name, clock));
+    if (file.fd() < 0)
+        return false;
+    QByteArray bytes;
+    if (!readAll(file.fd(), bytes))
+        return false;
+    BestListParse parsed;
+    if (!parseBestList(bytes, parsed))
+        return false;
+    // The entry as the file gives it back: its name in the file's code page, its end computed.
+    const BestListEntry stored = [&] {
+        BestListParse again;
+        parseBestList(encodeBestListHead() + encodeBestListEntry(entry), again);
+        return again.entries.value(0, entry);
+    }();
+    const qsizetype at = parsed.entries.indexOf(stored);
+    if (at < 0)
+        return false;
+    parsed.entries.removeAt(at);
+    QByteArray rewritten = bytes.left(parsed.headLength);
+    for (const BestListEntry &e : std::as_const(parsed.entries))
+        rewritten += encodeBestListEntry(e, parsed.fieldList);
+    if (!writeAllAt(file.fd(), rewritten, 0) || ::ftruncate(file.fd(), off_t(rewritten.size())) != 0
+        || ::fsync(file.fd()) != 0)
+        return false;
+    return true;
+}
+
 bool readBestList(const QString &path, BestList &list, Clock &clock)
 {
     list.clear();
@@ -369,11 +404,27 @@ QList<QStringList> bestListRows(const BestList &list, const QLocale &locale)
     return rows;
 }
 
+QString formulaSafe(QString text)
+{
+    if (!text.isEmpty() && QStringLiteral("=+-@\t\r").contains(text.front()))
+        text.prepend(QLatin1Char('\''));
+    return text;
+}
+
 QString bestListText(const QList<QStringList> &rows)
 {
     QString text;
-    for (const QStringList &row : rows)
-        text += row.join(QLatin1Char('\t')) + QStringLiteral("\r\n");
+    for (const QStringList &row : rows) {
+        QStringList cells;
+        for (QString cell : row) {
+            cell = formulaSafe(cell);
+            for (QChar &c : cell)
+                if (c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n'))
+                    c = QLatin1Char(' ');
+            cells << cell;
+        }
+        text += cells.join(QLatin1Char('\t')) + QStringLiteral("\r\n");
+    }
     return text;
 }
 

@@ -64,6 +64,10 @@ bool parseBestList(const QByteArray &bytes, BestListParse &result);
 // disk. No message: callers retry and report.
 bool appendBestListEntry(const QString &path, const BestListEntry &entry, Clock &clock);
 
+// Takes one entry out of the list under the same lock (the first equal one); false when the
+// file cannot be read or written or holds no such entry. No message.
+bool removeBestListEntry(const QString &path, const BestListEntry &entry, Clock &clock);
+
 // Reads the list under a shared lock. A missing file or a foreign head fails; a cut
 // last entry leaves the entries before it (see parseBestList). No message.
 bool readBestList(const QString &path, BestList &list, Clock &clock);
@@ -76,8 +80,13 @@ void rankBestList(BestList &list);
 // (one empty row for an empty list).
 QStringList bestListHeader();
 QList<QStringList> bestListRows(const BestList &list, const QLocale &locale = germanLocale());
-// Rows joined by tabs, each ended by CR LF.
+// Rows joined by tabs, each ended by CR LF. A cell a spreadsheet would take for a formula
+// keeps a leading apostrophe, and tabs and line breaks inside a cell become blanks: names
+// come from pupils' keyboards and the network.
 QString bestListText(const QList<QStringList> &rows);
+// A text a spreadsheet would take for a formula (leading "=", "+", "-", "@", tab or CR),
+// kept as text by a leading apostrophe.
+QString formulaSafe(QString text);
 // Screen column widths in pixels, and alignment per column: -1 left, 0 centred, 1 right.
 QList<int> bestListColumnWidths();
 QList<int> bestListColumnAlignments();

@@ -936,31 +936,16 @@ void CardRenderer::clearView()
     m_host.placePositionMarker(QRect(), false);
 }
 
-bool CardRenderer::BuildCardView()
+std::optional<ScaleGeometry> CardRenderer::placeWindow()
 {
-    const QuizDisplay quiz = m_host.quizDisplay();
-    // Boxes of the previous card mean nothing on the new one: no stale box may erase
-    // part of an object drawn earlier in this build, and none may be hit.
-    for (DocObject &o : m_document.objects) {
-        o.hitBox = RectD{-1, -1, -1, -1};
-        o.pixelX = o.pixelY = -1;
-    }
     const int cw = m_view.controlSize.width();
     const int ch = m_view.controlSize.height();
-    if (cw < 1 || ch < 1) {
-        clearView();
-        return false;
-    }
-    auto fail = [this] {
-        clearView();
-        m_messages.error(cardTooLargeText());
-        return false;
-    };
-
+    if (cw < 1 || ch < 1)
+        return std::nullopt;
     const double zoom = m_view.zoomFactor;
     const ScaleGeometry shownPart = scaleGeometry(m_document.baseImage.size(), m_document.RandErw, cw, ch, zoom);
     if (!shownPart.valid || qint64(shownPart.outputWidth) * shownPart.outputHeight > kMaxCardPixels)
-        return fail();
+        return std::nullopt;
     const double vw = shownPart.visible.right;
     const double vh = shownPart.visible.bottom;
     m_view.viewAspect = double(shownPart.outputWidth) / shownPart.outputHeight;
@@ -972,17 +957,94 @@ bool CardRenderer::BuildCardView()
     w.top = qBound(0.0, cy - vh / 2, 1 - vh);
     w.right = w.left + vw;
     w.bottom = w.top + vh;
-
-    m_bitmaps.display = QImage(shownPart.outputWidth, shownPart.outputHeight, QImage::Format_RGB32);
-    if (m_bitmaps.display.isNull())
-        return fail();
     m_view.textScale = shownPart.outputWidth * zoom / 870.0;
+    return shownPart;
+}
 
+QSize CardRenderer::cardSizeFor(const ScaleGeometry &shownPart) const
+{
+    const double zoom = m_view.zoomFactor;
     const qint64 cardW = nearest(zoom * shownPart.outputWidth);
     const qint64 cardH = nearest(zoom * shownPart.outputHeight);
     if (cardW < 1 || cardH < 1 || cardW * cardH > kMaxCardPixels)
+        return QSize();
+    return QSize(int(cardW), int(cardH));
+}
+
+QSize CardRenderer::LayoutObjects()
+{
+    const QuizDisplay quiz = m_host.quizDisplay();
+    for (DocObject &o : m_document.objects) {
+        o.hitBox = RectD{-1, -1, -1, -1};
+        o.pixelX = o.pixelY = -1;
+    }
+    const std::optional<ScaleGeometry> shownPart = placeWindow();
+    if (!shownPart)
+        return QSize();
+    const QSize size = cardSizeFor(*shownPart);
+    if (size.isEmpty())
+        return QSize();
+    if (!m_document.lueckentext.isEmpty()) {
+        // The text's metrics without its pixels: the painter of a one-pixel image.
+        QImage probe(1, 1, QImage::Format_RGB32);
+        QPainter painter(&probe);
+        LayoutCloze(painter, size, m_document, m_view.textScale, m_view.layerOn[layerIllustration], quiz.running);
+    }
+    m_document.normaliseAfterRebuild(quiz.running);
+    for (int j = 0; j < m_document.objects.size(); ++j)
+        layoutObject(size, j, quiz.running);
+    return size;
+}
+
+void CardRenderer::UpdateBoxes(const QSize &cardSize, const QList<int> &indices)
+{
+    const bool running = m_host.quizDisplay().running;
+    for (int index : indices)
+        if (index >= 0 && index < m_document.objects.size())
+            layoutObject(cardSize, index, running);
+}
+
+void CardRenderer::layoutObject(const QSize &size, int index, bool quiz)
+{
+    DocObject &o = m_document.objects[index];
+    ObjectGeometry g;
+    if (drawable(index, 0, quiz) && objectGeometry(size, index, 0, quiz, g))
+        storeBox(o, g, size);
+    else
+        o.hitBox = RectD{-1, -1, -1, -1};
+}
+
+bool CardRenderer::BuildCardView()
+{
+    const QuizDisplay quiz = m_host.quizDisplay();
+    // Boxes of the previous card mean nothing on the new one: no stale box may erase
+    // part of an object drawn earlier in this build, and none may be hit.
+    for (DocObject &o : m_document.objects) {
+        o.hitBox = RectD{-1, -1, -1, -1};
+        o.pixelX = o.pixelY = -1;
+    }
+    if (m_view.controlSize.width() < 1 || m_view.controlSize.height() < 1) {
+        clearView();
+        return false;
+    }
+    auto fail = [this] {
+        clearView();
+        m_messages.error(cardTooLargeText());
+        return false;
+    };
+
+    const std::optional<ScaleGeometry> placed = placeWindow();
+    if (!placed)
         return fail();
-    if (!ScaleBaseImage(m_bitmaps.cardBitmap, m_document.baseImage, m_document.RandErw, int(cardW), int(cardH), 1.0))
+    const ScaleGeometry &shownPart = *placed;
+    m_bitmaps.display = QImage(shownPart.outputWidth, shownPart.outputHeight, QImage::Format_RGB32);
+    if (m_bitmaps.display.isNull())
+        return fail();
+    const QSize cardSize = cardSizeFor(shownPart);
+    if (cardSize.isEmpty())
+        return fail();
+    if (!ScaleBaseImage(m_bitmaps.cardBitmap, m_document.baseImage, m_document.RandErw, cardSize.width(),
+                        cardSize.height(), 1.0))
         return fail();
     if (!m_view.layerOn[layerIllustration] && !quiz.running)
         m_bitmaps.cardBitmap.fill(Qt::white);

@@ -82,6 +82,13 @@ public:
     // False (after an error message) when the document's image cannot become a card;
     // the view is then empty and no object can be hit.
     bool BuildCardView();
+    // The boxes BuildCardView would store, without a bitmap: the window placed, the cloze
+    // text's gaps laid out, every drawable object's box. Returns the card's size in pixels,
+    // empty when the document cannot become a card (no message). For hit tests of a card
+    // that is drawn elsewhere.
+    QSize LayoutObjects();
+    // The boxes of those objects again, on a card of that size, after their state changed.
+    void UpdateBoxes(const QSize &cardSize, const QList<int> &indices);
     // Copies the window of the card into the display and the window snapshot.
     void ShowWindow();
     // Copies the display (with freehand drawings) back into the card.
@@ -133,6 +140,11 @@ public:
 
 private:
     struct ObjectGeometry;
+    // The shown part of the extended image for the control and the zoom, the window kept
+    // around its centre, the text scale; nothing when no card can be made.
+    std::optional<ScaleGeometry> placeWindow();
+    QSize cardSizeFor(const ScaleGeometry &shownPart) const;
+    void layoutObject(const QSize &size, int index, bool quiz);
     bool drawable(int index, int drawKind, bool quiz) const;
     bool shown(const DocObject &object, bool quiz) const;
     bool objectGeometry(const QSize &targetSize, int index, int drawKind, bool quiz, ObjectGeometry &g);

@@ -375,10 +375,18 @@ void LayoutCloze(QImage &cardBitmap, TopicDocument &document, double textScale, 
 {
     if (cardBitmap.isNull())
         return;
-    const int w = cardBitmap.width();
-    const int h = cardBitmap.height();
     QPainter painter(&cardBitmap);
     painter.setRenderHint(QPainter::TextAntialiasing);
+    LayoutCloze(painter, cardBitmap.size(), document, textScale, illustrationOn, quizRunning);
+}
+
+void LayoutCloze(QPainter &painter, const QSize &cardSize, TopicDocument &document, double textScale,
+                 bool illustrationOn, bool quizRunning)
+{
+    const int w = cardSize.width();
+    const int h = cardSize.height();
+    if (w < 1 || h < 1)
+        return;
     MarkupLayout layout(painter, w, Qt::black, mmCardCloze, nearest(-22 * textScale), 0, nearest(w * 0.035));
     layout.setIllustrationOn(illustrationOn);
     layout.setQuizRunning(quizRunning);

@@ -78,6 +78,10 @@ constexpr int kInfoTextMaxHeight = 3000;
 // illustration layer is on or a quiz runs.
 void LayoutCloze(QImage &cardBitmap, TopicDocument &document, double textScale, bool illustrationOn,
                  bool quizRunning);
+// The same for a card of that size onto any painter: with a painter on a tiny image it
+// only places the gaps, for hit tests without a card.
+void LayoutCloze(QPainter &painter, const QSize &cardSize, TopicDocument &document, double textScale,
+                 bool illustrationOn, bool quizRunning);
 
 // Source lines of a text: split at CR LF, lone CR and lone LF.
 QStringList sourceLines(const QString &text);

@@ -1,21 +1,32 @@
 #include "web/web_classroom.h"
 
+#include "web/web_messages.h"
+
 #include "network/network_reports.h"
-#include "quiz/quiz_types.h"
+#include "platform/cp1252.h"
 #include "platform/nearest.h"
+#include "quiz/quiz_types.h"
+#include "results/best_list.h"
 
 #include <QAbstractHttpServer>
 #include <QFile>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QJsonArray>
+#include <QHostInfo>
 #include <QJsonDocument>
+#include <QNetworkInterface>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QWebSocket>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -32,49 +43,6 @@ constexpr char kWebSocketPath[] = "/ws";
 
 // QAbstractHttpServer hands every request to the classroom; WebSocket upgrades arrive
 // through its own signal.
-// Accepts the connections for the HTTP server and counts what each sends until it has
-// become a WebSocket (whose messages QWebSocket limits): a connection that sends more
-// than the limit is closed at once. The count runs before the HTTP server reads.
-class GuardedTcpServer : public QTcpServer
-{
-public:
-    GuardedTcpServer(qint64 limit, QObject *parent) : QTcpServer(parent), m_limit(limit) {}
-
-protected:
-    void incomingConnection(qintptr descriptor) override
-    {
-        auto *socket = new QTcpSocket(this);
-        if (!socket->setSocketDescriptor(descriptor)) {
-            delete socket;
-            return;
-        }
-        // A verdict and the new state follow each other as small writes: without this the
-        // second waits for the browser's delayed acknowledgement of the first (40 ms).
-        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        auto received = std::make_shared<qint64>(0);
-        auto watch = std::make_shared<QMetaObject::Connection>();
-        *watch = connect(socket, &QTcpSocket::readyRead, socket, [this, socket, received, watch] {
-            if (!socket->isOpen())
-                return;
-            if (*received == 0 && socket->peek(sizeof kUpgradeStart - 1) == QByteArray(kUpgradeStart)) {
-                disconnect(*watch);
-                return;
-            }
-            *received += socket->bytesAvailable();
-            if (*received > m_limit) {
-                disconnect(*watch);
-                // After the HTTP server's handler of this signal, which still reads.
-                QMetaObject::invokeMethod(socket, &QTcpSocket::abort, Qt::QueuedConnection);
-            }
-        });
-        addPendingConnection(socket);
-    }
-
-private:
-    static constexpr char kUpgradeStart[] = "GET /ws ";
-    qint64 m_limit;
-};
-
 class WebHttpServer : public QAbstractHttpServer
 {
 public:
@@ -104,7 +72,8 @@ private:
 
 namespace {
 
-constexpr int kMaxNameChars = 30;
+// The latest verdicts a session keeps for answers sent again: the page has one in flight.
+constexpr int kKeptVerdicts = 16;
 
 const QString kWrongCodeText = QStringLiteral("Der Code stimmt nicht.");
 
@@ -120,58 +89,6 @@ constexpr StaticFile kStaticFiles[] = {
     {"/kapitolo.css", ":/web/kapitolo.css", "text/css; charset=utf-8"},
     {"/kapitolo.js", ":/web/kapitolo.js", "text/javascript; charset=utf-8"},
 };
-
-bool hasExactKeys(const QJsonObject &o, std::initializer_list<const char *> keys)
-{
-    if (o.size() != qsizetype(keys.size()))
-        return false;
-    for (const char *k : keys)
-        if (!o.contains(QLatin1String(k)))
-            return false;
-    return true;
-}
-
-bool readInt(const QJsonObject &o, const char *key, qint64 low, qint64 high, qint64 &value)
-{
-    const QJsonValue v = o.value(QLatin1String(key));
-    if (!v.isDouble())
-        return false;
-    const double d = v.toDouble();
-    if (!std::isfinite(d) || d != std::floor(d) || d < double(low) || d > double(high))
-        return false;
-    value = qint64(d);
-    return true;
-}
-
-bool readText(const QJsonObject &o, const char *key, int maxChars, QString &value)
-{
-    const QJsonValue v = o.value(QLatin1String(key));
-    if (!v.isString())
-        return false;
-    value = v.toString();
-    if (value.size() > maxChars)
-        return false;
-    for (const QChar c : std::as_const(value))
-        if (c.category() == QChar::Other_Control)
-            return false;
-    return true;
-}
-
-bool readFraction(const QJsonObject &o, const char *key, double &value)
-{
-    const QJsonValue v = o.value(QLatin1String(key));
-    if (!v.isDouble())
-        return false;
-    value = v.toDouble();
-    // A tile may hang over the card's edge, but not by ten cards.
-    return std::isfinite(value) && value >= -10 && value <= 10;
-}
-
-bool isTileId(const QString &id)
-{
-    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9]{1,32}$"));
-    return pattern.match(id).hasMatch();
-}
 
 QJsonObject message(const char *kind)
 {
@@ -209,13 +126,106 @@ bool identityFrom(const QJsonObject &j, WebPupil::Identity &id)
 
 } // namespace
 
+QString cleanPupilName(const QString &typed)
+{
+    QString name;
+    name.reserve(typed.size());
+    bool blank = false;
+    bool letterOrDigit = false;
+    for (qsizetype i = 0; i < typed.size(); ++i) {
+        char32_t c = typed.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < typed.size() && typed.at(i + 1).isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(typed.at(i), typed.at(i + 1));
+            ++i;
+        } else if (QChar::isSurrogate(c)) {
+            continue; // half a character is none
+        }
+        switch (QChar::category(c)) {
+        case QChar::Other_Control:
+        case QChar::Other_Format:
+        case QChar::Separator_Line:
+        case QChar::Separator_Paragraph:
+        case QChar::Other_NotAssigned:
+        case QChar::Other_PrivateUse:
+            continue;
+        case QChar::Separator_Space:
+            blank = !name.isEmpty();
+            continue;
+        default:
+            break;
+        }
+        if (blank)
+            name.append(QLatin1Char(' '));
+        blank = false;
+        name.append(QString::fromUcs4(&c, 1));
+        letterOrDigit = letterOrDigit || QChar::isLetterOrNumber(c);
+    }
+    return letterOrDigit ? name : QString();
+}
+
+QString pupilNameKey(const QString &name)
+{
+    return storedAsCp1252(bestListName(name)).toCaseFolded();
+}
+
+bool originAllowed(const QString &origin, const QStringList &ownHosts, quint16 port)
+{
+    const QUrl page(origin, QUrl::StrictMode);
+    if (!page.isValid() || page.scheme() != QLatin1String("http") || page.host().isEmpty() || page.port(80) != port)
+        return false;
+    for (const QString &host : ownHosts)
+        if (page.host().compare(host, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+QStringList ownHostNames()
+{
+    QStringList hosts{QStringLiteral("localhost"), QStringLiteral("127.0.0.1")};
+    const QString name = QHostInfo::localHostName();
+    if (!name.isEmpty()) {
+        hosts << name << name + QStringLiteral(".local");
+        const QString domain = QHostInfo::localDomainName();
+        if (!domain.isEmpty())
+            hosts << name + QLatin1Char('.') + domain;
+    }
+    for (const QHostAddress &a : QNetworkInterface::allAddresses())
+        if (a.protocol() == QAbstractSocket::IPv4Protocol)
+            hosts << a.toString();
+    hosts.removeDuplicates();
+    return hosts;
+}
+
+bool WebClassroom::Allowance::take(quint32 now, int burst, int refillMs)
+{
+    if (tokens < 0) {
+        tokens = burst;
+        last = now;
+    }
+    if (refillMs > 0) {
+        const quint32 earned = (now - last) / quint32(refillMs);
+        if (earned > 0) {
+            tokens = int(qMin<quint32>(quint32(burst), quint32(tokens) + earned));
+            last += earned * quint32(refillMs);
+        }
+    }
+    if (tokens == burst)
+        last = now;
+    if (tokens <= 0)
+        return false;
+    --tokens;
+    return true;
+}
+
 WebClassroom::WebClassroom(Clock &clock, QObject *parent)
     : QObject(parent)
     , m_clock(clock)
 {
     initWebPage();
     m_timer.setInterval(100);
-    connect(&m_timer, &QTimer::timeout, this, &WebClassroom::tickSessions);
+    connect(&m_timer, &QTimer::timeout, this, &WebClassroom::tick);
+    // One core for drawing, the other stays with the teacher's program.
+    m_painters.setMaxThreadCount(1);
 }
 
 WebClassroom::~WebClassroom()
@@ -226,6 +236,7 @@ WebClassroom::~WebClassroom()
     m_journal = nullptr;
     m_discardSink = nullptr;
     stop();
+    m_painters.waitForDone();
 }
 
 void WebClassroom::setExercise(const TopicDocument &document, const QuizOptions &options)
@@ -247,23 +258,34 @@ bool WebClassroom::isValidCode(const QString &code)
 
 QString WebClassroom::nameNote(const QString &name)
 {
-    return nameEntryHint(name);
+    return nameEntryHint(cleanPupilName(name));
 }
 
 bool WebClassroom::listen(quint16 port, const QHostAddress &address)
 {
     m_server.reset();
+    m_tcp = nullptr;
     auto server = std::make_unique<WebHttpServer>(*this);
     connect(server.get(), &QAbstractHttpServer::newWebSocketConnection, this, &WebClassroom::acceptWebSockets);
-    auto *tcp = new GuardedTcpServer(m_limits.maxConnectionBytes, server.get());
+    ConnectionLimits limits = m_limits.connections;
+    limits.maxConnections = qMin(limits.maxConnections, connectionBudget(m_limits.descriptorReserve));
+    auto *tcp = new GuardedTcpServer(limits, m_clock, server.get());
     if (!tcp->listen(address, port)) {
         qWarning("web server: listen failed: %s", qPrintable(tcp->errorString()));
         return false;
     }
     const quint16 bound = tcp->serverPort();
+    // A connection that sends nothing stays with the system until its first bytes come:
+    // the event loop does not watch the idle ones a script may open by the hundred.
+    const int deferSeconds = qMax(1, limits.headerMs / 1000);
+    ::setsockopt(int(tcp->socketDescriptor()), IPPROTO_TCP, TCP_DEFER_ACCEPT, &deferSeconds, sizeof deferSeconds);
     server->bind(tcp);
+    tcp->openDoor();
     m_server = std::move(server);
+    m_tcp = tcp;
     m_port = bound;
+    if (m_ownHosts.isEmpty())
+        m_ownHosts = ownHostNames();
     m_timer.start();
     return true;
 }
@@ -271,6 +293,11 @@ bool WebClassroom::listen(quint16 port, const QHostAddress &address)
 bool WebClassroom::listening() const
 {
     return m_server != nullptr;
+}
+
+int WebClassroom::connectionCount() const
+{
+    return m_tcp ? m_tcp->openCount() : 0;
 }
 
 void WebClassroom::stop()
@@ -283,15 +310,19 @@ void WebClassroom::stop()
             session->socket->close();
         }
     }
-    const auto sockets = m_tokenOfSocket.keys();
+    const auto sockets = m_connections.keys();
     for (QWebSocket *socket : sockets)
         socket->deleteLater();
-    m_tokenOfSocket.clear();
-    m_due.clear();
+    m_connections.clear();
     m_sessions.clear();
     m_tokenOfCard.clear();
+    m_ended.clear();
     m_attempts.clear();
+    m_deviceMessages.clear();
+    m_wrongCodes.clear();
+    m_joiningOpen = true;
     m_server.reset();
+    m_tcp = nullptr;
     m_port = 0;
     Q_EMIT sessionsChanged();
 }
@@ -405,15 +436,10 @@ QString WebClassroom::addressOf(QWebSocket *socket) const
 // A browser names the page that opens a WebSocket. Only our own page may: another site
 // the pupil has open must not play or join in the pupil's name. Programs that name no
 // page (the tests' clients) are let in; the code and the token still hold for them.
-bool WebClassroom::sameOrigin(const QWebSocket *socket)
+bool WebClassroom::allowedOrigin(const QWebSocket *socket) const
 {
     const QString origin = socket->origin();
-    if (origin.isEmpty())
-        return true;
-    const QUrl page(origin);
-    const QUrl request = socket->requestUrl();
-    return page.scheme() == QLatin1String("http") && !page.host().isEmpty()
-        && page.host().compare(request.host(), Qt::CaseInsensitive) == 0 && page.port(80) == request.port(80);
+    return origin.isEmpty() || originAllowed(origin, m_ownHosts, m_port);
 }
 
 void WebClassroom::acceptWebSockets()
@@ -423,19 +449,30 @@ void WebClassroom::acceptWebSockets()
         if (!socket)
             continue;
         socket->setParent(this);
-        if (socket->requestUrl().path() != QLatin1String(kWebSocketPath) || !sameOrigin(socket)) {
+        if (socket->requestUrl().path() != QLatin1String(kWebSocketPath) || !allowedOrigin(socket)) {
             socket->close(QWebSocketProtocol::CloseCodePolicyViolated);
             socket->deleteLater();
             continue;
         }
         socket->setMaxAllowedIncomingMessageSize(quint64(m_limits.maxMessageBytes));
         socket->setMaxAllowedIncomingFrameSize(quint64(m_limits.maxMessageBytes));
-        m_tokenOfSocket.insert(socket, QString());
+        Connection connection;
+        connection.address = addressOf(socket);
+        connection.lastHeard = connection.lastPing = m_clock.tickCount();
+        m_connections.insert(socket, connection);
         connect(socket, &QWebSocket::textMessageReceived, this,
                 [this, socket](const QString &text) { handleMessage(socket, text); });
-        connect(socket, &QWebSocket::binaryMessageReceived, this, [this] { discard(); });
+        connect(socket, &QWebSocket::binaryMessageReceived, this, [this, socket] {
+            if (const auto it = m_connections.find(socket); it != m_connections.end())
+                it->lastHeard = m_clock.tickCount();
+            discard();
+        });
+        connect(socket, &QWebSocket::pong, this, [this, socket] {
+            if (const auto it = m_connections.find(socket); it != m_connections.end())
+                it->lastHeard = m_clock.tickCount();
+        });
         connect(socket, &QWebSocket::disconnected, this, [this, socket] {
-            m_tokenOfSocket.remove(socket);
+            m_connections.remove(socket);
             socket->deleteLater();
         });
     }
@@ -449,37 +486,51 @@ void WebClassroom::send(QWebSocket *socket, const QJsonObject &m)
 
 void WebClassroom::sendState(Session &session)
 {
-    // Drawn one at a time, each on its own turn of the event loop: the verdicts of the
-    // answers that arrive meanwhile are not held up by the cards of others.
-    const QString &token = session.pupil->identity().token;
-    if (!m_due.contains(token))
-        m_due.append(token);
-    if (!m_drawScheduled) {
-        m_drawScheduled = true;
-        QTimer::singleShot(0, this, &WebClassroom::drawNext);
+    // One drawing of a session at a time; what changes meanwhile goes into the next.
+    if (session.drawing) {
+        session.drawAgain = true;
+        return;
     }
+    std::optional<WebPupil::CardJob> job = session.pupil->cardJob();
+    if (!job) {
+        send(session.socket, session.pupil->state());
+        return;
+    }
+    session.drawing = true;
+    QPointer<WebClassroom> self(this);
+    const QString token = session.pupil->identity().token;
+    m_painters.start([self, token, job = std::move(*job)]() mutable {
+        WebPupil::CardDrawn drawn = WebPupil::drawCard(job);
+        // Back on the teacher's thread, unless the classroom has gone meanwhile.
+        if (self)
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self, token, job = std::move(job), drawn = std::move(drawn)]() mutable {
+                    if (self)
+                        self->cardDrawn(token, job, std::move(drawn));
+                },
+                Qt::QueuedConnection);
+    });
 }
 
-void WebClassroom::drawNext()
+void WebClassroom::cardDrawn(const QString &token, const WebPupil::CardJob &job, WebPupil::CardDrawn drawn)
 {
-    m_drawScheduled = false;
-    if (m_due.isEmpty())
+    const auto it = m_sessions.constFind(token);
+    if (it == m_sessions.constEnd())
         return;
-    const auto it = m_sessions.constFind(m_due.takeFirst());
-    if (it != m_sessions.constEnd()) {
-        Session &session = **it;
-        session.pupil->renderCard();
-        send(session.socket, session.pupil->state());
+    Session &session = **it;
+    session.drawing = false;
+    session.pupil->installCard(job, std::move(drawn));
+    if (std::exchange(session.drawAgain, false)) {
+        sendState(session);
+        return;
     }
-    if (!m_due.isEmpty()) {
-        m_drawScheduled = true;
-        QTimer::singleShot(0, this, &WebClassroom::drawNext);
-    }
+    send(session.socket, session.pupil->state());
 }
 
 WebClassroom::Session *WebClassroom::sessionOf(QWebSocket *socket)
 {
-    const QString token = m_tokenOfSocket.value(socket);
+    const QString token = m_connections.value(socket).token;
     if (token.isEmpty())
         return nullptr;
     const auto it = m_sessions.find(token);
@@ -490,72 +541,151 @@ WebClassroom::Session *WebClassroom::sessionOf(QWebSocket *socket)
 
 void WebClassroom::handleMessage(QWebSocket *socket, const QString &text)
 {
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject())
+    const auto connection = m_connections.find(socket);
+    if (connection == m_connections.end())
+        return;
+    const quint32 now = m_clock.tickCount();
+    connection->lastHeard = now;
+    // One allowance per device: a script that reconnects does not start afresh. Computers
+    // that share an address (no limit per device) count per connection.
+    Allowance &allowance = m_limits.sessionsPerDevice > 0 ? m_deviceMessages[connection->address] : connection->messages;
+    if (!allowance.take(now, m_limits.messageBurst, m_limits.messageRefillMs)) {
+        // A flood: dropped unread; a connection that keeps on is let go.
+        discard();
+        if (++connection->dropped > m_limits.maxDroppedMessages)
+            socket->abort();
+        return;
+    }
+    const WebMessage m = parseWebMessage(text);
+    switch (m.kind) {
+    case WebMessage::Kind::Invalid:
         return discard();
-    const QJsonObject m = doc.object();
-    const QString kind = m.value(QStringLiteral("art")).toString();
-    if (kind == QLatin1String("name")) {
-        QString name;
-        if (!hasExactKeys(m, {"art", "name"}) || !readText(m, "name", kMaxNameChars, name))
-            return discard();
+    case WebMessage::Kind::Name: {
         QJsonObject reply = message("namenshinweis");
-        reply[QStringLiteral("text")] = nameNote(name);
+        reply[QStringLiteral("text")] = nameNote(m.name);
         send(socket, reply);
-    } else if (kind == QLatin1String("anmelden")) {
-        join(socket, m);
-    } else if (kind == QLatin1String("wieder")) {
-        rejoin(socket, m);
-    } else if (kind == QLatin1String("ablegen") || kind == QLatin1String("antwort") || kind == QLatin1String("nummer")) {
+        return;
+    }
+    case WebMessage::Kind::Join:
+        return join(socket, m);
+    case WebMessage::Kind::Rejoin:
+        return rejoin(socket, m);
+    case WebMessage::Kind::Drop:
+    case WebMessage::Kind::Tap:
+    case WebMessage::Kind::Number:
+    case WebMessage::Kind::Resize: {
         Session *session = sessionOf(socket);
         if (!session)
             return discard();
-        answer(*session, m);
-    } else if (kind == QLatin1String("groesse")) {
-        Session *session = sessionOf(socket);
-        qint64 w = 0, h = 0;
-        if (!session || !hasExactKeys(m, {"art", "breite", "hoehe"}) || !readInt(m, "breite", 1, 10000, w)
-            || !readInt(m, "hoehe", 1, 10000, h))
-            return discard();
-        session->pupil->setViewSize(QSize(int(w), int(h)));
-        sendState(*session);
-    } else {
-        discard();
+        if (m.kind == WebMessage::Kind::Resize)
+            resize(*session, m.size);
+        else
+            answer(*session, m);
+        return;
+    }
     }
 }
 
-void WebClassroom::join(QWebSocket *socket, const QJsonObject &m)
+void WebClassroom::resize(Session &session, QSize size)
 {
-    QString code, name;
-    qint64 w = 0, h = 0;
-    if (!hasExactKeys(m, {"art", "code", "name", "breite", "hoehe"}) || !readText(m, "code", 16, code)
-        || !readText(m, "name", kMaxNameChars, name) || !readInt(m, "breite", 1, 10000, w)
-        || !readInt(m, "hoehe", 1, 10000, h))
-        return discard();
-    const QString address = addressOf(socket);
+    // The latest size wins; at most one new card per interval.
+    session.pendingSize = size;
     const quint32 now = m_clock.tickCount();
+    if (session.resized && now - session.lastResize < quint32(m_limits.resizeIntervalMs))
+        return;
+    session.resized = true;
+    session.lastResize = now;
+    session.pupil->setViewSize(*std::exchange(session.pendingSize, std::nullopt));
+    sendState(session);
+}
+
+bool WebClassroom::wrongCode(const QString &address, quint32 now)
+{
+    const quint32 window = quint32(m_limits.wrongCodeWindowMs);
+    // Many addresses leave many entries: those that neither wait nor count any more go.
+    if (m_attempts.size() > 4096)
+        m_attempts.removeIf([&](const auto &entry) {
+            const CodeAttempts &a = entry.value();
+            return !(a.blocked && qint32(a.blockedUntil - now) > 0)
+                && std::all_of(a.wrong.cbegin(), a.wrong.cend(), [&](quint32 at) { return now - at >= window; });
+        });
     CodeAttempts &attempts = m_attempts[address];
+    attempts.wrong.removeIf([&](quint32 at) { return now - at >= window; });
+    attempts.wrong.append(now);
+    if (attempts.wrong.size() >= m_limits.maxWrongCodes) {
+        attempts.wrong.clear();
+        attempts.blocked = true;
+        attempts.blockedUntil = now + quint32(m_limits.codeWaitMs);
+    }
+    // Many addresses together guess as fast as they like: the code itself changes.
+    m_wrongCodes.removeIf([&](quint32 at) { return now - at >= window; });
+    m_wrongCodes.append(now);
+    if (m_wrongCodes.size() < m_limits.maxWrongCodesAll)
+        return false;
+    m_wrongCodes.clear();
+    QString fresh;
+    do
+        fresh = randomCode();
+    while (fresh == m_code);
+    m_code = fresh;
+    QJsonObject record;
+    record[QStringLiteral("t")] = QStringLiteral("code");
+    record[QStringLiteral("code")] = m_code;
+    journal(record, true);
+    Q_EMIT note(QStringLiteral("Nach %1 falschen Codes innerhalb einer Minute gilt ein neuer Code: %2. Wer schon "
+                               "angemeldet ist, spielt weiter.")
+                    .arg(m_limits.maxWrongCodesAll)
+                    .arg(m_code));
+    Q_EMIT sessionsChanged();
+    return true;
+}
+
+void WebClassroom::join(QWebSocket *socket, const WebMessage &m)
+{
+    const auto connection = m_connections.find(socket);
+    // One connection, one pupil: a joined page that joins again is up to something.
+    if (connection == m_connections.end() || !connection->token.isEmpty())
+        return discard();
+    const QString address = connection->address;
+    const quint32 now = m_clock.tickCount();
     auto refuse = [&](const char *kind, const QString &text) {
         QJsonObject reply = message(kind);
         reply[QStringLiteral("text")] = text;
         send(socket, reply);
     };
+    if (!m_joiningOpen)
+        return refuse("fehler", QStringLiteral("Die Anmeldung ist geschlossen."));
+    CodeAttempts &attempts = m_attempts[address];
     if (attempts.blocked && qint32(attempts.blockedUntil - now) > 0) {
         const int seconds = (qint32(attempts.blockedUntil - now) + 999) / 1000;
         return refuse("fehler", QStringLiteral("Zu viele falsche Codes. Bitte noch %1 Sekunden warten.").arg(seconds));
     }
     attempts.blocked = false;
-    if (code != m_code) {
-        attempts.wrong.removeIf([&](quint32 at) { return quint32(now - at) >= quint32(m_limits.wrongCodeWindowMs); });
-        attempts.wrong.append(now);
-        if (attempts.wrong.size() >= m_limits.maxWrongCodes) {
-            attempts.wrong.clear();
-            attempts.blocked = true;
-            attempts.blockedUntil = now + quint32(m_limits.codeWaitMs);
-        }
+    if (m.code != m_code) {
+        wrongCode(address, now);
         return refuse("fehler", kWrongCodeText);
     }
+    const QString name = cleanPupilName(m.name);
+    if (name.isEmpty())
+        return refuse("fehler",
+                      QStringLiteral("Bitte gib einen Namen mit mindestens einem Buchstaben oder einer Ziffer ein."));
+    int onDevice = 0;
+    bool nameTaken = false;
+    const QString key = pupilNameKey(name);
+    for (const auto &s : std::as_const(m_sessions)) {
+        if (!s->pupil->running())
+            continue;
+        if (s->pupil->identity().address == address)
+            ++onDevice;
+        if (pupilNameKey(s->pupil->identity().name) == key)
+            nameTaken = true;
+    }
+    if (m_limits.sessionsPerDevice > 0 && onDevice >= m_limits.sessionsPerDevice)
+        return refuse("fehler", QStringLiteral("Auf diesem Gerät läuft schon ein Quiz dieser Übung. Bitte im ersten "
+                                               "Browser-Fenster weiterspielen. Wurde es geschlossen, kann die Lehrkraft "
+                                               "die alte Anmeldung entfernen."));
+    if (nameTaken)
+        return refuse("fehler", QStringLiteral("Dieser Name ist schon angemeldet."));
     if (m_sessions.size() >= m_limits.maxSessions)
         return refuse("voll", QStringLiteral("Diese Übung ist voll: Es können höchstens %1 Teilnehmer im Browser "
                                              "mitmachen. Bitte wende dich an deine Lehrkraft.")
@@ -564,7 +694,7 @@ void WebClassroom::join(QWebSocket *socket, const QJsonObject &m)
     WebPupil::Identity id;
     do
         id.token = randomWebText(32);
-    while (m_sessions.contains(id.token));
+    while (m_sessions.contains(id.token) || m_ended.contains(id.token));
     do
         id.cardKey = randomWebText(16);
     while (m_tokenOfCard.contains(id.cardKey));
@@ -579,15 +709,11 @@ void WebClassroom::join(QWebSocket *socket, const QJsonObject &m)
     QJsonObject record = identityJson(id);
     record[QStringLiteral("t")] = QStringLiteral("beitritt");
     journal(record, true);
-    session->pupil->setViewSize(QSize(int(w), int(h)));
+    session->pupil->setViewSize(m.size);
     if (!session->pupil->start())
         return refuse("fehler", QStringLiteral("Diese Übung enthält keine Fragen."));
     session->socket = socket;
-    // A browser that joins a second time leaves its first session behind.
-    const QString previous = m_tokenOfSocket.value(socket);
-    if (!previous.isEmpty() && m_sessions.contains(previous))
-        m_sessions[previous]->socket = nullptr;
-    m_tokenOfSocket[socket] = id.token;
+    connection->token = id.token;
     m_tokenOfCard.insert(id.cardKey, id.token);
     m_sessions.insert(id.token, session);
     QJsonObject reply = message("angemeldet");
@@ -597,96 +723,206 @@ void WebClassroom::join(QWebSocket *socket, const QJsonObject &m)
     Q_EMIT sessionsChanged();
 }
 
-void WebClassroom::rejoin(QWebSocket *socket, const QJsonObject &m)
+void WebClassroom::rejoin(QWebSocket *socket, const WebMessage &m)
 {
-    QString token;
-    qint64 w = 0, h = 0;
-    if (!hasExactKeys(m, {"art", "token", "breite", "hoehe"}) || !readText(m, "token", 64, token)
-        || !readInt(m, "breite", 1, 10000, w) || !readInt(m, "hoehe", 1, 10000, h))
-        return discard();
+    const QString &token = m.token;
+    const auto connection = m_connections.find(socket);
+    if (connection == m_connections.end())
+        return;
     const auto it = m_sessions.find(token);
     if (it == m_sessions.end()) {
-        send(socket, message("unbekannt"));
+        const auto ended = m_ended.constFind(token);
+        if (ended == m_ended.constEnd()) {
+            send(socket, message("unbekannt"));
+        } else {
+            QJsonObject reply = message("beendet");
+            reply[QStringLiteral("text")] = *ended;
+            send(socket, reply);
+        }
         return;
     }
     Session &session = **it;
     // The newest connection of a session is the one it talks to: a reloaded page replaces
     // the one that lost its network.
     if (session.socket && session.socket != socket) {
-        m_tokenOfSocket.remove(session.socket);
+        if (const auto old = m_connections.find(session.socket); old != m_connections.end())
+            old->token.clear();
         session.socket->close();
     }
+    // A page that played another session on this connection leaves it behind.
+    if (!connection->token.isEmpty() && connection->token != token)
+        if (const auto other = m_sessions.find(connection->token); other != m_sessions.end() && (*other)->socket == socket)
+            (*other)->socket = nullptr;
     session.socket = socket;
-    m_tokenOfSocket[socket] = token;
-    session.pupil->setViewSize(QSize(int(w), int(h)));
+    connection->token = token;
     QJsonObject reply = message("angemeldet");
     reply[QStringLiteral("token")] = token;
     send(socket, reply);
+    // The size of the page that comes back, within the pace of sizes like any other.
+    resize(session, m.size);
+    if (!session.pendingSize)
+        return; // sent with the new size
     sendState(session);
 }
 
-void WebClassroom::answer(Session &session, const QJsonObject &m)
+void WebClassroom::answer(Session &session, const WebMessage &m)
 {
-    const QString kind = m.value(QStringLiteral("art")).toString();
-    qint64 seq = 0;
-    QString tile, number;
-    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-    bool ok = false;
-    if (kind == QLatin1String("ablegen"))
-        ok = hasExactKeys(m, {"art", "seq", "kachel", "x0", "y0", "x1", "y1"}) && readFraction(m, "x0", x0)
-            && readFraction(m, "y0", y0) && readFraction(m, "x1", x1) && readFraction(m, "y1", y1) && x0 < x1
-            && y0 < y1;
-    else if (kind == QLatin1String("antwort"))
-        ok = hasExactKeys(m, {"art", "seq", "kachel"});
-    else
-        ok = hasExactKeys(m, {"art", "seq", "kachel", "nummer"}) && readText(m, "nummer", 4, number);
-    ok = ok && readInt(m, "seq", 1, 0x7fffffff, seq) && readText(m, "kachel", 32, tile) && isTileId(tile);
-    if (!ok)
-        return discard();
-
+    const qint64 seq = m.seq;
     QJsonObject reply = message("urteil");
     reply[QStringLiteral("seq")] = seq;
-    const auto known = session.verdicts.constFind(seq);
-    if (known != session.verdicts.constEnd()) {
+    for (const auto &[known, verdict] : std::as_const(session.verdicts)) {
+        if (known != seq)
+            continue;
         // Sent again after a lost connection or a double tap: the first answer counts.
-        reply[QStringLiteral("urteil")] = *known;
+        reply[QStringLiteral("urteil")] = verdict;
         reply[QStringLiteral("wiederholt")] = true;
         send(session.socket, reply);
         sendState(session);
         return;
     }
+    // Beyond a pupil's pace: not judged, not journaled, not answered.
+    if (!session.answers.take(m_clock.tickCount(), m_limits.answerBurst, m_limits.answerRefillMs))
+        return discard();
     WebPupil &pupil = *session.pupil;
     WebVerdict verdict;
-    if (kind == QLatin1String("ablegen"))
-        verdict = pupil.drop(tile, RectD{x0, y0, x1, y1});
-    else if (kind == QLatin1String("antwort"))
-        verdict = pupil.tap(tile);
+    if (m.kind == WebMessage::Kind::Drop)
+        verdict = pupil.drop(m.tile, m.rect);
+    else if (m.kind == WebMessage::Kind::Tap)
+        verdict = pupil.tap(m.tile);
     else
-        verdict = pupil.dropOnNumber(tile, number);
+        verdict = pupil.dropOnNumber(m.tile, m.number);
     const QString name = webVerdictName(verdict);
-    session.verdicts.insert(seq, name);
-    QJsonObject record;
-    record[QStringLiteral("t")] = QStringLiteral("antwort");
-    record[QStringLiteral("token")] = pupil.identity().token;
-    record[QStringLiteral("seq")] = seq;
-    record[QStringLiteral("urteil")] = name;
+    session.verdicts.append({seq, name});
+    if (session.verdicts.size() > kKeptVerdicts)
+        session.verdicts.removeFirst();
+    const QString token = pupil.identity().token;
+    // Only what changed the quiz goes into the journal: a drop beside every place or a tile
+    // of a quiz that has ended tells a restart nothing.
     if (verdict == WebVerdict::Correct || verdict == WebVerdict::Wrong) {
+        QJsonObject record;
+        record[QStringLiteral("t")] = QStringLiteral("antwort");
+        record[QStringLiteral("token")] = token;
+        record[QStringLiteral("seq")] = seq;
+        record[QStringLiteral("urteil")] = name;
         record[QStringLiteral("paar")] = pupil.lastPair();
         record[QStringLiteral("ziel")] = pupil.lastHit();
         record[QStringLiteral("ms")] = qint64(pupil.elapsedMs());
+        journal(record, pupil.finished());
+        ++session.journaledAnswers;
     }
-    journal(record, pupil.finished());
     reply[QStringLiteral("urteil")] = name;
     send(session.socket, reply);
     // The verdict leaves before the card is drawn.
     if (session.socket)
         session.socket->flush();
+    if (session.journaledAnswers > m_limits.maxJournaledAnswers) {
+        const QString pupilName = pupil.identity().name;
+        endSession(token, "beendet",
+                   QStringLiteral("Diese Sitzung wurde beendet, weil sie ungewöhnlich viele Antworten geschickt hat. "
+                                  "Bitte wende dich an deine Lehrkraft."));
+        Q_EMIT note(QStringLiteral("Die Browser-Sitzung von \"%1\" wurde beendet: mehr als %2 Antworten.")
+                        .arg(pupilName)
+                        .arg(m_limits.maxJournaledAnswers));
+        return;
+    }
     sendState(session);
 }
 
-void WebClassroom::tickSessions()
+// A session that ends before its quiz: the quiz is left without a report of its own (the
+// teacher's side decides about the row), the page is told why, the journal keeps it.
+void WebClassroom::endSession(const QString &token, const char *kind, const QString &text)
 {
+    const auto it = m_sessions.find(token);
+    if (it == m_sessions.end())
+        return;
+    const std::shared_ptr<Session> session = *it;
+    WebPupil &pupil = *session->pupil;
+    const bool removed = qstrcmp(kind, "entfernt") == 0;
+    if (removed)
+        pupil.setReplaying(true); // the row goes: nothing more to report
+    pupil.cancel();
+    pupil.setReplaying(false);
+    QJsonObject record;
+    record[QStringLiteral("t")] = QLatin1String(kind);
+    record[QStringLiteral("token")] = token;
+    journal(record, true);
+    if (session->socket) {
+        QJsonObject m = message(kind);
+        m[QStringLiteral("text")] = text;
+        send(session->socket, m);
+        if (const auto c = m_connections.find(session->socket); c != m_connections.end())
+            c->token.clear();
+        session->socket->close();
+    }
+    m_tokenOfCard.remove(pupil.identity().cardKey);
+    m_ended.insert(token, text);
+    m_sessions.erase(it);
+    Q_EMIT sessionsChanged();
+}
+
+bool WebClassroom::removeParticipant(const QString &participantKey)
+{
+    for (auto it = m_sessions.cbegin(); it != m_sessions.cend(); ++it)
+        if ((*it)->pupil->identity().key == participantKey) {
+            endSession(it.key(), "entfernt", QStringLiteral("Die Lehrkraft hat dich aus dieser Übung entfernt."));
+            return true;
+        }
+    return false;
+}
+
+void WebClassroom::setJoiningOpen(bool open)
+{
+    if (m_joiningOpen == open)
+        return;
+    m_joiningOpen = open;
+    QJsonObject record;
+    record[QStringLiteral("t")] = QStringLiteral("anmeldung");
+    record[QStringLiteral("offen")] = open;
+    journal(record, true);
+    Q_EMIT sessionsChanged();
+}
+
+void WebClassroom::keepConnectionsAlive(quint32 now)
+{
+    const quint32 ping = quint32(m_limits.pingIntervalMs);
+    const quint32 silence = quint32(m_limits.silenceMs);
+    QList<QWebSocket *> silent;
+    for (auto it = m_connections.begin(); it != m_connections.end(); ++it) {
+        const quint32 quiet = now - it->lastHeard;
+        if (quiet >= silence)
+            silent.append(it.key());
+        else if (quiet >= ping && now - it->lastPing >= ping) {
+            it->lastPing = now;
+            it.key()->ping();
+        }
+    }
+    // The allowances of devices that have gone, once there are many.
+    if (m_deviceMessages.size() > 4096) {
+        QSet<QString> present;
+        for (const Connection &c : std::as_const(m_connections))
+            present.insert(c.address);
+        m_deviceMessages.removeIf([&](const auto &entry) { return !present.contains(entry.key()); });
+    }
+    // A tablet gone to sleep or a script that stopped answering: the connection goes, the
+    // session stays for the page that comes back.
+    for (QWebSocket *socket : std::as_const(silent)) {
+        const QString token = m_connections.take(socket).token;
+        if (const auto s = m_sessions.find(token); s != m_sessions.end() && (*s)->socket == socket)
+            (*s)->socket = nullptr;
+        socket->abort();
+        socket->deleteLater();
+    }
+}
+
+void WebClassroom::tick()
+{
+    const quint32 now = m_clock.tickCount();
+    if (m_tcp)
+        m_tcp->sweep();
+    keepConnectionsAlive(now);
     for (const auto &session : std::as_const(m_sessions)) {
+        if (session->pendingSize && now - session->lastResize >= quint32(m_limits.resizeIntervalMs))
+            resize(*session, *session->pendingSize);
         WebPupil &pupil = *session->pupil;
         const bool wasRunning = pupil.running();
         if (!pupil.tick())
@@ -738,8 +974,30 @@ bool WebClassroom::restore(const QList<QJsonObject> &records)
                                                                  r.value(QStringLiteral("ziel")).toInt());
                 if (webVerdictName(again) != verdict)
                     allFitted = false;
+                ++session.journaledAnswers;
             }
-            session.verdicts.insert(seq, verdict);
+            session.verdicts.append({seq, verdict});
+            if (session.verdicts.size() > kKeptVerdicts)
+                session.verdicts.removeFirst();
+        } else if (kind == QLatin1String("entfernt") || kind == QLatin1String("beendet")) {
+            const QString token = r.value(QStringLiteral("token")).toString();
+            const auto it = m_sessions.find(token);
+            if (it == m_sessions.end()) {
+                allFitted = false;
+                continue;
+            }
+            (*it)->pupil->cancel(); // still replaying: nothing is reported again
+            m_tokenOfCard.remove((*it)->pupil->identity().cardKey);
+            m_ended.insert(token, kind == QLatin1String("entfernt")
+                                      ? QStringLiteral("Die Lehrkraft hat dich aus dieser Übung entfernt.")
+                                      : QStringLiteral("Diese Sitzung wurde beendet."));
+            m_sessions.erase(it);
+        } else if (kind == QLatin1String("anmeldung")) {
+            m_joiningOpen = r.value(QStringLiteral("offen")).toBool(true);
+        } else if (kind == QLatin1String("code")) {
+            const QString code = r.value(QStringLiteral("code")).toString();
+            if (isValidCode(code))
+                m_code = code;
         }
     }
     // The pupils' clocks went on while the teacher's computer was down.

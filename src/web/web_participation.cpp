@@ -8,6 +8,8 @@
 
 #include <qrencode.h>
 
+#include <utility>
+
 namespace kapitolo {
 
 QString webSettingsProblem(const QString &port, const QString &code)
@@ -42,6 +44,15 @@ QImage qrCodeImage(const QString &text, int scale)
     return image;
 }
 
+WebLimits webLimitsFor(const WebSettings &settings)
+{
+    WebLimits limits;
+    limits.sessionsPerDevice = qMax(0, settings.sessionsPerDevice);
+    if (limits.sessionsPerDevice == 0)
+        limits.connections.perAddress = 0;
+    return limits;
+}
+
 WebParticipation::WebParticipation(NetworkQuiz &network, Clock &clock, Messages &messages,
                                    std::function<WebSettings()> settings, QObject *parent)
     : QObject(parent)
@@ -59,6 +70,22 @@ WebParticipation::WebParticipation(NetworkQuiz &network, Clock &clock, Messages 
     connect(&m_network, &NetworkQuiz::exerciseStarted, this, &WebParticipation::start);
     connect(&m_network, &NetworkQuiz::exerciseEnding, this, &WebParticipation::stop);
     connect(&m_classroom, &WebClassroom::sessionsChanged, this, &WebParticipation::changed);
+    connect(&m_classroom, &WebClassroom::note, this, [this](const QString &text) {
+        m_lastNote = text;
+        Q_EMIT changed();
+    });
+    connect(&m_network, &NetworkQuiz::participantRemoved, this,
+            [this](const QString &key) { m_classroom.removeParticipant(key); });
+    // The projector counts every pupil who joined.
+    connect(&m_network, &NetworkQuiz::reportHandled, this, [this] {
+        if (std::exchange(m_joined, joinedCount()) != m_joined)
+            Q_EMIT changed();
+    });
+}
+
+int WebParticipation::joinedCount() const
+{
+    return m_network.board().joinedCount();
 }
 
 void WebParticipation::start(const QList<QJsonObject> &records)
@@ -80,7 +107,9 @@ void WebParticipation::start(const QList<QJsonObject> &records)
     if (code.isEmpty())
         code = settings.code.isEmpty() ? WebClassroom::randomCode() : settings.code;
     m_classroom.setExercise(m_network.exerciseDocument(), m_network.exerciseOptions());
+    m_classroom.setLimits(webLimitsFor(settings));
     m_classroom.setCode(code);
+    m_lastNote.clear();
     if (!m_classroom.listen(quint16(settings.port))) {
         m_messages.error(QStringLiteral("Die Teilnahme im Browser ist nicht möglich: Der Port %1 wird auf diesem "
                                         "Rechner bereits von einem anderen Programm verwendet.\r\nDie Netzwerk-Übung "

@@ -13,12 +13,17 @@ namespace kapitolo {
 class Messages;
 class NetworkQuiz;
 
-// "NetzWebTeilnahme", "NetzWebPort", "NetzWebCode".
+// "NetzWebTeilnahme", "NetzWebPort", "NetzWebCode", "NetzWebJeGeraet".
 struct WebSettings {
     bool enabled = false;
     int port = 8080;
     QString code; // empty: a new random code for every exercise
+    int sessionsPerDevice = 1; // 0: no limit (shared computers behind one address)
 };
+
+// The limits of a classroom with these settings: one running session per device also
+// holds the connections of one address to a browser's few; without it, none per address.
+WebLimits webLimitsFor(const WebSettings &settings);
 
 // The check of the communication dialog; empty when the values are good.
 QString webSettingsProblem(const QString &port, const QString &code);
@@ -46,6 +51,11 @@ public:
     // The local computer's name for the first address.
     void setComputerName(const QString &name) { m_computerName = name; }
 
+    // The last thing the teacher should know (a new code, a closed session); empty if none.
+    const QString &lastNote() const { return m_lastNote; }
+    // Everyone who joined the exercise, in a browser or with Kapitolo.
+    int joinedCount() const;
+
 Q_SIGNALS:
     // Started, stopped, or the number of browser pupils changed.
     void changed();
@@ -59,6 +69,8 @@ private:
     std::function<WebSettings()> m_settings;
     WebClassroom m_classroom;
     QString m_computerName;
+    QString m_lastNote;
+    int m_joined = 0;
 };
 
 } // namespace kapitolo

@@ -8,6 +8,7 @@
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QJsonArray>
+#include <QMutex>
 #include <QRandomGenerator>
 
 #include <cmath>
@@ -53,10 +54,12 @@ QByteArray encodeJpeg(const QImage &image)
 
 // The scaled base picture is the same for every pupil of an exercise at one card size:
 // the pupils keep one copy of it between them, not one each. A picture no pupil holds any
-// more (a size left, an exercise ended) is let go. Only this thread draws cards.
+// more (a size left, an exercise ended) is let go.
 QImage sharedBackground(const QImage &background)
 {
+    static QMutex mutex;
     static QList<QImage> kept;
+    const QMutexLocker lock(&mutex);
     kept.removeIf([](const QImage &image) { return image.isDetached(); });
     for (const QImage &image : std::as_const(kept))
         if (image.size() == background.size() && image == background)
@@ -201,8 +204,8 @@ WebVerdict WebPupil::evaluate(int pair, int hitObject)
 
 int WebPupil::pairToPlace(const QString &tileId)
 {
-    // The targets' boxes as the last change left them, before the card is sent.
-    renderCard();
+    // The targets' boxes on the card the browser shows.
+    ensureLayout();
     const int pair = pairOf(tileId);
     if (!m_engine->running() || !isTileVisible(pair) || m_doc.DokTyp == dtSingleQuestions)
         return -1;
@@ -269,10 +272,18 @@ void WebPupil::setViewSize(QSize size)
     m_fullRedraw = true;
 }
 
+void WebPupil::redrawCard()
+{
+    m_fullRedraw = true;
+    m_layoutValid = false;
+}
+
 void WebPupil::redrawObject(int objectIndex)
 {
     if (!m_changedObjects.contains(objectIndex))
         m_changedObjects.append(objectIndex);
+    if (!m_staleBoxes.contains(objectIndex))
+        m_staleBoxes.append(objectIndex);
 }
 
 const QByteArray *WebPupil::cardPart(int version) const
@@ -295,68 +306,157 @@ QuizDisplay WebPupil::quizDisplay() const
     return d;
 }
 
-void WebPupil::renderCard()
+void WebPupil::ensureLayout()
 {
-    if (m_cardImage.isEmpty() || m_fullRedraw || m_patches.size() >= kMaxPatches
-        || m_patchPixels > qint64(m_cardSize.width()) * m_cardSize.height()) {
-        if (renderWholeCard())
-            m_changedObjects.clear();
+    const QSize size = m_shownViewSize.isValid() ? m_shownViewSize : m_viewSize;
+    OffscreenQuizHost host(quizDisplay());
+    CardBitmaps none;
+    if (!m_layoutValid || m_layoutView.controlSize != size) {
+        m_layoutView = ViewState();
+        m_layoutView.controlSize = size;
+        m_layoutView.viewWindow = RectD{0, 0, 1, 1};
+        m_layoutView.cardHiddenOutsideQuiz = false;
+        CardRenderer renderer(m_doc, m_layoutView, none, host, m_messages);
+        m_layoutCardSize = renderer.LayoutObjects();
+        m_layoutValid = true;
+        m_staleBoxes.clear();
+    } else if (!m_staleBoxes.isEmpty()) {
+        CardRenderer renderer(m_doc, m_layoutView, none, host, m_messages);
+        renderer.UpdateBoxes(m_layoutCardSize, std::exchange(m_staleBoxes, {}));
+    }
+}
+
+// What the browser is to see, as a whole card or as the part that changed.
+struct WebPupil::CardCanvas {
+    TopicDocument doc; // the objects with the boxes last drawn
+    ViewState view;
+    CardBitmaps bitmaps; // only the background is kept, shared by the pupils at one size
+};
+
+std::optional<WebPupil::CardJob> WebPupil::cardJob()
+{
+    const bool whole = m_cardImage.isEmpty() || m_fullRedraw || m_patches.size() >= kMaxPatches
+        || m_patchPixels > qint64(m_cardSize.width()) * m_cardSize.height();
+    if (!whole && (m_changedObjects.isEmpty() || m_result)) {
+        // The finished card is drawn whole once; the engine's later clearing is not shown.
+        m_changedObjects.clear();
+        return std::nullopt;
+    }
+    if (!m_canvas) {
+        m_canvas = std::make_shared<CardCanvas>();
+        m_canvas->doc = m_doc;
+    }
+    CardJob job;
+    job.canvas = m_canvas;
+    job.whole = whole;
+    const TopicDocument &doc = m_result ? m_finishedCard : m_doc;
+    job.objects = doc.objects;
+    job.currentQuestion = doc.currentQuestion;
+    job.display = quizDisplay();
+    job.viewSize = m_viewSize;
+    job.changed = std::exchange(m_changedObjects, {});
+    m_fullRedraw = false;
+    return job;
+}
+
+WebPupil::CardDrawn WebPupil::drawCard(const CardJob &job)
+{
+    CardCanvas &c = *job.canvas;
+    SilentMessages quiet;
+    OffscreenQuizHost host(job.display);
+    CardDrawn drawn;
+    QElapsedTimer timer;
+    if (job.whole) {
+        c.doc.objects = job.objects;
+        c.doc.currentQuestion = job.currentQuestion;
+        c.view = ViewState();
+        c.view.controlSize = job.viewSize;
+        c.view.viewWindow = RectD{0, 0, 1, 1};
+        c.view.cardHiddenOutsideQuiz = false;
+        c.bitmaps = CardBitmaps();
+        CardRenderer renderer(c.doc, c.view, c.bitmaps, host, quiet);
+        if (!renderer.BuildCardView())
+            return drawn;
+        timer.start();
+        drawn.jpeg = encodeJpeg(c.bitmaps.cardBitmap);
+        drawn.encodeMicroseconds = timer.nsecsElapsed() / 1000;
+        drawn.cardSize = c.bitmaps.cardBitmap.size();
+        drawn.ok = true;
+        // A patch is drawn from the background alone; the card itself lives in the browser.
+        c.bitmaps.cardBackground = sharedBackground(c.bitmaps.cardBackground);
+        c.bitmaps.cardBitmap = c.bitmaps.cardBackground;
+        c.bitmaps.cardSnapshot = c.bitmaps.windowSnapshot = c.bitmaps.display = QImage();
+        return drawn;
+    }
+    // The quiz's state now, with the boxes and gap places of the card as last drawn: the
+    // patch covers the old boxes too.
+    if (job.objects.size() != c.doc.objects.size())
+        return drawn;
+    for (qsizetype i = 0; i < job.objects.size(); ++i) {
+        DocObject next = job.objects.at(i);
+        const DocObject &old = c.doc.objects.at(i);
+        next.hitBox = old.hitBox;
+        next.pixelX = old.pixelX;
+        next.pixelY = old.pixelY;
+        next.boxWidth = old.boxWidth;
+        next.boxHeight = old.boxHeight;
+        if (next.Typ == otGap) {
+            next.Kx = old.Kx;
+            next.Ky = old.Ky;
+            next.Sx = old.Sx;
+            next.Sy = old.Sy;
+        }
+        c.doc.objects[i] = next;
+    }
+    c.doc.currentQuestion = job.currentQuestion;
+    CardRenderer renderer(c.doc, c.view, c.bitmaps, host, quiet);
+    QImage patch;
+    drawn.rect = renderer.DrawPatch(patch, job.changed, kPatchGrid);
+    drawn.ok = true;
+    if (drawn.rect.isEmpty())
+        return drawn;
+    timer.start();
+    drawn.jpeg = encodeJpeg(patch);
+    drawn.encodeMicroseconds = timer.nsecsElapsed() / 1000;
+    return drawn;
+}
+
+void WebPupil::installCard(const CardJob &job, CardDrawn drawn)
+{
+    if (!drawn.ok) {
+        if (job.whole)
+            m_fullRedraw = true;
         return;
     }
-    if (!m_changedObjects.isEmpty())
-        renderPatch();
-}
-
-bool WebPupil::renderWholeCard()
-{
-    TopicDocument &doc = m_result ? m_finishedCard : m_doc;
-    m_view = ViewState();
-    m_view.controlSize = m_viewSize;
-    m_view.viewWindow = RectD{0, 0, 1, 1};
-    m_view.cardHiddenOutsideQuiz = false;
-    m_bitmaps = CardBitmaps();
-    OffscreenQuizHost host(quizDisplay());
-    CardRenderer renderer(doc, m_view, m_bitmaps, host, m_messages);
-    // Building the card also gives every object the box the hit test looks at.
-    if (!renderer.BuildCardView())
-        return false;
-    QElapsedTimer timer;
-    timer.start();
-    m_cardImage = encodeJpeg(m_bitmaps.cardBitmap);
-    m_encodeMicroseconds = timer.nsecsElapsed() / 1000;
-    m_cardSize = m_bitmaps.cardBitmap.size();
-    m_baseVersion = ++m_cardVersion;
-    m_patches.clear();
-    m_patchPixels = 0;
-    m_fullRedraw = false;
-    // A patch is drawn from the background alone; the card itself lives in the browser.
-    m_bitmaps.cardBackground = sharedBackground(m_bitmaps.cardBackground);
-    m_bitmaps.cardBitmap = m_bitmaps.cardBackground;
-    m_bitmaps.cardSnapshot = m_bitmaps.windowSnapshot = m_bitmaps.display = QImage();
-    return true;
-}
-
-void WebPupil::renderPatch()
-{
-    const QList<int> changed = std::exchange(m_changedObjects, {});
-    // The finished card is drawn whole once; the engine's later clearing is not shown.
-    if (m_result)
+    m_encodeMicroseconds = drawn.encodeMicroseconds;
+    if (job.whole) {
+        m_cardImage = std::move(drawn.jpeg);
+        m_cardSize = drawn.cardSize;
+        m_baseVersion = ++m_cardVersion;
+        m_patches.clear();
+        m_patchPixels = 0;
+        m_shownViewSize = job.viewSize;
+        // The boxes of the card the browser now has, for its next drop.
+        ensureLayout();
         return;
-    OffscreenQuizHost host(quizDisplay());
-    CardRenderer renderer(m_doc, m_view, m_bitmaps, host, m_messages);
-    QImage patch;
-    const QRect rect = renderer.DrawPatch(patch, changed, kPatchGrid);
-    if (rect.isEmpty())
+    }
+    if (drawn.rect.isEmpty()) {
+        ensureLayout();
         return;
-    QElapsedTimer timer;
-    timer.start();
+    }
     CardPatch p;
     p.version = ++m_cardVersion;
-    p.rect = rect;
-    p.jpeg = encodeJpeg(patch);
-    m_encodeMicroseconds = timer.nsecsElapsed() / 1000;
-    m_patchPixels += qint64(rect.width()) * rect.height();
+    p.rect = drawn.rect;
+    p.jpeg = std::move(drawn.jpeg);
+    m_patchPixels += qint64(drawn.rect.width()) * drawn.rect.height();
     m_patches.append(std::move(p));
+    ensureLayout();
+}
+
+void WebPupil::renderCard()
+{
+    if (std::optional<CardJob> job = cardJob())
+        installCard(*job, drawCard(*job));
 }
 
 QJsonObject WebPupil::state() const
@@ -524,8 +624,10 @@ void WebPupil::quizEnded()
     report(finishReportLines(m_identity.key, run.endState, score.clockText));
     if (run.endState != esFinished && run.endState != esTimeLimitReached)
         return;
-    report(bestListReportLines(m_identity.key, m_identity.name, computer(), run.startTime, run.elapsedMs,
-                               score.totalPerformance));
+    // The network best list is readable by every user of the teacher's computer: it names a
+    // browser without its address, which stays in the teacher's own files.
+    report(bestListReportLines(m_identity.key, m_identity.name, QStringLiteral("Browser"), run.startTime,
+                               run.elapsedMs, score.totalPerformance));
 }
 
 } // namespace kapitolo

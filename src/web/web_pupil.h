@@ -126,9 +126,37 @@ public:
     const QList<CardPatch> &cardPatches() const { return m_patches; }
     // The bytes of the whole card or of a patch by version; null for one not kept.
     const QByteArray *cardPart(int version) const;
+    // The size the browser asks for; the card follows with the next drawing.
     void setViewSize(QSize size);
-    void renderCard();
+    QSize viewSize() const { return m_viewSize; }
     qint64 lastEncodeMicroseconds() const { return m_encodeMicroseconds; }
+
+    // Drawing happens away from the teacher's event loop: the pupil hands out what is to
+    // be drawn (nothing when the card the browser has is up to date), drawCard() draws it
+    // on any thread, and the result is taken back on the pupil's thread. One job of a
+    // pupil at a time: its canvas keeps the card as the browser has it.
+    struct CardCanvas;
+    struct CardJob {
+        std::shared_ptr<CardCanvas> canvas;
+        bool whole = false;
+        QList<DocObject> objects;
+        qint32 currentQuestion = 0;
+        QuizDisplay display;
+        QSize viewSize;
+        QList<int> changed;
+    };
+    struct CardDrawn {
+        bool ok = false;
+        QByteArray jpeg;
+        QRect rect;
+        QSize cardSize;
+        qint64 encodeMicroseconds = 0;
+    };
+    std::optional<CardJob> cardJob();
+    static CardDrawn drawCard(const CardJob &job);
+    void installCard(const CardJob &job, CardDrawn drawn);
+    // All three at once, on this thread.
+    void renderCard();
 
     // Everything the browser shows, without anything that gives an answer away.
     QJsonObject state() const;
@@ -144,7 +172,7 @@ public:
     void enterQuizView() override;
     void leaveQuizView() override;
     void updateModeControls() override {}
-    void redrawCard() override { m_fullRedraw = true; }
+    void redrawCard() override;
     void redrawObject(int objectIndex) override;
     void drawPanelBackground() override {}
     bool tileExists(int pair) const override;
@@ -204,12 +232,16 @@ private:
     int pairToPlace(const QString &tileId);
     // The one target a tile may go to while one place at a time is asked; -1: any.
     int onlyTarget() const;
-    bool renderWholeCard();
-    void renderPatch();
+    // The boxes of the card the browser shows, laid out without drawing it.
+    void ensureLayout();
 
     QSize m_viewSize{800, 600};
-    ViewState m_view;
-    CardBitmaps m_bitmaps; // only the background is kept, shared by the pupils at one size
+    QSize m_shownViewSize; // the size of the whole card the browser has
+    std::shared_ptr<CardCanvas> m_canvas;
+    ViewState m_layoutView;
+    QSize m_layoutCardSize;
+    bool m_layoutValid = false;
+    QList<int> m_staleBoxes;
     QByteArray m_cardImage;
     QSize m_cardSize;
     int m_cardVersion = 0;

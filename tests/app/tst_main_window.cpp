@@ -369,6 +369,124 @@ private Q_SLOTS:
         menu->hide();
     }
 
+    // A library sorted into subject folders: every topic is in the menu, the sub-folders'
+    // as submenus below the top folder's own topics.
+    void topicMenuShowsSubFolders()
+    {
+        Fixture f;
+        QVERIFY(writeTopic(f.themen() + QStringLiteral("alle.tsr"), QStringLiteral("Alle Themen"), 3));
+        // A topic with something to ask, so that its quiz can start.
+        TopicDocument zelle = sampleLabelDocument();
+        zelle.titel = QStringLiteral("Zelle");
+        QVERIFY(writeTopic(f.themen() + QStringLiteral("biologie/auge.tsr"), QStringLiteral("Auge"), 3));
+        QVERIFY(writeDocument(f.themen() + QStringLiteral("biologie/zelle.tsr"), zelle, false, f.messages));
+        QVERIFY(writeTopic(f.themen() + QStringLiteral("erdkunde/welt/klima.tsr"), QStringLiteral("Klima"), 3));
+        QVERIFY(writeTopic(f.themen() + QStringLiteral("erdkunde/europa/fluesse.tsr"), QStringLiteral("Flüsse"), 3));
+        QVERIFY(writeTopic(f.themen() + QStringLiteral("englisch/vokabeln.tsr"), QStringLiteral("Vokabeln"), 3));
+        QVERIFY(writeTopic(f.themen() + QStringLiteral(".versteckt/x.tsr"), QStringLiteral("X"), 3));
+        QVERIFY(writeFile(f.themen() + QStringLiteral("bilder/blume.png"), "kein Thema"));
+        TForm1 &w = f.start(f.themen());
+        TopicMenu *menu = w.quizMenu();
+        QCOMPARE(f.menuCaptions(), QStringList{QStringLiteral("&1:  Alle Themen")});
+        auto titles = [](const QList<TopicMenu *> &menus) {
+            QStringList result;
+            for (const TopicMenu *m : menus)
+                result << m->title();
+            return result;
+        };
+        auto items = [](const TopicMenu *m) {
+            QStringList result;
+            for (const QAction *a : m->topicActions())
+                result << a->text();
+            return result;
+        };
+        // Empty, hidden and picture folders are left out; the order is that of the topic list;
+        // each submenu has a key of its own.
+        QCOMPARE(titles(menu->folderMenus()), QStringList({"&Biologie", "&Englisch", "E&rdkunde"}));
+        TopicMenu *biologie = menu->folderMenus().at(0);
+        TopicMenu *erdkunde = menu->folderMenus().at(2);
+        QCOMPARE(items(biologie), QStringList({"&1:  Auge", "&2:  Zelle"}));
+        QVERIFY(items(erdkunde).isEmpty());
+        QCOMPARE(titles(erdkunde->folderMenus()), QStringList({"&Europa", "&Welt"}));
+        QCOMPARE(items(erdkunde->folderMenus().at(1)), QStringList{"&1:  Klima"});
+        // The top folder's menu stays as it was: its topics first, then the submenus.
+        const QList<QAction *> actions = menu->actions();
+        QVERIFY(actions.indexOf(menu->topicActions().first()) < actions.indexOf(biologie->menuAction()));
+        QVERIFY(actions.indexOf(biologie->menuAction()) < actions.indexOf(erdkunde->menuAction()));
+        menu->popup(QPoint(0, 0));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        QTest::keyClick(menu, Qt::Key_R);
+        QVERIFY(QTest::qWaitForWindowExposed(erdkunde));
+        erdkunde->hide();
+        menu->hide();
+
+        // Through the keyboard as a pupil would: B opens Biologie, 2 chooses "Zelle",
+        // which is opened and its quiz started.
+        QSignalSpy quiz(&w, &TForm1::quizRequested);
+        menu->popup(QPoint(0, 0));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        QTest::keyClick(menu, Qt::Key_B);
+        QVERIFY(QTest::qWaitForWindowExposed(biologie));
+        QTest::keyClick(biologie, Qt::Key_2);
+        QCOMPARE(w.document().titel, QStringLiteral("Zelle"));
+        QCOMPARE(w.document().fileName, f.themen() + QStringLiteral("biologie/zelle.tsr"));
+        QCOMPARE(quiz.count(), 1);
+        QVERIFY(biologie->topicActions().at(1)->isChecked());
+        QCOMPARE(w.currentTopicIndex(), -1);
+        QTRY_COMPARE(w.appMode(), int(amQuizRunning));
+        QCOMPARE(w.titleLabel()->text(), QStringLiteral("Zelle (%1 Fragen)").arg(zelle.AnzFrageNummern));
+        // The menu, submenus included, waits for the end of the quiz; the list stays that of the top folder.
+        QVERIFY(!biologie->menuAction()->isEnabled());
+        QCOMPARE(f.menuCaptions(), QStringList{QStringLiteral("&1:  Alle Themen")});
+        f.messages.setNextAnswer(MessageAnswer::Yes);
+        w.LernKartBtnClick();
+        QCOMPARE(w.appMode(), int(amLearningView));
+        QVERIFY(menu->folderMenus().first()->menuAction()->isEnabled());
+
+        // A nested folder's topic by a click; one topic is checked in all the menus.
+        w.topics().OpenTopicEntry(0);
+        QVERIFY(menu->topicActions().first()->isChecked());
+        TopicMenu *welt = w.quizMenu()->folderMenus().at(2)->folderMenus().at(1);
+        welt->topicActions().first()->trigger();
+        QCOMPARE(w.document().titel, QStringLiteral("Klima"));
+        QVERIFY(welt->topicActions().first()->isChecked());
+        QVERIFY(!w.quizMenu()->topicActions().first()->isChecked());
+        QCOMPARE(quiz.count(), 2);
+    }
+
+    // Previous and next step through the sub-folder a topic was chosen from.
+    void previousAndNextInASubFolder()
+    {
+        Fixture f;
+        QVERIFY(writeTopic(f.themen() + QStringLiteral("oben.tsr"), QStringLiteral("Oben"), 3));
+        for (const char *name : {"a", "b", "c"})
+            QVERIFY(writeTopic(f.themen() + QStringLiteral("fach/") + QLatin1String(name) + QStringLiteral(".tsr"),
+                               QString::fromLatin1(name).toUpper(), 3));
+        TForm1 &w = f.start(f.themen());
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.topics().OpenFolderTopic(f.themen() + QStringLiteral("fach/b.tsr"));
+        QCOMPARE(w.document().titel, QStringLiteral("B"));
+        QTest::keyClick(&w, Qt::Key_PageDown);
+        QCOMPARE(w.document().titel, QStringLiteral("C"));
+        QTest::keyClick(&w, Qt::Key_PageDown);
+        QCOMPARE(w.document().titel, QStringLiteral("C"));
+        QVERIFY(w.quizMenu()->folderMenus().first()->topicActions().at(2)->isChecked());
+        QTest::keyClick(&w, Qt::Key_PageUp);
+        QTest::keyClick(&w, Qt::Key_PageUp);
+        QTest::keyClick(&w, Qt::Key_PageUp);
+        QCOMPARE(w.document().titel, QStringLiteral("A"));
+        // A topic of the top folder takes previous and next back to the top list.
+        w.topics().OpenTopicEntry(0);
+        QTest::keyClick(&w, Qt::Key_PageDown);
+        QCOMPARE(w.document().titel, QStringLiteral("Oben"));
+        // The start page reads the folder again: the tree is the same.
+        w.findMenuAction(QStringLiteral("Startseite1"))->trigger();
+        QCOMPARE(w.quizMenu()->folderMenus().size(), 1);
+        QCOMPARE(w.quizMenu()->folderMenus().first()->topicActions().size(), 3);
+    }
+
     // Started from the desktop menu the program has no argument: it shows the topics it
     // brings along, unless its own folder holds topics.
     void bundledTopicsWithoutArgument_data()

@@ -56,6 +56,60 @@ private Q_SLOTS:
         QVERIFY(readTopicFolder(dir.filePath(QStringLiteral("fehlt"))).isEmpty());
     }
 
+    // The submenus: folders that hold a topic somewhere below, sorted like the topic list,
+    // at most three levels deep.
+    void subFoldersWithTopics()
+    {
+        QTemporaryDir dir;
+        const QString root = dir.path() + QStringLiteral("/");
+        QVERIFY(writeTopic(root + QStringLiteral("oben.tsr"), QStringLiteral("Oben")));
+        QVERIFY(writeTopic(root + QStringLiteral("Zoologie/tiere.tsr"), QStringLiteral("Tiere")));
+        QVERIFY(writeTopic(root + QStringLiteral("ärger/a.tsr"), QStringLiteral("Ärger")));
+        QVERIFY(writeTopic(root + QStringLiteral("erdkunde/welt/klima.tsr"), QStringLiteral("Klima")));
+        QVERIFY(writeTopic(root + QStringLiteral("a/b/c/tief.tsr"), QStringLiteral("Drei tief")));
+        QVERIFY(writeTopic(root + QStringLiteral("x/y/z/w/zu-tief.tsr"), QStringLiteral("Vier tief")));
+        QVERIFY(writeTopic(root + QStringLiteral(".git/versteckt.tsr"), QStringLiteral("Versteckt")));
+        QVERIFY(writeFile(root + QStringLiteral("bilder/b.png"), "x"));
+        QVERIFY(writeFile(root + QStringLiteral("kaputt/k.tsr"), "kein Dokument"));
+
+        const TopicFolderContents contents = readTopicFolderContents(dir.path());
+        QCOMPARE(captions(contents.topics), QStringList{QStringLiteral("&1:  Oben")});
+        QStringList names;
+        for (const TopicFolder &folder : contents.folders)
+            names << folder.name;
+        QCOMPARE(names, QStringList({"a", "ärger", "erdkunde", "Zoologie"}));
+        const TopicFolder &a = contents.folders.at(0);
+        QCOMPARE(a.path, root + QStringLiteral("a/"));
+        QVERIFY(a.topics.isEmpty());
+        QCOMPARE(a.folders.at(0).folders.at(0).topics.at(0).title, QStringLiteral("Drei tief"));
+        QCOMPARE(contents.folders.at(2).folders.at(0).name, QStringLiteral("welt"));
+        QCOMPARE(contents.folders.at(2).folders.at(0).topics.at(0).path, root + QStringLiteral("erdkunde/welt/klima.tsr"));
+        QCOMPARE(contents.folders.at(3).topics.at(0).title, QStringLiteral("Tiere"));
+        QVERIFY(readTopicSubFolders(root + QStringLiteral("fehlt")).isEmpty());
+    }
+
+    void folderCaptions_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("taken");
+        QTest::addColumn<QStringList>("captions");
+        QTest::newRow("subjects") << QStringList{"biologie", "chemie", "deutsch", "deutschland", "englisch", "erdkunde"}
+                                  << "s"
+                                  << QStringList{"&Biologie", "&Chemie", "&Deutsch", "D&eutschland", "E&nglisch", "E&rdkunde"};
+        QTest::newRow("Startseite keeps its s") << QStringList{"sachkunde"} << "s" << QStringList{"S&achkunde"};
+        QTest::newRow("umlaut") << QStringList{"ökologie"} << "" << QStringList{"&Ökologie"};
+        QTest::newRow("ampersand") << QStringList{"Tiere & Pflanzen"} << "" << QStringList{"&Tiere && Pflanzen"};
+        QTest::newRow("digits are the topics' keys") << QStringList{"5a"} << "" << QStringList{"5&a"};
+        QTest::newRow("every letter taken") << QStringList{"ab", "ba"} << "ab" << QStringList{"Ab", "Ba"};
+    }
+    void folderCaptions()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QString, taken);
+        QFETCH(QStringList, captions);
+        QCOMPARE(topicFolderCaptions(names, taken), captions);
+    }
+
     void sortingIsGermanCaseInsensitiveAndStable()
     {
         // Keys equal under the collation keep their order: the first of equal keys wins.

@@ -3,10 +3,13 @@
 
 #include "network/control_board.h"
 #include "network/exercise_journal.h"
+#include "network/network_quiz.h"
+#include "platform/clock.h"
 #include "network/network_reports.h"
 #include "quiz/quiz_types.h"
 #include "support/test_files.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -129,6 +132,7 @@ private Q_SLOTS:
         QTest::newRow("best list entered") << 2;
         QTest::newRow("end") << 3;
         QTest::newRow("browser pupil's answer") << 4;
+        QTest::newRow("participant removed") << 5;
     }
     void recordsRoundTrip()
     {
@@ -153,6 +157,12 @@ private Q_SLOTS:
             r.at = 46000.95;
             r.data = QJsonObject{{QStringLiteral("t"), QStringLiteral("antwort")}, {QStringLiteral("seq"), 17},
                                  {QStringLiteral("name"), QStringLiteral("Jörg\n\"Ö\"")}};
+        }
+        if (which == 5) {
+            r = JournalRecord();
+            r.kind = JournalRecord::Kind::Removed;
+            r.at = 46000.97;
+            r.key = keyOf(5);
         }
         const QByteArray line = encodeJournalRecord(r);
         QCOMPARE(line.count('\n'), 1);
@@ -254,6 +264,87 @@ private Q_SLOTS:
         QCOMPARE(contents.skipped, 1);
         QCOMPARE(contents.records.last().kind, JournalRecord::Kind::Ended);
         QVERIFY(replayJournal(contents.records, replayed).ended);
+    }
+
+    // The teacher removes a participant: the row, its share of the item figures and its
+    // result still to be entered go, exactly as if it had never played; its later reports
+    // count as discarded; a replay of the journal removes it again.
+    void aRemovedParticipantLeavesTheBoard_data()
+    {
+        QTest::addColumn<int>("pupil");
+        QTest::newRow("finished, in the best list") << 4;
+        QTest::newRow("finished, result still to be entered") << 12;
+        QTest::newRow("cancelled") << 7;
+    }
+    void aRemovedParticipantLeavesTheBoard()
+    {
+        QFETCH(int, pupil);
+        const QList<JournalRecord> records = classOfThirty();
+        ControlBoard live;
+        ControlBoard without;
+        for (const JournalRecord &r : records)
+            if (r.kind == JournalRecord::Kind::Report) {
+                live.handleReport(r.computer, r.user, r.text, r.at);
+                if (r.computer != QStringLiteral("PC-%1").arg(pupil))
+                    without.handleReport(r.computer, r.user, r.text, r.at);
+            }
+        const std::optional<ParticipantRow> gone = live.removeParticipant(keyOf(pupil));
+        QVERIFY(gone);
+        QCOMPARE(gone->computer, QStringLiteral("PC-%1").arg(pupil));
+        QVERIFY(!live.removeParticipant(keyOf(pupil)));
+        QCOMPARE(live.joinedCount(), 29);
+        QCOMPARE(live.items().rows(), without.items().rows());
+        QCOMPARE(live.resultsCsv(), without.resultsCsv());
+        QVERIFY(!live.resultsCsv().contains(QStringLiteral("PC-%1;").arg(pupil).toUtf8()));
+        const int discarded = live.discardedCount();
+        QVERIFY(!live.handleReport(QStringLiteral("PC-%1").arg(pupil), QString(),
+                                   text(finishReportLines(keyOf(pupil), esFinished, QStringLiteral("00:50"))), 46001)
+                     .accepted);
+        QCOMPARE(live.discardedCount(), discarded + 1);
+
+        QList<JournalRecord> journaled = records;
+        JournalRecord removed;
+        removed.kind = JournalRecord::Kind::Removed;
+        removed.key = keyOf(pupil);
+        journaled << removed;
+        ControlBoard replayed;
+        const JournalReplay replay = replayJournal(journaled, replayed);
+        QCOMPARE(boardCells(replayed).mid(0, 29 * ControlBoard::ColumnCount),
+                 boardCells(live).mid(0, 29 * ControlBoard::ColumnCount));
+        QCOMPARE(replayed.items().rows(), live.items().rows());
+        QCOMPARE(replay.pendingBestList.contains(keyOf(12)), pupil != 12);
+    }
+
+    // Journals of ended exercises go after the days of "NetzJournalTage"; one never ended
+    // stays to be resumed, and so does everything with 0 days.
+    void oldJournalsOfEndedExercisesGo()
+    {
+        QTemporaryDir dir;
+        const double now = 46000.5;
+        auto write = [&](const QString &name, bool ended, int daysOld) {
+            ExerciseJournal journal;
+            const QString path = dir.filePath(name);
+            if (!journal.create(path) || !journal.append(initiated(), true))
+                return false;
+            if (ended) {
+                JournalRecord end;
+                end.kind = JournalRecord::Kind::Ended;
+                journal.append(end, true);
+            }
+            journal.close();
+            QFile file(path);
+            return file.open(QIODevice::ReadWrite)
+                && file.setFileTime(fromDayNumber(now - daysOld), QFileDevice::FileModificationTime);
+        };
+        QVERIFY(write(QStringLiteral("Netzwerk-Uebung-TSR-1-20261001-080000.journal"), true, 40));
+        QVERIFY(write(QStringLiteral("Netzwerk-Uebung-TSR-1-20261002-080000.journal"), false, 40));
+        QVERIFY(write(QStringLiteral("Netzwerk-Uebung-TSR-1-20261120-080000.journal"), true, 10));
+        QVERIFY(write(QStringLiteral("Andere-Datei.journal"), true, 40));
+        QCOMPARE(NetworkQuiz::removeOldJournals(dir.path(), 0, now), 0);
+        QCOMPARE(NetworkQuiz::removeOldJournals(dir.path(), 30, now), 1);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+                 (QStringList{"Andere-Datei.journal", "Netzwerk-Uebung-TSR-1-20261002-080000.journal",
+                              "Netzwerk-Uebung-TSR-1-20261120-080000.journal"}));
     }
 };
 

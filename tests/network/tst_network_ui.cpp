@@ -9,6 +9,10 @@
 #include "network/network_reports.h"
 #include "network/item_table.h"
 #include "network/network_test_support.h"
+#include "web/beamer_view.h"
+#include "web/web_access_panel.h"
+#include "web/web_participation.h"
+#include "web/web_test_support.h"
 #include "view/card_image_widget.h"
 #include "view/card_renderer.h"
 #include "view/item_marks.h"
@@ -27,6 +31,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTest>
@@ -56,7 +61,7 @@ struct Fixture {
     QString ini() const { return dir.path() + QStringLiteral("/kapitolo.ini"); }
     QString exchange(const char *name) const { return exchangeFilePath(kom(), channel, name); }
 
-    explicit Fixture(const std::function<void(TopicDocument &)> &adjust = {})
+    explicit Fixture(const std::function<void(TopicDocument &)> &adjust = {}, const QByteArray &moreSettings = {})
     {
         for (const char *sub : {"programm/data", "kom", "protokolle", "themen"})
             QDir(dir.path()).mkpath(QLatin1String(sub));
@@ -68,7 +73,8 @@ struct Fixture {
         writeDocument(topic(), d, false, m);
         writeFile(ini(), ("[General]\nOpt-UebNameEingabe=0\nNetzKomOrdner=" + kom() + "\nNetzKomKanal=" + channel
                           + "\nOpt-ProtOrdner=" + protocols() + "\n")
-                             .toUtf8());
+                             .toUtf8()
+                         + moreSettings);
         settings = std::make_unique<SettingsStore>(ini());
         services = std::make_unique<Services>(Services{messages, clock, random, *settings, shell, dialogs, program()});
         window = std::make_unique<TForm1>(*services, topic());
@@ -341,11 +347,12 @@ private Q_SLOTS:
         QTest::addColumn<bool>("allow");
         QTest::addColumn<QString>("port");
         QTest::addColumn<QString>("code");
+        QTest::addColumn<int>("perDevice");
         QTest::addColumn<QString>("message");
-        QTest::newRow("allowed, random code") << true << "8081" << "" << QString();
-        QTest::newRow("fixed code") << true << "8080" << "20250" << QString();
-        QTest::newRow("port too high") << true << "70000" << "" << "Der Port muss eine Zahl von 1 bis 65535 sein.";
-        QTest::newRow("code too short") << false << "8080" << "12"
+        QTest::newRow("allowed, random code") << true << "8081" << "" << 1 << QString();
+        QTest::newRow("fixed code, shared computers") << true << "8080" << "20250" << 0 << QString();
+        QTest::newRow("port too high") << true << "70000" << "" << 2 << "Der Port muss eine Zahl von 1 bis 65535 sein.";
+        QTest::newRow("code too short") << false << "8080" << "12" << 1
                                         << "Der feste Code muss aus 4 bis 8 Ziffern bestehen oder leer bleiben (dann gilt "
                                            "für jede Übung ein neuer Code).";
     }
@@ -354,6 +361,7 @@ private Q_SLOTS:
         QFETCH(bool, allow);
         QFETCH(QString, port);
         QFETCH(QString, code);
+        QFETCH(int, perDevice);
         QFETCH(QString, message);
         Fixture f;
         TForm1 &w = *f.window;
@@ -364,9 +372,13 @@ private Q_SLOTS:
             QVERIFY(!form->WebCheck->isChecked()); // off unless the teacher allows it
             QCOMPARE(form->WebPortEdit->text(), QStringLiteral("8080"));
             QCOMPARE(form->WebCodeEdit->text(), QString());
+            QCOMPARE(form->WebJeGeraetSpin->value(), 1); // one running quiz per device
             form->WebCheck->setChecked(allow);
             form->WebPortEdit->setText(port);
             form->WebCodeEdit->setText(code);
+            form->WebJeGeraetSpin->setValue(perDevice);
+            if (perDevice == 0)
+                QCOMPARE(form->WebJeGeraetSpin->text(), QStringLiteral("beliebig"));
             form->OKBtn->click();
             stillOpen = form->isVisible();
             if (stillOpen)
@@ -380,6 +392,76 @@ private Q_SLOTS:
         QCOMPARE(written.value(QStringLiteral("NetzWebTeilnahme")).toBool(), message.isEmpty() && allow);
         QCOMPARE(written.value(QStringLiteral("NetzWebPort")).toInt(), message.isEmpty() ? port.toInt() : 8080);
         QCOMPARE(written.value(QStringLiteral("NetzWebCode")).toString(), message.isEmpty() ? code : QString());
+        QCOMPARE(written.value(QStringLiteral("NetzWebJeGeraet")).toInt(), message.isEmpty() ? perDevice : 1);
+    }
+
+    // The teacher projects the way in, closes the joining once the class is in, and takes
+    // a pupil out: the projector shows no name, the removed pupil's page is told.
+    void teacherProjectsClosesAndRemoves()
+    {
+        Fixture f({}, "NetzWebTeilnahme=1\nNetzWebPort=0\n");
+        TForm1 &w = *f.window;
+        f.initiate();
+        TKontrollanzeigeForm *display = w.controlDisplay();
+        auto *panel = display->findChild<WebAccessPanel *>();
+        QVERIFY(panel && panel->isVisible());
+        const QString code = panel->codeLabel()->text();
+        QVERIFY(WebClassroom::isValidCode(code));
+        const quint16 port = quint16(panel->addressLabel()->text().section(QLatin1Char(':'), 2, 2).section(QLatin1Char('/'), 0, 0).toInt());
+        QVERIFY(port > 0);
+
+        ScriptedMessages quiet;
+        MailslotHost host = testHost(QStringLiteral("PC-07"), QStringLiteral("anna"), QStringLiteral("127.0.0.3"));
+        host.resolve = resolveComputer;
+        TALMailSlot2 pupil(quiet, host);
+        pupil.setMailBox(f.channel);
+        send(pupil, initReportLines(QString(30, QLatin1Char('K')), QString(), 46000.25));
+        Browser lea(port);
+        QVERIFY(lea.waitConnected());
+        QVERIFY(!lea.join(code, QStringLiteral("Lea")).isEmpty());
+        QTRY_COMPARE(display->grid()->model()->rowCount(), 2);
+
+        panel->beamerButton()->click();
+        TBeamerAnsichtForm *beamer = panel->beamerView();
+        QVERIFY(beamer && beamer->isVisible());
+        QCOMPARE(beamer->codeLabel()->text(), code);
+        QVERIFY(beamer->addressLabel()->text().contains(QStringLiteral(":%1/").arg(port)));
+        QVERIFY(!beamer->qrLabel()->pixmap().isNull());
+        QTRY_COMPARE(beamer->joinedLabel()->text(), QStringLiteral("2 Schülerinnen und Schüler angemeldet"));
+        for (const QLabel *label : beamer->findChildren<QLabel *>())
+            for (const QString &name : {QStringLiteral("Lea"), QStringLiteral("anna"), QStringLiteral("PC-07")})
+                QVERIFY2(!label->text().contains(name), qPrintable(label->text()));
+
+        QCOMPARE(panel->joiningButton()->text(), QStringLiteral("An&meldung schließen"));
+        panel->joiningButton()->click();
+        QCOMPARE(panel->joiningButton()->text(), QStringLiteral("An&meldung öffnen"));
+        QVERIFY(panel->sessionsLabel()->text().endsWith(QStringLiteral("die Anmeldung ist geschlossen")));
+        QVERIFY(beamer->findChild<QLabel *>(QStringLiteral("BeamerGeschlossenLab"))->isVisible());
+        Browser late(port);
+        QVERIFY(late.waitConnected());
+        late.send({{"art", "anmelden"}, {"code", code}, {"name", "Tom"}, {"breite", 800}, {"hoehe", 600}});
+        QCOMPARE(late.next("fehler").value("text").toString(), QStringLiteral("Die Anmeldung ist geschlossen."));
+
+        QVERIFY(!display->removeButton()->isEnabled()); // nothing chosen yet
+        display->grid()->selectRow(1);
+        QVERIFY(display->removeButton()->isEnabled());
+        f.messages.setNextAnswer(MessageAnswer::Yes);
+        display->removeButton()->click();
+        QCOMPARE(f.messages.texts().last(),
+                 QStringLiteral("Teilnehmer \"Lea (Browser 127.0.0.1)\" aus der Übung entfernen?\r\nDie Zeile "
+                                "verschwindet aus der Kontrollanzeige, der Ergebnistabelle, den Aufgaben und der "
+                                "Netzwerk-Bestenliste. Wer im Browser spielt, sieht sofort, dass er entfernt wurde."));
+        QCOMPARE(display->grid()->model()->rowCount(), 1);
+        QCOMPARE(display->grid()->model()->index(0, ControlBoard::ColUser).data().toString(), QStringLiteral("anna"));
+        QCOMPARE(lea.next("entfernt").value("text").toString(),
+                 QStringLiteral("Die Lehrkraft hat dich aus dieser Übung entfernt."));
+        QTRY_COMPARE(beamer->joinedLabel()->text(), QStringLiteral("1 Schülerin oder Schüler angemeldet"));
+        // "Nein" keeps the row.
+        display->grid()->selectRow(0);
+        f.messages.setNextAnswer(MessageAnswer::No);
+        display->removeButton()->click();
+        QCOMPARE(display->grid()->model()->rowCount(), 1);
+        QVERIFY(w.close());
     }
 
     void settingsStayDuringAnExercise()

@@ -92,6 +92,9 @@ private Q_SLOTS:
     void ranking_data();
     void ranking();
     void rowsAndText();
+    void formulasStayText_data();
+    void formulasStayText();
+    void removingAnEntry();
     void retriesAndMessages();
     void showCommands();
     void enteringResults();
@@ -250,6 +253,56 @@ void TestBestList::rowsAndText()
              QStringLiteral("Pos.\tName\tRechner\tLeistung\tZeit (Min:Sek)\tDatum/Uhrzeit (Ende)\r\n\t\t\t\t\t\r\n"));
     QCOMPARE(individualBestListPath(QStringLiteral("/b"), QStringLiteral("/t/karte.v2.tsr")),
              QStringLiteral("/b/karte.v2.hsc"));
+}
+
+// "Speichern..." and "In Zwischenablage" give a table a spreadsheet opens: a name that
+// begins like a formula stays text, and no cell breaks the table's rows and columns.
+void TestBestList::formulasStayText_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("cell");
+    QTest::newRow("formula") << QStringLiteral("=HYPERLINK(\"http://x\")") << QStringLiteral("'=HYPERLINK(\"http://x\")");
+    QTest::newRow("plus") << QStringLiteral("+1") << QStringLiteral("'+1");
+    QTest::newRow("minus") << QStringLiteral("-2+3") << QStringLiteral("'-2+3");
+    QTest::newRow("at") << QStringLiteral("@SUM(A1)") << QStringLiteral("'@SUM(A1)");
+    QTest::newRow("leading tab") << QStringLiteral("\t=1") << QStringLiteral("' =1");
+    QTest::newRow("carriage return inside") << QStringLiteral("Eva\r=1") << QStringLiteral("Eva =1");
+    QTest::newRow("plain name") << QStringLiteral("Anna-Lena") << QStringLiteral("Anna-Lena");
+}
+
+void TestBestList::formulasStayText()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, cell);
+    const QString text = bestListText(bestListRows({entry(name)}, QLocale(QLocale::German, QLocale::Germany)));
+    const QStringList lines = text.split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.size(), 3); // header, the entry, the empty rest after the last CR LF
+    const QStringList cells = lines.at(1).split(QLatin1Char('\t'));
+    QCOMPARE(cells.size(), 6);
+    QCOMPARE(cells.at(1), cell);
+}
+
+// The teacher removed a participant: its entry leaves the network best list, the others
+// stay as they were, in their order.
+void TestBestList::removingAnEntry()
+{
+    FakeClock clock;
+    const QString file = path(QStringLiteral("entfernen.hsc"));
+    QFile::remove(file);
+    const BestListEntry anna = entry(QStringLiteral("Anna"), 0.9);
+    const BestListEntry turkish = entry(QStringLiteral("Şule"), 0.8); // stored as "Sule"
+    const BestListEntry ben = entry(QStringLiteral("Ben"), 0.7);
+    for (const BestListEntry &e : {anna, turkish, ben, anna})
+        QVERIFY(appendBestListEntry(file, e, clock));
+    QVERIFY(removeBestListEntry(file, turkish, clock));
+    QCOMPARE(nameList(read(file)), (QStringList{"Anna", "Ben", "Anna"}));
+    QVERIFY(removeBestListEntry(file, anna, clock));
+    QCOMPARE(nameList(read(file)), (QStringList{"Ben", "Anna"}));
+    QVERIFY(!removeBestListEntry(file, turkish, clock)); // not there any more
+    QVERIFY(!removeBestListEntry(path(QStringLiteral("fehlt.hsc")), ben, clock));
+    RawFile expected = head();
+    add(add(expected, ben), anna);
+    QCOMPARE(readFile(file), expected.bytes());
 }
 
 void TestBestList::retriesAndMessages()

@@ -5,7 +5,9 @@
 #include "support/scripted_messages.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QtEndian>
 
 #include <bit>
@@ -32,6 +34,7 @@ QByteArray pngBytes(const QImage &image)
 
 bool writeTopic(const QString &path, const QString &title, int questions)
 {
+    QDir().mkpath(QFileInfo(path).absolutePath());
     TopicDocument d;
     d.titel = title;
     d.AnzFrageNummern = questions;
@@ -105,6 +108,7 @@ RawFile &RawFile::raw(const QByteArray &bytes)
 
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
+    QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }

@@ -14,7 +14,8 @@ QImage patternImage(int width, int height, bool withAlpha = false);
 // PNG bytes of the image, written by the project's encoder.
 QByteArray pngBytes(const QImage &image);
 
-// A small topic document with a title and a question count, written to the path.
+// A small topic document with a title and a question count, written to the path (the
+// folder is made when missing, as writeFile makes it).
 bool writeTopic(const QString &path, const QString &title, int questions = 0);
 
 // A document of each kind, built in memory for round trips.
@@ -34,6 +35,7 @@ private:
     QByteArray m_bytes;
 };
 
+// Makes the folder of the path when it is missing.
 bool writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
 

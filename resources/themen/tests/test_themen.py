@@ -12,6 +12,7 @@ import shutil
 import subprocess
 import tempfile
 import unittest
+from fractions import Fraction
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SRC = os.path.dirname(HERE)
@@ -26,6 +27,10 @@ SEA = (175, 208, 235)
 MAPS = ("europa-hauptstaedte.tsr", "deutschland/landeshauptstaedte-karte.tsr")
 FACT_KEYS = ("in", "fluss", "wasser", "land", "bundesland")
 RIVER_KM = 3
+# the library's folders of drawings (the other subjects), held to the maps' rules for
+# worksheets; the chart of the constitutional organs is not: its names fill their boxes, and
+# its worksheet asks for them by numbered points
+DRAWN = ("biologie/", "chemie/", "physik/", "mathematik/")
 STATE_KM = 1      # a spot at least this far inside its state: about a pixel of the maps
 MARKUP = re.compile(r"<(/?[BIU]|@LINIE|@POSX=\d{1,3}%|@REB=\d+)>")
 R = {}
@@ -120,6 +125,15 @@ def texts(doc):
 
 def questions(doc):
     return [line.split("//") for line in doc["fragentext"].split("\r\n")]
+
+
+def shown_answers(doc):
+    """The gap answers of a cloze text that its title or its visible text show."""
+    text = doc["lueckentext"]
+    answers = re.findall(r"<<([^<>]+)>>", text)
+    visible = MARKUP.sub(" ", re.sub(r"<<[^<>]+>>", " ", text)) + " " + doc["titel"]
+    return [a for a in answers
+            if re.search(r"(?<!\w)" + re.escape(a) + r"(?!\w)", visible, re.IGNORECASE)]
 
 
 class Generation(unittest.TestCase):
@@ -289,6 +303,17 @@ class Texts(unittest.TestCase):
         w, h = themen.png_size(image_path("wasserkreislauf.tsr"))
         self.assertTrue(h > w >= 800, (w, h))
 
+    def test_cloze_texts_do_not_show_their_answers(self):
+        # A gap's word that the card shows elsewhere (in the title, a summary, the next
+        # sentence) is no question: whole words, in any case.
+        self.assertEqual(shown_answers({"titel": "Wasser", "lueckentext":
+                                        "als <<Wasserdampf>> auf. Der wasserdampf kühlt ab, <<Wolken>>"
+                                        " entstehen.\r\n<B>Merke</B>: Wolkendecke"}), ["Wasserdampf"])
+        cloze = [rel for rel, doc in R["docs"].items() if doc["DokTyp"] == 1]
+        self.assertIn("wasserkreislauf.tsr", cloze)
+        for rel in cloze:
+            self.assertEqual(shown_answers(R["docs"][rel]), [], rel)
+
     def test_single_questions(self):
         sizes = {}
         for rel, doc in R["docs"].items():
@@ -313,6 +338,30 @@ class Texts(unittest.TestCase):
             pairs.add((x, y))
         self.assertEqual(pairs, {(x, y) for x in range(2, 11)
                                  for y in range(2, 11)})
+
+
+    def test_equations_and_percentages_are_right(self):
+        # Each equation holds for its answer and for no other number: both sides are
+        # linear, so two values of x that agree would mean the same line twice.
+        def side(expr, x):
+            expr = re.sub(r"(\d)([x(])", r"\1*\2", expr).replace(":", "/")
+            return eval(expr, {"__builtins__": {}}, {"x": Fraction(x)})
+        qs = questions(R["docs"]["mathematik/gleichungen-zufaellig.tsr"])
+        self.assertGreaterEqual(len(qs), 40)
+        for q, a in qs:
+            x = int(re.fullmatch(r"x = (-?\d+)", a).group(1))
+            left, right = q.split(" = ")
+            self.assertEqual(side(left, x), side(right, x), q)
+            self.assertNotEqual(side(left, x + 1) - side(right, x + 1), 0, q)
+        for q, a in questions(R["docs"]["mathematik/prozentrechnung.tsr"]):
+            n = [Fraction(v) for v in re.findall(r"\d+", q)]
+            if q.startswith("Wie viel sind"):
+                expected = f"{n[0] * n[1] / 100} €"
+            elif q.startswith("Wie viel Prozent"):
+                expected = f"{n[0] * 100 / n[1]} %"
+            else:
+                expected = f"{n[1] * 100 / n[0]} €"
+            self.assertEqual(a, expected, q)
 
 
 class Labelling(unittest.TestCase):
@@ -426,7 +475,7 @@ class Labelling(unittest.TestCase):
         # A worksheet widens every answer field for handwriting; the library's
         # maps leave room for that (the dense capitals sample does not).
         maps = [rel for rel, doc in R["docs"].items() if doc["DokTyp"] == 0
-                and (rel.startswith("erdkunde/") or rel == "alle-themen.tsr")]
+                and (rel.startswith("erdkunde/") or rel == "alle-themen.tsr" or rel.startswith(DRAWN))]
         self.assertGreaterEqual(len(maps), 20)
         for rel in maps:
             cw, ch, _, _ = self.card(rel)

@@ -126,6 +126,15 @@
     case 'uhr':
       $('uhr').textContent = m.text;
       break;
+    case 'entfernt':
+    case 'beendet':
+      // The teacher removed this pupil, or the server closed the session: no way back.
+      ended = true;
+      sessionStorage.removeItem(TOKEN);
+      sessionStorage.removeItem(PENDING);
+      inFlight = null;
+      notice(m.art === 'entfernt' ? 'Aus der Übung entfernt' : 'Sitzung beendet', m.text);
+      break;
     case 'ende':
       ended = true;
       sessionStorage.removeItem(PENDING);
