@@ -325,14 +325,15 @@ def draw_map(karte, png_out, workdir, small=(), decorate=True, marks=()):
         return path
 
     def layers(rj, ebenen, inset=None):
-        # the areas of the topic's own that only fill, drawn in one call
+        # the areas of the topic's own that only fill, drawn in one call where the
+        # first of them stands (above the land they lie on)
         fills = [l for l in ebenen if l[0] == "flaeche" and len(l) == 4 and l[2].startswith("-G")]
-        if fills:
-            text = "".join(f">{l[2]}\n" + densify(l[-1]) for l in fills)
-            run(["gmt", "plot", table("flaechen.txt", text)] + rj + ["-A"], workdir, env)
-            ebenen = [l for l in ebenen if not any(l is f for f in fills)]
         for layer in ebenen:
-            if layer[0] == "laender":
+            if any(layer is f for f in fills):
+                if layer is fills[0]:
+                    text = "".join(f">{l[2]}\n" + densify(l[-1]) for l in fills)
+                    run(["gmt", "plot", table("flaechen.txt", text)] + rj + ["-A"], workdir, env)
+            elif layer[0] == "laender":
                 # the borders between the German states, drawn as lines
                 run(["gmt", "plot", table("laender.txt", state_borders())] + rj + layer[1:],
                     workdir, env)

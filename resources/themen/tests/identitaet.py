@@ -114,8 +114,8 @@ class Referenz:
     def __init__(self, gmt_env=None):
         self.gmt_env = gmt_env or dict(os.environ)
         self.tables = {}
-        for name in ("orte", "staaten", "landeshauptstaedte", "gewaesser", "fluesse",
-                     "gebirge", "gebiete", "linien"):
+        for name in ("orte", "staaten", "landeshauptstaedte", "historische_hauptstaedte",
+                     "gewaesser", "fluesse", "gebirge", "gebiete", "linien"):
             with open(os.path.join(REFERENZ, name + ".json"), encoding="utf-8") as f:
                 self.tables[name] = {k: v for k, v in json.load(f).items() if not k.startswith("//")}
         with open(data_file("cities.json"), encoding="utf-8") as f:
@@ -493,6 +493,8 @@ CAPITAL_QUESTIONS = [
     (re.compile(r"(?:Von welchem|Welches) (?:Staat|Land)(?: hat die| ist) Hauptstadt (.+?)(?: die Hauptstadt)?\?//(.+)$"), 2, 1, False),
     (re.compile(r"Wie heißt die Landeshauptstadt (?:von |des |der )?(.+?)\?//(.+)$"), 1, 2, True),
     (re.compile(r"Welches Bundesland hat die Landeshauptstadt (.+?)\?//(.+)$"), 2, 1, True),
+    # a state of the past: its capital as a history atlas names it
+    (re.compile(r"Wie hieß die Hauptstadt (?:von |des |der )?(.+?)\?//(.+)$"), 1, 2, "historisch"),
 ]
 GENITIVE = {"Saarlandes": "Saarland"}
 
@@ -519,6 +521,11 @@ def check_questions(rel, tpl, ref):
 
 
 def check_capital(state, capital, german, ref):
+    if german == "historisch":
+        right = ref.tables["historische_hauptstaedte"].get(state)
+        if right is None:
+            return [f"{state} is not in referenz/historische_hauptstaedte.json"]
+        return [] if right == capital else [f"{state}: its capital was {right}"]
     if german:
         right = ref.tables["landeshauptstaedte"].get(state)
         if right is None:

@@ -314,6 +314,20 @@ class Texts(unittest.TestCase):
         for rel in cloze:
             self.assertEqual(shown_answers(R["docs"][rel]), [], rel)
 
+    def test_a_maps_description_counts_what_it_asks(self):
+        probe = {"bemerkung": ["Klasse 5/6: 18 Mittelgebirge, die Alpen und neun große Seen."],
+                 "objekte": [{"Cap": "Harz", "art": "gebirge"}, {"Cap": "Alpen", "art": "gebirge"},
+                             {"Cap": "Müritz", "art": "see"}, {"Cap": "Brocken", "art": "gipfel"}]}
+        self.assertEqual(miscounts(probe), ["18 Mittelgebirge: 1 on the map",
+                                            "neun große Seen: 1 on the map"])
+        counted = 0
+        for rel in themen.find_templates(SRC):
+            tpl = template(rel[:-5] + ".tsr")
+            if "karte" in (tpl.get("bild") or {}):
+                self.assertEqual(miscounts(tpl), [], rel)
+                counted += bool(COUNT.search(tpl["bemerkung"][0]))
+        self.assertGreaterEqual(counted, 30)
+
     def test_single_questions(self):
         sizes = {}
         for rel, doc in R["docs"].items():
@@ -811,6 +825,39 @@ def map_docs():
             yield rel, tpl, doc
 
 
+NUMBER_WORDS = {"zwei": 2, "drei": 3, "vier": 4, "fünf": 5, "sechs": 6, "sieben": 7, "acht": 8,
+                "neun": 9, "zehn": 10, "elf": 11, "zwölf": 12}
+COUNTED = {"Mittelgebirge": ("gebirge",), "Gebirge": ("gebirge",), "Flüsse": ("fluss",),
+           "Staaten": ("staat",), "Nachbarstaaten": ("staat",), "Seen": ("see",),
+           "Hauptstädte": ("hauptstadt", "landeshauptstadt"),
+           "Landeshauptstädte": ("landeshauptstadt", "hauptstadt"), "Wüsten": ("wueste",),
+           "Städte": ("stadt",), "Kontinente": ("kontinent",), "Ozeane": ("meer",),
+           "Bundesländer": ("bundesland",), "Großlandschaften": ("landschaft",)}
+COUNT = re.compile(r"\b(\d+|" + "|".join(NUMBER_WORDS) + r") (?:(?:große|großen|bekannte|größten|"
+                   r"flächengrößten) )*(" + "|".join(COUNTED) + r")\b")
+
+
+def miscounts(tpl):
+    """The numbers of the map's first description line ("21 Mittelgebirge", "die
+    zwölf Staaten") that differ from the labels of that kind on the map. Labels
+    the rest of the sentence names outside brackets ("21 Mittelgebirge, die Alpen
+    und …") are not among those counted; on a map of capitals, "Staaten" counts
+    capitals."""
+    b = tpl["bemerkung"]
+    line = b[0] if isinstance(b, list) else b
+    objs = [o for o in tpl["objekte"] if o.get("Typ", 0) == 0]
+    capitals = any(o.get("art") == "hauptstadt" for o in objs)
+    wrong = []
+    for m in COUNT.finditer(line):
+        said = int(m.group(1)) if m.group(1).isdigit() else NUMBER_WORDS[m.group(1)]
+        arts = ("hauptstadt",) if m.group(2) == "Staaten" and capitals else COUNTED[m.group(2)]
+        rest = re.sub(r"\([^)]*\)", "", line[m.end():].split(". ")[0])
+        n = sum(1 for o in objs if o.get("art") in arts and identitaet.clean(o["Cap"]) not in rest)
+        if n != said:
+            wrong.append(f"{m.group(0)}: {n} on the map")
+    return wrong
+
+
 class Cartography(unittest.TestCase):
     """What an atlas reader expects: a marker for every point, the name
     beside it and clear of every marker, an area's name inside the area, an
@@ -989,7 +1036,7 @@ class Identity(unittest.TestCase):
             tpl = template(rel[:-5] + ".tsr")
             text = " ".join(tpl.get("bemerkung", [])) if isinstance(tpl.get("bemerkung"), list) \
                 else tpl.get("bemerkung", "")
-            m = re.search(r"die (\d+) flächengrößten Staaten (Afrikas|Europas|Asiens)", text)
+            m = re.search(r"(?:die|der) (\d+) flächengrößten Staaten (Afrikas|Europas|Asiens)", text)
             if not m:
                 continue
             claims += 1
@@ -997,10 +1044,13 @@ class Identity(unittest.TestCase):
             states = sorted((c for c in ref.countries.values()
                              if c["region"] == region and c.get("unMember")),
                             key=lambda c: -c["area"])
+            # a map of states by their names, a map of capitals by the capitals' countries
             asked = {ref.country_code(identitaet.clean(o["Cap"])) for o in tpl["objekte"]
-                     if o.get("art") == "staat"}
+                     if o.get("art") == "staat"} | \
+                {ref.place(identitaet.clean(o["Cap"]))[2] for o in tpl["objekte"]
+                 if o.get("art") == "hauptstadt"}
             self.assertEqual(asked, {c["cca2"] for c in states[:int(m.group(1))]}, rel)
-        self.assertGreaterEqual(claims, 2)
+        self.assertGreaterEqual(claims, 5)
 
 
 if __name__ == "__main__":
