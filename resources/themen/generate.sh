@@ -48,8 +48,9 @@ if [ -n "${KAPITOLO_THEMEN_CACHE:-}" ]; then
     mkdir -p "$tool_cache"
     tool_hash=$(sha256sum "$(command -v "$tool")" | cut -d' ' -f1)
 fi
-count=0
-while IFS= read -r rel; do
+# one topic: from the cache, or made by the tool (and kept in the cache)
+make_topic() {
+    local rel=$1 out src png beside key entry
     out=$outdir/${rel%.json}.tsr
     src=$scratch/quellen/$rel
     png=${src%.json}.png
@@ -67,13 +68,30 @@ while IFS= read -r rel; do
         if [ -n "$tool_cache" ]; then
             # a tool that leaves the picture beside the topic file (the
             # checks' stand-in): keep it too; under a name of our own first
-            [ ! -f "$beside" ] || cp "$beside" "$entry.bild.$$"
-            cp "$out" "$entry.tsr.$$"
-            [ ! -f "$entry.bild.$$" ] || mv "$entry.bild.$$" "$entry.bild"
-            mv "$entry.tsr.$$" "$entry.tsr"
+            [ ! -f "$beside" ] || cp "$beside" "$entry.bild.$BASHPID"
+            cp "$out" "$entry.tsr.$BASHPID"
+            [ ! -f "$entry.bild.$BASHPID" ] || mv "$entry.bild.$BASHPID" "$entry.bild"
+            mv "$entry.tsr.$BASHPID" "$entry.tsr"
         fi
     fi
+}
+# two topics at a time, as the maps are drawn two at a time
+count=0
+failed=0
+while IFS= read -r rel; do
+    make_topic "$rel" &
     count=$((count + 1))
+    if [ "$(jobs -rp | wc -l)" -ge 2 ]; then
+        wait -n || { rc=$?; [ "$rc" -eq 127 ] || failed=1; }
+    fi
 done <"$scratch/liste"
+while [ -n "$(jobs -rp)" ]; do
+    wait -n || { rc=$?; [ "$rc" -eq 127 ] || failed=1; }
+done
+wait || failed=1
+if [ "$failed" -ne 0 ]; then
+    echo "$0: the tool could not make every topic" >&2
+    exit 1
+fi
 
 echo "$count topics written to $outdir"
