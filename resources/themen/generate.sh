@@ -39,12 +39,59 @@ mkdir -p "$GMT_TMPDIR" "$GMT_USERDIR" "$GMT_CACHEDIR"
 python3 "$here/scripts/themen.py" "$here" "$scratch/quellen" >"$scratch/liste"
 
 mkdir -p "$outdir"
-count=0
-while IFS= read -r rel; do
+# With a cache, the tool's topic files are kept there too, under a hash of
+# the tool and of the build source and its picture: a build whose inputs did
+# not change runs neither GMT nor the tool.
+tool_cache=
+if [ -n "${KAPITOLO_THEMEN_CACHE:-}" ]; then
+    tool_cache=$KAPITOLO_THEMEN_CACHE/themen
+    mkdir -p "$tool_cache"
+    tool_hash=$(sha256sum "$(command -v "$tool")" | cut -d' ' -f1)
+fi
+# one topic: from the cache, or made by the tool (and kept in the cache)
+make_topic() {
+    local rel=$1 out src png beside key entry
     out=$outdir/${rel%.json}.tsr
+    src=$scratch/quellen/$rel
+    png=${src%.json}.png
+    beside=$(dirname "$out")/$(basename "${rel%.json}").png
     mkdir -p "$(dirname "$out")"
-    "$tool" build "$scratch/quellen/$rel" "$out" </dev/null
+    if [ -n "$tool_cache" ]; then
+        key=$({ echo "$tool_hash"; cat "$src"; [ ! -f "$png" ] || cat "$png"; } | sha256sum | cut -d' ' -f1)
+        entry=$tool_cache/$key
+    fi
+    if [ -n "$tool_cache" ] && [ -f "$entry.tsr" ]; then
+        cp "$entry.tsr" "$out"
+        [ ! -f "$entry.bild" ] || cp "$entry.bild" "$beside"
+    else
+        "$tool" build "$src" "$out" </dev/null
+        if [ -n "$tool_cache" ]; then
+            # a tool that leaves the picture beside the topic file (the
+            # checks' stand-in): keep it too; under a name of our own first
+            [ ! -f "$beside" ] || cp "$beside" "$entry.bild.$BASHPID"
+            cp "$out" "$entry.tsr.$BASHPID"
+            [ ! -f "$entry.bild.$BASHPID" ] || mv "$entry.bild.$BASHPID" "$entry.bild"
+            mv "$entry.tsr.$BASHPID" "$entry.tsr"
+        fi
+    fi
+}
+# two topics at a time, as the maps are drawn two at a time
+count=0
+failed=0
+while IFS= read -r rel; do
+    make_topic "$rel" &
     count=$((count + 1))
+    if [ "$(jobs -rp | wc -l)" -ge 2 ]; then
+        wait -n || { rc=$?; [ "$rc" -eq 127 ] || failed=1; }
+    fi
 done <"$scratch/liste"
+while [ -n "$(jobs -rp)" ]; do
+    wait -n || { rc=$?; [ "$rc" -eq 127 ] || failed=1; }
+done
+wait || failed=1
+if [ "$failed" -ne 0 ]; then
+    echo "$0: the tool could not make every topic" >&2
+    exit 1
+fi
 
 echo "$count topics written to $outdir"
