@@ -71,10 +71,13 @@ def text_units(text):
     return sum(_ARIAL.get(c, 1139) for c in text) * LABEL_PX / 2048.0
 
 
-def caption_units(cap):
+def caption_units(cap, fsize=0):
+    """Width and height of a caption in card units; fsize is the object's
+    Fsize, which the program adds twice to the font's 22 px."""
     lines = cap.split("\r\n")
-    return (max(text_units(line) for line in lines),
-            LABEL_H + (len(lines) - 1) * 25.0)
+    scale = (LABEL_PX + 2 * fsize) / LABEL_PX
+    return (max(text_units(line) for line in lines) * scale,
+            (LABEL_H + (len(lines) - 1) * 25.0) * scale)
 
 
 ANCHOR_GAP = 8.0      # default distance between a spot and its label, pixels
@@ -377,21 +380,27 @@ def draw_map(karte, png_out, workdir, small=(), decorate=True, marks=()):
     letters = []
     if decorate and insets:
         names = [i["name"] for i in karte["ausschnitte"]]
-        west_north = [(i["region"].split("/")[0], i["region"].split("/")[3])
-                      for i in karte["ausschnitte"]]
+        # "buchstabe": "unten" puts the frame's letter beside its lower left
+        # corner instead, where a neighbouring frame lies above it
+        below = [i.get("buchstabe") == "unten" for i in karte["ausschnitte"]]
+        west_edge = [(i["region"].split("/")[0], i["region"].split("/")[2 if low else 3])
+                     for i, low in zip(karte["ausschnitte"], below)]
         corners = run(["gmt", "mapproject"] + rj + ["-Di"], workdir, env,
-                      "".join(f"{w} {n}\n" for w, n in west_north)).split("\n")
+                      "".join(f"{w} {n}\n" for w, n in west_edge)).split("\n")
         half = LETTER_IN / 2
         for n, (name, line) in enumerate(zip(names, corners)):
             _, x, y, iw, ih = insets[name]
             letter = chr(ord("A") + n)
             letters.append((letter, x + half + 0.03, y + ih - half - 0.03))
             cx, cy = map(float, line.split()[:2])
-            lx, ly = cx - half - 0.02, cy + half + 0.02
+            lx = cx - half - 0.02
+            ly = cy - half - 0.02 if below[n] else cy + half + 0.02
             if lx - half < 0.02:
                 lx = cx + half + 0.04
             if ly + half > h_in - 0.02:
                 ly = cy - half - 0.04
+            if ly - half < 0.02:
+                ly = cy + half + 0.04
             letters.append((letter, lx, ly))
         # on whole pixels, so both letters of an inset come out alike
         letters = [(t, round(x * dpi) / dpi, round(y * dpi) / dpi) for t, x, y in letters]
@@ -645,7 +654,7 @@ def box_at(kx, ky, side, w, h, unit):
 def label_box(obj, card_w, card_h):
     """Box (x0, y0, x1, y1) in card pixels that the label of obj covers, or
     its quiz badge, whichever is larger."""
-    w, h = caption_units(obj["Cap"])
+    w, h = caption_units(obj["Cap"], obj.get("Fsize", 0))
     return box_at(obj["Kx"] * card_w, obj["Ky"] * card_h, obj["KAusr"],
                   max(w, BADGE), max(h, BADGE), card_w / CARD_UNITS)
 
@@ -687,7 +696,7 @@ def sheet_box(obj, card_w, card_h):
     36 % of its width away from the anchor, by 1 % of the card on both sides
     and by 10 % of its height above and below, as the worksheet draws it."""
     unit = card_w / CARD_UNITS
-    w, h = caption_units(obj["Cap"])
+    w, h = caption_units(obj["Cap"], obj.get("Fsize", 0))
     x0, y0, x1, y1 = label_box(obj, card_w, card_h)
     m = 0.18 * max(w, BADGE) * unit
     side = obj["KAusr"]
@@ -718,7 +727,7 @@ AREA_SHIFTS = sorted(((dx, dy) for dx in range(-64, 65, 8) for dy in range(-40, 
 
 def centred_anchor(cx, cy, obj, unit):
     """Anchor (placement 4, below) of a box centred on (cx, cy), card pixels."""
-    w, h = caption_units(obj["Cap"])
+    w, h = caption_units(obj["Cap"], obj.get("Fsize", 0))
     return cx, cy - (max(h, BADGE) / 2 + TOP_GAP) * unit
 
 

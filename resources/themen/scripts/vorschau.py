@@ -50,12 +50,15 @@ def main(argv):
             draw.append(f"stroke {colour} fill none rectangle "
                         f"{x0:.1f},{y0:.1f} {x1:.1f},{y1:.1f}")
             continue
-        cap = obj["Cap"].split("\r\n")[0]
-        x0, y0, x1, y1 = themen.label_box(dict(obj, Cap=cap), card_w, card_h)
+        # the whole box, all lines of a caption in it
+        x0, y0, x1, y1 = themen.label_box(obj, card_w, card_h)
         draw.append(f"stroke {colour} fill none rectangle "
                     f"{x0:.1f},{y0:.1f} {x1:.1f},{y1:.1f}")
-        draw.append(f"stroke none fill {colour} text {x0 + 4:.1f},{y1 - 6:.1f} "
-                    f"'{mvg_text(cap)}'")
+        lines = obj["Cap"].split("\r\n")
+        step = (y1 - y0) / len(lines)
+        for n, line in enumerate(lines):
+            draw.append(f"stroke none fill {colour} text {x0 + 4:.1f},"
+                        f"{y0 + (n + 1) * step - 6:.1f} '{mvg_text(line)}'")
 
     cmd = ["convert", img, "-background", "white",
            "-gravity", "northwest", "-extent",

@@ -487,9 +487,12 @@ class Labelling(unittest.TestCase):
 
     def test_worksheet_fields_of_the_library_keep_apart(self):
         # A worksheet widens every answer field for handwriting; the library's
-        # maps leave room for that (the dense capitals sample does not).
+        # maps leave room for that.  The dense ones that place their labels
+        # nearest ("nah") keep their names close instead, and their
+        # worksheets ask by numbered points.
         maps = [rel for rel, doc in R["docs"].items() if doc["DokTyp"] == 0
-                and (rel.startswith("erdkunde/") or rel == "alle-themen.tsr" or rel.startswith(DRAWN))]
+                and (rel.startswith("erdkunde/") or rel == "alle-themen.tsr" or rel.startswith(DRAWN))
+                and template(rel).get("platzierung") != "nah"]
         self.assertGreaterEqual(len(maps), 20)
         for rel in maps:
             cw, ch, _, _ = self.card(rel)
@@ -1000,6 +1003,33 @@ class Cartography(unittest.TestCase):
                     self.assertNotEqual(inset, glyphs[m], f"{rel}: two insets share a letter")
                 seen += 1
         self.assertGreaterEqual(seen, 6)
+
+
+    def test_a_frames_letter_stands_clear_of_the_other_frames(self):
+        # the letter beside an inset's frame on the map lies in no other
+        # frame, where a pupil would take it for that frame's
+        seen = 0
+        for rel, tpl, doc in map_docs():
+            karte = tpl["bild"]["karte"]
+            if len(karte.get("ausschnitte", [])) < 2:
+                continue
+            folder = tempfile.mkdtemp(dir=R["gmt"])
+            project, _, blocked = with_gmt_env(themen.draw_map, karte,
+                                               os.path.join(folder, "k.png"), folder)
+            letters = themen.letter_boxes(blocked, karte)[1::2]
+            frames = []
+            for inset in karte["ausschnitte"]:
+                edge = [tuple(map(float, line.split()))
+                        for line in themen.region_outline(inset["region"], 4).splitlines()]
+                xs, ys = zip(*with_gmt_env(project, edge))
+                frames.append((min(xs), min(ys), max(xs), max(ys)))
+            for n, letter in enumerate(letters):
+                for m, frame in enumerate(frames):
+                    if m != n:
+                        self.assertFalse(themen.boxes_overlap(letter, frame),
+                                         f"{rel}: the letter of frame {n} lies in frame {m}")
+                seen += 1
+        self.assertGreaterEqual(seen, 8)
 
 
 class Identity(unittest.TestCase):
