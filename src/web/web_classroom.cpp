@@ -471,9 +471,17 @@ void WebClassroom::acceptWebSockets()
             if (const auto it = m_connections.find(socket); it != m_connections.end())
                 it->lastHeard = m_clock.tickCount();
         });
+        // A socket may report its end from inside close() or a send, while a message of
+        // another connection is being handled and holds on to the table: it leaves the
+        // table from the event loop.
         connect(socket, &QWebSocket::disconnected, this, [this, socket] {
-            m_connections.remove(socket);
-            socket->deleteLater();
+            QMetaObject::invokeMethod(
+                this,
+                [this, socket] {
+                    m_connections.remove(socket);
+                    socket->deleteLater();
+                },
+                Qt::QueuedConnection);
         });
     }
 }
@@ -741,20 +749,24 @@ void WebClassroom::rejoin(QWebSocket *socket, const WebMessage &m)
         }
         return;
     }
-    Session &session = **it;
-    // The newest connection of a session is the one it talks to: a reloaded page replaces
-    // the one that lost its network.
-    if (session.socket && session.socket != socket) {
-        if (const auto old = m_connections.find(session.socket); old != m_connections.end())
-            old->token.clear();
-        session.socket->close();
-    }
+    const std::shared_ptr<Session> kept = *it;
+    Session &session = *kept;
     // A page that played another session on this connection leaves it behind.
     if (!connection->token.isEmpty() && connection->token != token)
         if (const auto other = m_sessions.find(connection->token); other != m_sessions.end() && (*other)->socket == socket)
             (*other)->socket = nullptr;
-    session.socket = socket;
     connection->token = token;
+    // The newest connection of a session is the one it talks to: a reloaded page replaces
+    // the one that lost its network (closed last: nothing of the tables is held then).
+    QPointer<QWebSocket> replaced;
+    if (session.socket && session.socket != socket) {
+        replaced = session.socket;
+        if (const auto old = m_connections.find(replaced.data()); old != m_connections.end())
+            old->token.clear();
+    }
+    session.socket = socket;
+    if (replaced)
+        replaced->close();
     QJsonObject reply = message("angemeldet");
     reply[QStringLiteral("token")] = token;
     send(socket, reply);
