@@ -34,6 +34,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <memory>
 
 using namespace kapitolo;
 using namespace kapitolo::test;
@@ -110,6 +111,35 @@ int countColour(const QImage &image, const QColor &colour, int tolerance = 0)
         }
     return n;
 }
+
+// The program's folders, settings and services of a main window, with a fresh record in
+// the test's own data folder.
+struct WindowRig {
+    QTemporaryDir dir;
+    QString program;
+    ScriptedMessages messages;
+    FakeClock clock;
+    Random random{1};
+    std::unique_ptr<SettingsStore> settings;
+    RecordingShell shell;
+    ScriptedFileDialogs dialogs;
+    std::unique_ptr<Services> services;
+
+    WindowRig(const QByteArray &settingLines, double now)
+    {
+        for (const char *sub : {"programm/data", "themen"})
+            QDir(dir.path()).mkpath(QLatin1String(sub));
+        program = dir.filePath(QStringLiteral("programm/"));
+        writeFile(program + QStringLiteral("data/kapitolo.png"), pngBytes(patternImage(64, 40)));
+        const QString ini = dir.filePath(QStringLiteral("kapitolo.ini"));
+        writeFile(ini, "[General]\nOpt-UebNameEingabe=0\n" + settingLines);
+        clock.setNow(now);
+        settings = std::make_unique<SettingsStore>(ini);
+        services = std::make_unique<Services>(Services{messages, clock, random, *settings, shell, dialogs, program});
+        for (const QString &suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
+            QFile::remove(LearningRecord::defaultPath() + suffix);
+    }
+};
 
 } // namespace
 
@@ -270,26 +300,10 @@ private Q_SLOTS:
     // the left column; "Alles üben" opens the topic and starts its quiz.
     void openedFromTheMainWindow()
     {
-        QTemporaryDir dir;
-        for (const char *sub : {"programm/data", "themen"})
-            QDir(dir.path()).mkpath(QLatin1String(sub));
-        const QString program = dir.filePath(QStringLiteral("programm/"));
-        writeFile(program + QStringLiteral("data/kapitolo.png"), pngBytes(patternImage(64, 40)));
-        const QString ini = dir.filePath(QStringLiteral("kapitolo.ini"));
-        writeFile(ini, QByteArray("[General]\nOpt-UebNameEingabe=0\n"));
-        ScriptedMessages messages;
-        FakeClock clock;
-        clock.setNow(kDay + 0.5);
-        Random random{1};
-        SettingsStore settings(ini);
-        RecordingShell shell;
-        ScriptedFileDialogs dialogs;
-        Services services{messages, clock, random, settings, shell, dialogs, program};
-        // The record of the test's own data folder, fresh.
-        QFile::remove(LearningRecord::defaultPath());
-        QFile::remove(LearningRecord::defaultPath() + QStringLiteral("-wal"));
-        QFile::remove(LearningRecord::defaultPath() + QStringLiteral("-shm"));
-        TForm1 w(services, QString());
+        WindowRig rig("", kDay + 0.5);
+        QTemporaryDir &dir = rig.dir;
+        ScriptedMessages &messages = rig.messages;
+        TForm1 w(*rig.services, QString());
         w.CreateDialogs();
         w.FormShow();
         QVERIFY(!w.learning().recordOpened()); // start-up opens no database
@@ -345,23 +359,10 @@ private Q_SLOTS:
     {
         QFETCH(int, kind);
         QFETCH(QList<int>, wrongFirst);
-        QTemporaryDir dir;
-        for (const char *sub : {"programm/data", "themen"})
-            QDir(dir.path()).mkpath(QLatin1String(sub));
-        const QString program = dir.filePath(QStringLiteral("programm/"));
-        writeFile(program + QStringLiteral("data/kapitolo.png"), pngBytes(patternImage(64, 40)));
-        const QString ini = dir.filePath(QStringLiteral("kapitolo.ini"));
-        writeFile(ini, QByteArray("[General]\nOpt-UebNameEingabe=0\nOpt-Sound=0\nOpt-ErgebBestListEintragen=0\n"));
-        ScriptedMessages messages;
-        FakeClock clock;
-        clock.setNow(kDay + 0.4);
-        Random random{1};
-        SettingsStore settings(ini);
-        RecordingShell shell;
-        ScriptedFileDialogs dialogs;
-        Services services{messages, clock, random, settings, shell, dialogs, program};
-        for (const QString &suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
-            QFile::remove(LearningRecord::defaultPath() + suffix);
+        WindowRig rig("Opt-Sound=0\nOpt-ErgebBestListEintragen=0\n", kDay + 0.4);
+        QTemporaryDir &dir = rig.dir;
+        ScriptedMessages &messages = rig.messages;
+        FakeClock &clock = rig.clock;
         const QString topicPath = dir.filePath(QStringLiteral("themen/thema.tsr"));
         TopicDocument topic = mapDocument(QStringLiteral("Seen"), 5, topicPath);
         if (kind == dtCloze) {
@@ -380,7 +381,7 @@ private Q_SLOTS:
             topic.AnzFrageNummern = createQuestionObjects(topic.fragentext, topic.objects);
         }
         QVERIFY(writeDocument(topicPath, topic, false, messages));
-        TForm1 w(services, topicPath);
+        TForm1 w(*rig.services, topicPath);
         w.CreateDialogs();
         w.resize(1000, 720);
         w.show();
