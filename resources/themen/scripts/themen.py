@@ -419,6 +419,10 @@ def draw_map(karte, png_out, workdir, small=(), decorate=True, marks=()):
             if decorate:
                 run(["gmt", "plot", table("ausschnitt.txt", region_outline(inset["region"]))]
                     + rj + ["-A", "-W" + INSET_FRAME], workdir, env)
+            else:
+                # the main map's -R and -J back in GMT's history: a second
+                # inset begun right after the first fails in GMT's library
+                run(["gmt", "plot", "-T"] + rj, workdir, env)
             frame = ["-F+gwhite+p" + INSET_FRAME] if decorate else []
             run(["gmt", "inset", "begin", f"-Dx{x}i/{y}i+w{iw}i/{ih}i"] + frame,
                 workdir, env)
@@ -566,6 +570,20 @@ def box_in_area(mask, box, target, step=3.0):
     the area of colour target in the mask: every point of a grid over it
     shows that colour, but for a few inside a sea or a lake (a small island
     under the sea's name).  target LAND means any land, lakes included."""
+    missing, points = _grid_misses(mask, box, target, step)
+    # a small island in a sea may lie under its name, nothing in a country
+    allowed = 0.03 * points if target in (OCEAN, LAKE) else 0
+    return missing <= allowed
+
+
+def area_share(mask, box, target, step=3.0):
+    """The share of the box that shows the area of colour target."""
+    missing, points = _grid_misses(mask, box, target, step)
+    return 1.0 - missing / points
+
+
+def _grid_misses(mask, box, target, step):
+    """(points of a grid over box that do not show target, all points)."""
     w, h, px = mask[:3]
     scale = mask[4] if len(mask) > 4 else 1.0
 
@@ -581,9 +599,23 @@ def box_in_area(mask, box, target, step=3.0):
     xs = [x0 + (x1 - x0) * i / (nx - 1) for i in range(nx)]
     ys = [y0 + (y1 - y0) * j / (ny - 1) for j in range(ny)]
     points = [(x, y) for x in xs for y in ys]
-    # a small island in a sea may lie under its name, nothing in a country
-    allowed = 0.03 * len(points) if target in (OCEAN, LAKE) else 0
-    return sum(not shows(x, y) for x, y in points) <= allowed
+    return sum(not shows(x, y) for x, y in points), len(points)
+
+
+def line_over(mask, p, q, colours, step=3.0):
+    """Whether the segment p-q (pixels of the picture) crosses nothing but
+    the given colours of the mask, but for a few points (a cape, an island)."""
+    w, h, px = mask[:3]
+    scale = mask[4] if len(mask) > 4 else 1.0
+    n = max(2, int(length_of(*p, *q) / step) + 1)
+    off = 0
+    for k in range(n):
+        x = p[0] + (q[0] - p[0]) * k / (n - 1)
+        y = p[1] + (q[1] - p[1]) * k / (n - 1)
+        u, v = int(round(x * scale)), int(round(y * scale))
+        if not (0 <= u < w and 0 <= v < h) or tuple(px[3 * (v * w + u):3 * (v * w + u) + 3]) not in colours:
+            off += 1
+    return off <= 0.15 * n
 
 
 def area_target(obj, colours):
@@ -689,6 +721,15 @@ LEADER_DIRS = [(1, 0), (-1, 0), (0, -1), (0, 1), (1, -1), (-1, -1), (1, 1), (-1,
                (2, -1), (-2, -1), (2, 1), (-2, 1), (1, -2), (-1, -2), (1, 2), (-1, 2),
                (3, -1), (-3, -1), (3, 1), (-3, 1), (1, -3), (-1, -3), (1, 3), (-1, 3)]
 LEADER_LENGTHS = (40, 50, 60, 72, 85, 100, 115, 130, 150, 170, 190, 215, 240, 270, 300, 330, 360)
+# An area's name that needs a leader line goes onto the sea where one of the
+# first SEA_RINGS lengths reaches it, before it goes onto a neighbour's land.
+SEA_RINGS = 4
+# the areas whose names go out onto the sea: states, seas, islands and
+# peninsulas (a lake's name stays on the land around it)
+SEA_LABELS = ("staat", "bundesland", "meer", "insel", "halbinsel")
+# a label counts as one on the sea where this share of its box shows sea
+# (a cape or a small island under it does no harm)
+SEA_SHARE = 0.6
 
 
 def sheet_box(obj, card_w, card_h):
@@ -732,7 +773,7 @@ def centred_anchor(cx, cy, obj, unit):
 
 
 def auto_place(result, srcs, card_w, card_h, insets=None, blocked=(), near=False,
-               halves=None, area_ok=None):
+               halves=None, area_ok=None, on_sea=None):
     """Give every object marked for automatic placement a side, and where
     the label does not fit next to its spot, a leader line to a free place.
     A place where the wider field of the worksheet fits too is preferred;
@@ -745,10 +786,14 @@ def auto_place(result, srcs, card_w, card_h, insets=None, blocked=(), near=False
     no label covers, its own included.  An area's name (area_ok[i] is a
     test of a box) is centred on its spot, or moved a little, as long as
     the test says the box lies inside the area; where it fits nowhere, it
-    gets a leader line like a point.  With near, a label takes the nearest
+    gets a leader line like a point; that line leads first onto the sea
+    (on_sea[i]: a test of a box and its leader line), as long as it stays
+    short, and only then onto a neighbour's land.  With near, a label takes
+    the nearest
     free place, even where the wider field of a worksheet does not fit (the
     dense samples of capitals)."""
     insets = insets or {}
+    on_sea = on_sea or [None] * len(result)
     unit = card_w / CARD_UNITS
     margin = 3 * unit
     spots = [(o["Sx"] * card_w, o["Sy"] * card_h) for o in result]
@@ -813,20 +858,23 @@ def auto_place(result, srcs, card_w, card_h, insets=None, blocked=(), near=False
     def candidates(i):
         """The places for label i: first those at home (an area's name on
         the area, a point's beside its marker), then the ends of leader
-        lines, the shorter first."""
+        lines, the shorter first: for an area's name first those of the
+        short lines whose label lies on the sea."""
         o, src = result[i], srcs[i]
         sx, sy = spots[i]
         home = []
         if area_ok[i] is not None and not src.get("klein"):
             for dx, dy in AREA_SHIFTS:
                 kx, ky = centred_anchor(sx + dx * unit, sy + dy * unit, o, unit)
-                home.append((kx, ky, 4, 0, True))
+                home.append((kx, ky, 4, 0, True, False))
         elif not src.get("klein"):
             h = halves[i]
             side_gap = max(ANCHOR_GAP, h + margin - SIDE_GAP * unit + 1)
             top_gap = max(ANCHOR_GAP, h + margin - TOP_GAP * unit + 1)
-            home = [(sx + side_gap, sy, 1, 0, False), (sx - side_gap, sy, 3, 0, False),
-                    (sx, sy - top_gap, 2, 0, False), (sx, sy + top_gap, 4, 0, False)]
+            home = [(sx + side_gap, sy, 1, 0, False, False),
+                    (sx - side_gap, sy, 3, 0, False, False),
+                    (sx, sy - top_gap, 2, 0, False, False),
+                    (sx, sy + top_gap, 4, 0, False, False)]
             if src.get("art") == "linie":
                 # a parallel's name above or below it, not across it
                 home = home[2:] + home[:2]
@@ -838,7 +886,9 @@ def auto_place(result, srcs, card_w, card_h, insets=None, blocked=(), near=False
                 n = (dx * dx + dy * dy) ** 0.5
                 kx, ky = sx + dx / n * length * unit, sy + dy / n * length * unit
                 side = 1 if dx > 0 else 3 if dx < 0 else 2 if dy < 0 else 4
-                away[-1].append((kx, ky, side, 1, False))
+                away[-1].append((kx, ky, side, 1, False, False))
+        if area_ok[i] is not None and on_sea[i] is not None and src.get("art") in SEA_LABELS:
+            away = [[c[:5] + (True,) for c in ring] for ring in away[:SEA_RINGS]] + away
         return home, away
 
     def place(i, rings, need_sheet=False):
@@ -854,9 +904,11 @@ def auto_place(result, srcs, card_w, card_h, insets=None, blocked=(), near=False
             passes = [(c, for_sheet) for for_sheet in ((True,) if need_sheet else (True, False))
                       for c in [[c for ring in rings for c in ring]]]
         for cands, for_sheet in passes:
-            for kx, ky, side, line, centred in cands:
+            for kx, ky, side, line, centred, sea in cands:
                 trial = dict(o, KAusr=side, Kx=kx / card_w, Ky=ky / card_h)
                 box = label_box(trial, card_w, card_h)
+                if sea and not on_sea[i](box, (sx, sy), (kx, ky)):
+                    continue
                 sbox = sheet_box(trial, card_w, card_h)
                 if for_sheet and (not inside(sbox)
                                   or any(boxes_overlap(sbox, b) for b in sheet_boxes)
@@ -895,7 +947,9 @@ def auto_place(result, srcs, card_w, card_h, insets=None, blocked=(), near=False
             moved = []
             for i in (i for i in order if i not in first and failed is None):
                 home, away = candidates(i)
-                if not home or not place(i, [home], True):
+                # an area's name stays on its area even where the wider
+                # field of a worksheet does not fit there
+                if not home or not place(i, [home], area_ok[i] is None):
                     moved.append(i)
             for i in moved:
                 home, away = candidates(i)
@@ -915,7 +969,7 @@ def length_of(x0, y0, x1, y1):
 
 
 def place_objects(objekte, spots, img_w, img_h, rand, auto=False, insets=None,
-                  blocked=(), near=False, halves=None, area_ok=None):
+                  blocked=(), near=False, halves=None, area_ok=None, on_sea=None):
     """Build the tool's object list; spots[i] is the spot of objekte[i] in
     pixels of the base image.  With auto, labels (Typ 0) that give neither
     an anchor nor a side are placed by auto_place; insets ({name: box in
@@ -923,7 +977,9 @@ def place_objects(objekte, spots, img_w, img_h, rand, auto=False, insets=None,
     boxes of blocked free of all labels; near: see auto_place.  halves[i]:
     half the width of the marker at spot i (pixels of the base image);
     area_ok[i]: None, or a test whether a box (pixels of the base image)
-    lies inside the area that objekte[i] names."""
+    lies inside the area that objekte[i] names; on_sea[i]: None, or a test
+    whether a box (and the leader line from the spot to the anchor) lies on
+    the sea off that area."""
     card_w, card_h, off_x, off_y = card_geometry(img_w, img_h, rand)
     result = []
     srcs = []
@@ -955,15 +1011,21 @@ def place_objects(objekte, spots, img_w, img_h, rand, auto=False, insets=None,
             x0, y0, x1, y1 = box
             return (x0 + off_x, y0 + off_y, x1 + off_x, y1 + off_y)
 
+        def card_to_image(box):
+            return (box[0] - off_x, box[1] - off_y, box[2] - off_x, box[3] - off_y)
+
         def image_test(test):
             if test is None:
                 return None
-            return lambda box: test((box[0] - off_x, box[1] - off_y,
-                                     box[2] - off_x, box[3] - off_y))
+            return lambda box: test(card_to_image(box))
         auto_place(result, srcs, card_w, card_h,
                    {name: card(box) for name, box in (insets or {}).items()},
                    [card(box) for box in blocked], near,
-                   halves, [image_test(t) for t in (area_ok or [None] * len(result))])
+                   halves, [image_test(t) for t in (area_ok or [None] * len(result))],
+                   [None if t is None else
+                    (lambda box, p, q, t=t: t(card_to_image(box), (p[0] - off_x, p[1] - off_y),
+                                             (q[0] - off_x, q[1] - off_y)))
+                    for t in (on_sea or [None] * len(result))])
     for obj in result:
         for name in ("Kx", "Ky"):
             if not 0.0 <= obj[name] <= 1.0:
@@ -994,7 +1056,7 @@ def build_one(srcdir, rel, outdir, workdir):
     bild = tpl.get("bild")
     objekte = tpl.get("objekte", [])
     insets, blocked = {}, []
-    halves, area_ok = None, None
+    halves, area_ok, on_sea = None, None, None
     if bild is not None:
         if "karte" in bild:
             for o in objekte:
@@ -1017,7 +1079,7 @@ def build_one(srcdir, rel, outdir, workdir):
             if any(p is None for p in spots):
                 raise TemplateError(f"{rel}: an object names an inset the map lacks")
             halves = [marker_half(o.get("art"), karte["dpi"]) for o in objekte]
-            area_ok = area_tests(karte, objekte, workdir)
+            area_ok, on_sea = area_tests(karte, objekte, workdir)
         elif "mvg" in bild:
             mvg = os.path.join(os.path.dirname(src_path), bild["mvg"])
             render_mvg(mvg, png_out, workdir)
@@ -1035,7 +1097,8 @@ def build_one(srcdir, rel, outdir, workdir):
             if mode not in (None, "auto", "nah"):
                 raise TemplateError(f"{rel}: unknown placement {mode!r}")
             doc["objects"] = place_objects(objekte, spots, w, h, rand, mode in ("auto", "nah"),
-                                           insets, blocked, mode == "nah", halves, area_ok)
+                                           insets, blocked, mode == "nah", halves, area_ok,
+                                           on_sea)
     elif objekte:
         raise TemplateError(f"{rel}: objects need an image")
 
@@ -1046,9 +1109,11 @@ def build_one(srcdir, rel, outdir, workdir):
 
 
 def area_tests(karte, objekte, workdir):
-    """For each object, a test whether a box (pixels of the picture) lies
-    inside the area it names, or None: a mask is drawn only where a label
-    placed automatically needs one."""
+    """(tests, on_sea): for each object, a test whether a box (pixels of
+    the picture) lies inside the area it names, or None; and for each, a
+    test whether a label's box lies on the sea off that area with its
+    leader line crossing nothing but the area and the sea, or None.  A mask
+    is drawn only where a label placed automatically needs one."""
     placed = [o for o in objekte if o.get("Typ", 0) == 0 and not o.get("klein")
               and not any(k in o for k in ("kx", "dx", "KAusr"))]
     needs = [o for o in placed if o.get("art") in WATER_ARTS or o.get("art") in LAND_ARTS
@@ -1061,8 +1126,8 @@ def area_tests(karte, objekte, workdir):
         project = projector(karte, workdir)
         outlined = {k: project(v) for k, v in outlined.items()}
     if not needs:
-        return [(lambda box, ring=outlined[id(o)]: box_in_ring(box, ring))
-                if id(o) in outlined else None for o in objekte] if outlined else None
+        return ([(lambda box, ring=outlined[id(o)]: box_in_ring(box, ring))
+                 if id(o) in outlined else None for o in objekte] if outlined else None), None
     codes = {o["in"] for o in needs if o.get("art") == "staat"}
     # all the states, so that a city state covers the hole it leaves in
     # the state around it
@@ -1082,7 +1147,13 @@ def area_tests(karte, objekte, workdir):
                          (lambda box, target=target: box_in_area(
                              mask, (box[0] - grow, box[1] - grow, box[2] + grow, box[3] + grow),
                              target)))
-    return tests
+    seas = []
+    for o in objekte:
+        target = area_target(o, mask[3]) if id(o) in chosen else None
+        seas.append(None if target is None else
+                    (lambda box, p, q, target=target: area_share(mask, box, OCEAN) >= SEA_SHARE
+                     and line_over(mask, p, q, (target, OCEAN))))
+    return tests, seas
 
 
 def projector(karte, workdir):

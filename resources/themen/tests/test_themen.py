@@ -806,6 +806,87 @@ class Facts(unittest.TestCase):
         self.assertEqual(kept([f"-L{lines}+d{RIVER_KM}k", "-fg"], [(8.432, 49.293), (8.1, 48.2)]), {0})
 
 
+class Placement(unittest.TestCase):
+    """Where the automatic placement puts an area's name that does not fit
+    into the area, on a card of 870 x 600 pixels (a card unit a pixel)."""
+
+    W, H = 870.0, 600.0
+
+    def place(self, objs, area_ok, on_sea=None, near=False):
+        result = []
+        for o in objs:
+            x, y = o["spot"]
+            result.append(dict(themen.OBJ_DEFAULTS, Cap=o["Cap"], Sx=x / self.W, Sy=y / self.H,
+                               Kx=x / self.W, Ky=y / self.H))
+            result[-1].update(o.get("obj", {}))
+        srcs = [dict(o.get("src", {}), _auto=o.get("auto", True)) for o in objs]
+        themen.auto_place(result, srcs, self.W, self.H, near=near, area_ok=area_ok,
+                          on_sea=on_sea)
+        return result
+
+    def end(self, o):
+        return o["Kx"] * self.W, o["Ky"] * self.H
+
+    def test_a_name_goes_out_onto_the_sea_before_a_neighbours_land(self):
+        # the name fits nowhere in the area; the sea lies left of x = 350,
+        # out of reach of the shortest line (its box would end at 353)
+        state = {"Cap": "Staat", "spot": (400, 300), "src": {"art": "staat"}}
+
+        def sea(box, p, q):
+            return box[2] < 350
+
+        for on_sea, art, left in ((None, "staat", False), ([sea], "staat", True),
+                                  ([sea], "see", False)):
+            with self.subTest(sea=on_sea is not None, art=art):
+                o, = self.place([dict(state, src={"art": art})], [lambda box: False], on_sea)
+                self.assertEqual(o["Sline"], 1)
+                x, _ = self.end(o)
+                self.assertEqual(x < 400, left, (x, o["KAusr"]))
+                if left:
+                    self.assertLess(themen.label_box(o, self.W, self.H)[2], 350)
+                    length = themen.length_of(400, 300, *self.end(o))
+                    self.assertLessEqual(length, themen.LEADER_LENGTHS[themen.SEA_RINGS - 1] + 1)
+        # a sea farther than the short lines reach: onto the land beside it
+        far = lambda box, p, q: box[2] < 300  # noqa: E731
+        o, = self.place([state], [lambda box: False], [far])
+        self.assertAlmostEqual(themen.length_of(400, 300, *self.end(o)), themen.LEADER_LENGTHS[0],
+                               delta=0.1)
+
+    def test_an_areas_name_stays_home_without_room_for_the_worksheet(self):
+        # a fixed label just right of the area's name leaves room for the
+        # name, not for the wider field of a worksheet
+        name = {"Cap": "Mittelgebirgsland", "spot": (400, 300), "src": {"art": "staat"}}
+        w, h = themen.caption_units(name["Cap"])
+        right = 400 + w / 2 + 1
+        fixed = {"Cap": "Nachbar", "spot": (right + 200, 300), "auto": False,
+                 "obj": {"KAusr": 1, "Kx": (right - themen.SIDE_GAP) / self.W, "Ky": 0.5}}
+
+        def centred(box):
+            return abs((box[0] + box[2]) / 2 - 400) < 1 and abs((box[1] + box[3]) / 2 - 300) < 1
+
+        o, fixed_out = self.place([name, fixed], [centred, None])
+        home = themen.label_box(o, self.W, self.H)
+        self.assertEqual(o["Sline"], 0)
+        self.assertTrue(centred(home), home)
+        self.assertFalse(themen.boxes_overlap(home, themen.label_box(fixed_out, self.W, self.H)))
+        self.assertTrue(themen.boxes_overlap(themen.sheet_box(o, self.W, self.H),
+                                             themen.sheet_box(fixed_out, self.W, self.H)))
+
+    def test_a_leader_line_to_the_sea_crosses_no_other_land(self):
+        # a mask of 40 x 10 pixels: the state (A) on the left, a neighbour (B)
+        # in the middle at the top, sea elsewhere
+        A, B, sea = (10, 10, 10), (20, 20, 20), themen.OCEAN
+        rows = [[A] * 12 + [B] * 10 + [sea] * 18 if y < 5 else [A] * 12 + [sea] * 28
+                for y in range(10)]
+        mask = (40, 10, bytes(c for row in rows for px in row for c in px), {}, 1.0)
+        for p, q, over in (((5, 7), (39, 8), True), ((5, 2), (39, 2), False),
+                           ((5, 7), (20, 9), True), ((5, 2), (11, 2), True)):
+            with self.subTest(frm=p, to=q):
+                self.assertEqual(themen.line_over(mask, p, q, (A, sea)), over)
+        self.assertAlmostEqual(themen.area_share(mask, (12, 5, 39, 9), sea, 1.0), 1.0)
+        self.assertLess(themen.area_share(mask, (0, 0, 39, 9), sea, 1.0), 0.6)
+
+
 def with_gmt_env(fn, *args):
     """Call fn with GMT's session files in the checks' scratch folder."""
     saved = {k: os.environ.get(k) for k in ("GMT_TMPDIR", "GMT_USERDIR")}
@@ -1004,6 +1085,39 @@ class Cartography(unittest.TestCase):
                 seen += 1
         self.assertGreaterEqual(seen, 6)
 
+
+    def test_no_label_of_the_map_crosses_the_frame_of_an_inset(self):
+        # the frame on the map shows which area an inset enlarges: a label or
+        # a leader line across it would read as part of the inset
+        seen = 0
+        for rel, tpl, doc in map_docs():
+            karte = tpl["bild"]["karte"]
+            if not karte.get("ausschnitte"):
+                continue
+            w, h, cw, ch, ox, oy = self.card(rel)
+            folder = tempfile.mkdtemp(dir=R["gmt"])
+            project, _, _ = with_gmt_env(themen.draw_map, karte, os.path.join(folder, "k.png"), folder)
+            edges = []
+            for inset in karte["ausschnitte"]:
+                corners = [tuple(map(float, line.split())) for line in
+                           themen.region_outline(inset["region"], 4).splitlines()]
+                points = with_gmt_env(project, corners)
+                edges += list(zip(points, points[1:]))
+            for o, src in zip(doc["objects"], tpl["objekte"]):
+                if o["Typ"] not in (0, 1) or not o["Cap"] or src.get("ausschnitt"):
+                    continue
+                x0, y0, x1, y1 = themen.label_box(o, cw, ch)
+                box = (x0 - ox, y0 - oy, x1 - ox, y1 - oy)
+                spot = (o["Sx"] * cw - ox, o["Sy"] * ch - oy)
+                end = (o["Kx"] * cw - ox, o["Ky"] * ch - oy)
+                for p, q in edges:
+                    self.assertFalse(themen.segment_hits_box(p, q, box),
+                                     f"{rel}: {o['Cap']} lies on the frame of an inset")
+                    if o["Sline"]:
+                        self.assertFalse(themen.segments_cross(spot, end, p, q),
+                                         f"{rel}: the leader of {o['Cap']} crosses a frame")
+            seen += 1
+        self.assertGreaterEqual(seen, 8)
 
     def test_a_frames_letter_stands_clear_of_the_other_frames(self):
         # the letter beside an inset's frame on the map lies in no other
