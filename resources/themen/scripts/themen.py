@@ -570,10 +570,10 @@ def box_in_area(mask, box, target, step=3.0):
     the area of colour target in the mask: every point of a grid over it
     shows that colour, but for a few inside a sea or a lake (a small island
     under the sea's name).  target LAND means any land, lakes included."""
-    missing, points = _grid_misses(mask, box, target, step)
     # a small island in a sea may lie under its name, nothing in a country
-    allowed = 0.03 * points if target in (OCEAN, LAKE) else 0
-    return missing <= allowed
+    share = 0.03 if target in (OCEAN, LAKE) else 0.0
+    missing, points = _grid_misses(mask, box, target, step, share)
+    return missing <= share * points
 
 
 def area_share(mask, box, target, step=3.0):
@@ -582,8 +582,10 @@ def area_share(mask, box, target, step=3.0):
     return 1.0 - missing / points
 
 
-def _grid_misses(mask, box, target, step):
-    """(points of a grid over box that do not show target, all points)."""
+def _grid_misses(mask, box, target, step, stop=None):
+    """(points of a grid over box that do not show target, all points); with
+    stop, the count ends as soon as it passes that share of the points (the
+    box's rim is looked at first, where a box that does not fit leaves)."""
     w, h, px = mask[:3]
     scale = mask[4] if len(mask) > 4 else 1.0
 
@@ -598,8 +600,18 @@ def _grid_misses(mask, box, target, step):
     nx, ny = max(2, int((x1 - x0) / step) + 1), max(2, int((y1 - y0) / step) + 1)
     xs = [x0 + (x1 - x0) * i / (nx - 1) for i in range(nx)]
     ys = [y0 + (y1 - y0) * j / (ny - 1) for j in range(ny)]
-    points = [(x, y) for x in xs for y in ys]
-    return sum(not shows(x, y) for x, y in points), len(points)
+    rim = [(x, y) for x in xs for y in (ys[0], ys[-1])] + [(x, y) for x in (xs[0], xs[-1])
+                                                          for y in ys[1:-1]]
+    inner = [(x, y) for x in xs[1:-1] for y in ys[1:-1]]
+    total = len(xs) * len(ys)
+    limit = total if stop is None else stop * total
+    missing = 0
+    for x, y in rim + inner:
+        if not shows(x, y):
+            missing += 1
+            if missing > limit:
+                break
+    return missing, total
 
 
 def line_over(mask, p, q, colours, step=3.0):
@@ -891,6 +903,14 @@ def auto_place(result, srcs, card_w, card_h, insets=None, blocked=(), near=False
             away = [[c[:5] + (True,) for c in ring] for ring in away[:SEA_RINGS]] + away
         return home, away
 
+    seen_sea = {}
+
+    def sea_at(i, kx, ky, box):
+        # the sea test reads the mask: once for each place of a label
+        if (i, kx, ky) not in seen_sea:
+            seen_sea[i, kx, ky] = on_sea[i](box, spots[i], (kx, ky))
+        return seen_sea[i, kx, ky]
+
     def place(i, rings, need_sheet=False):
         o = result[i]
         sx, sy = spots[i]
@@ -907,8 +927,6 @@ def auto_place(result, srcs, card_w, card_h, insets=None, blocked=(), near=False
             for kx, ky, side, line, centred, sea in cands:
                 trial = dict(o, KAusr=side, Kx=kx / card_w, Ky=ky / card_h)
                 box = label_box(trial, card_w, card_h)
-                if sea and not on_sea[i](box, (sx, sy), (kx, ky)):
-                    continue
                 sbox = sheet_box(trial, card_w, card_h)
                 if for_sheet and (not inside(sbox)
                                   or any(boxes_overlap(sbox, b) for b in sheet_boxes)
@@ -916,7 +934,8 @@ def auto_place(result, srcs, card_w, card_h, insets=None, blocked=(), near=False
                                          for j, (x, y) in enumerate(spots) if j != i)):
                     continue
                 if (free(i, kx, ky, side, line, box, centred)
-                        and (not centred or area_ok[i](box))):
+                        and (not centred or area_ok[i](box))
+                        and (not sea or sea_at(i, kx, ky, box))):
                     o["KAusr"], o["Sline"] = side, line
                     o["Kx"], o["Ky"] = round(kx / card_w, 5), round(ky / card_h, 5)
                     boxes.append(box)
