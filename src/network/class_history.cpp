@@ -370,7 +370,7 @@ QStringList ClassHistory::channels()
     q.exec(QStringLiteral("SELECT channel FROM exercises GROUP BY channel ORDER BY MAX(started) DESC"));
     while (q.next())
         list << q.value(0).toString();
-    return list;
+    return read(!failed(q)) ? list : QStringList();
 }
 
 QStringList ClassHistory::topics(const QString &channel)
@@ -384,6 +384,8 @@ QStringList ClassHistory::topics(const QString &channel)
     q.exec();
     while (q.next())
         list << q.value(0).toString();
+    if (!read(!failed(q)))
+        return {};
     const QCollator collator = germanCollator();
     std::sort(list.begin(), list.end(), [&](const QString &a, const QString &b) { return collator.compare(a, b) < 0; });
     return list;
@@ -398,7 +400,8 @@ QString ClassHistory::topicPath(const QString &channel, const QString &topic)
                              "ORDER BY started DESC LIMIT 1"));
     q.addBindValue(text(channel));
     q.addBindValue(text(topic));
-    return q.exec() && q.next() ? q.value(0).toString() : QString();
+    const QString path = q.exec() && q.next() ? q.value(0).toString() : QString();
+    return read(!failed(q)) ? path : QString();
 }
 
 QList<HistoryExercise> ClassHistory::exercises(const QString &channel, const QString &topic)
@@ -426,7 +429,7 @@ QList<HistoryExercise> ClassHistory::exercises(const QString &channel, const QSt
         e.ended = q.value(8).toDouble();
         list.append(e);
     }
-    return list;
+    return failed(q) ? QList<HistoryExercise>() : list;
 }
 
 HistoryTable ClassHistory::table(const QString &channel, const QString &topic)
@@ -475,6 +478,9 @@ HistoryTable ClassHistory::table(const QString &channel, const QString &topic)
         t.cells[row][column.value(q.value(0).toLongLong())] = int(t.results.size());
         t.results.append(p);
     }
+    // Half a table would pass for the class's results: none, with the report.
+    if (!read(!failed(q)))
+        return {};
     // Rows sorted by name, as a class list is.
     QList<int> order(names.size());
     std::iota(order.begin(), order.end(), 0);
@@ -497,6 +503,25 @@ HistoryTable ClassHistory::table(const QString &channel, const QString &topic)
         t.trends.append(performanceTrend(performances));
     }
     return t;
+}
+
+bool ClassHistory::failed(const QSqlQuery &q)
+{
+    if (!q.lastError().isValid())
+        return false;
+    if (!m_readReported) {
+        m_readReported = true;
+        const SqliteFailure failure = classifySqlite(q.lastError());
+        m_messages.error(QStringLiteral("Der Klassenverlauf \"") + QDir::toNativeSeparators(m_path)
+                         + QStringLiteral("\" kann nicht gelesen werden")
+                         + (failure == SqliteFailure::Corrupt ? QStringLiteral(": Die Datei ist beschädigt.")
+                            : failure == SqliteFailure::Locked
+                                ? QStringLiteral(": Ein anderes Programm hält die Datei gesperrt.")
+                                : QStringLiteral("."))
+                         + QStringLiteral(" Die Ergebnistabellen und Journale der Übungen im Protokollordner sind "
+                                          "davon nicht betroffen."));
+    }
+    return true;
 }
 
 WeakItems ClassHistory::weakItems(const QString &channel, const QString &topic, int lastExercises)
@@ -534,7 +559,10 @@ WeakItems ClassHistory::weakItems(const QString &channel, const QString &topic, 
             const int answered = q.value(1).toInt();
             item.rates[c] = answered == 0 ? -1 : 100.0 * q.value(2).toInt() / answered;
         }
+        if (failed(q))
+            return {};
     }
+    read(true);
     for (const WeakItem &item : std::as_const(weak.items))
         if (item.latest() >= 0)
             weak.latestRates.insert(item.item, item.latest());

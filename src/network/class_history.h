@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+class QSqlQuery;
+
 namespace kapitolo {
 
 class Messages;
@@ -134,12 +136,24 @@ private:
     bool open();
     void close();
     QList<HistoryExercise> exercises(const QString &channel, const QString &topic);
+    // Whether the query failed (in its exec or while reading its rows). The first failure
+    // is reported, so that an unreadable history does not pass for an empty one; the next
+    // after a read that went through (one message box for each look at the history).
+    bool failed(const QSqlQuery &q);
+    // The end of a read: ok says whether it went through.
+    bool read(bool ok)
+    {
+        if (ok)
+            m_readReported = false;
+        return ok;
+    }
 
     QString m_path;
     QString m_connection;
     Messages &m_messages;
     bool m_open = false;
     bool m_reported = false;
+    bool m_readReported = false;
 };
 
 // The table and the weak items as a spreadsheet file: semicolons, decimal comma, UTF-8

@@ -25,6 +25,8 @@
 #include <QDir>
 #include <QLabel>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTableView>
@@ -315,6 +317,41 @@ private Q_SLOTS:
         QCOMPARE(classHistoryCsv(history.table(QStringLiteral("7B"), QStringLiteral("Hauptstädte Europas")), weak), kCsv);
         QVERIFY(messages.shown().isEmpty());
         QVERIFY(!buildClassHistoryReport(QStringLiteral("7B"), QString(), table, weak, QDateTime::currentDateTime()).isEmpty());
+    }
+
+    // A history that cannot be read any more says so, once, instead of showing an empty
+    // class: here another program has dropped the pupils' table behind the open file.
+    void unreadableHistoryIsReported()
+    {
+        QTemporaryDir dir;
+        ScriptedMessages messages;
+        const QString path = ClassHistory::fileIn(dir.path());
+        ClassHistory history(path, messages);
+        QVERIFY(history.add(exerciseFromJournal(journal(QStringLiteral("7B"), kFirst, kFirstPupils),
+                                                QStringLiteral("a.journal"), sampleLabelDocument(), 0)));
+        QCOMPARE(history.table(QStringLiteral("7B"), QString()).pupils.size(), 3);
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+            other.setDatabaseName(path);
+            QVERIFY(other.open());
+            QSqlQuery q(other);
+            QVERIFY(q.exec(QStringLiteral("DROP TABLE pupils")));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("other"));
+
+        const QString text = QStringLiteral("Der Klassenverlauf \"") + QDir::toNativeSeparators(path)
+            + QStringLiteral("\" kann nicht gelesen werden. Die Ergebnistabellen und Journale der Übungen im "
+                             "Protokollordner sind davon nicht betroffen.");
+        const HistoryTable table = history.table(QStringLiteral("7B"), QString());
+        QVERIFY(table.pupils.isEmpty());
+        QVERIFY(table.exercises.isEmpty());
+        QCOMPARE(messages.texts(), QStringList{text});
+        // the same failure again: no second message box
+        QVERIFY(history.table(QStringLiteral("7B"), QString()).pupils.isEmpty());
+        QCOMPARE(messages.texts().size(), 1);
+        // what is still there reads as before
+        QCOMPARE(history.channels(), QStringList{QStringLiteral("7B")});
+        QCOMPARE(messages.texts().size(), 1);
     }
 
     // In the teacher's window: the end of an exercise adds it, also when the exercise of a
