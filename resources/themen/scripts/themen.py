@@ -582,20 +582,24 @@ def area_share(mask, box, target, step=3.0):
     return 1.0 - missing / points
 
 
+def mask_colour(mask, x, y):
+    """The colour of the mask at (x, y), pixels of the picture; None off it."""
+    w, h, px = mask[:3]
+    scale = mask[4] if len(mask) > 4 else 1.0
+    u, v = int(round(x * scale)), int(round(y * scale))
+    if not (0 <= u < w and 0 <= v < h):
+        return None
+    return tuple(px[3 * (v * w + u):3 * (v * w + u) + 3])
+
+
 def _grid_misses(mask, box, target, step, stop=None):
     """(points of a grid over box that do not show target, all points); with
     stop, the count ends as soon as it passes that share of the points (the
     box's rim is looked at first, where a box that does not fit leaves)."""
-    w, h, px = mask[:3]
-    scale = mask[4] if len(mask) > 4 else 1.0
-
     def shows(x, y):
-        u, v = int(round(x * scale)), int(round(y * scale))
-        if not (0 <= u < w and 0 <= v < h):
-            return False
-        c = tuple(px[3 * (v * w + u):3 * (v * w + u) + 3])
+        c = mask_colour(mask, x, y)
         # a continent's or an island's land holds its lakes
-        return c != OCEAN if target == LAND else c == target
+        return c is not None and (c != OCEAN if target == LAND else c == target)
     x0, y0, x1, y1 = box
     nx, ny = max(2, int((x1 - x0) / step) + 1), max(2, int((y1 - y0) / step) + 1)
     xs = [x0 + (x1 - x0) * i / (nx - 1) for i in range(nx)]
@@ -617,16 +621,9 @@ def _grid_misses(mask, box, target, step, stop=None):
 def line_over(mask, p, q, colours, step=3.0):
     """Whether the segment p-q (pixels of the picture) crosses nothing but
     the given colours of the mask, but for a few points (a cape, an island)."""
-    w, h, px = mask[:3]
-    scale = mask[4] if len(mask) > 4 else 1.0
     n = max(2, int(length_of(*p, *q) / step) + 1)
-    off = 0
-    for k in range(n):
-        x = p[0] + (q[0] - p[0]) * k / (n - 1)
-        y = p[1] + (q[1] - p[1]) * k / (n - 1)
-        u, v = int(round(x * scale)), int(round(y * scale))
-        if not (0 <= u < w and 0 <= v < h) or tuple(px[3 * (v * w + u):3 * (v * w + u) + 3]) not in colours:
-            off += 1
+    off = sum(mask_colour(mask, p[0] + (q[0] - p[0]) * k / (n - 1),
+                          p[1] + (q[1] - p[1]) * k / (n - 1)) not in colours for k in range(n))
     return off <= 0.15 * n
 
 
