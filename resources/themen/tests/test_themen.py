@@ -901,6 +901,14 @@ def with_gmt_env(fn, *args):
                 os.environ[k] = v
 
 
+def frame_outlines(karte, project):
+    """The outline of each inset's frame on the main map, in pixels of the
+    picture (project: as draw_map returns it)."""
+    return [with_gmt_env(project, [tuple(map(float, line.split())) for line in
+                                   themen.region_outline(inset["region"], 4).splitlines()])
+            for inset in karte["ausschnitte"]]
+
+
 def map_docs():
     """(rel of the topic, its template, its built source) of every map."""
     for rel, doc in sorted(R["docs"].items()):
@@ -1097,12 +1105,8 @@ class Cartography(unittest.TestCase):
             w, h, cw, ch, ox, oy = self.card(rel)
             folder = tempfile.mkdtemp(dir=R["gmt"])
             project, _, _ = with_gmt_env(themen.draw_map, karte, os.path.join(folder, "k.png"), folder)
-            edges = []
-            for inset in karte["ausschnitte"]:
-                corners = [tuple(map(float, line.split())) for line in
-                           themen.region_outline(inset["region"], 4).splitlines()]
-                points = with_gmt_env(project, corners)
-                edges += list(zip(points, points[1:]))
+            edges = [edge for points in frame_outlines(karte, project)
+                     for edge in zip(points, points[1:])]
             for o, src in zip(doc["objects"], tpl["objekte"]):
                 if o["Typ"] not in (0, 1) or not o["Cap"] or src.get("ausschnitt"):
                     continue
@@ -1131,12 +1135,8 @@ class Cartography(unittest.TestCase):
             project, _, blocked = with_gmt_env(themen.draw_map, karte,
                                                os.path.join(folder, "k.png"), folder)
             letters = themen.letter_boxes(blocked, karte)[1::2]
-            frames = []
-            for inset in karte["ausschnitte"]:
-                edge = [tuple(map(float, line.split()))
-                        for line in themen.region_outline(inset["region"], 4).splitlines()]
-                xs, ys = zip(*with_gmt_env(project, edge))
-                frames.append((min(xs), min(ys), max(xs), max(ys)))
+            frames = [(min(xs), min(ys), max(xs), max(ys))
+                      for xs, ys in (zip(*points) for points in frame_outlines(karte, project))]
             for n, letter in enumerate(letters):
                 for m, frame in enumerate(frames):
                     if m != n:
